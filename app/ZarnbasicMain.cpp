@@ -1,0 +1,14 @@
+// zarnbasic: the reduced converter, with the direct transform, nothing
+// removed as inaudible and 15 bits in every band. It reads and writes the same
+// files as zarnconv.
+
+#include "app/Menu.h"
+#include "decoder/Decoder.h"
+#include "encoder/Encoder.h"
+#include "reduced/ReducedDecoderSteps.h"
+#include "reduced/ReducedEncoderSteps.h"
+
+int main() {
+    using namespace zarn;
+    return runMenu({&Encoder<ReducedEncoderSteps>::encode, &Decoder<ReducedDecoderSteps>::decode});
+}

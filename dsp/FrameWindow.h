@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+#include "common/Types.h"
+
+namespace zarn {
+
+// The periodic Hann analysis window and the decoder's overlap-add.
+//
+// Hann windows at half overlap sum to exactly one, so adding the first half of
+// each inverse-transformed Block to the second half of the one before gives the
+// input back; there is no synthesis window.
+class FrameWindow {
+public:
+    FrameWindow() { tail.fill(0.0); }
+
+    // x[i] *= 0.5·(1 − cos(2π·i/n)) for i < n; nothing when n ≤ 0.
+    void applyWindow(double* x, std::int32_t n) const;
+
+    // Adds tail into y[0..n/2) and keeps y[n/2..n) as the next tail.
+    void overlapAdd(double* y, std::uint32_t n);
+
+private:
+    HalfBlock tail;  // second half of the previous inverse-transformed Block
+};
+
+}  // namespace zarn

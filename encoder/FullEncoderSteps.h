@@ -1,0 +1,37 @@
+#pragma once
+
+#include "common/Types.h"
+#include "dsp/Fft.h"
+#include "encoder/BitAllocator.h"
+#include "encoder/MaskingModel.h"
+#include "encoder/QuietThreshold.h"
+
+namespace zarn {
+
+// The full encoder's steps: the fast transform, removal of what the threshold
+// in quiet and the masking model call inaudible, and bits measured per band.
+class FullEncoderSteps {
+public:
+    // The transform writes bins 0..256; the arrays are full-length so that the
+    // transform's untouched upper bins stay within them.
+    static constexpr std::size_t kSpectrumSize = kBlockLength;
+
+    void forward(const double* block, double* re, double* im) { fft_.forward(block, re, im); }
+
+    void removeInaudible(double* re, double* im) {
+        quietThreshold_.apply(re, im);
+        masking_.apply(re, im);
+    }
+
+    void allocate(BitAllocation& allocation, const double* re, const double* im) const {
+        allocator_.allocate(allocation, re, im);
+    }
+
+private:
+    Fft fft_{kBlockLength};
+    MaskingModel masking_{1.0};
+    QuietThreshold quietThreshold_;
+    BitAllocator allocator_;
+};
+
+}  // namespace zarn

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "common/Types.h"
+
+namespace zarn {
+
+// Removes, inside each band of four bins or more, the bins that lie under a
+// triangular masking threshold raised by the band's loudest inner bin. The
+// triangle's top, attenuation × peak power, stands on the peak and falls to zero
+// at the band end nearer to the peak, with the same slope on both sides.
+class MaskingModel {
+public:
+    // Ends the process if `attenuation` is above 1: the peak must survive.
+    explicit MaskingModel(double attenuation);
+
+    // Zeroes masked bins of 0..256 in place.
+    void apply(double* re, double* im);
+
+private:
+    void computePower(const double* re, const double* im);
+    std::int32_t findPeak(std::int32_t first, std::int32_t last) const;
+    void maskRamp(double* re, double* im, double rampSlope, std::int32_t peakBin,
+                  std::int32_t first, std::int32_t last) const;
+
+    // Last bin of each band, with −1 in front: band b is bins bandEdges[b]+1 ..
+    // bandEdges[b+1].
+    std::array<std::int32_t, kBandCount + 1> bandEdges;
+    double slope;                              // ramp slope of the band being worked on
+    std::int32_t peak;                         // peak bin of the band being worked on
+    std::array<double, kCodedBins> power;      // power of bins 0..256 of the current frame
+    double attenuation;                        // factor on every threshold; at most 1
+};
+
+}  // namespace zarn

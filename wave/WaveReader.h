@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+
+#include "common/BinaryInput.h"
+#include "common/Types.h"
+#include "wave/WaveHeader.h"
+
+namespace zarn {
+
+// Reads WAVE PCM input as one sequence of 16-bit Samples.
+//
+// Of the header only the bits per sample is used: the file is taken to be 44
+// header bytes and then sample data up to its end, and the sample count is how
+// many samples of the header's width fit there. Channels are not told apart.
+// Sizes are 64-bit, so files beyond 512 MiB count correctly.
+class WaveReader {
+public:
+    // Opens and checks `path`; ends the process if it cannot be read, is shorter
+    // than 45 bytes, or declares 0 bits per sample.
+    explicit WaveReader(const char* path);
+
+    // The next Sample of the data, or 0 once the sample count is used up. Bytes
+    // the file no longer has read as 0.
+    Sample readSample() {
+        if (samplesRead_ >= sampleCount_) return 0;
+        std::uint8_t bytes[2] = {0, 0};
+        input_.read(bytes, 2);
+        ++samplesRead_;
+        return static_cast<Sample>(readLittle16(bytes));
+    }
+
+    // How many samples the file holds by its size; fixed at opening.
+    std::uint64_t sampleCount() const { return sampleCount_; }
+
+private:
+    std::uint64_t sampleCount_ = 0;  // whole samples of the declared width after the header
+    std::uint64_t samplesRead_ = 0;  // samples handed out by readSample()
+    WaveHeader header_{};            // the 44 header bytes as read
+    BinaryInput input_;              // the WAVE file, closed with the reader
+};
+
+}  // namespace zarn
