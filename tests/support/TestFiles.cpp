@@ -1,0 +1,61 @@
+#include "tests/support/TestFiles.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace zarn::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zarntest-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+}
+
+Bytes readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool fileExists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+RunResult runProgram(const std::string& program, const std::string& directory,
+                     const std::string& input) {
+    // Files rather than pipes: nothing can deadlock on a full pipe, and the
+    // program sees a real end of input.
+    TempDir scratch;
+    const std::string inPath = scratch.file("stdin"), outPath = scratch.file("stdout"),
+                      errPath = scratch.file("stderr");
+    writeFile(inPath, Bytes(input.begin(), input.end()));
+    const std::string command = "cd '" + directory + "' && '" + program + "' <'" + inPath +
+                                "' >'" + outPath + "' 2>'" + errPath + "'";
+    const int status = std::system(command.c_str());
+    RunResult result;
+    if (status != -1 && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    const Bytes out = readFile(outPath), err = readFile(errPath);
+    result.out.assign(out.begin(), out.end());
+    result.err.assign(err.begin(), err.end());
+    return result;
+}
+
+}  // namespace zarn::test

@@ -1,0 +1,46 @@
+#pragma once
+// Files and processes for the tests: a private temporary folder, whole-file
+// reads and writes, and a run of a program with a scripted standard input.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zarn::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // `name` inside the folder.
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+Bytes readFile(const std::string& path);
+void writeFile(const std::string& path, const Bytes& bytes);
+bool fileExists(const std::string& path);
+
+// What a program run left behind.
+struct RunResult {
+    int exitStatus = -1;  // the process's exit status; -1 if it did not exit normally
+    std::string out;      // everything written to standard output
+    std::string err;      // everything written to standard error
+};
+
+// Runs `program` with `directory` as working folder and `input` as the whole of
+// its standard input, and waits for it to end.
+RunResult runProgram(const std::string& program, const std::string& directory,
+                     const std::string& input);
+
+}  // namespace zarn::test
