@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <iostream>
+#include <string>
 
 #include "common/Console.h"
+#include "common/Fatal.h"
 #include "common/FileIdentity.h"
 #include "common/RoundToSample.h"
 #include "common/Types.h"
@@ -62,6 +64,10 @@ void Decoder<Steps>::decode(const char* zarnInput, const char* waveOutput) {
     }
     for (std::size_t i = kHop; i < kBlockLength; ++i) writer.writeSample(roundToSample(output[i]));
 
+    // Success is only announced for a file that reached the disk whole, its
+    // final header included.
+    writer.finish();
+    if (writer.failed()) fail(std::cerr, std::string("Fejl ved skrivning til ") + waveOutput);
     writeEmptyLine(std::cout);
     writeLine(std::cout, "Konverteringen er fuldendt");
 }

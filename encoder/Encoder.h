@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <iostream>
+#include <string>
 
 #include "common/Console.h"
+#include "common/Fatal.h"
 #include "common/FileIdentity.h"
 #include "common/Types.h"
 #include "dsp/FrameWindow.h"
@@ -68,6 +70,9 @@ void Encoder<Steps>::encode(const char* waveInput, const char* zarnOutput) {
         writer.writeFrame(allocation, scale, re.data(), im.data());
     } while (static_cast<std::int64_t>(reader.sampleCount() - samplesRequested) > 0);
 
+    // Success is only announced for a file that reached the disk whole.
+    writer.close();
+    if (writer.failed()) fail(std::cerr, std::string("Fejl ved skrivning til ") + zarnOutput);
     writeEmptyLine(std::cout);
     writeLine(std::cout, "Konverteringen er fuldendt");
 }
