@@ -7,7 +7,7 @@
 
 namespace zarn {
 
-// Recursive radix-2 decimation-in-time FFT of length 512.
+// Radix-2 decimation-in-time FFT of length 512.
 //
 // Conventions: forward X[k] = (1/N)·Σ x[m]·e^(−2πi·k·m/N), written for bins
 // 0..N/2 only (Nyquist included; bins above it are left untouched). The inverse
@@ -27,8 +27,13 @@ public:
     // Fills bins 511..257 from bins 1..255 as complex conjugates.
     void mirror(double* re, double* im) const;
 
+    // Forward transform of n (a power of two up to 512) complex values. At the
+    // full length only bins 0..n/2 are written, scaled by 1/n; below it every
+    // bin is written, unscaled.
     void transform(std::uint32_t n, const double* inRe, const double* inIm, double* outRe,
                    double* outIm) const;
+    // Unscaled inverse of n complex values (the imaginary input is negated at
+    // the full length); every output is written.
     void inverseTransform(std::uint32_t n, const double* inRe, const double* inIm, double* outRe,
                           double* outIm) const;
 

@@ -1,13 +1,38 @@
 #include "dsp/FrameWindow.h"
 
+#include <array>
 #include <cmath>
 
 namespace zarn {
 
+namespace {
+
+// 1 − cos((i·2π)/512), evaluated once per process from exactly the expression
+// the window is defined by; the per-sample arithmetic around it is unchanged.
+const std::array<double, kBlockLength>& hannTerms() {
+    static const std::array<double, kBlockLength> terms = [] {
+        std::array<double, kBlockLength> values{};
+        const auto n = static_cast<std::int32_t>(kBlockLength);
+        for (std::int32_t i = 0; i < n; ++i) values[i] = 1 - std::cos((i * kTwoPi) / n);
+        return values;
+    }();
+    return terms;
+}
+
+}  // namespace
+
+FrameWindow::FrameWindow() {
+    tail.fill(0.0);
+    hannTerms();
+}
+
 void FrameWindow::applyWindow(double* x, std::int32_t n) const {
-    for (std::int32_t i = 0; i < n; ++i) {
-        x[i] = (1 - std::cos((i * kTwoPi) / n)) * x[i] * 0.5;
+    if (n == static_cast<std::int32_t>(kBlockLength)) {
+        const auto& terms = hannTerms();
+        for (std::int32_t i = 0; i < n; ++i) x[i] = terms[i] * x[i] * 0.5;
+        return;
     }
+    for (std::int32_t i = 0; i < n; ++i) x[i] = (1 - std::cos((i * kTwoPi) / n)) * x[i] * 0.5;
 }
 
 void FrameWindow::overlapAdd(double* y, std::uint32_t n) {

@@ -13,7 +13,7 @@ namespace zarn {
 // input back; there is no synthesis window.
 class FrameWindow {
 public:
-    FrameWindow() { tail.fill(0.0); }
+    FrameWindow();
 
     // x[i] *= 0.5·(1 − cos(2π·i/n)) for i < n; nothing when n ≤ 0.
     void applyWindow(double* x, std::int32_t n) const;

@@ -1,23 +1,78 @@
 #include "encoder/BitAllocator.h"
 
+#include <array>
 #include <cmath>
+
+#include "encoder/LevelWindow.h"
 
 namespace zarn {
 
-void BitAllocator::allocate(BitAllocation& allocation, const double* re, const double* im) const {
-    allocation.fill(0);
-    std::size_t bin = 0;
-    for (std::size_t band = 0; band < kBandCount; ++band) {
-        // The floor keeps x above −1, so silent bands truncate to 0 bits.
-        double level = -4.98325;
-        for (std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
-            const double binLevel = 20 * std::log10(std::sqrt(re[bin] * re[bin] + im[bin] * im[bin]));
-            if (binLevel > level) level = binLevel;
+namespace {
+
+constexpr double kLevelFloor = -4.98325;  // keeps x above −1, so silent bands truncate to 0 bits
+constexpr int kMaxBits = 15;
+
+std::uint8_t bitsForLevel(double level) {
+    double x = level * 0.16610928695429153;  // ÷ 6.020133 dB per bit
+    if (x - std::trunc(x) > 0) x += 1.0;
+    if (x > 15.0) x = 15.0;
+    return static_cast<std::uint8_t>(x);
+}
+
+// The band's bits the long way: the largest level of its bins, one by one.
+std::uint8_t bitsByLevels(const double* re, const double* im, std::size_t first, std::size_t end) {
+    double level = kLevelFloor;
+    for (std::size_t bin = first; bin < end; ++bin) {
+        const double binLevel = levelOfPower(re[bin] * re[bin] + im[bin] * im[bin]);
+        if (binLevel > level) level = binLevel;
+    }
+    return bitsForLevel(level);
+}
+
+// Window g − 1 separates the powers that earn at least g bits from those that
+// do not, for g = 1 … 15.
+const std::array<LevelWindow, kMaxBits>& bitWindows() {
+    static const auto windows = [] {
+        std::array<LevelWindow, kMaxBits> result;
+        for (int g = 1; g <= kMaxBits; ++g) {
+            result[g - 1] = LevelWindow::find([g](double level) {
+                return bitsForLevel(level > kLevelFloor ? level : kLevelFloor) >= g;
+            });
         }
-        double x = level * 0.16610928695429153;  // ÷ 6.020133 dB per bit
-        if (x - std::trunc(x) > 0) x += 1.0;
-        if (x > 15.0) x = 15.0;
-        allocation[band] = static_cast<std::uint8_t>(x);
+        return result;
+    }();
+    return windows;
+}
+
+}  // namespace
+
+BitAllocator::BitAllocator() { bitWindows(); }
+
+void BitAllocator::allocate(BitAllocation& allocation, const double* re, const double* im) const {
+    const auto& windows = bitWindows();
+    allocation.fill(0);
+    std::size_t first = 0;
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const std::size_t end = first + kBandWidths[band];
+        // The loudest bin decides. A power that is not a number never wins,
+        // just as its level never raises the band's.
+        double largest = 0.0;
+        for (std::size_t bin = first; bin < end; ++bin) {
+            const double p = re[bin] * re[bin] + im[bin] * im[bin];
+            if (p > largest) largest = p;
+        }
+        std::uint8_t bits = 0;
+        for (const LevelWindow& window : windows) {
+            const LevelWindow::Outcome outcome = window.classify(largest);
+            if (outcome == LevelWindow::Outcome::below) break;
+            if (outcome == LevelWindow::Outcome::evaluate) {
+                bits = bitsByLevels(re, im, first, end);
+                break;
+            }
+            ++bits;
+        }
+        allocation[band] = bits;
+        first = end;
     }
 }
 

@@ -9,6 +9,8 @@ namespace zarn {
 // power of two 2^k gets k + 1 bits.
 class BitAllocator {
 public:
+    BitAllocator();
+
     // Fills all 25 entries from bins 0..256 of the (scaled) spectrum.
     void allocate(BitAllocation& allocation, const double* re, const double* im) const;
 };

@@ -7,6 +7,8 @@ namespace zarn {
 // magnitude on the transform's own scale (a magnitude of 1.0 is 0 dB).
 class QuietThreshold {
 public:
+    QuietThreshold();
+
     // Zeroes bins 0..256 of re and im in place; a level that is not a number
     // leaves its bin alone.
     void apply(double* re, double* im) const;

@@ -1,0 +1,251 @@
+// Every fast kernel against its literal twin, compared bit for bit. Inputs
+// include silence and constants (signed zeros), full-scale and tiny values,
+// and random blocks; a failure names the case and the seed.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dsp/Fft.h"
+#include "dsp/FrameWindow.h"
+#include "encoder/BitAllocator.h"
+#include "encoder/Quantiser.h"
+#include "encoder/QuietThreshold.h"
+#include "tests/reference/LiteralKernels.h"
+
+namespace zarn {
+namespace {
+
+constexpr int kRandomBlocks = 300;
+
+bool sameBits(const double* a, const double* b, std::size_t count) {
+    return std::memcmp(a, b, count * sizeof(double)) == 0;
+}
+
+// Time-domain blocks as the encoder meets them: windowed 16-bit samples, and
+// the corner cases around them.
+std::vector<Block> testBlocks() {
+    std::vector<Block> blocks;
+    Block block{};
+    blocks.push_back(block);  // silence
+    block.fill(-0.0);
+    blocks.push_back(block);
+    for (double value : {1.0, -1.0, 1000.0, 32767.0, -32768.0, 1e-300}) {
+        block.fill(value);
+        blocks.push_back(block);
+    }
+    for (std::size_t i = 0; i < kBlockLength; ++i) block[i] = i % 2 ? -32768.0 : 32767.0;
+    blocks.push_back(block);
+    block.fill(0.0);
+    block[1] = 1.0;
+    blocks.push_back(block);
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<int> sample(-32768, 32767);
+    std::uniform_int_distribution<int> quiet(-3, 3);
+    for (int b = 0; b < kRandomBlocks; ++b) {
+        for (std::size_t i = 0; i < kBlockLength; ++i) block[i] = b % 3 == 2 ? quiet(random) : sample(random);
+        if (b % 2) literal::applyWindow(block.data(), static_cast<std::int32_t>(kBlockLength));
+        blocks.push_back(block);
+    }
+    return blocks;
+}
+
+TEST(KernelExactness, FftForwardMatchesTheRecursiveTransform) {
+    const auto blocks = testBlocks();
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        SCOPED_TRACE("block " + std::to_string(b));
+        Fft fft(kBlockLength);
+        SpectrumPart re, im, expectRe, expectIm;
+        re.fill(7.0), im.fill(7.0), expectRe.fill(7.0), expectIm.fill(7.0);
+        fft.forward(blocks[b].data(), re.data(), im.data());
+        literal::fftForward(blocks[b].data(), expectRe.data(), expectIm.data());
+        ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
+        ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+    }
+}
+
+TEST(KernelExactness, FftInverseMatchesTheRecursiveTransform) {
+    const auto blocks = testBlocks();
+    Fft forward(kBlockLength), inverse(kBlockLength);
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        SCOPED_TRACE("block " + std::to_string(b));
+        SpectrumPart re{}, im{};
+        forward.forward(blocks[b].data(), re.data(), im.data());
+        inverse.mirror(re.data(), im.data());
+        Block y, expectY, expectIm;
+        inverse.inverse(re.data(), im.data(), y.data());
+        literal::fftInverse(re.data(), im.data(), expectY.data(), expectIm.data());
+        ASSERT_TRUE(sameBits(y.data(), expectY.data(), kBlockLength));
+    }
+}
+
+TEST(KernelExactness, WindowMatchesTheDirectEvaluation) {
+    const FrameWindow window;
+    for (const Block& block : testBlocks()) {
+        Block fast = block, slow = block;
+        window.applyWindow(fast.data(), static_cast<std::int32_t>(kBlockLength));
+        literal::applyWindow(slow.data(), static_cast<std::int32_t>(kBlockLength));
+        ASSERT_TRUE(sameBits(fast.data(), slow.data(), kBlockLength));
+    }
+}
+
+
+// The magnitudes at which a literal per-band decision flips, found by bisection
+// on a one-bin band: `decide(m)` must be monotone in m.
+template <class Decide>
+double flipPoint(Decide decide, double low, double high) {
+    const auto start = decide(low);
+    for (int i = 0; i < 200; ++i) {
+        const double middle = low + (high - low) / 2;
+        if (middle == low || middle == high) break;
+        if (decide(middle) == start) low = middle;
+        else high = middle;
+    }
+    return high;
+}
+
+// Magnitudes within a few hundred ulps of `point`, plus a spread around it.
+std::vector<double> around(double point, std::mt19937& random) {
+    std::vector<double> values;
+    double up = point, down = point;
+    for (int i = 0; i < 300; ++i) {
+        values.push_back(up);
+        values.push_back(down);
+        up = std::nextafter(up, HUGE_VAL);
+        down = std::nextafter(down, 0.0);
+    }
+    // The edges of the range in which the fast kernels evaluate the level
+    // themselves: a power within 2^-30 of a boundary, a magnitude within 2^-31.
+    for (double edge : {point * (1 + 0x1p-31), point * (1 - 0x1p-31)}) {
+        for (int i = -50; i <= 50; ++i) values.push_back(edge + i * std::ldexp(point, -52));
+    }
+    std::uniform_real_distribution<double> spread(0.999, 1.001);
+    for (int i = 0; i < 200; ++i) values.push_back(point * spread(random));
+    return values;
+}
+
+// Spectra whose bins sit on and around every decision boundary of the
+// threshold in quiet and of the allocation, with the component split between
+// real and imaginary parts in different ways.
+std::vector<std::pair<SpectrumPart, SpectrumPart>> boundarySpectra() {
+    std::mt19937 random(7);
+    std::vector<double> magnitudes;
+    for (int band = 0; band < static_cast<int>(kBandCount); ++band) {
+        std::size_t bin = 0;
+        for (int b = 0; b < band; ++b) bin += kBandWidths[b];
+        const double point = flipPoint(
+            [bin](double m) {
+                SpectrumPart re{}, im{};
+                re[bin] = m;
+                literal::quietThreshold(re.data(), im.data());
+                return re[bin] == 0.0;
+            },
+            1e-3, 1e4);
+        for (double m : around(point, random)) magnitudes.push_back(m);
+    }
+    for (int g = 1; g <= 15; ++g) {
+        const double point = flipPoint(
+            [g](double m) {
+                SpectrumPart re{}, im{};
+                re[0] = m;
+                BitAllocation allocation;
+                literal::allocate(allocation, re.data(), im.data());
+                return allocation[0] >= g;
+            },
+            0.5, 40000.0);
+        for (double m : around(point, random)) magnitudes.push_back(m);
+    }
+    std::shuffle(magnitudes.begin(), magnitudes.end(), random);
+    std::uniform_real_distribution<double> angle(0.0, 6.283185307179586);
+    std::vector<std::pair<SpectrumPart, SpectrumPart>> spectra;
+    std::size_t next = 0;
+    while (next < magnitudes.size()) {
+        SpectrumPart re{}, im{};
+        for (std::size_t bin = 0; bin < kCodedBins && next < magnitudes.size(); ++bin, ++next) {
+            const double m = magnitudes[next];
+            switch (next % 4) {
+                case 0: re[bin] = m; break;
+                case 1: im[bin] = -m; break;
+                default: {
+                    const double a = angle(random);
+                    re[bin] = m * std::cos(a);
+                    im[bin] = m * std::sin(a);
+                }
+            }
+        }
+        spectra.emplace_back(re, im);
+    }
+    // Silence, and the odd values a decision must survive.
+    SpectrumPart re{}, im{};
+    spectra.emplace_back(re, im);
+    re[3] = NAN, im[40] = HUGE_VAL, re[200] = -0.0, im[201] = 1e-320;
+    spectra.emplace_back(re, im);
+    return spectra;
+}
+
+TEST(KernelExactness, ThresholdInQuietDecidesEveryBoundaryAsTheLogarithmDoes) {
+    const QuietThreshold threshold;
+    const auto spectra = boundarySpectra();
+    for (std::size_t i = 0; i < spectra.size(); ++i) {
+        SCOPED_TRACE("spectrum " + std::to_string(i));
+        auto [re, im] = spectra[i];
+        auto [expectRe, expectIm] = spectra[i];
+        threshold.apply(re.data(), im.data());
+        literal::quietThreshold(expectRe.data(), expectIm.data());
+        ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
+        ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+    }
+}
+
+TEST(KernelExactness, AllocationDecidesEveryBoundaryAsTheLogarithmDoes) {
+    const BitAllocator allocator;
+    const auto spectra = boundarySpectra();
+    for (std::size_t i = 0; i < spectra.size(); ++i) {
+        SCOPED_TRACE("spectrum " + std::to_string(i));
+        const auto& [re, im] = spectra[i];
+        BitAllocation fast, slow;
+        allocator.allocate(fast, re.data(), im.data());
+        literal::allocate(slow, re.data(), im.data());
+        ASSERT_EQ(fast, slow);
+    }
+}
+
+TEST(KernelExactness, QuantiserScalesAsRepeatedDoublingAndHalvingDo) {
+    const Quantiser quantiser;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-1080, 14);
+    for (int trial = 0; trial < 500; ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        SpectrumPart re{}, im{};
+        for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
+            // Every order of magnitude, subnormals included; some bands silent.
+            if ((bin / 7 + trial) % 5 == 0) continue;
+            re[bin] = std::ldexp(unit(random), exponent(random));
+            im[bin] = std::ldexp(unit(random), exponent(random));
+        }
+        auto expectRe = re, expectIm = im;
+        ScaleExponents scale, expectScale;
+        quantiser.quantise(re.data(), im.data(), scale);
+        literal::quantise(expectRe.data(), expectIm.data(), expectScale);
+        ASSERT_EQ(scale, expectScale);
+        ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
+        ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+
+        // Undo with arbitrary exponents on the original tiny values too.
+        for (auto& e : scale) e = static_cast<std::uint8_t>(random() % 16);
+        expectRe = re, expectIm = im;
+        quantiser.dequantise(re.data(), im.data(), scale);
+        literal::dequantise(expectRe.data(), expectIm.data(), scale);
+        ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
+        ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+    }
+}
+
+}  // namespace
+}  // namespace zarn
