@@ -16,6 +16,7 @@
 #include "encoder/BitAllocator.h"
 #include "encoder/Quantiser.h"
 #include "encoder/QuietThreshold.h"
+#include "reduced/Dft.h"
 #include "tests/reference/LiteralKernels.h"
 
 namespace zarn {
@@ -244,6 +245,29 @@ TEST(KernelExactness, QuantiserScalesAsRepeatedDoublingAndHalvingDo) {
         literal::dequantise(expectRe.data(), expectIm.data(), scale);
         ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
         ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+    }
+}
+
+
+// The literal direct transform costs milliseconds a block: a sample of the
+// blocks, corners first, is enough to catch a table or order mistake.
+TEST(KernelExactness, DftMatchesTheDirectSums) {
+    const auto blocks = testBlocks();
+    const Dft dft;
+    for (std::size_t b = 0; b < blocks.size(); b += b < 12 ? 1 : 40) {
+        SCOPED_TRACE("block " + std::to_string(b));
+        SpectrumPart re, im, expectRe, expectIm;
+        re.fill(7.0), im.fill(7.0), expectRe.fill(7.0), expectIm.fill(7.0);
+        dft.forward(blocks[b].data(), re.data(), im.data(), 512);
+        literal::dftForward(blocks[b].data(), expectRe.data(), expectIm.data(), 512);
+        ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
+        ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+
+        dft.mirror(re.data(), im.data(), 512);
+        Block y, expectY;
+        dft.inverse(re.data(), im.data(), y.data(), 512);
+        literal::dftInverse(re.data(), im.data(), expectY.data(), 512);
+        ASSERT_TRUE(sameBits(y.data(), expectY.data(), kBlockLength));
     }
 }
 
