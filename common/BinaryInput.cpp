@@ -1,5 +1,7 @@
 #include "common/BinaryInput.h"
 
+#include <algorithm>
+
 #include "common/FileIdentity.h"
 
 namespace zarn {
@@ -20,10 +22,31 @@ BinaryInput::~BinaryInput() {
     if (file_ != nullptr) std::fclose(file_);
 }
 
-bool BinaryInput::refill() {
+std::size_t BinaryInput::fill(std::size_t count) {
+    if (end_ - next_ >= count || file_ == nullptr) return end_ - next_;
+    // Move what is left to the front, then top the buffer up.
+    std::memmove(buffer_.data(), buffer_.data() + next_, end_ - next_);
+    end_ -= next_;
     next_ = 0;
-    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-    return end_ > 0;
+    while (end_ < count) {
+        const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+        if (got == 0) break;
+        end_ += got;
+    }
+    return end_;
+}
+
+std::size_t BinaryInput::readSlowly(std::uint8_t* out, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const std::size_t piece = std::min(count - done, kWindow);
+        const std::size_t available = std::min(fill(piece), piece);
+        if (available == 0) break;
+        std::memcpy(out + done, unread(), available);
+        consume(available);
+        done += available;
+    }
+    return done;
 }
 
 }  // namespace zarn

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace zarn {
 
@@ -28,17 +29,28 @@ public:
 
     // Copies up to `count` bytes to `out`; returns how many there were.
     std::size_t read(std::uint8_t* out, std::size_t count) {
-        std::size_t done = 0;
-        while (done < count) {
-            if (next_ == end_ && !refill()) break;
-            out[done++] = buffer_[next_++];
+        if (end_ - next_ >= count) {
+            std::memcpy(out, buffer_.data() + next_, count);
+            consume(count);
+            return count;
         }
-        position_ += done;
-        return done;
+        return readSlowly(out, count);
     }
 
+    // Makes up to `count` (at most kWindow) unread bytes lie in one piece at
+    // unread(); returns how many do, fewer only at the end of the file.
+    std::size_t fill(std::size_t count);
+    const std::uint8_t* unread() const { return buffer_.data() + next_; }
+    // Marks `count` bytes of those made available by fill() as read.
+    void consume(std::size_t count) {
+        next_ += count;
+        position_ += count;
+    }
+
+    static constexpr std::size_t kWindow = 4096;
+
 private:
-    bool refill();
+    std::size_t readSlowly(std::uint8_t* out, std::size_t count);
 
     std::FILE* file_ = nullptr;               // null when opening failed
     std::uint64_t size_ = 0;                  // file length in bytes, fixed at opening

@@ -15,7 +15,7 @@ BinaryOutput::BinaryOutput(const char* path) : file_(std::fopen(path, "wb")) {
 
 BinaryOutput::~BinaryOutput() { close(); }
 
-void BinaryOutput::putBytes(const std::uint8_t* bytes, std::size_t count) {
+void BinaryOutput::putBytesSlowly(const std::uint8_t* bytes, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) putByte(bytes[i]);
 }
 

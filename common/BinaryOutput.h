@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace zarn {
 
@@ -27,7 +28,14 @@ public:
         if (used_ == buffer_.size()) drain();
         buffer_[used_++] = byte;
     }
-    void putBytes(const std::uint8_t* bytes, std::size_t count);
+    void putBytes(const std::uint8_t* bytes, std::size_t count) {
+        if (buffer_.size() - used_ >= count) {
+            std::memcpy(buffer_.data() + used_, bytes, count);
+            used_ += count;
+            return;
+        }
+        putBytesSlowly(bytes, count);
+    }
 
     // Writes `count` bytes over the start of the file after everything buffered
     // has gone out; an earlier failed write does not stop it.
@@ -47,6 +55,7 @@ public:
 
 private:
     void drain();
+    void putBytesSlowly(const std::uint8_t* bytes, std::size_t count);
 
     std::FILE* file_;                       // the open file; null when opening failed or after close
     std::array<std::uint8_t, 16384> buffer_;  // bytes not yet handed to the file

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+
+#include <emmintrin.h>  // SSE2, part of the x86-64 baseline
 
 #include "common/Types.h"
 
@@ -19,6 +22,29 @@ inline Sample roundToSample(double x) {
     if (x < 0 && f >= 0.5 && t > -32768) --t;
     if (x >= 0 && f >= 0.5 && t < 32767) ++t;
     return static_cast<Sample>(t);
+}
+
+// roundToSample over `count` values, two at a time. Clamping first leaves
+// every in-range value alone and gives the limits for the rest; the part cut
+// off by truncation, x − trunc(x), is exact, so the half test is the scalar one.
+inline void roundToSamples(const double* x, Sample* out, std::size_t count) {
+    const __m128d low = _mm_set1_pd(-32768.0), high = _mm_set1_pd(32767.0);
+    const __m128d half = _mm_set1_pd(0.5), minusHalf = _mm_set1_pd(-0.5), one = _mm_set1_pd(1.0);
+    std::size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m128d raw = _mm_loadu_pd(x + i);
+        const __m128d number = _mm_cmpord_pd(raw, raw);
+        const __m128d v = _mm_min_pd(_mm_max_pd(raw, low), high);
+        const __m128d t = _mm_cvtepi32_pd(_mm_cvttpd_epi32(v));
+        const __m128d f = _mm_sub_pd(v, t);
+        const __m128d up = _mm_and_pd(_mm_cmpge_pd(f, half), one);
+        const __m128d down = _mm_and_pd(_mm_cmple_pd(f, minusHalf), one);
+        const __m128d rounded = _mm_and_pd(_mm_sub_pd(_mm_add_pd(t, up), down), number);
+        const __m128i whole = _mm_cvttpd_epi32(rounded);
+        out[i] = static_cast<Sample>(_mm_cvtsi128_si32(whole));
+        out[i + 1] = static_cast<Sample>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)));
+    }
+    for (; i < count; ++i) out[i] = roundToSample(x[i]);
 }
 
 }  // namespace zarn

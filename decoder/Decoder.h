@@ -50,6 +50,7 @@ void Decoder<Steps>::decode(const char* zarnInput, const char* waveOutput) {
     SpectrumPart im{};
     Block output{};
     ScaleExponents scale{};
+    std::array<Sample, kHop> samples{};  // one hop of finished output, rounded
     std::uint64_t frameIndex = 0;
 
     while (reader.readFrame(scale, re.data(), im.data())) {
@@ -58,11 +59,13 @@ void Decoder<Steps>::decode(const char* zarnInput, const char* waveOutput) {
         steps.inverse(re.data(), im.data(), output.data());
         window.overlapAdd(output.data(), static_cast<std::uint32_t>(kBlockLength));
         if (frameIndex > 0) {
-            for (std::size_t i = 0; i < kHop; ++i) writer.writeSample(roundToSample(output[i]));
+            roundToSamples(output.data(), samples.data(), kHop);
+            writer.writeSamples(samples.data(), kHop);
         }
         ++frameIndex;
     }
-    for (std::size_t i = kHop; i < kBlockLength; ++i) writer.writeSample(roundToSample(output[i]));
+    roundToSamples(output.data() + kHop, samples.data(), kHop);
+    writer.writeSamples(samples.data(), kHop);
 
     // Success is only announced for a file that reached the disk whole, its
     // final header included.

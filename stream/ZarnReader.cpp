@@ -38,16 +38,54 @@ bool ZarnReader::getBits(int count, std::uint16_t& out) {
     return true;
 }
 
+namespace {
+
+constexpr std::size_t kMaxFrameBytes = 1052;  // every band at 15 bits
+
+[[noreturn]] void failBadTag(unsigned tag) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%x", tag);
+    fail(std::cout, std::string("Header tag 0xFFF mangler (fejl: ") + hex + ")");
+}
+
+// Takes fields from a frame that lies whole in memory: the same bits as
+// getBits, through a wider accumulator and without a check per word.
+class FrameUnpacker {
+public:
+    explicit FrameUnpacker(const std::uint8_t* bytes) : bytes_(bytes) {}
+
+    // The next `count` bits (1..16), right-aligned.
+    std::uint32_t take(int count) {
+        if (available_ < count) {
+            accumulator_ = (accumulator_ << 16) | bytes_[size_] | (std::uint32_t{bytes_[size_ + 1]} << 8);
+            size_ += 2;
+            available_ += 16;
+        }
+        available_ -= count;
+        return static_cast<std::uint32_t>(accumulator_ >> available_) & ((1u << count) - 1);
+    }
+
+    std::size_t size() const { return size_; }
+
+private:
+    const std::uint8_t* bytes_;      // the frame's first byte
+    std::uint64_t accumulator_ = 0;  // words taken, unread bits in the low available_ bits
+    int available_ = 0;              // unread bits, 0..15 between calls
+    std::size_t size_ = 0;           // bytes taken so far
+};
+
+}  // namespace
+
 bool ZarnReader::readFrame(ScaleExponents& scale, double* re, double* im) {
     if (fileBits_ - 8 * input_.position() < static_cast<std::uint64_t>(kFrameHeaderBits)) return false;
+    // Frames start on word boundaries, so nothing is pending here; when the
+    // largest possible frame is at hand no word can be missing.
+    if (input_.fill(kMaxFrameBytes) >= kMaxFrameBytes) return readFrameInMemory(scale, re, im);
+
     std::uint16_t field = 0;
     if (!getBits(kFrameTagBits, field)) return false;
     const unsigned tag = field >> (16 - kFrameTagBits);
-    if (tag != kFrameTag) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%x", tag);
-        fail(std::cout, std::string("Header tag 0xFFF mangler (fejl: ") + hex + ")");
-    }
+    if (tag != kFrameTag) failBadTag(tag);
     BitAllocation allocation{};
     for (std::uint8_t& bits : allocation) {
         if (!getBits(kSideFieldBits, field)) return false;
@@ -79,6 +117,43 @@ bool ZarnReader::readFrame(ScaleExponents& scale, double* re, double* im) {
         }
     }
     return getBits(16 - (frameBits_ % 16), field);
+}
+
+bool ZarnReader::readFrameInMemory(ScaleExponents& scale, double* re, double* im) {
+    FrameUnpacker unpacker(input_.unread());
+    const unsigned tag = unpacker.take(kFrameTagBits);
+    if (tag != kFrameTag) failBadTag(tag);
+    BitAllocation allocation;
+    for (std::uint8_t& bits : allocation) bits = static_cast<std::uint8_t>(unpacker.take(kSideFieldBits));
+    for (std::uint8_t& exponent : scale) exponent = static_cast<std::uint8_t>(unpacker.take(kSideFieldBits));
+    std::int32_t frameBits = kFrameHeaderBits;
+
+    std::size_t bin = 0;
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const int b = allocation[band];
+        const std::size_t end = bin + kBandWidths[band];
+        if (b == 0) {
+            for (; bin < end; ++bin) re[bin] = im[bin] = 0.0;
+            continue;
+        }
+        // A field is the top b + 1 bits of a 16-bit two's complement value.
+        const int shift = 15 - b;
+        for (; bin < end; ++bin) {
+            re[bin] = static_cast<std::int16_t>(unpacker.take(b + 1) << shift);
+            frameBits += b + 1;
+            if (storesImaginary(bin)) {
+                im[bin] = static_cast<std::int16_t>(unpacker.take(b + 1) << shift);
+                frameBits += b + 1;
+            } else {
+                im[bin] = 0.0;
+            }
+        }
+    }
+    const int padding = 16 - (frameBits % 16);
+    unpacker.take(padding);
+    frameBits_ = frameBits + padding;
+    input_.consume(unpacker.size());
+    return true;
 }
 
 }  // namespace zarn

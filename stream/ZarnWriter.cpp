@@ -8,15 +8,6 @@
 
 namespace zarn {
 
-namespace {
-
-// The b + 1 most significant bits of the component's 16-bit two's complement.
-inline std::uint16_t topBits(double component, int b) {
-    return static_cast<std::uint16_t>(static_cast<std::uint16_t>(roundToSample(component)) >> (15 - b));
-}
-
-}  // namespace
-
 ZarnWriter::ZarnWriter(const char* path) : output_(path) {
     if (!output_.isOpen()) fail(std::cerr, "Ikke i stand til at aabne Zarn til skrivning");
 }
@@ -44,27 +35,73 @@ void ZarnWriter::putBits(int count, std::uint16_t value) {
     pending_ = static_cast<std::uint8_t>(rest);
 }
 
-void ZarnWriter::writeFrame(const BitAllocation& allocation, const ScaleExponents& scale,
-                            const double* re, const double* im) {
-    putBits(kFrameTagBits, kFrameTag);
-    for (std::uint8_t bits : allocation) putBits(kSideFieldBits, bits);
-    for (std::uint8_t exponent : scale) putBits(kSideFieldBits, exponent);
-    frameBits_ = kFrameHeaderBits;
+namespace {
 
-    std::size_t bin = 0;
-    for (std::size_t band = 0; band < kBandCount; ++band) {
-        const int b = allocation[band];
-        const std::size_t end = bin + kBandWidths[band];
-        if (b == 0) {
-            bin = end;
-            continue;
-        }
-        for (; bin < end; ++bin) {
-            putBits(b + 1, topBits(re[bin], b));
-            if (storesImaginary(bin)) putBits(b + 1, topBits(im[bin], b));
+// Packs a frame into memory: the same fields in the same order as putBits,
+// through a wider accumulator, so a word leaves only when it is full.
+class FramePacker {
+public:
+    explicit FramePacker(std::uint8_t* out) : out_(out) {}
+
+    void put(int count, std::uint32_t value) {
+        accumulator_ = (accumulator_ << count) | value;
+        pending_ += count;
+        if (pending_ >= 16) {
+            pending_ -= 16;
+            const auto word = static_cast<std::uint16_t>(accumulator_ >> pending_);
+            out_[size_++] = static_cast<std::uint8_t>(word & 0xFF);
+            out_[size_++] = static_cast<std::uint8_t>(word >> 8);
         }
     }
-    putBits(16 - (frameBits_ % 16), 0);
+
+    int pendingBits() const { return pending_; }
+    std::size_t size() const { return size_; }
+
+private:
+    std::uint8_t* out_;              // the frame's bytes
+    std::uint64_t accumulator_ = 0;  // bits not yet in a whole word, in its low pending_ bits
+    int pending_ = 0;                // 0..15 between calls
+    std::size_t size_ = 0;           // bytes written to out_
+};
+
+constexpr std::size_t kMaxFrameBytes = 1052;  // every band at 15 bits
+
+}  // namespace
+
+void ZarnWriter::writeFrame(const BitAllocation& allocation, const ScaleExponents& scale,
+                            const double* re, const double* im) {
+    // Frames always end on a word boundary, so nothing is pending here.
+    std::uint8_t bytes[kMaxFrameBytes];
+    FramePacker packer(bytes);
+    packer.put(kFrameTagBits, kFrameTag);
+    for (std::uint8_t bits : allocation) packer.put(kSideFieldBits, bits);
+    for (std::uint8_t exponent : scale) packer.put(kSideFieldBits, exponent);
+    std::int32_t frameBits = kFrameHeaderBits;
+
+    Sample rounded[2][kCodedBins];
+    std::size_t first = 0;
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const int b = allocation[band];
+        const std::size_t end = first + kBandWidths[band];
+        if (b > 0) {
+            roundToSamples(re + first, rounded[0] + first, end - first);
+            roundToSamples(im + first, rounded[1] + first, end - first);
+            const int shift = 15 - b;
+            for (std::size_t bin = first; bin < end; ++bin) {
+                packer.put(b + 1, static_cast<std::uint16_t>(rounded[0][bin]) >> shift);
+                frameBits += b + 1;
+                if (storesImaginary(bin)) {
+                    packer.put(b + 1, static_cast<std::uint16_t>(rounded[1][bin]) >> shift);
+                    frameBits += b + 1;
+                }
+            }
+        }
+        first = end;
+    }
+    const int padding = 16 - (frameBits % 16);
+    packer.put(padding, 0);
+    frameBits_ = frameBits + padding;
+    output_.putBytes(bytes, packer.size());
 }
 
 }  // namespace zarn

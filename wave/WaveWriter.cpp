@@ -1,5 +1,6 @@
 #include "wave/WaveWriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -32,6 +33,17 @@ WaveWriter::WaveWriter(const char* path) : output_(path) {
     storeTag(&header_[36], "data");
     storeLittle32(&header_[kWaveDataSizeOffset], 0);
     output_.putBytes(header_.data(), header_.size());
+}
+
+void WaveWriter::writeSamples(const Sample* samples, std::size_t count) {
+    constexpr std::size_t kChunk = 256;
+    std::uint8_t bytes[2 * kChunk];
+    for (std::size_t done = 0; done < count; done += kChunk) {
+        const std::size_t piece = std::min(kChunk, count - done);
+        for (std::size_t i = 0; i < piece; ++i) storeLittle16(bytes + 2 * i, static_cast<std::uint16_t>(samples[done + i]));
+        output_.putBytes(bytes, 2 * piece);
+    }
+    sampleCount_ += count;
 }
 
 void WaveWriter::finish() {

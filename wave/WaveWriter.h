@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "common/BinaryOutput.h"
@@ -23,6 +24,9 @@ public:
         output_.putByte(static_cast<std::uint8_t>(bits & 0xFF));
         output_.putByte(static_cast<std::uint8_t>(bits >> 8));
     }
+
+    // writeSample for each of `count` samples in turn.
+    void writeSamples(const Sample* samples, std::size_t count);
 
     // Rewrites the header with the final sizes and closes the file.
     void finish();
