@@ -46,6 +46,7 @@ void Encoder<Steps>::encode(const char* waveInput, const char* zarnOutput) {
     refuseSameFile(waveInput, zarnOutput);
     ZarnWriter writer(zarnOutput);
 
+    std::array<Sample, kHop> samples{};  // the samples read for this frame
     HalfBlock previousHalf{};  // the last 256 samples read, unwindowed
     Block block{};
     std::array<double, Steps::kSpectrumSize> re{};
@@ -56,9 +57,10 @@ void Encoder<Steps>::encode(const char* waveInput, const char* zarnOutput) {
 
     do {
         samplesRequested += kHop;
+        reader.readSamples(samples.data(), kHop);
         for (std::size_t i = 0; i < kHop; ++i) {
             block[i] = previousHalf[i];
-            const double v = static_cast<int>(reader.readSample());
+            const double v = static_cast<int>(samples[i]);
             block[kHop + i] = v;
             previousHalf[i] = v;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "common/BinaryInput.h"
@@ -29,6 +30,9 @@ public:
         ++samplesRead_;
         return static_cast<Sample>(readLittle16(bytes));
     }
+
+    // Fills out[0..count) as `count` calls of readSample() would.
+    void readSamples(Sample* out, std::size_t count);
 
     // How many samples the file holds by its size; fixed at opening.
     std::uint64_t sampleCount() const { return sampleCount_; }

@@ -56,7 +56,13 @@ std::vector<Block> testBlocks() {
     return blocks;
 }
 
-TEST(KernelExactness, FftForwardMatchesTheRecursiveTransform) {
+class FftExactness : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { Fft::useBaselineVectors(GetParam()); }
+    void TearDown() override { Fft::useBaselineVectors(false); }
+};
+
+TEST_P(FftExactness, ForwardMatchesTheRecursiveTransform) {
     const auto blocks = testBlocks();
     for (std::size_t b = 0; b < blocks.size(); ++b) {
         SCOPED_TRACE("block " + std::to_string(b));
@@ -70,7 +76,7 @@ TEST(KernelExactness, FftForwardMatchesTheRecursiveTransform) {
     }
 }
 
-TEST(KernelExactness, FftInverseMatchesTheRecursiveTransform) {
+TEST_P(FftExactness, InverseMatchesTheRecursiveTransform) {
     const auto blocks = testBlocks();
     Fft forward(kBlockLength), inverse(kBlockLength);
     for (std::size_t b = 0; b < blocks.size(); ++b) {
@@ -84,6 +90,11 @@ TEST(KernelExactness, FftInverseMatchesTheRecursiveTransform) {
         ASSERT_TRUE(sameBits(y.data(), expectY.data(), kBlockLength));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(BothVectorWidths, FftExactness, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Baseline" : "Widest";
+                         });
 
 TEST(KernelExactness, WindowMatchesTheDirectEvaluation) {
     const FrameWindow window;
