@@ -14,6 +14,7 @@
 #include "dsp/Fft.h"
 #include "dsp/FrameWindow.h"
 #include "encoder/BitAllocator.h"
+#include "encoder/MaskingModel.h"
 #include "encoder/Quantiser.h"
 #include "encoder/QuietThreshold.h"
 #include "reduced/Dft.h"
@@ -259,6 +260,24 @@ TEST(KernelExactness, QuantiserScalesAsRepeatedDoublingAndHalvingDo) {
     }
 }
 
+
+TEST(KernelExactness, MaskingMatchesTheDirectEvaluation) {
+    const auto blocks = testBlocks();
+    Fft fft(kBlockLength);
+    const QuietThreshold threshold;
+    MaskingModel masking(1.0);
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        SCOPED_TRACE("block " + std::to_string(b));
+        SpectrumPart re{}, im{};
+        fft.forward(blocks[b].data(), re.data(), im.data());
+        if (b % 2) threshold.apply(re.data(), im.data());
+        auto expectRe = re, expectIm = im;
+        masking.apply(re.data(), im.data());
+        literal::mask(expectRe.data(), expectIm.data());
+        ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
+        ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+    }
+}
 
 // The literal direct transform costs milliseconds a block: a sample of the
 // blocks, corners first, is enough to catch a table or order mistake.

@@ -128,6 +128,45 @@ void quietThreshold(double* re, double* im) {
     }
 }
 
+void mask(double* re, double* im) {
+    static const std::int32_t bandEdges[kBandCount + 1] = {-1, 1,  2,  3,  4,  5,  6,  8,   10,
+                                                           12, 14, 16, 19, 22, 26, 31, 36,  42,
+                                                           51, 61, 74, 89, 110, 139, 179, 256};
+    const double attenuation = 1.0;
+    double power[kCodedBins];
+    for (std::size_t i = 0; i < kCodedBins; ++i) {
+        const double magnitude = std::sqrt(re[i] * re[i] + im[i] * im[i]);
+        power[i] = magnitude * magnitude * 0.0038910505836575876;
+    }
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const std::int32_t first = bandEdges[band] + 1, last = bandEdges[band + 1];
+        if (last - first <= 2) continue;
+        double best = 0.0;
+        std::int32_t peak = first;
+        for (std::int32_t i = first; i <= last; ++i) {
+            if (power[i] >= best && i != first && i != last) {
+                best = power[i];
+                peak = i;
+            }
+        }
+        if (peak == first || peak == last) continue;
+        const double p = power[peak];
+        const std::int32_t dl = peak - first, dr = last - peak;
+        const double slope = dl <= dr ? p / dl : p / dr;
+        auto ramp = [&](double rampSlope, std::int32_t from, std::int32_t to) {
+            for (std::int32_t i = from; i <= to; ++i) {
+                const double threshold = ((i - peak) * rampSlope + power[peak]) * attenuation;
+                if (threshold > power[i]) {
+                    re[i] = 0.0;
+                    im[i] = 0.0;
+                }
+            }
+        };
+        ramp(slope, first, peak);
+        ramp(-slope, peak, last);
+    }
+}
+
 void allocate(BitAllocation& allocation, const double* re, const double* im) {
     allocation.fill(0);
     std::size_t bin = 0;

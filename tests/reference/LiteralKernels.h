@@ -17,6 +17,8 @@ void fftInverse(const double* re, const double* im, double* y, double* imOut);
 
 void applyWindow(double* x, std::int32_t n);
 void quietThreshold(double* re, double* im);
+// The masking model at attenuation 1.0.
+void mask(double* re, double* im);
 void allocate(BitAllocation& allocation, const double* re, const double* im);
 void quantise(double* re, double* im, ScaleExponents& scale);
 void dequantise(double* re, double* im, const ScaleExponents& scale);
