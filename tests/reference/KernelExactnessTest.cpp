@@ -18,6 +18,10 @@
 #include "encoder/Quantiser.h"
 #include "encoder/QuietThreshold.h"
 #include "reduced/Dft.h"
+#include "stream/ZarnReader.h"
+#include "stream/ZarnWriter.h"
+#include "tests/support/TestFiles.h"
+#include "common/RoundToSample.h"
 #include "tests/reference/LiteralKernels.h"
 
 namespace zarn {
@@ -277,6 +281,88 @@ TEST(KernelExactness, MaskingMatchesTheDirectEvaluation) {
         ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
         ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
     }
+}
+
+// Values at every rounding corner: halves, the 16-bit ends and beyond them,
+// signed zeros, NaN and infinities, then random values on the writer's scale.
+std::vector<double> roundingCorners() {
+    std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 0.49999999999999994, -0.49999999999999994,
+                                  1.5, -1.5, 2.5, -2.5, 32766.5, 32767.0, 32767.4, 32767.5,
+                                  32767.6, 32768.0, 40000.0, -32767.5, -32768.0, -32768.4,
+                                  -32768.5, -32769.0, -40000.0, 1e300, -1e300, HUGE_VAL,
+                                  -HUGE_VAL, NAN, 4.9e-324, -4.9e-324};
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> scaled(-32768.0, 32768.0);
+    for (int i = 0; i < 5000; ++i) values.push_back(scaled(random));
+    for (int i = -40000; i <= 40000; i += 7) values.push_back(i + 0.5);
+    return values;
+}
+
+TEST(KernelExactness, BatchRoundingMatchesRoundToSample) {
+    const std::vector<double> values = roundingCorners();
+    std::vector<Sample> batch(values.size());
+    roundToSamples(values.data(), batch.data(), values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        ASSERT_EQ(batch[i], roundToSample(values[i])) << "value " << values[i];
+    }
+}
+
+TEST(KernelExactness, FramesPackAndUnpackAsFieldByFieldDoes) {
+    const std::vector<double> corners = roundingCorners();
+    std::mt19937 random(5);
+    test::TempDir dir;
+    const std::string path = dir.file("frames.zarn");
+    std::vector<std::uint8_t> expected;
+    std::vector<std::pair<SpectrumPart, SpectrumPart>> spectra;
+    std::vector<BitAllocation> allocations;
+    {
+        ZarnWriter writer(path.c_str());
+        for (int frame = 0; frame < 300; ++frame) {
+            BitAllocation allocation;
+            ScaleExponents scale;
+            for (auto& bits : allocation) bits = static_cast<std::uint8_t>(frame % 3 == 0 ? 15 : random() % 16);
+            for (auto& e : scale) e = static_cast<std::uint8_t>(random() % 16);
+            SpectrumPart re{}, im{};
+            for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
+                re[bin] = corners[random() % corners.size()];
+                im[bin] = corners[random() % corners.size()];
+            }
+            writer.writeFrame(allocation, scale, re.data(), im.data());
+            const auto bytes = literal::frameBytes(allocation, scale, re.data(), im.data());
+            expected.insert(expected.end(), bytes.begin(), bytes.end());
+            spectra.emplace_back(re, im);
+            allocations.push_back(allocation);
+        }
+        writer.close();
+    }
+    ASSERT_EQ(test::readFile(path), expected);
+
+    // Reading back gives each field's rounded value with its low bits cleared.
+    ZarnReader reader(path.c_str());
+    for (std::size_t frame = 0; frame < spectra.size(); ++frame) {
+        SCOPED_TRACE("frame " + std::to_string(frame));
+        ScaleExponents scale;
+        SpectrumPart re, im;
+        re.fill(7.0), im.fill(7.0);
+        ASSERT_TRUE(reader.readFrame(scale, re.data(), im.data()));
+        std::size_t bin = 0;
+        for (std::size_t band = 0; band < kBandCount; ++band) {
+            const int b = allocations[frame][band];
+            for (std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
+                const auto field = [&](double x) {
+                    if (b == 0) return 0.0;
+                    const auto kept = static_cast<std::uint16_t>(roundToSample(x)) >> (15 - b) << (15 - b);
+                    return static_cast<double>(static_cast<std::int16_t>(kept));
+                };
+                ASSERT_EQ(re[bin], field(spectra[frame].first[bin]));
+                const bool stored = bin > 0 && bin < kNyquistBin;
+                ASSERT_EQ(im[bin], stored ? field(spectra[frame].second[bin]) : 0.0);
+            }
+        }
+    }
+    ScaleExponents scale;
+    SpectrumPart re, im;
+    EXPECT_FALSE(reader.readFrame(scale, re.data(), im.data()));
 }
 
 // The literal direct transform costs milliseconds a block: a sample of the
