@@ -59,6 +59,56 @@ void bitReverse(std::uint32_t n, const double* inRe, const double* inIm, double 
     }
 }
 
+// t = W·O, then E + t into e and E − t into o, lane by lane.
+inline void butterfly(__m128d c, __m128d s, __m128d& eRe, __m128d& eIm, __m128d& oRe, __m128d& oIm) {
+    const __m128d tRe = _mm_sub_pd(_mm_mul_pd(c, oRe), _mm_mul_pd(s, oIm));
+    const __m128d tIm = _mm_add_pd(_mm_mul_pd(s, oRe), _mm_mul_pd(c, oIm));
+    oRe = _mm_sub_pd(eRe, tRe);
+    oIm = _mm_sub_pd(eIm, tIm);
+    eRe = _mm_add_pd(tRe, eRe);
+    eIm = _mm_add_pd(tIm, eIm);
+}
+
+// The bit-reversed copy and the two lowest levels (half-lengths 1 and 2) in
+// one pass, for n ≥ 4: each group of four outputs comes from four inputs a
+// quarter of the transform apart. Two groups at once, one per SSE2 lane.
+void bitReverseAndFirstLevels(std::uint32_t n, const double* inRe, const double* inIm, double imSign,
+                              double* re, double* im, const FftTables& t) {
+    std::uint32_t shift = 0;
+    while ((kBlockLength >> shift) > n) ++shift;
+    const std::uint32_t quarter = n / 4;
+    const __m128d sign = _mm_set1_pd(imSign);
+    const __m128d c1 = _mm_set1_pd(t.cosine[0]), s1 = _mm_set1_pd(t.sine[0]);
+    const __m128d c2a = _mm_set1_pd(t.cosine[1]), s2a = _mm_set1_pd(t.sine[1]);
+    const __m128d c2b = _mm_set1_pd(t.cosine[2]), s2b = _mm_set1_pd(t.sine[2]);
+    for (std::uint32_t group = 0; group < n; group += 8) {
+        const std::uint32_t a = t.bitReversed[group] >> shift;      // first input of this group
+        const std::uint32_t b = t.bitReversed[group + 4] >> shift;  // and of the next one
+        __m128d xRe[4], xIm[4];
+        for (std::uint32_t j = 0; j < 4; ++j) {
+            // Outputs 4q + 1, 4q + 2 and 4q + 3 take inputs n/2, n/4 and 3n/4 on.
+            const std::uint32_t offset = (j & 1) * 2 * quarter + (j >> 1) * quarter;
+            xRe[j] = _mm_set_pd(inRe[b + offset], inRe[a + offset]);
+            xIm[j] = _mm_mul_pd(_mm_set_pd(inIm[b + offset], inIm[a + offset]), sign);
+        }
+        butterfly(c1, s1, xRe[0], xIm[0], xRe[1], xIm[1]);
+        butterfly(c1, s1, xRe[2], xIm[2], xRe[3], xIm[3]);
+        butterfly(c2a, s2a, xRe[0], xIm[0], xRe[2], xIm[2]);
+        butterfly(c2b, s2b, xRe[1], xIm[1], xRe[3], xIm[3]);
+        for (std::uint32_t j = 0; j < 4; ++j) {
+            _mm_storel_pd(re + group + j, xRe[j]);
+            _mm_storeh_pd(re + group + 4 + j, xRe[j]);
+            _mm_storel_pd(im + group + j, xIm[j]);
+            _mm_storeh_pd(im + group + 4 + j, xIm[j]);
+        }
+    }
+}
+
+// Everything up to the top level: the bit-reversed copy and every level of
+// half-length below n/2, in place in re and im.
+void lowerLevels(std::uint32_t n, const double* inRe, const double* inIm, double imSign, double* re,
+                 double* im, const FftTables& t);
+
 // One butterfly pair of a level: t = W·O, then E + t and E − t. Two adjacent
 // k at once in SSE2 lanes; the lanes never mix, so each output sees exactly
 // the scalar operations.
@@ -130,6 +180,18 @@ void fullLevel(std::uint32_t n, std::uint32_t h, const double* re, const double*
     }
 }
 
+void lowerLevels(std::uint32_t n, const double* inRe, const double* inIm, double imSign, double* re,
+                 double* im, const FftTables& t) {
+    std::uint32_t level = 1;
+    if (n >= 8) {
+        bitReverseAndFirstLevels(n, inRe, inIm, imSign, re, im, t);
+        level = 4;
+    } else {
+        bitReverse(n, inRe, inIm, imSign, re, im, t);
+    }
+    for (; level < n / 2; level *= 2) fullLevel(n, level, re, im, re, im, t);
+}
+
 }  // namespace
 
 Fft::Fft(std::uint32_t count) : length(kBlockLength) {
@@ -165,9 +227,8 @@ void Fft::transform(std::uint32_t n, const double* inRe, const double* inIm, dou
     }
     const FftTables& t = tables();
     double re[kBlockLength], im[kBlockLength];
-    bitReverse(n, inRe, inIm, 1.0, re, im, t);
+    lowerLevels(n, inRe, inIm, 1.0, re, im, t);
     const std::uint32_t h = n / 2;
-    for (std::uint32_t level = 1; level < h; level *= 2) fullLevel(n, level, re, im, re, im, t);
     if (n < length) {
         fullLevel(n, h, re, im, outRe, outIm, t);
         return;
@@ -202,8 +263,8 @@ void Fft::inverseTransform(std::uint32_t n, const double* inRe, const double* in
     // The forward transform of the conjugate, in full and unscaled: negate the
     // imaginary input, then run every level in place in the outputs.
     const FftTables& t = tables();
-    bitReverse(n, inRe, inIm, n == length ? -1.0 : 1.0, outRe, outIm, t);
-    for (std::uint32_t level = 1; level < n; level *= 2) fullLevel(n, level, outRe, outIm, outRe, outIm, t);
+    lowerLevels(n, inRe, inIm, n == length ? -1.0 : 1.0, outRe, outIm, t);
+    fullLevel(n, n / 2, outRe, outIm, outRe, outIm, t);
 }
 
 }  // namespace zarn
