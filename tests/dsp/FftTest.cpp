@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "common/Types.h"
+#include "dsp/Fft.h"
+
+namespace zarn {
+namespace {
+
+constexpr int kN = 512;
+constexpr long double kPi = 3.141592653589793238462643383279502884L;
+constexpr double kSentinel = -777.25;
+
+// cos and sin of 2π·k·m/N in long double, the index product reduced modulo N
+// so that every angle is exact before the cosine.
+long double cosAt(int k, int m) { return std::cos(2 * kPi * ((k * m) % kN) / kN); }
+long double sinAt(int k, int m) { return std::sin(2 * kPi * ((k * m) % kN) / kN); }
+
+// Full-scale 16-bit noise, windowed as the encoder does if asked.
+Block randomBlock(std::mt19937& random, bool windowed) {
+    std::uniform_int_distribution<int> sample(-32768, 32767);
+    Block x;
+    for (int m = 0; m < kN; ++m) x[m] = sample(random) * (windowed ? 0.5 * (1 - std::cos(kTwoPi * m / kN)) : 1.0);
+    return x;
+}
+
+struct Spectrum {
+    SpectrumPart re, im;
+    Spectrum() {
+        re.fill(kSentinel);
+        im.fill(kSentinel);
+    }
+};
+
+Spectrum forward(const Block& x) {
+    Spectrum s;
+    Fft(kN).forward(x.data(), s.re.data(), s.im.data());
+    return s;
+}
+
+TEST(Fft, ForwardMatchesTheDefiningSumOnBins0To256Only) {
+    // Bins of a 16-bit block stay within 32768; a radix-2 transform loses a
+    // few ulps of that per level (about 1e-12 here), so 1e-9 is far above
+    // rounding and far below any real fault.
+    std::mt19937 random(20240611);
+    for (int b = 0; b < 6; ++b) {
+        const Block x = randomBlock(random, b % 2 == 1);
+        const Spectrum s = forward(x);
+        for (int k = 0; k <= 256; ++k) {
+            long double re = 0, im = 0;
+            for (int m = 0; m < kN; ++m) {
+                re += x[m] * cosAt(k, m);
+                im -= x[m] * sinAt(k, m);
+            }
+            ASSERT_NEAR(s.re[k], static_cast<double>(re / kN), 1e-9) << "block " << b << ", bin " << k;
+            ASSERT_NEAR(s.im[k], static_cast<double>(im / kN), 1e-9) << "block " << b << ", bin " << k;
+        }
+        // A real block's DC and Nyquist bins have no imaginary part at all.
+        EXPECT_EQ(s.im[0], 0.0);
+        EXPECT_EQ(s.im[256], 0.0);
+        for (int k = 257; k < kN; ++k) {
+            ASSERT_EQ(s.re[k], kSentinel) << "bin " << k << " was written";
+            ASSERT_EQ(s.im[k], kSentinel) << "bin " << k << " was written";
+        }
+    }
+}
+
+TEST(Fft, PureBlocksGiveOneBin) {
+    const struct {
+        const char* name;
+        double (*sample)(int m);
+        int bin;
+        double re, im;
+    } cases[] = {
+        {"constant", [](int) { return 1000.0; }, 0, 1000.0, 0.0},
+        {"cosine at bin 8", [](int m) { return std::cos(kTwoPi * 8 * m / kN); }, 8, 0.5, 0.0},
+        // The forward kernel is e^(-i...): a sine lands on the negative imaginary axis.
+        {"sine at bin 3", [](int m) { return 100 * std::sin(kTwoPi * 3 * m / kN); }, 3, 0.0, -50.0},
+        {"alternating", [](int m) { return m % 2 == 0 ? -300.0 : 300.0; }, 256, -300.0, 0.0},
+    };
+    for (const auto& c : cases) {
+        Block x;
+        for (int m = 0; m < kN; ++m) x[m] = c.sample(m);
+        const Spectrum s = forward(x);
+        for (int k = 0; k <= 256; ++k) {
+            EXPECT_NEAR(s.re[k], k == c.bin ? c.re : 0.0, 1e-10) << c.name << ", bin " << k;
+            EXPECT_NEAR(s.im[k], k == c.bin ? c.im : 0.0, 1e-10) << c.name << ", bin " << k;
+        }
+    }
+}
+
+TEST(Fft, InverseIsTheUnscaledRealPartOfTheConjugateSum) {
+    // Not a mirrored spectrum, so the imaginary input counts with its sign.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> value(-16384, 16384);
+    Spectrum s;
+    for (int k = 0; k < kN; ++k) {
+        s.re[k] = value(random);
+        s.im[k] = value(random);
+    }
+    Block y;
+    Fft(kN).inverse(s.re.data(), s.im.data(), y.data());
+    for (int m = 0; m < kN; ++m) {
+        long double sum = 0;
+        for (int k = 0; k < kN; ++k) sum += s.re[k] * cosAt(k, m) - s.im[k] * sinAt(k, m);
+        // Sums of 512 terms up to 16384: 1e-6 is still ~2^-44 of their size.
+        ASSERT_NEAR(y[m], static_cast<double>(sum), 1e-6) << "sample " << m;
+    }
+}
+
+TEST(Fft, ForwardMirrorInverseGivesTheBlockBack) {
+    std::mt19937 random(99);
+    std::vector<Block> blocks = {randomBlock(random, true), randomBlock(random, false)};
+    Block alternating;
+    for (int m = 0; m < kN; ++m) alternating[m] = m % 2 == 0 ? 12345.0 : -12345.0;
+    blocks.push_back(alternating);
+    for (const Block& x : blocks) {
+        Spectrum s = forward(x);
+        Fft decoder(kN);
+        decoder.mirror(s.re.data(), s.im.data());
+        Block y;
+        decoder.inverse(s.re.data(), s.im.data(), y.data());
+        for (int m = 0; m < kN; ++m) ASSERT_NEAR(y[m], x[m], 1e-8) << "sample " << m;
+    }
+}
+
+TEST(Fft, MirrorConjugatesBins1To255IntoTheUpperHalf) {
+    Spectrum s;
+    for (int k = 0; k <= 256; ++k) {
+        s.re[k] = k + 0.25;
+        s.im[k] = -3.0 * k - 0.5;
+    }
+    const Spectrum before = s;
+    Fft(kN).mirror(s.re.data(), s.im.data());
+    for (int k = 0; k <= 256; ++k) {
+        EXPECT_EQ(s.re[k], before.re[k]) << "bin " << k;
+        EXPECT_EQ(s.im[k], before.im[k]) << "bin " << k;
+    }
+    for (int j = 1; j <= 255; ++j) {
+        EXPECT_EQ(s.re[kN - j], s.re[j]) << "bin " << kN - j;
+        EXPECT_EQ(s.im[kN - j], -s.im[j]) << "bin " << kN - j;
+    }
+}
+
+TEST(Fft, LengthOneCopies) {
+    const Fft fft(kN);
+    const double inRe = 3.5, inIm = -2.0;
+    double outRe = 0, outIm = 0;
+    fft.transform(1, &inRe, &inIm, &outRe, &outIm);
+    EXPECT_EQ(outRe, 3.5);
+    EXPECT_EQ(outIm, -2.0);
+    fft.inverseTransform(1, &inRe, &inIm, &outRe, &outIm);
+    EXPECT_EQ(outRe, 3.5);
+    EXPECT_EQ(outIm, -2.0);
+}
+
+}  // namespace
+}  // namespace zarn
