@@ -1,0 +1,67 @@
+#pragma once
+// Spectra and exact decision boundaries for the per-frame encoder steps.
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "common/Types.h"
+
+namespace zarn::test {
+
+// First bin of each band, with 257 after the last: written out here rather
+// than taken from the code, so that a slip in the code's table shows.
+constexpr std::array<std::size_t, kBandCount + 1> kFirstBin = {
+    0, 2, 3, 4, 5, 6, 7, 9, 11, 13, 15, 17, 20, 23, 27, 32, 37, 43, 52, 62, 75, 90, 111, 140, 180, 257};
+
+struct Spectrum {
+    SpectrumPart re{};
+    SpectrumPart im{};
+};
+
+inline bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The level in dB exactly as the encoder measures it, from a bin's power.
+inline double levelDb(double power) { return 20 * std::log10(std::sqrt(power)); }
+
+// The largest positive double in [lo, hi] for which `holds` is true, given that
+// it holds at lo, not at hi, and changes once in between. Positive doubles are
+// ordered like their bit patterns, so this bisects over every double there is.
+template <class Predicate>
+double lastWhere(double lo, double hi, Predicate holds) {
+    std::uint64_t a, b;
+    std::memcpy(&a, &lo, sizeof a);
+    std::memcpy(&b, &hi, sizeof b);
+    while (b - a > 1) {
+        const std::uint64_t middle = a + (b - a) / 2;
+        double x;
+        std::memcpy(&x, &middle, sizeof x);
+        (holds(x) ? a : b) = middle;
+    }
+    double result;
+    std::memcpy(&result, &a, sizeof result);
+    return result;
+}
+
+struct Bin {
+    double re, im;
+};
+
+// A bin whose power re·re + im·im is exactly p, so that a decision can be
+// tested at any power, not only at the squares of doubles: the real part
+// takes the largest square up to p, the imaginary part the few ulps left.
+inline Bin binWithPower(double p) {
+    const double up = HUGE_VAL;
+    double re = std::sqrt(p);
+    for (int tries = 0; tries < 4 && re * re > p; ++tries) re = std::nextafter(re, 0.0);
+    for (int tries = 0; tries < 4 && std::nextafter(re, up) * std::nextafter(re, up) <= p; ++tries) {
+        re = std::nextafter(re, up);
+    }
+    double im = std::sqrt(p - re * re);
+    for (int tries = 0; tries < 8 && re * re + im * im < p; ++tries) im = std::nextafter(im, up);
+    for (int tries = 0; tries < 8 && re * re + im * im > p; ++tries) im = std::nextafter(im, 0.0);
+    return {re, im};
+}
+
+}  // namespace zarn::test
