@@ -1,0 +1,138 @@
+// Every failure a conversion can meet: its message, the stream it goes to,
+// exit status 1, no further menu, and no file written that should not be.
+
+#include <filesystem>
+#include <map>
+
+#include "tests/app/AppTestSupport.h"
+
+namespace zarn::test {
+namespace {
+
+class Failure : public ::testing::TestWithParam<Program> {};
+
+INSTANTIATE_TEST_SUITE_P(BothPrograms, Failure, ::testing::Values(kZarnconv, kZarnbasic),
+                         programName);
+
+// The files every case starts from; none may change.
+std::map<std::string, Bytes> makeFixtures(const TempDir& dir) {
+    Bytes noBits = makeWaveFile(makeMusicSignal(100, 5));
+    noBits[34] = noBits[35] = 0;
+    Bytes tiny = silentFrame();
+    tiny.resize(26);
+    const std::map<std::string, Bytes> fixtures = {
+        {"in.wav", makeWaveFile(makeMusicSignal(600, 5))},
+        {"short.wav", finishedHeader(0)},
+        {"nobits.wav", noBits},
+        {"z.zarn", silentFrame()},
+        {"tiny.zarn", tiny},
+        {"empty.zarn", {}},
+    };
+    for (const auto& [name, bytes] : fixtures) writeFile(dir.file(name), bytes);
+    std::filesystem::create_directory(dir.file("dir"));
+    std::filesystem::create_hard_link(dir.file("in.wav"), dir.file("hard.zarn"));
+    std::filesystem::create_symlink("in.wav", dir.file("sym.zarn"));
+    std::filesystem::create_hard_link(dir.file("z.zarn"), dir.file("hard.wav"));
+    std::filesystem::create_symlink("z.zarn", dir.file("sym.wav"));
+    return fixtures;
+}
+
+struct FailureCase {
+    const char* what;
+    std::string script;   // the program must end before it reads the trailing "5\n"
+    std::string console;  // standard output after the first menu's line feed
+    std::string err;
+    std::vector<std::string> absent;
+    bool endsInput = false;  // the script itself ends the input where a name is asked
+};
+
+std::string openForReading(const std::string& name) {
+    return "Det er ikke muligt at aabne " + name + " til laesning!\n";
+}
+
+std::string sameFile(const std::string& name) {
+    return "Outputfilen er den samme som inputfilen: " + name + "\n";
+}
+
+TEST_P(Failure, MessagesAndExitStatus) {
+    const std::string encodeStart = kWaveIn + kZarnOut + kEncodeStart;
+    const std::string decodeStart = kZarnIn + kWaveOut + kDecodeStart;
+    const std::string notWave = "Filen er ikke af typen PCM WAVE\n";
+    const std::string zarnUnreadable = "Ikke i stand til at aabne Zarn til laesning\n";
+    const std::string zarnTooSmall = "Fil stoerrelsen er for lille til at vaere af Zarn-formatet\n";
+    const std::string zarnUnwritable = "Ikke i stand til at aabne Zarn til skrivning\n";
+    // clang-format off
+    const std::vector<FailureCase> cases = {
+        {"missing WAVE input", "1\nmissing.wav\nout.zarn\n",
+         encodeStart + openForReading("missing.wav"), "", {"out.zarn"}},
+        {"empty WAVE input name", "1\n\nout.zarn\n",
+         encodeStart + openForReading(""), "", {"out.zarn"}},
+        {"WAVE input is a directory", "1\ndir\nout.zarn\n",
+         encodeStart + openForReading("dir"), "", {"out.zarn"}},
+        {"WAVE input of 44 bytes", "1\nshort.wav\nout.zarn\n",
+         encodeStart + notWave, "", {"out.zarn"}},
+        {"0 bits per sample", "1\nnobits.wav\nout.zarn\n",
+         encodeStart + notWave, "", {"out.zarn"}},
+        {"Zarn output in a missing folder", "1\nin.wav\nnone/out.zarn\n",
+         encodeStart, zarnUnwritable, {}},
+        {"Zarn output is the WAVE input", "1\nin.wav\nin.wav\n",
+         encodeStart, sameFile("in.wav"), {}},
+        {"Zarn output by another name", "1\nin.wav\n./in.wav\n",
+         encodeStart, sameFile("./in.wav"), {}},
+        {"Zarn output is a hard link to the input", "1\nin.wav\nhard.zarn\n",
+         encodeStart, sameFile("hard.zarn"), {}},
+        {"Zarn output is a symlink to the input", "1\nin.wav\nsym.zarn\n",
+         encodeStart, sameFile("sym.zarn"), {}},
+        {"missing Zarn input", "2\nmissing.zarn\nout.wav\n",
+         decodeStart, zarnUnreadable, {"out.wav"}},
+        {"empty Zarn input name", "2\n\nout.wav\n",
+         decodeStart, zarnUnreadable, {"out.wav"}},
+        {"Zarn input is a directory", "2\ndir\nout.wav\n",
+         decodeStart, zarnUnreadable, {"out.wav"}},
+        {"empty Zarn input", "2\nempty.zarn\nout.wav\n",
+         decodeStart, zarnTooSmall, {"out.wav"}},
+        {"Zarn input of 26 bytes", "2\ntiny.zarn\nout.wav\n",
+         decodeStart, zarnTooSmall, {"out.wav"}},
+        {"WAVE output in a missing folder", "2\nz.zarn\nnone/out.wav\n",
+         decodeStart + "Det er ikke muligt at aabne none/out.wav til skrivning!\n", "", {}},
+        {"WAVE output is the Zarn input", "2\nz.zarn\nz.zarn\n",
+         decodeStart, sameFile("z.zarn"), {}},
+        {"WAVE output is a hard link to the input", "2\nz.zarn\nhard.wav\n",
+         decodeStart, sameFile("hard.wav"), {}},
+        {"WAVE output is a symlink to the input", "2\nz.zarn\nsym.wav\n",
+         decodeStart, sameFile("sym.wav"), {}},
+        {"entry 3 stops after a failed encode", "3\nmissing.wav\nmid.zarn\nout.wav\n",
+         kWaveIn + kZarnOut + kWaveOut + kEncodeStart + openForReading("missing.wav"), "",
+         {"mid.zarn", "out.wav"}},
+        {"entry 4 stops after a failed decode", "4\nmissing.zarn\nmid.wav\nout.zarn\n",
+         kZarnIn + kWaveOut + kZarnOut + kDecodeStart, zarnUnreadable, {"mid.wav", "out.zarn"}},
+        {"entry 4 refuses to decode onto its input", "4\nz.zarn\nz.zarn\nout.zarn\n",
+         kZarnIn + kWaveOut + kZarnOut + kDecodeStart, sameFile("z.zarn"), {"out.zarn"}},
+        {"entry 9 without input.wav", "9\n",
+         kEncodeStart + openForReading("input.wav"), "", {"output.zarn", "output.wav"}},
+        // At the end of the input a name is empty, never the one typed before.
+        {"end of input leaves the WAVE input name empty", "1\nin.wav\nout.zarn\n1\n",
+         kWaveIn + kZarnOut + kEncode + kMenu + "\n" + encodeStart + openForReading(""), "",
+         {}, true},
+        {"end of input keeps an unfinished line", "1\nin.wav\nout.zarn\n1\nin.wav",
+         kWaveIn + kZarnOut + kEncode + kMenu + "\n" + encodeStart, zarnUnwritable, {}, true},
+        {"end of input leaves the Zarn input name empty", "2\nz.zarn\nout.wav\n2\n",
+         decodeStart + kDone + kMenu + "\n" + decodeStart, zarnUnreadable, {}, true},
+    };
+    // clang-format on
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::map<std::string, Bytes> fixtures = makeFixtures(dir);
+        const RunResult result = run(GetParam(), dir, c.endsInput ? c.script : c.script + "5\n");
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(result.out, kTitle + kMenu + "\n" + c.console);
+        EXPECT_EQ(result.err, c.err);
+        for (const std::string& name : c.absent) EXPECT_FALSE(fileExists(dir.file(name))) << name;
+        for (const auto& [name, bytes] : fixtures)
+            EXPECT_TRUE(readFile(dir.file(name)) == bytes) << name;
+    }
+}
+
+}  // namespace
+}  // namespace zarn::test

@@ -1,0 +1,50 @@
+// Each program must link only its own half of the codec: zarnconv nothing of
+// the reduced build, zarnbasic nothing of the perceptual model or the FFT.
+
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+
+#include "tests/app/AppTestSupport.h"
+
+namespace zarn::test {
+namespace {
+
+// The demangled symbol table of `path`, one symbol a line.
+std::string symbols(const char* path) {
+    std::string text;
+    FILE* pipe = popen(("nm -C '" + std::string(path) + "' 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) return text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, n);
+    pclose(pipe);
+    return text;
+}
+
+TEST(Link, EachProgramHoldsOnlyItsOwnSteps) {
+    if (std::system("command -v nm >/dev/null 2>&1") != 0) GTEST_SKIP() << "nm is not available";
+    struct Case {
+        Program program;
+        std::vector<const char*> forbidden;
+    };
+    const Case cases[] = {
+        {kZarnconv, {"Dft", "FixedAllocator"}},
+        {kZarnbasic, {"Fft", "QuietThreshold", "MaskingModel", "BitAllocator"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program.name);
+        const std::string table = symbols(c.program.path);
+        // A program's own pipeline must be there, or the table says nothing.
+        ASSERT_NE(table.find("zarn::Encoder<"), std::string::npos);
+        for (const char* name : c.forbidden) {
+            const std::regex symbol(std::string("zarn::") + name + "\\b");
+            std::smatch found;
+            EXPECT_FALSE(std::regex_search(table, found, symbol))
+                << "links " << name << ": " << (found.empty() ? "" : found.str());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zarn::test
