@@ -1,0 +1,42 @@
+// The direct transforms of zarnbasic, per frame, on the same inputs as the
+// fast ones: windowed blocks, and full spectra read from a 15-bit Zarn file.
+
+#include "bench/FrameCorpus.h"
+#include "reduced/Dft.h"
+
+namespace zarn::bench {
+namespace {
+
+constexpr auto kLength = static_cast<std::int16_t>(kBlockLength);
+
+void DftForward(benchmark::State& state) {
+    const auto& frames = encoderFrames(Program::reduced);
+    const Dft dft;
+    std::array<double, kCodedBins> re{}, im{};  // all the encoder gives it
+    std::size_t next = 0;
+    for (auto _ : state) {
+        dft.forward(frames[next].windowed.data(), re.data(), im.data(), kLength);
+        keep(re.data());
+        keep(im.data());
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK(DftForward)->Unit(benchmark::kMicrosecond);
+
+void DftInverse(benchmark::State& state) {
+    const auto& frames = decoderFrames(Program::reduced);
+    const Dft dft;
+    Block y;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        dft.inverse(frames[next].full.re.data(), frames[next].full.im.data(), y.data(), kLength);
+        keep(&y);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK(DftInverse)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace zarn::bench

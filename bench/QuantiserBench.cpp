@@ -1,0 +1,49 @@
+// Scaling per band, per frame, for each program's frames: quantise on what the
+// encoder's removal steps left (everything, in zarnbasic), dequantise on
+// values as the reader returns them. Both work in place on a fresh copy;
+// CopySpectrum measures that copy alone.
+
+#include "bench/FrameCorpus.h"
+#include "encoder/Quantiser.h"
+
+namespace zarn::bench {
+namespace {
+
+void Quantise(benchmark::State& state, Program program) {
+    const auto& frames = encoderFrames(program);
+    const Quantiser quantiser;
+    Spectrum work;
+    ScaleExponents scale;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        copyCodedBins(frames[next].masked, work);
+        quantiser.quantise(work.re.data(), work.im.data(), scale);
+        keep(&work);
+        keep(&scale);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK_CAPTURE(Quantise, zarnconv, Program::full);
+BENCHMARK_CAPTURE(Quantise, zarnbasic, Program::reduced);
+
+void Dequantise(benchmark::State& state, Program program) {
+    const auto& frames = decoderFrames(program);
+    const Quantiser quantiser;
+    Spectrum work;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        copyCodedBins(frames[next].read, work);
+        quantiser.dequantise(work.re.data(), work.im.data(), frames[next].scale);
+        keep(&work);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK_CAPTURE(Dequantise, zarnconv, Program::full);
+BENCHMARK_CAPTURE(Dequantise, zarnbasic, Program::reduced);
+
+BENCHMARK(copySpectrumBaseline)->Name("CopySpectrum");
+
+}  // namespace
+}  // namespace zarn::bench

@@ -1,0 +1,56 @@
+// The fast transforms of zarnconv, per frame: the forward one on windowed
+// blocks, the inverse on dequantised, mirrored spectra read from a Zarn file.
+
+#include "bench/FrameCorpus.h"
+#include "dsp/Fft.h"
+
+namespace zarn::bench {
+namespace {
+
+void FftForward(benchmark::State& state) {
+    const auto& frames = encoderFrames(Program::full);
+    Fft fft(kBlockLength);
+    Spectrum out;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        fft.forward(frames[next].windowed.data(), out.re.data(), out.im.data());
+        keep(&out);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK(FftForward);
+
+void FftMirror(benchmark::State& state) {
+    // Mirroring only rewrites bins 257..511 from 1..255, so repeating it on
+    // the same spectrum needs no fresh copy.
+    auto frames = decoderFrames(Program::full);
+    const Fft fft(kBlockLength);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        Spectrum& s = frames[next].full;
+        fft.mirror(s.re.data(), s.im.data());
+        keep(&s);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK(FftMirror);
+
+void FftInverse(benchmark::State& state) {
+    // A separate Fft from the forward one: inverse() leaves its scratch dirty.
+    const auto& frames = decoderFrames(Program::full);
+    Fft fft(kBlockLength);
+    Block y;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        fft.inverse(frames[next].full.re.data(), frames[next].full.im.data(), y.data());
+        keep(&y);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK(FftInverse);
+
+}  // namespace
+}  // namespace zarn::bench

@@ -1,0 +1,44 @@
+// The encoder's analysis window and the decoder's overlap-add, per frame. Both
+// work in place, so each iteration starts from a fresh copy of its input;
+// CopyBlock measures that copy alone.
+
+#include "bench/FrameCorpus.h"
+#include "dsp/FrameWindow.h"
+
+namespace zarn::bench {
+namespace {
+
+void Window(benchmark::State& state) {
+    const auto& frames = encoderFrames(Program::full);
+    const FrameWindow window;
+    Block work;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        work = frames[next].raw;
+        window.applyWindow(work.data(), static_cast<std::int32_t>(kBlockLength));
+        keep(&work);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK(Window);
+
+void OverlapAdd(benchmark::State& state) {
+    const auto& frames = decoderFrames(Program::full);
+    FrameWindow window;
+    Block work;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        work = frames[next].inverse;
+        window.overlapAdd(work.data(), static_cast<std::uint32_t>(kBlockLength));
+        keep(&work);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK(OverlapAdd);
+
+BENCHMARK(copyBlockBaseline)->Name("CopyBlock");
+
+}  // namespace
+}  // namespace zarn::bench

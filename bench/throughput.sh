@@ -1,0 +1,239 @@
+#!/usr/bin/env bash
+# Whole-program throughput: encodes and decodes a long music-like WAVE file
+# with the built programs through their menus, and, where installed, with flac
+# and lame on the same file in the same rounds, so that the ratios between
+# them hold even on a busy machine. Builds nothing.
+#
+#   bench/throughput.sh [BUILD_FOLDER] [--seconds N] [--runs N]
+#                       [--programs "zarnconv zarnbasic"] [--memory-probe KIND]
+#
+# BUILD_FOLDER (default ./build) must hold zarnsample and the programs. Every
+# job runs --runs times (default 5), round-robin, pinned to one core where
+# taskset exists; the median wall time is reported, with × real time (audio
+# seconds ÷ seconds) and the largest peak resident memory of any run.
+# --memory-probe picks how peak memory is read: time (GNU time's %M, the
+# default where /usr/bin/time is GNU time) or proc (VmHWM sampled from /proc
+# while the job runs, a lower bound). A probe built on getrusage from a large
+# parent, such as python, would not do: a forked child keeps its parent's
+# peak through exec.
+set -euo pipefail
+
+usage() {
+    sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'
+    exit "${1:-0}"
+}
+
+die() {
+    echo "throughput.sh: $*" >&2
+    exit 1
+}
+
+build=./build
+seconds=600
+runs=5
+programs="zarnconv zarnbasic"
+probe=auto
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --seconds) [ $# -ge 2 ] || usage 2; seconds=$2; shift 2 ;;
+        --runs) [ $# -ge 2 ] || usage 2; runs=$2; shift 2 ;;
+        --programs) [ $# -ge 2 ] || usage 2; programs=$2; shift 2 ;;
+        --memory-probe) [ $# -ge 2 ] || usage 2; probe=$2; shift 2 ;;
+        -h|--help) usage 0 ;;
+        -*) echo "throughput.sh: unknown option $1" >&2; usage 2 ;;
+        *) build=$1; shift ;;
+    esac
+done
+
+[[ $seconds =~ ^[0-9]+([.][0-9]+)?$ ]] && awk -v s="$seconds" 'BEGIN { exit !(s > 0) }' ||
+    die "--seconds must be a positive number"
+[[ $runs =~ ^[1-9][0-9]*$ ]] || die "--runs must be a positive whole number"
+read -r -a programList <<<"$programs"
+[ ${#programList[@]} -gt 0 ] || die "--programs names no program"
+[ -x "$build/zarnsample" ] || die "no zarnsample in $build: build the project first"
+for p in "${programList[@]}"; do
+    [ -x "$build/$p" ] || die "no program $p in $build: build the project first"
+done
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/zarn-throughput.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+trap 'exit 130' INT TERM
+
+# --- How each job is pinned, and how its peak memory is read ---
+
+pin=()
+pinNote="not pinned (no taskset)"
+if command -v taskset >/dev/null; then
+    # The last core this shell may use: on a shared machine the first one
+    # tends to take the interrupts.
+    allowed=$(taskset -cp $$ | sed 's/.*: *//')
+    last=${allowed##*,}
+    cpu=${last##*-}
+    pin=(taskset -c "$cpu")
+    pinNote="pinned to CPU $cpu (taskset)"
+fi
+
+gnuTimeWorks() { [ -x /usr/bin/time ] && /usr/bin/time --version 2>&1 | grep -q GNU; }
+
+case "$probe" in
+    auto)
+        if gnuTimeWorks; then probe=time; else probe=proc; fi ;;
+    time) gnuTimeWorks || die "GNU time is not at /usr/bin/time" ;;
+    proc) ;;
+    *) die "--memory-probe must be auto, time or proc" ;;
+esac
+case "$probe" in
+    time) probeNote="GNU time %M" ;;
+    proc) probeNote="VmHWM sampled from /proc every 2 ms (a lower bound)" ;;
+esac
+
+# A FIFO that nobody writes: reading it with a time-out sleeps without
+# starting a process, which would disturb the job being sampled.
+if [ "$probe" = proc ]; then
+    mkfifo "$scratch/idle"
+    exec {idle}<>"$scratch/idle"
+fi
+
+now() { echo "${EPOCHREALTIME/,/.}"; }
+
+# Runs "$@" pinned, with standard input from $1, and sets jobSeconds and
+# jobKib. Ends the script with the job's output when it fails.
+measure() {
+    local stdin=$1
+    shift
+    local log="$scratch/job.log" status=0 start end
+    case "$probe" in
+        time)
+            start=$(now)
+            "${pin[@]}" /usr/bin/time -f %M -o "$scratch/rss" "$@" <"$stdin" >"$log" 2>&1 || status=$?
+            end=$(now)
+            jobSeconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')
+            jobKib=$(tail -n 1 "$scratch/rss")
+            ;;
+        proc)
+            local pid key value rest peak=0
+            start=$(now)
+            "${pin[@]}" "$@" <"$stdin" >"$log" 2>&1 &
+            pid=$!
+            while kill -0 "$pid" 2>/dev/null; do
+                while read -r key value rest; do
+                    [ "$key" = VmHWM: ] && [ "$value" -gt "$peak" ] && peak=$value
+                done 2>/dev/null <"/proc/$pid/status" || true
+                read -r -t 0.002 -u "$idle" rest || true
+            done
+            wait "$pid" || status=$?
+            end=$(now)
+            jobSeconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')
+            jobKib=$peak
+            ;;
+    esac
+    if [ "$status" -ne 0 ]; then
+        echo "throughput.sh: failed (status $status): $*" >&2
+        cat "$log" >&2
+        exit 1
+    fi
+}
+
+# The menu's answers for one conversion, and the program run on them; the
+# program must announce that the conversion finished.
+convert() {
+    local program=$1 entry=$2 input=$3 output=$4
+    printf '%s\n%s\n%s\n5\n' "$entry" "$input" "$output" >"$scratch/menu"
+    measure "$scratch/menu" "$build/$program"
+    grep -q "Konverteringen er fuldendt" "$scratch/job.log" || {
+        echo "throughput.sh: $program did not finish the conversion of $input:" >&2
+        cat "$scratch/job.log" >&2
+        exit 1
+    }
+}
+
+# Runs one job by name once.
+runJob() {
+    case "$1" in
+        "flac -5") measure /dev/null flac -5 -f --silent -o "$scratch/flac.flac" "$wave" ;;
+        "flac -d") measure /dev/null flac -d -f --silent -o "$scratch/flac.wav" "$scratch/flac.flac" ;;
+        "lame -V 2") measure /dev/null lame --quiet -V 2 "$wave" "$scratch/lame.mp3" ;;
+        *" encode") convert "${1% encode}" 1 "$wave" "$scratch/${1% encode}.zarn" ;;
+        *" decode") convert "${1% decode}" 2 "$scratch/${1% decode}.zarn" "$scratch/${1% decode}.wav" ;;
+    esac
+}
+
+median() { tr ' ' '\n' | sed '/^$/d' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+
+audioSeconds() { awk -v bytes="$(stat -c %s "$1")" 'BEGIN { printf "%.3f", (bytes - 44) / 2 / 44100 }'; }
+
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+
+# --- The input and the jobs ---
+
+wave="$scratch/music.wav"
+"$build/zarnsample" "$wave" "$seconds"
+audio=$(audioSeconds "$wave")
+
+jobs=()
+for p in "${programList[@]}"; do jobs+=("$p encode" "$p decode"); done
+haveFlac=0
+haveLame=0
+if command -v flac >/dev/null; then haveFlac=1; jobs+=("flac -5" "flac -d"); fi
+if command -v lame >/dev/null; then haveLame=1; jobs+=("lame -V 2"); fi
+
+echo "Machine: $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(nproc) cores, $(uname -sr)"
+echo "Input: $audio s of 44.1 kHz 16-bit mono music, $(stat -c %s "$wave") bytes"
+echo "Each job $runs times, round-robin; median wall time; $pinNote; peak memory by $probeNote"
+[ $haveFlac = 1 ] || echo "flac is not installed: no comparison with it"
+[ $haveLame = 1 ] || echo "lame is not installed: no comparison with it"
+echo
+
+declare -A times peak
+for ((round = 1; round <= runs; ++round)); do
+    for job in "${jobs[@]}"; do
+        runJob "$job"
+        times[$job]+="$jobSeconds "
+        [ "${peak[$job]:-0}" -ge "$jobKib" ] || peak[$job]=$jobKib
+    done
+done
+
+declare -A med
+printf '%-20s %10s %14s %14s\n' job seconds "x real time" "peak memory"
+for job in "${jobs[@]}"; do
+    med[$job]=$(median <<<"${times[$job]}")
+    printf '%-20s %10.3f %14.1f %10s MiB\n' "$job" "${med[$job]}" \
+        "$(awk -v a="$audio" -v s="${med[$job]}" 'BEGIN { print a / s }')" "$(mib "${peak[$job]}")"
+done
+
+ratio() { awk -v fast="$1" -v slow="$2" 'BEGIN { printf "%.3f", fast / slow }'; }
+if [ $haveFlac = 1 ] || [ $haveLame = 1 ]; then
+    echo
+    echo "Speed relative to the reference tools in the same run (above 1: faster):"
+    for p in "${programList[@]}"; do
+        if [ $haveFlac = 1 ]; then
+            printf '  %-30s %s\n' "$p encode / flac -5" "$(ratio "${med[flac -5]}" "${med[$p encode]}")"
+            printf '  %-30s %s\n' "$p decode / flac -d" "$(ratio "${med[flac -d]}" "${med[$p decode]}")"
+        fi
+        if [ $haveLame = 1 ]; then
+            printf '  %-30s %s\n' "$p encode / lame -V 2" "$(ratio "${med[lame -V 2]}" "${med[$p encode]}")"
+        fi
+    done
+fi
+
+# --- Peak memory must not grow with the input ---
+
+if [[ " ${programList[*]} " == *" zarnconv "* ]]; then
+    echo
+    short="$scratch/minute.wav"
+    "$build/zarnsample" "$short" 60
+    convert zarnconv 1 "$short" "$scratch/minute.zarn"
+    shortEncode=$jobKib
+    convert zarnconv 2 "$scratch/minute.zarn" "$scratch/minute-back.wav"
+    shortDecode=$jobKib
+    echo "Peak memory of zarnconv, 60 s file against the $audio s file:"
+    for step in encode decode; do
+        if [ $step = encode ]; then small=$shortEncode; else small=$shortDecode; fi
+        large=${peak[zarnconv $step]}
+        difference=$((large - small))
+        verdict="within 1 MiB"
+        [ ${difference#-} -le 1024 ] || verdict="differs by more than 1 MiB"
+        [ "$small" -lt 16384 ] && [ "$large" -lt 16384 ] && verdict+=", under 16 MiB" || verdict+=", not under 16 MiB"
+        printf '  %-7s %8s MiB %8s MiB   (%s)\n' "$step" "$(mib "$small")" "$(mib "$large")" "$verdict"
+    done
+fi
