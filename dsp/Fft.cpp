@@ -5,6 +5,8 @@
 
 #include <immintrin.h>  // SSE2 (x86-64 baseline); AVX only where the processor has it
 
+#include "common/VectorWidth.h"
+
 namespace zarn {
 
 namespace {
@@ -147,17 +149,13 @@ __attribute__((target("avx"))) void wideLevel(std::uint32_t n, std::uint32_t h, 
     }
 }
 
-// Whether wideLevel may run: the processor and the system support AVX, and
-// no test has asked for the baseline path.
-bool useWideVectors = __builtin_cpu_supports("avx");
-
 // One level of full butterflies with half-length h over n values, from the
 // work arrays into the outputs (which may be the work arrays themselves).
 void fullLevel(std::uint32_t n, std::uint32_t h, const double* re, const double* im, double* outRe,
                double* outIm, const FftTables& t) {
     const double* c = &t.cosine[h - 1];
     const double* s = &t.sine[h - 1];
-    if (h >= 4 && useWideVectors) return wideLevel(n, h, re, im, outRe, outIm, c, s);
+    if (h >= 4 && wideVectorsEnabled()) return wideLevel(n, h, re, im, outRe, outIm, c, s);
     if (h == 1) {
         for (std::uint32_t base = 0; base < n; base += 2) {
             const double oRe = re[base + 1], oIm = im[base + 1];
@@ -205,10 +203,6 @@ void Fft::forward(const double* x, double* re, double* im) {
 
 void Fft::inverse(const double* re, const double* im, double* y) {
     inverseTransform(length, re, im, y, scratch.data());
-}
-
-void Fft::useBaselineVectors(bool baseline) {
-    useWideVectors = !baseline && __builtin_cpu_supports("avx");
 }
 
 void Fft::mirror(double* re, double* im) const {

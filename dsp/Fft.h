@@ -37,10 +37,6 @@ public:
     void inverseTransform(std::uint32_t n, const double* inRe, const double* inIm, double* outRe,
                           double* outIm) const;
 
-    // The transform uses AVX where the processor has it, SSE2 otherwise; both
-    // give the same bits. Tests pin the baseline path to check that.
-    static void useBaselineVectors(bool baseline);
-
 private:
     std::uint32_t length;                  // N, always 512
     std::array<double, kBlockLength> scratch;  // zero imaginary input of forward(); imaginary output of inverse()

@@ -22,6 +22,7 @@
 #include "stream/ZarnWriter.h"
 #include "tests/support/TestFiles.h"
 #include "common/RoundToSample.h"
+#include "common/VectorWidth.h"
 #include "tests/reference/LiteralKernels.h"
 
 namespace zarn {
@@ -61,13 +62,13 @@ std::vector<Block> testBlocks() {
     return blocks;
 }
 
-class FftExactness : public ::testing::TestWithParam<bool> {
+class VectorWidthExactness : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override { Fft::useBaselineVectors(GetParam()); }
-    void TearDown() override { Fft::useBaselineVectors(false); }
+    void SetUp() override { useBaselineVectors(GetParam()); }
+    void TearDown() override { useBaselineVectors(false); }
 };
 
-TEST_P(FftExactness, ForwardMatchesTheRecursiveTransform) {
+TEST_P(VectorWidthExactness, FftForwardMatchesTheRecursiveTransform) {
     const auto blocks = testBlocks();
     for (std::size_t b = 0; b < blocks.size(); ++b) {
         SCOPED_TRACE("block " + std::to_string(b));
@@ -81,7 +82,7 @@ TEST_P(FftExactness, ForwardMatchesTheRecursiveTransform) {
     }
 }
 
-TEST_P(FftExactness, InverseMatchesTheRecursiveTransform) {
+TEST_P(VectorWidthExactness, FftInverseMatchesTheRecursiveTransform) {
     const auto blocks = testBlocks();
     Fft forward(kBlockLength), inverse(kBlockLength);
     for (std::size_t b = 0; b < blocks.size(); ++b) {
@@ -96,7 +97,7 @@ TEST_P(FftExactness, InverseMatchesTheRecursiveTransform) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothVectorWidths, FftExactness, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(BothVectorWidths, VectorWidthExactness, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "Baseline" : "Widest";
                          });
@@ -367,7 +368,7 @@ TEST(KernelExactness, FramesPackAndUnpackAsFieldByFieldDoes) {
 
 // The literal direct transform costs milliseconds a block: a sample of the
 // blocks, corners first, is enough to catch a table or order mistake.
-TEST(KernelExactness, DftMatchesTheDirectSums) {
+TEST_P(VectorWidthExactness, DftMatchesTheDirectSums) {
     const auto blocks = testBlocks();
     const Dft dft;
     for (std::size_t b = 0; b < blocks.size(); b += b < 12 ? 1 : 40) {
