@@ -61,6 +61,12 @@ void BitAllocator::allocate(BitAllocation& allocation, const double* re, const d
             const double p = re[bin] * re[bin] + im[bin] * im[bin];
             if (p > largest) largest = p;
         }
+        // Most bands of a scaled spectrum are loud enough for every bit.
+        if (windows[kMaxBits - 1].classify(largest) == LevelWindow::Outcome::above) {
+            allocation[band] = kMaxBits;
+            first = end;
+            continue;
+        }
         std::uint8_t bits = 0;
         for (const LevelWindow& window : windows) {
             const LevelWindow::Outcome outcome = window.classify(largest);

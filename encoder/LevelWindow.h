@@ -47,6 +47,9 @@ public:
         return Outcome::evaluate;
     }
 
+    double low() const { return low_; }
+    double high() const { return high_; }
+
 private:
     LevelWindow(double low, double high) : low_(low), high_(high) {}
 

@@ -2,15 +2,17 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
+
+#include <emmintrin.h>  // SSE2, part of the x86-64 baseline
 
 namespace zarn {
 
 namespace {
 
-// x·2^−e as e successive halvings would give it.
-inline double halve(double x, double factor, std::uint8_t e) {
-    const double once = x * factor;
-    if (std::fabs(once) >= 0x1p-1022 || x == 0.0 || once != once) return once;
+// x·2^−e as e successive halvings would give it: one multiplication is the
+// same unless the result is subnormal, where each halving rounds.
+inline double halve(double x, std::uint8_t e) {
     for (std::uint8_t i = 0; i < e; ++i) x = x * 0.5;
     return x;
 }
@@ -29,17 +31,43 @@ struct PowersOfTwo {
 
 const PowersOfTwo kPowers;
 
+// Each bin's exponent and factor from its band's entry.
+void spreadOverBins(const ScaleExponents& scale, const std::array<double, 16>& table,
+                    std::uint8_t* exponents, double* factors) {
+    std::size_t bin = 0;
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        for (std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
+            exponents[bin] = scale[band];
+            factors[bin] = table[scale[band]];
+        }
+    }
+}
+
+// The largest |component| of bins [first, end). A NaN never wins, as with
+// comparisons one at a time: MAXPD returns its second operand then.
+double largestMagnitude(const double* re, const double* im, std::size_t first, std::size_t end) {
+    const __m128d signBit = _mm_set1_pd(-0.0);
+    __m128d largest = _mm_setzero_pd();
+    std::size_t bin = first;
+    for (; bin + 2 <= end; bin += 2) {
+        largest = _mm_max_pd(_mm_andnot_pd(signBit, _mm_loadu_pd(re + bin)), largest);
+        largest = _mm_max_pd(_mm_andnot_pd(signBit, _mm_loadu_pd(im + bin)), largest);
+    }
+    double m = std::max(_mm_cvtsd_f64(largest), _mm_cvtsd_f64(_mm_unpackhi_pd(largest, largest)));
+    for (; bin < end; ++bin) {
+        if (std::fabs(re[bin]) > m) m = std::fabs(re[bin]);
+        if (std::fabs(im[bin]) > m) m = std::fabs(im[bin]);
+    }
+    return m;
+}
+
 }  // namespace
 
 void Quantiser::quantise(double* re, double* im, ScaleExponents& scale) const {
     std::size_t first = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
         const std::size_t end = first + kBandWidths[band];
-        double m = 0.0;
-        for (std::size_t bin = first; bin < end; ++bin) {
-            if (std::fabs(re[bin]) > m) m = std::fabs(re[bin]);
-            if (std::fabs(im[bin]) > m) m = std::fabs(im[bin]);
-        }
+        double m = largestMagnitude(re, im, first, end);
         // The largest e ≤ 15 with m·2^e < 32768, found by doubling.
         std::uint8_t e = 0;
         for (;;) {
@@ -49,30 +77,47 @@ void Quantiser::quantise(double* re, double* im, ScaleExponents& scale) const {
             if (e >= 15) break;
         }
         scale[band] = e;
-        // One multiplication by 2^e equals e doublings: scaling up by a power
-        // of two only moves the exponent, and these values cannot overflow.
-        const double factor = kPowers.up[e];
-        for (std::size_t bin = first; bin < end; ++bin) {
-            re[bin] = re[bin] * factor;
-            im[bin] = im[bin] * factor;
-        }
         first = end;
+    }
+    // One multiplication by 2^e equals e doublings: scaling up by a power of
+    // two only moves the exponent, and these values cannot overflow.
+    std::uint8_t exponents[kCodedBins];
+    double factors[kCodedBins];
+    spreadOverBins(scale, kPowers.up, exponents, factors);
+    for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
+        re[bin] = re[bin] * factors[bin];
+        im[bin] = im[bin] * factors[bin];
     }
 }
 
 void Quantiser::dequantise(double* re, double* im, const ScaleExponents& scale) const {
-    std::size_t first = 0;
-    for (std::size_t band = 0; band < kBandCount; ++band) {
-        const std::size_t end = first + kBandWidths[band];
-        const std::uint8_t e = scale[band];
-        const double factor = kPowers.down[e];
-        for (std::size_t bin = first; bin < end; ++bin) {
-            // One multiplication by 2^−e equals e halvings unless the result is
-            // subnormal, where each halving rounds; those take the long way.
-            re[bin] = halve(re[bin], factor, e);
-            im[bin] = halve(im[bin], factor, e);
+    std::uint8_t exponents[kCodedBins];
+    double factors[kCodedBins];
+    spreadOverBins(scale, kPowers.down, exponents, factors);
+    const __m128d signBit = _mm_set1_pd(-0.0), smallestNormal = _mm_set1_pd(0x1p-1022);
+    const __m128d zero = _mm_setzero_pd();
+    std::size_t bin = 0;
+    for (; bin + 2 <= kCodedBins; bin += 2) {
+        const __m128d f = _mm_loadu_pd(factors + bin);
+        const __m128d r = _mm_loadu_pd(re + bin), m = _mm_loadu_pd(im + bin);
+        const __m128d rOnce = _mm_mul_pd(r, f), mOnce = _mm_mul_pd(m, f);
+        // A nonzero value that lands among the subnormals takes the long way.
+        const __m128d rTiny = _mm_and_pd(_mm_cmplt_pd(_mm_andnot_pd(signBit, rOnce), smallestNormal),
+                                         _mm_cmpneq_pd(r, zero));
+        const __m128d mTiny = _mm_and_pd(_mm_cmplt_pd(_mm_andnot_pd(signBit, mOnce), smallestNormal),
+                                         _mm_cmpneq_pd(m, zero));
+        _mm_storeu_pd(re + bin, rOnce);
+        _mm_storeu_pd(im + bin, mOnce);
+        if (_mm_movemask_pd(_mm_or_pd(rTiny, mTiny)) != 0) {
+            re[bin] = halve(_mm_cvtsd_f64(r), exponents[bin]);
+            im[bin] = halve(_mm_cvtsd_f64(m), exponents[bin]);
+            re[bin + 1] = halve(_mm_cvtsd_f64(_mm_unpackhi_pd(r, r)), exponents[bin + 1]);
+            im[bin + 1] = halve(_mm_cvtsd_f64(_mm_unpackhi_pd(m, m)), exponents[bin + 1]);
         }
-        first = end;
+    }
+    for (; bin < kCodedBins; ++bin) {
+        re[bin] = halve(re[bin], exponents[bin]);
+        im[bin] = halve(im[bin], exponents[bin]);
     }
 }
 

@@ -54,7 +54,15 @@ public:
         }
     }
 
-    int pendingBits() const { return pending_; }
+    // put(16, value): a whole word's worth of bits always completes exactly
+    // one word, so no test is needed.
+    void putWord(std::uint16_t value) {
+        accumulator_ = (accumulator_ << 16) | value;
+        const auto word = static_cast<std::uint16_t>(accumulator_ >> pending_);
+        out_[size_++] = static_cast<std::uint8_t>(word & 0xFF);
+        out_[size_++] = static_cast<std::uint8_t>(word >> 8);
+    }
+
     std::size_t size() const { return size_; }
 
 private:
@@ -87,6 +95,16 @@ void ZarnWriter::writeFrame(const BitAllocation& allocation, const ScaleExponent
             roundToSamples(re + first, rounded[0] + first, end - first);
             roundToSamples(im + first, rounded[1] + first, end - first);
             const int shift = 15 - b;
+            if (b == 15) {
+                // The common case, every field a whole rounded value.
+                for (std::size_t bin = first; bin < end; ++bin) {
+                    packer.putWord(static_cast<std::uint16_t>(rounded[0][bin]));
+                    if (storesImaginary(bin)) packer.putWord(static_cast<std::uint16_t>(rounded[1][bin]));
+                }
+                frameBits += 16 * static_cast<std::int32_t>(2 * (end - first) - (first == 0) - (end == kCodedBins));
+                first = end;
+                continue;
+            }
             for (std::size_t bin = first; bin < end; ++bin) {
                 packer.put(b + 1, static_cast<std::uint16_t>(rounded[0][bin]) >> shift);
                 frameBits += b + 1;
