@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "tests/support/SpectrumTestUtil.h"
+#include "tests/support/BandTestUtil.h"
 
 namespace zarn {
 namespace {

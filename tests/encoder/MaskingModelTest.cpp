@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "tests/support/SpectrumTestUtil.h"
+#include "tests/support/BandTestUtil.h"
 
 namespace zarn {
 namespace {

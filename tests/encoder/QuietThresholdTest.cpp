@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "tests/support/SpectrumTestUtil.h"
+#include "tests/support/BandTestUtil.h"
 
 namespace zarn {
 namespace {

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "stream/ZarnWriter.h"
-#include "tests/support/SpectrumTestUtil.h"
+#include "tests/support/BandTestUtil.h"
 #include "tests/stream/StreamTestUtil.h"
 
 namespace zarn {

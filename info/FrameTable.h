@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/Types.h"
+
+namespace zarn {
+
+// The side information of every frame of a Zarn file and the figures drawn
+// from it. Durations count 256 decoded samples per frame at 44100 per second.
+class FrameTable {
+public:
+    static constexpr double kSampleRate = 44100.0;
+
+    // Reads every whole frame of `path` with the codec's own frame reader, so a
+    // damaged file ends the process with that reader's message.
+    explicit FrameTable(const std::string& path);
+
+    std::size_t frameCount() const { return allocations_.size(); }
+    const BitAllocation& allocation(std::size_t frame) const { return allocations_[frame]; }
+    std::uint32_t frameBytes(std::size_t frame) const { return frameBytes_[frame]; }
+    std::uint64_t fileBytes() const { return fileBytes_; }
+
+    double seconds() const { return frameCount() * static_cast<double>(kHop) / kSampleRate; }
+    // The whole file, trailing bytes included, over the decoded duration.
+    double kbitPerSecond() const;
+    double frameKbitPerSecond(std::size_t frame) const;
+    // File size over the size of the same duration as 16-bit mono PCM.
+    double pcmRatio() const;
+    // True when every frame gives every band 15 bits, as the reduced encoder does.
+    bool fifteenEverywhere() const;
+
+    // Per band, over all frames; not a number when there are no frames.
+    double meanBits(std::size_t band) const;
+    double emptyShare(std::size_t band) const;
+    double meanScale(std::size_t band) const;
+
+private:
+    std::vector<BitAllocation> allocations_;
+    std::vector<ScaleExponents> scales_;
+    std::vector<std::uint32_t> frameBytes_;
+    std::uint64_t fileBytes_ = 0;
+};
+
+}  // namespace zarn

@@ -1,0 +1,94 @@
+#include "info/InfoReport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "info/TextTable.h"
+
+namespace zarn {
+
+namespace {
+
+std::string number(double value, int decimals) {
+    return TextTable::number(value, decimals);
+}
+
+// The unit goes only after a finite figure: "uendelig dB" would read oddly.
+std::string withUnit(double value, int decimals, const std::string& unit) {
+    const std::string text = number(value, decimals);
+    return std::isfinite(value) ? text + " " + unit : text;
+}
+
+std::string percent(double share) {
+    return number(100.0 * share, 1);
+}
+
+// A band reaches from half a bin below its first bin to half a bin above its
+// last, held within 0 Hz and the Nyquist frequency, so that the bands meet.
+std::vector<std::string> bandRow(std::size_t band) {
+    std::size_t first = 0;
+    for (std::size_t b = 0; b < band; ++b) first += kBandWidths[b];
+    const double last = static_cast<double>(first + kBandWidths[band] - 1);
+    const double from = std::max(0.0, (static_cast<double>(first) - 0.5) * InfoReport::kHzPerBin);
+    const double to = std::min(static_cast<double>(kNyquistBin), last + 0.5) * InfoReport::kHzPerBin;
+    return {std::to_string(band), number(from, 0), number(to, 0)};
+}
+
+std::vector<std::string> joined(std::vector<std::string> row, const std::vector<std::string>& more) {
+    row.insert(row.end(), more.begin(), more.end());
+    return row;
+}
+
+}  // namespace
+
+void InfoReport::printFile(std::ostream& out, const std::string& zarnPath, const FrameTable& frames) {
+    out << "Zarn-fil: " << zarnPath << "\n";
+    const double ratio = frames.pcmRatio();
+    TextTable figures({}, 2);
+    figures.add({"Rammer", std::to_string(frames.frameCount())});
+    figures.add({"Varighed", withUnit(frames.seconds(), 3, "s")});
+    figures.add({"Filstoerrelse", std::to_string(frames.fileBytes()) + " byte"});
+    figures.add({"Bitrate", withUnit(frames.kbitPerSecond(), 2, "kbit/s")});
+    figures.add({"Stoerrelse mod 16-bit PCM",
+                 std::isnan(ratio) ? "-" : number(ratio, 3) + " (1:" + number(1.0 / ratio, 2) + ")"});
+    figures.add({"15 bit i alle baand", frames.fifteenEverywhere() ? "ja (som zarnbasic skriver)" : "nej"});
+    figures.print(out, 2);
+
+    out << "\n";
+    TextTable bands({"Baand", "Fra Hz", "Til Hz", "Bit (middel)", "Tom (% af rammer)", "Skala (middel)"}, 0);
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        bands.add(joined(bandRow(band), {number(frames.meanBits(band), 2), percent(frames.emptyShare(band)),
+                                         number(frames.meanScale(band), 2)}));
+    }
+    bands.print(out, 2);
+}
+
+void InfoReport::printComparison(std::ostream& out, const std::string& originalPath,
+                                 const SignalComparison& comparison, const SignalAnalysis& original) {
+    out << "\nSammenlignet med original: " << originalPath << " (" << comparison.comparedSamples()
+        << " samples)\n";
+    TextTable figures({}, 2);
+    figures.add({"SNR", withUnit(comparison.snrDb(), 2, "dB")});
+    figures.add({"Segmentel SNR", withUnit(comparison.segmentalSnrDb(), 2, "dB")});
+    figures.add({"Stoerste samplefejl", std::to_string(comparison.largestError())});
+    figures.print(out, 2);
+    out << "  (segmenter paa " << SignalComparison::kSegment << " samples, hver holdt inden for "
+        << number(SignalComparison::kFloorDb, 0) << " til " << number(SignalComparison::kCeilingDb, 0)
+        << " dB; " << comparison.silentSegments() << " stille segmenter, RMS under "
+        << number(std::sqrt(SignalComparison::kSilentMeanSquare), 0) << ", udeladt)\n";
+
+    out << "\nFjernet fra originalens bins, der ikke er nul, af encoderens analyse:\n";
+    TextTable bands({"Baand", "Fra Hz", "Til Hz", "Bins", "Hoeretaerskel %", "Maskering %"}, 0);
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const auto bins = static_cast<double>(original.nonzeroBins(band));
+        // A band with no bins at all gives 0/0, which prints as "-".
+        bands.add(joined(bandRow(band), {std::to_string(original.nonzeroBins(band)),
+                                         percent(original.removedInQuiet(band) / bins),
+                                         percent(original.removedByMasking(band) / bins)}));
+    }
+    bands.print(out, 2);
+}
+
+}  // namespace zarn

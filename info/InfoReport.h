@@ -1,0 +1,26 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "info/FrameTable.h"
+#include "info/SignalAnalysis.h"
+#include "info/SignalComparison.h"
+
+namespace zarn {
+
+// The text tables zarninfo prints.
+class InfoReport {
+public:
+    static constexpr double kHzPerBin = FrameTable::kSampleRate / static_cast<double>(kBlockLength);
+
+    // The file's figures and one row per band.
+    static void printFile(std::ostream& out, const std::string& zarnPath, const FrameTable& frames);
+
+    // The decoded file against its original, and per band what the encoder's
+    // perceptual steps removed from the original.
+    static void printComparison(std::ostream& out, const std::string& originalPath,
+                                const SignalComparison& comparison, const SignalAnalysis& original);
+};
+
+}  // namespace zarn

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "common/Types.h"
+#include "info/Sonogram.h"
+
+namespace zarn {
+
+// Runs a signal through the full encoder's analysis, framed as the encoder
+// frames it: window, transform, then, when removals are counted, the threshold
+// in quiet and the masking model, in the encoder's order.
+class SignalAnalysis {
+public:
+    // Frames needed to cover `sampleCount` samples; the encoder writes at least one.
+    static std::size_t frameCount(std::size_t sampleCount);
+
+    // The spectrogram spans `axisFrames` frames in at most `columns` slots and
+    // shows each frame as transformed, before anything is removed.
+    SignalAnalysis(const std::vector<Sample>& samples, std::size_t axisFrames, std::size_t columns,
+                   bool countRemovals);
+
+    const Sonogram& spectrogram() const { return spectrogram_; }
+    // Per band, over all frames: bins the transform left non-zero, and of
+    // those the ones the threshold in quiet and then the masking model zeroed.
+    std::uint64_t nonzeroBins(std::size_t band) const { return nonzero_[band]; }
+    std::uint64_t removedInQuiet(std::size_t band) const { return removedInQuiet_[band]; }
+    std::uint64_t removedByMasking(std::size_t band) const { return removedByMasking_[band]; }
+
+private:
+    Sonogram spectrogram_;
+    std::array<std::uint64_t, kBandCount> nonzero_{};
+    std::array<std::uint64_t, kBandCount> removedInQuiet_{};
+    std::array<std::uint64_t, kBandCount> removedByMasking_{};
+};
+
+}  // namespace zarn

@@ -1,0 +1,247 @@
+// zarninfo end to end, on files whose figures are known in advance.
+
+#include <png.h>
+
+#include <cmath>
+#include <filesystem>
+#include <set>
+
+#include "tests/info/InfoTestSupport.h"
+
+namespace zarn::test {
+namespace {
+
+constexpr std::size_t kBands = 25;
+
+// A tone on bin 40, in the middle of band 16 (bins 37 to 42), faded in and out
+// over 1024 samples so that no frame holds a click that spreads over all bands.
+std::vector<std::int16_t> toneInBand16() {
+    constexpr std::size_t kLength = 43 * 256;
+    constexpr double kPi = 3.14159265358979323846;
+    auto fade = [](std::size_t i) {
+        return 0.5 - 0.5 * std::cos(kPi * std::min<std::size_t>(i, 1024) / 1024);
+    };
+    std::vector<std::int16_t> samples(kLength);
+    for (std::size_t i = 0; i < kLength; ++i) {
+        const double value = 10000.0 * fade(i) * fade(kLength - 1 - i) * std::sin(2 * kPi * 40 * i / 512);
+        samples[i] = static_cast<std::int16_t>(std::lround(value));
+    }
+    return samples;
+}
+
+std::string lastThree(const std::vector<std::string>& row) {
+    return row[3] + " " + row[4] + " " + row[5];
+}
+
+TEST(InfoProgram, SilenceLeavesEveryBandEmptyInFramesOfTwentyEightBytes) {
+    TempDir dir;
+    encode(ZARNCONV_PATH, dir, "silence", std::vector<std::int16_t>(20 * 256));
+    const RunResult result = runInfo(dir, {"silence.zarn", "silence.wav"});
+    ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(figure(result.out, "Rammer"), "20");
+    EXPECT_EQ(figure(result.out, "Varighed"), "0.116 s");
+    EXPECT_EQ(figure(result.out, "Filstoerrelse"), "560 byte");
+    EXPECT_EQ(figure(result.out, "Bitrate"), "38.59 kbit/s");  // 28 bytes per 256 samples
+    EXPECT_EQ(figure(result.out, "Stoerrelse mod 16-bit PCM"), "0.055 (1:18.29)");
+    EXPECT_EQ(figure(result.out, "15 bit i alle baand"), "nej");
+    const auto bands = bandTable(result.out, "Bit (middel)");
+    ASSERT_EQ(bands.size(), kBands);
+    for (const auto& row : bands) EXPECT_EQ(lastThree(row), "0.00 100.0 15.00");
+
+    // Nothing differs, there is no signal to measure and no bin to remove.
+    EXPECT_EQ(figure(result.out, "SNR"), "uendelig");
+    EXPECT_EQ(figure(result.out, "Segmentel SNR"), "-");
+    EXPECT_EQ(figure(result.out, "Stoerste samplefejl"), "0");
+    const auto removals = bandTable(result.out, "Hoeretaerskel");
+    ASSERT_EQ(removals.size(), kBands);
+    for (const auto& row : removals) EXPECT_EQ(lastThree(row), "0 - -");
+}
+
+TEST(InfoProgram, APureToneGivesBitsToItsOwnBandAndNoneToTheFarBands) {
+    TempDir dir;
+    encode(ZARNCONV_PATH, dir, "tone", toneInBand16());
+    const RunResult result = runInfo(dir, {"tone.zarn", "tone.wav"});
+    ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+    const auto bands = bandTable(result.out, "Bit (middel)");
+    const auto removals = bandTable(result.out, "Hoeretaerskel");
+    ASSERT_EQ(bands.size(), kBands);
+    ASSERT_EQ(removals.size(), kBands);
+
+    EXPECT_EQ(bands[16][1], "3144");  // half a bin below bin 37
+    EXPECT_EQ(bands[16][2], "3661");  // half a bin above bin 42
+    EXPECT_EQ(bands[16][3], "15.00");
+    EXPECT_EQ(bands[16][4], "0.0");
+    // The masking triangle of the tone's band takes some of its bins.
+    EXPECT_LT(std::stod(removals[16][4]) + std::stod(removals[16][5]), 100.0);
+    EXPECT_GT(std::stod(removals[16][5]), 0.0);
+    for (std::size_t band : {0, 1, 5, 10, 13, 19, 20, 22, 23, 24}) {
+        SCOPED_TRACE("band " + std::to_string(band));
+        EXPECT_EQ(bands[band][3], "0.00");
+        EXPECT_EQ(bands[band][4], "100.0");
+        // The analysis of the original removes all the encoder removed.
+        EXPECT_NEAR(std::stod(removals[band][4]) + std::stod(removals[band][5]), 100.0, 0.11);
+    }
+}
+
+TEST(InfoProgram, AReducedFileHasFifteenBitsInEveryBandOfEveryFrame) {
+    TempDir dir;
+    encode(ZARNBASIC_PATH, dir, "basic", makeMusicSignal(10 * 256));
+    const RunResult result = runInfo(dir, {"basic.zarn"});
+    ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+    EXPECT_EQ(figure(result.out, "15 bit i alle baand"), "ja (som zarnbasic skriver)");
+    EXPECT_EQ(figure(result.out, "Rammer"), "10");
+    EXPECT_EQ(figure(result.out, "Filstoerrelse"), "10520 byte");
+    EXPECT_EQ(figure(result.out, "Bitrate"), "1449.79 kbit/s");
+    EXPECT_EQ(figure(result.out, "Stoerrelse mod 16-bit PCM"), "2.055 (1:0.49)");
+    const auto bands = bandTable(result.out, "Bit (middel)");
+    ASSERT_EQ(bands.size(), kBands);
+    for (const auto& row : bands) {
+        EXPECT_EQ(row[3], "15.00");
+        EXPECT_EQ(row[4], "0.0");
+    }
+    // Without an original nothing is decoded or compared.
+    EXPECT_EQ(result.out.find("Sammenlignet"), std::string::npos);
+}
+
+TEST(InfoProgram, ADecodedFileMeasuredAgainstItselfHasNoError) {
+    TempDir dir;
+    encode(ZARNCONV_PATH, dir, "music", makeMusicSignal(8820));
+    ASSERT_EQ(runProgram(ZARNCONV_PATH, dir.path(), "2\nmusic.zarn\ndecoded.wav\n5\n").exitStatus, 0);
+
+    const RunResult self = runInfo(dir, {"music.zarn", "decoded.wav"});
+    ASSERT_EQ(self.exitStatus, 0) << self.out << self.err;
+    EXPECT_NE(self.out.find("decoded.wav (8960 samples)"), std::string::npos) << self.out;
+    EXPECT_EQ(figure(self.out, "SNR"), "uendelig");
+    EXPECT_EQ(figure(self.out, "Segmentel SNR"), "60.00 dB");  // every segment at the ceiling
+    EXPECT_EQ(figure(self.out, "Stoerste samplefejl"), "0");
+
+    // Against the original the shorter signal sets the length, and the
+    // codec's error shows; the temporary decoding is gone afterwards.
+    const RunResult original = runInfo(dir, {"music.zarn", "music.wav"});
+    ASSERT_EQ(original.exitStatus, 0) << original.out << original.err;
+    EXPECT_NE(original.out.find("music.wav (8820 samples)"), std::string::npos) << original.out;
+    EXPECT_GT(std::stod(figure(original.out, "SNR")), 10.0);
+    EXPECT_LT(std::stod(figure(original.out, "SNR")), 60.0);
+    EXPECT_GT(std::stoi(figure(original.out, "Stoerste samplefejl")), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("tmp")));
+}
+
+TEST(InfoProgram, ADamagedFileEndsWithItsReadersMessage) {
+    struct Damage {
+        const char* name;
+        Bytes zarn;  // empty: no such file
+        Bytes wave;
+        bool onStandardError;
+        std::string message;
+    };
+    Bytes frame(28, 0);  // every band at 0 bits, every scale exponent 0
+    frame[0] = 0xF0;
+    frame[1] = 0xFF;
+    const Bytes music = makeWaveFile(makeMusicSignal(2560));
+    Bytes noTag = {0xAB, 0xCD};
+    noTag.resize(30, 0);
+    Bytes trailingGarbage = frame;
+    trailingGarbage.resize(56, 0);
+    const std::vector<Damage> cases = {
+        {"no file", {}, music, true, "Ikke i stand til at aabne Zarn til laesning\n"},
+        {"26 bytes", Bytes(26, 0xFF), music, true,
+         "Fil stoerrelsen er for lille til at vaere af Zarn-formatet\n"},
+        {"no tag", noTag, music, false, "Header tag 0xFFF mangler (fejl: cda)\n"},
+        {"no tag after a frame", trailingGarbage, music, false, "Header tag 0xFFF mangler (fejl: 0)\n"},
+        {"short original", frame, Bytes(44, 0), false, "Filen er ikke af typen PCM WAVE\n"},
+    };
+    for (const Damage& damage : cases) {
+        for (bool withOriginal : {false, true}) {
+            if (!withOriginal && damage.zarn == frame) continue;
+            SCOPED_TRACE(std::string(damage.name) + (withOriginal ? ", with the original" : ""));
+            TempDir dir;
+            if (!damage.zarn.empty()) writeFile(dir.file("damaged.zarn"), damage.zarn);
+            writeFile(dir.file("original.wav"), damage.wave);
+            const RunResult result = runInfo(
+                dir, withOriginal
+                         ? std::vector<std::string>{"damaged.zarn", "original.wav", "--picture", "p.png"}
+                         : std::vector<std::string>{"damaged.zarn"});
+            EXPECT_EQ(result.exitStatus, 1);
+            EXPECT_EQ(damage.onStandardError ? result.err : result.out, damage.message);
+            EXPECT_EQ(damage.onStandardError ? result.out : result.err, "");
+            EXPECT_FALSE(fileExists(dir.file("p.png")));
+        }
+    }
+}
+
+TEST(InfoProgram, AWrongCallShowsTheUsage) {
+    const std::string usage = "Brug: zarninfo FIL.zarn [ORIGINAL.wav] [--picture BILLEDE.png]\n";
+    const std::vector<std::vector<std::string>> calls = {
+        {},
+        {"a.zarn", "b.wav", "c.wav"},
+        {"--picture"},
+        {"a.zarn", "--picture"},
+        {"a.zarn", "-x"},
+        {"a.zarn", "--picture", "p.png", "--picture", "q.png"},
+        {"a.zarn", "--picture", ""},
+        {"--picture", "p.png"}};
+    TempDir dir;
+    for (const auto& call : calls) {
+        SCOPED_TRACE(::testing::PrintToString(call));
+        const RunResult result = runInfo(dir, call);
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.err.substr(0, usage.size()), usage);
+        EXPECT_EQ(result.out, "");
+    }
+    const RunResult help = runInfo(dir, {"--help"});
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_EQ(help.out.substr(0, usage.size()), usage);
+}
+
+struct Picture {
+    bool read = false;
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    std::size_t colours = 0;  // distinct colours: a drawn picture has many
+};
+
+Picture readPicture(const std::string& path) {
+    Picture picture;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return picture;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+    if (png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) == 0) return picture;
+    std::set<std::uint32_t> colours;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        colours.insert(rgb[i] << 16 | rgb[i + 1] << 8 | rgb[i + 2]);
+    }
+    return {true, image.width, image.height, colours.size()};
+}
+
+TEST(InfoProgram, ThePictureIsAPngOfTheStatedSize) {
+    TempDir dir;
+    encode(ZARNCONV_PATH, dir, "music", makeMusicSignal(13230));
+    struct Case {
+        std::vector<std::string> arguments;
+        png_uint_32 height;
+    };
+    // The option may come anywhere; the original adds a spectrogram of 258 px.
+    for (const Case& c : {Case{{"--picture", "p.png", "music.zarn", "music.wav"}, 1000},
+                          Case{{"music.zarn", "--picture", "p.png"}, 742}}) {
+        SCOPED_TRACE(c.height);
+        std::filesystem::remove(dir.file("p.png"));
+        const RunResult result = runInfo(dir, c.arguments);
+        ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+        const Picture picture = readPicture(dir.file("p.png"));
+        ASSERT_TRUE(picture.read);
+        EXPECT_EQ(picture.width, 1200u);
+        EXPECT_EQ(picture.height, c.height);
+        EXPECT_GT(picture.colours, 50u);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("tmp")));
+
+    const RunResult unwritable = runInfo(dir, {"music.zarn", "--picture", "no/such/folder.png"});
+    EXPECT_EQ(unwritable.exitStatus, 1);
+    EXPECT_EQ(unwritable.err, "Ikke i stand til at skrive billedet no/such/folder.png\n");
+}
+
+}  // namespace
+}  // namespace zarn::test

@@ -1,0 +1,67 @@
+#pragma once
+// What the zarninfo tests share: runs of the program with arguments, Zarn
+// files made by the two converters, and the figures read back from its tables.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestFiles.h"
+#include "tools/MusicSignal.h"
+
+namespace zarn::test {
+
+// Runs zarninfo in `dir` with `arguments`, through a small script since
+// runProgram passes none. The folder's "tmp" is the system's temporary folder
+// for the run, so that whatever the program leaves there can be seen.
+inline RunResult runInfo(const TempDir& dir, const std::vector<std::string>& arguments) {
+    std::filesystem::create_directories(dir.file("tmp"));
+    std::string script = "#!/bin/sh\nTMPDIR='" + dir.file("tmp") + "' exec '" ZARNINFO_PATH "'";
+    for (const std::string& argument : arguments) script += " '" + argument + "'";
+    script += "\n";
+    writeFile(dir.file("zarninfo.sh"), Bytes(script.begin(), script.end()));
+    chmod(dir.file("zarninfo.sh").c_str(), 0755);
+    return runProgram(dir.file("zarninfo.sh"), dir.path(), "");
+}
+
+// Writes `samples` to NAME.wav and converts it with `program` to NAME.zarn.
+inline void encode(const char* program, const TempDir& dir, const std::string& name,
+                   const std::vector<std::int16_t>& samples) {
+    writeFile(dir.file(name + ".wav"), makeWaveFile(samples));
+    const RunResult result = runProgram(program, dir.path(), "1\n" + name + ".wav\n" + name + ".zarn\n5\n");
+    ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+}
+
+// The value of a figure line such as "  Bitrate   38.59 kbit/s".
+inline std::string figure(const std::string& out, const std::string& label) {
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start == std::string::npos || line.compare(start, label.size() + 2, label + "  ") != 0) continue;
+        return line.substr(line.find_first_not_of(' ', start + label.size()));
+    }
+    return "(no line " + label + ")";
+}
+
+// The cells of the band rows under the header that has the column `column`:
+// band, from Hz, to Hz, then the table's own three columns.
+inline std::vector<std::vector<std::string>> bandTable(const std::string& out, const std::string& column) {
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line) && line.find(column) == std::string::npos) {
+    }
+    std::vector<std::vector<std::string>> rows;
+    while (rows.size() < 25 && std::getline(lines, line)) {
+        std::istringstream cells(line);
+        rows.emplace_back(std::istream_iterator<std::string>(cells), std::istream_iterator<std::string>());
+        if (rows.back().size() != 6) rows.pop_back();
+    }
+    return rows;
+}
+
+}  // namespace zarn::test
