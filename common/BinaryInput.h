@@ -55,7 +55,7 @@ private:
     std::FILE* file_ = nullptr;               // null when opening failed
     std::uint64_t size_ = 0;                  // file length in bytes, fixed at opening
     std::uint64_t position_ = 0;              // bytes returned by read() so far
-    std::array<std::uint8_t, 16384> buffer_;  // bytes read ahead from the file
+    std::array<std::uint8_t, 65536> buffer_;  // bytes read ahead from the file
     std::size_t next_ = 0;                    // index of the next unread byte in buffer_
     std::size_t end_ = 0;                     // one past the last valid byte in buffer_
 };

@@ -58,7 +58,7 @@ private:
     void putBytesSlowly(const std::uint8_t* bytes, std::size_t count);
 
     std::FILE* file_;                       // the open file; null when opening failed or after close
-    std::array<std::uint8_t, 16384> buffer_;  // bytes not yet handed to the file
+    std::array<std::uint8_t, 65536> buffer_;  // bytes not yet handed to the file
     std::size_t used_ = 0;                  // how many bytes of buffer_ are pending
     bool failed_ = false;                   // set by the first failed write, flush or close
     BinaryOutput* previous_ = nullptr;      // neighbours in the list of open outputs

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include <emmintrin.h>  // SSE2, part of the x86-64 baseline
 
@@ -61,22 +63,26 @@ double largestMagnitude(const double* re, const double* im, std::size_t first, s
     return m;
 }
 
+// The largest e ≤ 15 with m·2^e < 32768, which doubling m until it reaches
+// 32768 would find. Doubling is exact, so m·2^e < 2^15 holds exactly when m's
+// binary exponent (m = g·2^y, 1 ≤ g < 2) is below 15 − e: e = 14 − y, within
+// 0..15. Zero, subnormal and tiny m give 15; infinity and NaN give 0, as the
+// comparison with 32768 fails at once for them.
+std::uint8_t exponentFor(double m) {
+    if (!(m < 32768.0)) return 0;
+    std::uint64_t bits;
+    std::memcpy(&bits, &m, sizeof bits);
+    const int y = static_cast<int>((bits >> 52) & 0x7FF) - 1023;  // −1023 for zero and subnormals
+    return static_cast<std::uint8_t>(std::clamp(14 - y, 0, 15));
+}
+
 }  // namespace
 
 void Quantiser::quantise(double* re, double* im, ScaleExponents& scale) const {
     std::size_t first = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
         const std::size_t end = first + kBandWidths[band];
-        double m = largestMagnitude(re, im, first, end);
-        // The largest e ≤ 15 with m·2^e < 32768, found by doubling.
-        std::uint8_t e = 0;
-        for (;;) {
-            m = m * 2;
-            if (!(m < 32768.0)) break;
-            ++e;
-            if (e >= 15) break;
-        }
-        scale[band] = e;
+        scale[band] = exponentFor(largestMagnitude(re, im, first, end));
         first = end;
     }
     // One multiplication by 2^e equals e doublings: scaling up by a power of

@@ -233,6 +233,33 @@ TEST(KernelExactness, AllocationDecidesEveryBoundaryAsTheLogarithmDoes) {
     }
 }
 
+TEST(KernelExactness, QuantiserExponentsFlipWhereDoublingDoes) {
+    // Largest components at, just below and just above every power of two
+    // that can decide an exponent, one per band.
+    std::vector<double> largest = {0.0, 4.9e-324, HUGE_VAL, 32768.0, 32767.999999999996};
+    for (int k = -30; k <= 16; ++k) {
+        const double power = std::ldexp(1.0, k);
+        largest.insert(largest.end(), {power, std::nextafter(power, 0.0), std::nextafter(power, HUGE_VAL)});
+    }
+    const Quantiser quantiser;
+    for (std::size_t start = 0; start < largest.size(); start += kBandCount) {
+        SpectrumPart re{}, im{};
+        std::size_t bin = 0;
+        for (std::size_t band = 0; band < kBandCount; ++band) {
+            const double m = largest[(start + band) % largest.size()];
+            (band % 2 ? im : re)[bin] = band % 3 ? m : -m;
+            bin += kBandWidths[band];
+        }
+        auto expectRe = re, expectIm = im;
+        ScaleExponents scale, expectScale;
+        quantiser.quantise(re.data(), im.data(), scale);
+        literal::quantise(expectRe.data(), expectIm.data(), expectScale);
+        ASSERT_EQ(scale, expectScale);
+        ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
+        ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+    }
+}
+
 TEST(KernelExactness, QuantiserScalesAsRepeatedDoublingAndHalvingDo) {
     const Quantiser quantiser;
     std::mt19937 random(11);
