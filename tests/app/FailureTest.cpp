@@ -50,6 +50,8 @@ std::string openForReading(const std::string& name) {
     return "Det er ikke muligt at aabne " + name + " til laesning!\n";
 }
 
+std::string writeFailed(const std::string& name) { return "Fejl ved skrivning til " + name + "\n"; }
+
 std::string sameFile(const std::string& name) {
     return "Outputfilen er den samme som inputfilen: " + name + "\n";
 }
@@ -110,6 +112,19 @@ TEST_P(Failure, MessagesAndExitStatus) {
          kZarnIn + kWaveOut + kZarnOut + kDecodeStart, sameFile("z.zarn"), {"out.zarn"}},
         {"entry 9 without input.wav", "9\n",
          kEncodeStart + openForReading("input.wav"), "", {"output.zarn", "output.wav"}},
+        // A full disk: /dev/full opens, and every write to it fails.
+        {"Zarn output cannot be written", "1\nin.wav\n/dev/full\n",
+         encodeStart, writeFailed("/dev/full"), {}},
+        {"WAVE output cannot be written", "2\nz.zarn\n/dev/full\n",
+         decodeStart, writeFailed("/dev/full"), {}},
+        {"entry 3 stops after a failed write", "3\nin.wav\n/dev/full\nout.wav\n",
+         kWaveIn + kZarnOut + kWaveOut + kEncodeStart, writeFailed("/dev/full"), {"out.wav"}},
+        {"entry 3 reports its decode's failed write", "3\nin.wav\nmid.zarn\n/dev/full\n",
+         kWaveIn + kZarnOut + kWaveOut + kEncode + kDecodeStart, writeFailed("/dev/full"), {}},
+        {"entry 4 stops after a failed write", "4\nz.zarn\n/dev/full\nout.zarn\n",
+         kZarnIn + kWaveOut + kZarnOut + kDecodeStart, writeFailed("/dev/full"), {"out.zarn"}},
+        {"entry 4 reports its encode's failed write", "4\nz.zarn\nmid.wav\n/dev/full\n",
+         kZarnIn + kWaveOut + kZarnOut + kDecode + kEncodeStart, writeFailed("/dev/full"), {}},
         // At the end of the input a name is empty, never the one typed before.
         {"end of input leaves the WAVE input name empty", "1\nin.wav\nout.zarn\n1\n",
          kWaveIn + kZarnOut + kEncode + kMenu + "\n" + encodeStart + openForReading(""), "",
@@ -131,6 +146,24 @@ TEST_P(Failure, MessagesAndExitStatus) {
         for (const std::string& name : c.absent) EXPECT_FALSE(fileExists(dir.file(name))) << name;
         for (const auto& [name, bytes] : fixtures)
             EXPECT_TRUE(readFile(dir.file(name)) == bytes) << name;
+    }
+}
+
+// Entry 9's fixed names, each in turn led to a full disk through a link.
+TEST_P(Failure, Entry9ReportsAFailedWriteAndStops) {
+    for (const std::string full : {"output.zarn", "output.wav"}) {
+        SCOPED_TRACE(full);
+        TempDir dir;
+        writeFile(dir.file("input.wav"), makeWaveFile(makeMusicSignal(600, 5)));
+        std::filesystem::create_symlink("/dev/full", dir.file(full));
+        const RunResult result = run(GetParam(), dir, "9\n5\n");
+        EXPECT_EQ(result.exitStatus, 1);
+        const std::string console = full == "output.zarn" ? kEncodeStart : kEncode + kDecodeStart;
+        EXPECT_EQ(result.out, kTitle + kMenu + "\n" + console);
+        EXPECT_EQ(result.err, writeFailed(full));
+        if (full == "output.zarn") {
+            EXPECT_FALSE(fileExists(dir.file("output.wav")));
+        }
     }
 }
 
