@@ -48,27 +48,31 @@ constexpr std::size_t kMaxFrameBytes = 1052;  // every band at 15 bits
     fail(std::cout, std::string("Header tag 0xFFF mangler (fejl: ") + hex + ")");
 }
 
-// Takes fields from a frame that lies whole in memory: the same bits as
-// getBits, through a wider accumulator and without a check per word.
+// Takes a frame's fields from the input's buffer: the same bits as getBits,
+// through a wider accumulator. A field that needs a word beyond the bytes at
+// hand fails, as getBits does at the end of the file.
 class FrameUnpacker {
 public:
-    explicit FrameUnpacker(const std::uint8_t* bytes) : bytes_(bytes) {}
+    FrameUnpacker(const std::uint8_t* bytes, std::size_t limit) : bytes_(bytes), limit_(limit) {}
 
-    // The next `count` bits (1..16), right-aligned.
-    std::uint32_t take(int count) {
+    // The next `count` bits (1..16), right-aligned in `out`.
+    bool take(int count, std::uint32_t& out) {
         if (available_ < count) {
+            if (size_ + 2 > limit_) return false;
             accumulator_ = (accumulator_ << 16) | bytes_[size_] | (std::uint32_t{bytes_[size_ + 1]} << 8);
             size_ += 2;
             available_ += 16;
         }
         available_ -= count;
-        return static_cast<std::uint32_t>(accumulator_ >> available_) & ((1u << count) - 1);
+        out = static_cast<std::uint32_t>(accumulator_ >> available_) & ((1u << count) - 1);
+        return true;
     }
 
     std::size_t size() const { return size_; }
 
 private:
     const std::uint8_t* bytes_;      // the frame's first byte
+    std::size_t limit_;              // bytes there are from bytes_ on
     std::uint64_t accumulator_ = 0;  // words taken, unread bits in the low available_ bits
     int available_ = 0;              // unread bits, 0..15 between calls
     std::size_t size_ = 0;           // bytes taken so far
@@ -78,54 +82,22 @@ private:
 
 bool ZarnReader::readFrame(ScaleExponents& scale, double* re, double* im) {
     if (fileBits_ - 8 * input_.position() < static_cast<std::uint64_t>(kFrameHeaderBits)) return false;
-    // Frames start on word boundaries, so nothing is pending here; when the
-    // largest possible frame is at hand no word can be missing.
-    if (input_.fill(kMaxFrameBytes) >= kMaxFrameBytes) return readFrameInMemory(scale, re, im);
-
-    std::uint16_t field = 0;
-    if (!getBits(kFrameTagBits, field)) return false;
-    const unsigned tag = field >> (16 - kFrameTagBits);
-    if (tag != kFrameTag) failBadTag(tag);
-    BitAllocation allocation{};
+    // Frames start on word boundaries, so no bits are pending here, and the
+    // largest frame fits the buffer: only the end of the file holds fewer.
+    const std::size_t atHand = input_.fill(kMaxFrameBytes);  // may move the buffer's contents
+    FrameUnpacker unpacker(input_.unread(), atHand);
+    std::uint32_t field = 0;
+    if (!unpacker.take(kFrameTagBits, field)) return false;
+    if (field != kFrameTag) failBadTag(field);
+    BitAllocation allocation;
     for (std::uint8_t& bits : allocation) {
-        if (!getBits(kSideFieldBits, field)) return false;
-        bits = static_cast<std::uint8_t>(field >> 12);
+        if (!unpacker.take(kSideFieldBits, field)) return false;
+        bits = static_cast<std::uint8_t>(field);
     }
     for (std::uint8_t& exponent : scale) {
-        if (!getBits(kSideFieldBits, field)) return false;
-        exponent = static_cast<std::uint8_t>(field >> 12);
+        if (!unpacker.take(kSideFieldBits, field)) return false;
+        exponent = static_cast<std::uint8_t>(field);
     }
-    frameBits_ = kFrameHeaderBits;
-
-    std::size_t bin = 0;
-    for (std::size_t band = 0; band < kBandCount; ++band) {
-        const int b = allocation[band];
-        for (const std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
-            if (b == 0) {
-                re[bin] = 0.0;
-                im[bin] = 0.0;
-                continue;
-            }
-            if (!getBits(b + 1, field)) return false;
-            re[bin] = static_cast<std::int16_t>(field);
-            if (!storesImaginary(bin)) {
-                im[bin] = 0.0;
-                continue;
-            }
-            if (!getBits(b + 1, field)) return false;
-            im[bin] = static_cast<std::int16_t>(field);
-        }
-    }
-    return getBits(16 - (frameBits_ % 16), field);
-}
-
-bool ZarnReader::readFrameInMemory(ScaleExponents& scale, double* re, double* im) {
-    FrameUnpacker unpacker(input_.unread());
-    const unsigned tag = unpacker.take(kFrameTagBits);
-    if (tag != kFrameTag) failBadTag(tag);
-    BitAllocation allocation;
-    for (std::uint8_t& bits : allocation) bits = static_cast<std::uint8_t>(unpacker.take(kSideFieldBits));
-    for (std::uint8_t& exponent : scale) exponent = static_cast<std::uint8_t>(unpacker.take(kSideFieldBits));
     std::int32_t frameBits = kFrameHeaderBits;
 
     std::size_t bin = 0;
@@ -139,18 +111,19 @@ bool ZarnReader::readFrameInMemory(ScaleExponents& scale, double* re, double* im
         // A field is the top b + 1 bits of a 16-bit two's complement value.
         const int shift = 15 - b;
         for (; bin < end; ++bin) {
-            re[bin] = static_cast<std::int16_t>(unpacker.take(b + 1) << shift);
+            if (!unpacker.take(b + 1, field)) return false;
+            re[bin] = static_cast<std::int16_t>(field << shift);
             frameBits += b + 1;
+            im[bin] = 0.0;
             if (storesImaginary(bin)) {
-                im[bin] = static_cast<std::int16_t>(unpacker.take(b + 1) << shift);
+                if (!unpacker.take(b + 1, field)) return false;
+                im[bin] = static_cast<std::int16_t>(field << shift);
                 frameBits += b + 1;
-            } else {
-                im[bin] = 0.0;
             }
         }
     }
     const int padding = 16 - (frameBits % 16);
-    unpacker.take(padding);
+    if (!unpacker.take(padding, field)) return false;
     frameBits_ = frameBits + padding;
     input_.consume(unpacker.size());
     return true;

@@ -29,9 +29,6 @@ public:
     bool readFrame(ScaleExponents& scale, double* re, double* im);
 
 private:
-    // readFrame for a frame known to lie whole in the input's buffer.
-    bool readFrameInMemory(ScaleExponents& scale, double* re, double* im);
-
     std::uint16_t accumulator_ = 0;  // unread bits of the current word, left-aligned
     std::uint8_t available_ = 0;     // unread bits in accumulator_, 0..15
     std::uint64_t fileBits_ = 0;     // file length in bits, measured at opening
