@@ -19,6 +19,9 @@ inline double halve(double x, std::uint8_t e) {
     return x;
 }
 
+// e from the factor 2^−e.
+inline std::uint8_t exponentOf(double factor) { return static_cast<std::uint8_t>(-std::ilogb(factor)); }
+
 // 2^e and 2^−e for every exponent a band can have.
 struct PowersOfTwo {
     std::array<double, 16> up;
@@ -33,15 +36,11 @@ struct PowersOfTwo {
 
 const PowersOfTwo kPowers;
 
-// Each bin's exponent and factor from its band's entry.
-void spreadOverBins(const ScaleExponents& scale, const std::array<double, 16>& table,
-                    std::uint8_t* exponents, double* factors) {
+// Each bin's factor from its band's exponent.
+void spreadOverBins(const ScaleExponents& scale, const std::array<double, 16>& table, double* factors) {
     std::size_t bin = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        for (std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
-            exponents[bin] = scale[band];
-            factors[bin] = table[scale[band]];
-        }
+        for (std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) factors[bin] = table[scale[band]];
     }
 }
 
@@ -87,9 +86,8 @@ void Quantiser::quantise(double* re, double* im, ScaleExponents& scale) const {
     }
     // One multiplication by 2^e equals e doublings: scaling up by a power of
     // two only moves the exponent, and these values cannot overflow.
-    std::uint8_t exponents[kCodedBins];
     double factors[kCodedBins];
-    spreadOverBins(scale, kPowers.up, exponents, factors);
+    spreadOverBins(scale, kPowers.up, factors);
     for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
         re[bin] = re[bin] * factors[bin];
         im[bin] = im[bin] * factors[bin];
@@ -97,9 +95,8 @@ void Quantiser::quantise(double* re, double* im, ScaleExponents& scale) const {
 }
 
 void Quantiser::dequantise(double* re, double* im, const ScaleExponents& scale) const {
-    std::uint8_t exponents[kCodedBins];
     double factors[kCodedBins];
-    spreadOverBins(scale, kPowers.down, exponents, factors);
+    spreadOverBins(scale, kPowers.down, factors);
     const __m128d signBit = _mm_set1_pd(-0.0), smallestNormal = _mm_set1_pd(0x1p-1022);
     const __m128d zero = _mm_setzero_pd();
     std::size_t bin = 0;
@@ -115,15 +112,15 @@ void Quantiser::dequantise(double* re, double* im, const ScaleExponents& scale) 
         _mm_storeu_pd(re + bin, rOnce);
         _mm_storeu_pd(im + bin, mOnce);
         if (_mm_movemask_pd(_mm_or_pd(rTiny, mTiny)) != 0) {
-            re[bin] = halve(_mm_cvtsd_f64(r), exponents[bin]);
-            im[bin] = halve(_mm_cvtsd_f64(m), exponents[bin]);
-            re[bin + 1] = halve(_mm_cvtsd_f64(_mm_unpackhi_pd(r, r)), exponents[bin + 1]);
-            im[bin + 1] = halve(_mm_cvtsd_f64(_mm_unpackhi_pd(m, m)), exponents[bin + 1]);
+            re[bin] = halve(_mm_cvtsd_f64(r), exponentOf(factors[bin]));
+            im[bin] = halve(_mm_cvtsd_f64(m), exponentOf(factors[bin]));
+            re[bin + 1] = halve(_mm_cvtsd_f64(_mm_unpackhi_pd(r, r)), exponentOf(factors[bin + 1]));
+            im[bin + 1] = halve(_mm_cvtsd_f64(_mm_unpackhi_pd(m, m)), exponentOf(factors[bin + 1]));
         }
     }
     for (; bin < kCodedBins; ++bin) {
-        re[bin] = halve(re[bin], exponents[bin]);
-        im[bin] = halve(im[bin], exponents[bin]);
+        re[bin] = halve(re[bin], exponentOf(factors[bin]));
+        im[bin] = halve(im[bin], exponentOf(factors[bin]));
     }
 }
 
