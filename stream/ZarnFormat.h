@@ -1,16 +1,58 @@
 #pragma once
-// Constants of the Zarn frame layout shared by its writer and reader.
+// The Zarn frame layout, shared by its writer, its reader and anything that
+// measures frames: field widths, which components a frame stores, and how
+// many bits a frame takes.
 
+#include <cstddef>
 #include <cstdint>
+
+#include "common/BandTable.h"
+#include "common/Types.h"
 
 namespace zarn {
 
 constexpr std::uint16_t kFrameTag = 0xFFF;
 constexpr int kFrameTagBits = 12;
-constexpr int kSideFieldBits = 4;         // each allocation and scale entry
-constexpr std::int32_t kFrameHeaderBits = 212;  // tag, 25 allocations, 25 scales
+constexpr int kSideFieldBits = 4;  // each allocation and scale entry
+constexpr std::uint32_t kFrameHeaderBits = kFrameTagBits + 2 * kBandCount * kSideFieldBits;
 
 // The imaginary part of DC and Nyquist is zero for a real signal and not stored.
-inline bool storesImaginary(std::size_t bin) { return bin > 0 && bin < 256; }
+constexpr bool storesImaginary(std::size_t bin) { return bin > 0 && bin < kNyquistBin; }
+
+// Components a band stores when it has bits: one real per bin, one imaginary
+// per bin but DC and Nyquist.
+constexpr std::uint32_t storedComponents(std::size_t band) {
+    std::uint32_t count = 0;
+    for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) count += storesImaginary(bin) ? 2 : 1;
+    return count;
+}
+
+// A frame's length in bits, padding included: a band with g > 0 bits stores
+// each component in g + 1 bits, and the frame is padded with 1 to 16 zero
+// bits to the next word, a whole word when it already ends on one.
+constexpr std::uint32_t frameBits(const BitAllocation& allocation) {
+    std::uint32_t bits = kFrameHeaderBits;
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        if (allocation[band] > 0) bits += (allocation[band] + 1u) * storedComponents(band);
+    }
+    return bits + (16 - bits % 16);
+}
+
+constexpr std::size_t frameBytes(const BitAllocation& allocation) { return frameBits(allocation) / 8; }
+
+constexpr BitAllocation uniformAllocation(std::uint8_t bits) {
+    BitAllocation allocation{};
+    for (std::uint8_t& entry : allocation) entry = bits;
+    return allocation;
+}
+
+// The largest frame, every band at 15 bits; every frame fits a buffer this size.
+constexpr std::size_t kMaxFrameBytes = frameBytes(uniformAllocation(15));
+// The smallest frame: the header and its padding.
+constexpr std::size_t kMinFrameBytes = frameBytes(uniformAllocation(0));
+
+static_assert(kFrameHeaderBits == 212, "tag, 25 allocations and 25 scales");
+static_assert(kMaxFrameBytes == 1052, "16 × 512 component bits, 212 header bits, 12 padding bits");
+static_assert(kMinFrameBytes == 28, "the header and 12 bits of padding");
 
 }  // namespace zarn
