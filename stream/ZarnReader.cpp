@@ -40,7 +40,6 @@ bool ZarnReader::getBits(int count, std::uint16_t& out) {
 
 namespace {
 
-constexpr std::size_t kMaxFrameBytes = 1052;  // every band at 15 bits
 
 [[noreturn]] void failBadTag(unsigned tag) {
     char hex[8];

@@ -72,7 +72,6 @@ private:
     std::size_t size_ = 0;           // bytes written to out_
 };
 
-constexpr std::size_t kMaxFrameBytes = 1052;  // every band at 15 bits
 
 }  // namespace
 
