@@ -18,6 +18,16 @@ BinaryInput::BinaryInput(const char* path) {
     std::fseek(file_, 0, SEEK_SET);
 }
 
+namespace {
+
+const std::uint8_t kNoBytes[1] = {0};  // stands in for the null pointer of an empty input
+
+}  // namespace
+
+// The whole input lies at hand from the start, so fill() never has to move it.
+BinaryInput::BinaryInput(const std::uint8_t* bytes, std::size_t size)
+    : memory_(bytes != nullptr ? bytes : kNoBytes), size_(size), base_(memory_), end_(size) {}
+
 BinaryInput::~BinaryInput() {
     if (file_ != nullptr) std::fclose(file_);
 }

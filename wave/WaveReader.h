@@ -20,27 +20,23 @@ public:
     // Opens and checks `path`; ends the process if it cannot be read, is shorter
     // than 45 bytes, or declares 0 bits per sample.
     explicit WaveReader(const char* path);
+    // Reads and checks a WAVE file of `size` bytes at `bytes`, which must
+    // outlive the reader; ends the process as above if it is not one.
+    WaveReader(const std::uint8_t* bytes, std::size_t size);
 
-    // The next Sample of the data, or 0 once the sample count is used up. Bytes
-    // the file no longer has read as 0.
-    Sample readSample() {
-        if (samplesRead_ >= sampleCount_) return 0;
-        std::uint8_t bytes[2] = {0, 0};
-        input_.read(bytes, 2);
-        ++samplesRead_;
-        return static_cast<Sample>(readLittle16(bytes));
-    }
-
-    // Fills out[0..count) as `count` calls of readSample() would.
+    // Fills out[0..count) with the next `count` Samples of the data, little-
+    // endian pairs of bytes; 0 once the sample count is used up, and for bytes
+    // the file no longer has.
     void readSamples(Sample* out, std::size_t count);
 
     // How many samples the file holds by its size; fixed at opening.
     std::uint64_t sampleCount() const { return sampleCount_; }
 
 private:
+    void readHeader();
+
     std::uint64_t sampleCount_ = 0;  // whole samples of the declared width after the header
-    std::uint64_t samplesRead_ = 0;  // samples handed out by readSample()
-    WaveHeader header_{};            // the 44 header bytes as read
+    std::uint64_t samplesRead_ = 0;  // samples handed out so far
     BinaryInput input_;              // the WAVE file, closed with the reader
 };
 

@@ -18,14 +18,7 @@ public:
     // Finishes the file if finish() has not already done it.
     ~WaveWriter() { finish(); }
 
-    void writeSample(Sample sample) {
-        ++sampleCount_;
-        const auto bits = static_cast<std::uint16_t>(sample);
-        output_.putByte(static_cast<std::uint8_t>(bits & 0xFF));
-        output_.putByte(static_cast<std::uint8_t>(bits >> 8));
-    }
-
-    // writeSample for each of `count` samples in turn.
+    // Appends `count` Samples, each as two bytes, low byte first.
     void writeSamples(const Sample* samples, std::size_t count);
 
     // Rewrites the header with the final sizes and closes the file.

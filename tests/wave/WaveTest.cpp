@@ -52,8 +52,8 @@ Bytes waveFile(std::uint8_t bits, std::uint8_t channels, std::uint32_t dataSizeF
 }
 
 std::vector<Sample> readOneByOne(WaveReader& reader, std::size_t calls) {
-    std::vector<Sample> samples;
-    for (std::size_t i = 0; i < calls; ++i) samples.push_back(reader.readSample());
+    std::vector<Sample> samples(calls, 99);
+    for (Sample& sample : samples) reader.readSamples(&sample, 1);
     return samples;
 }
 
@@ -94,6 +94,17 @@ TEST_F(WaveDeathTest, ReaderRefusesWhatItCannotRead) {
             ::testing::ExitedWithCode(1), c.message)
             << "path '" << c.path << "'";
     }
+    // The same checks hold for bytes in memory, an empty input included.
+    for (const std::string& path : {empty, headerOnly, zeroBits}) {
+        const Bytes bytes = readFile(path);
+        EXPECT_EXIT(
+            {
+                stdoutToStderr();
+                WaveReader reader(bytes.empty() ? nullptr : bytes.data(), bytes.size());
+            },
+            ::testing::ExitedWithCode(1), notWave)
+            << path << " in memory";
+    }
 }
 
 TEST(WaveReader, CountsByFileSizeAndReadsLittleEndianPairsThenZeros) {
@@ -129,6 +140,11 @@ TEST(WaveReader, CountsByFileSizeAndReadsLittleEndianPairsThenZeros) {
         std::vector<Sample> samples(c.reads.size(), 99);
         batch.readSamples(samples.data(), samples.size());
         EXPECT_EQ(samples, c.reads) << c.name << ", in one batch";
+        // Bytes in memory read exactly as the file does.
+        const Bytes bytes = readFile(path);
+        WaveReader inMemory(bytes.data(), bytes.size());
+        EXPECT_EQ(inMemory.sampleCount(), c.count) << c.name << ", in memory";
+        EXPECT_EQ(readOneByOne(inMemory, c.reads.size()), c.reads) << c.name << ", in memory";
     }
 }
 
@@ -163,7 +179,8 @@ TEST(WaveWriter, StoresSamplesLowByteFirst) {
     const std::string path = dir.file("out.wav");
     {
         WaveWriter writer(path.c_str());
-        writer.writeSample(-2);
+        const Sample first[] = {-2};
+        writer.writeSamples(first, 1);
         const Sample more[] = {256, 32767, -32768, 1};
         writer.writeSamples(more, 4);
         writer.finish();
