@@ -335,64 +335,6 @@ TEST(KernelExactness, BatchRoundingMatchesRoundToSample) {
     }
 }
 
-TEST(KernelExactness, FramesPackAndUnpackAsFieldByFieldDoes) {
-    const std::vector<double> corners = roundingCorners();
-    std::mt19937 random(5);
-    test::TempDir dir;
-    const std::string path = dir.file("frames.zarn");
-    std::vector<std::uint8_t> expected;
-    std::vector<std::pair<SpectrumPart, SpectrumPart>> spectra;
-    std::vector<BitAllocation> allocations;
-    {
-        ZarnWriter writer(path.c_str());
-        for (int frame = 0; frame < 300; ++frame) {
-            BitAllocation allocation;
-            ScaleExponents scale;
-            for (auto& bits : allocation) bits = static_cast<std::uint8_t>(frame % 3 == 0 ? 15 : random() % 16);
-            for (auto& e : scale) e = static_cast<std::uint8_t>(random() % 16);
-            SpectrumPart re{}, im{};
-            for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
-                re[bin] = corners[random() % corners.size()];
-                im[bin] = corners[random() % corners.size()];
-            }
-            writer.writeFrame(allocation, scale, re.data(), im.data());
-            const auto bytes = literal::frameBytes(allocation, scale, re.data(), im.data());
-            expected.insert(expected.end(), bytes.begin(), bytes.end());
-            spectra.emplace_back(re, im);
-            allocations.push_back(allocation);
-        }
-        writer.close();
-    }
-    ASSERT_EQ(test::readFile(path), expected);
-
-    // Reading back gives each field's rounded value with its low bits cleared.
-    ZarnReader reader(path.c_str());
-    for (std::size_t frame = 0; frame < spectra.size(); ++frame) {
-        SCOPED_TRACE("frame " + std::to_string(frame));
-        ScaleExponents scale;
-        SpectrumPart re, im;
-        re.fill(7.0), im.fill(7.0);
-        ASSERT_TRUE(reader.readFrame(scale, re.data(), im.data()));
-        std::size_t bin = 0;
-        for (std::size_t band = 0; band < kBandCount; ++band) {
-            const int b = allocations[frame][band];
-            for (std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
-                const auto field = [&](double x) {
-                    if (b == 0) return 0.0;
-                    const auto kept = static_cast<std::uint16_t>(roundToSample(x)) >> (15 - b) << (15 - b);
-                    return static_cast<double>(static_cast<std::int16_t>(kept));
-                };
-                ASSERT_EQ(re[bin], field(spectra[frame].first[bin]));
-                const bool stored = bin > 0 && bin < kNyquistBin;
-                ASSERT_EQ(im[bin], stored ? field(spectra[frame].second[bin]) : 0.0);
-            }
-        }
-    }
-    ScaleExponents scale;
-    SpectrumPart re, im;
-    EXPECT_FALSE(reader.readFrame(scale, re.data(), im.data()));
-}
-
 // The literal direct transform costs milliseconds a block: a sample of the
 // blocks, corners first, is enough to catch a table or order mistake.
 TEST_P(VectorWidthExactness, DftMatchesTheDirectSums) {

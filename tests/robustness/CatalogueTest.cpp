@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/Types.h"
+#include "encoder/StoredComponents.h"
 #include "stream/ZarnWriter.h"
 #include "tests/robustness/Robustness.h"
 
@@ -224,13 +225,13 @@ Bytes uniformFrames(const std::vector<std::array<int, 3>>& frames) {
     {
         ZarnWriter writer(path.c_str());
         for (const auto& [bits, exponent, value] : frames) {
-            BitAllocation allocation;
-            ScaleExponents scale;
-            allocation.fill(static_cast<std::uint8_t>(bits));
-            scale.fill(static_cast<std::uint8_t>(exponent));
+            EncodedFrame frame;
+            frame.allocation.fill(static_cast<std::uint8_t>(bits));
+            frame.scale.fill(static_cast<std::uint8_t>(exponent));
             SpectrumPart coefficients;
             coefficients.fill(value);
-            writer.writeFrame(allocation, scale, coefficients.data(), coefficients.data());
+            storeComponents(coefficients.data(), coefficients.data(), frame);
+            writer.writeFrame(frame);
         }
     }
     return readFile(path);

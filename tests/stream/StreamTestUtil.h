@@ -1,5 +1,5 @@
 #pragma once
-// Frames, expected bytes and a plain bit packer for the Zarn writer and reader.
+// Frames, expected bytes and a plain bit packer for the Zarn bit stream.
 
 #include <gtest/gtest.h>
 
@@ -10,17 +10,27 @@
 #include <string>
 #include <vector>
 
+#include "common/EncodedFrame.h"
 #include "common/Types.h"
 #include "tests/support/TestFiles.h"
 
 namespace zarn::test {
 
-struct Frame {
-    BitAllocation allocation{};
-    ScaleExponents scale{};
-    SpectrumPart re{};
-    SpectrumPart im{};
-};
+// Every scale 15 and no bits anywhere: the smallest frame.
+inline EncodedFrame silentFrame() {
+    EncodedFrame f;
+    f.scale.fill(15);
+    return f;
+}
+// Allocation 5 in band 1 (bin 2 alone), every scale 15, bin 2 as −1 and
+// 1000 are stored: their top six bits.
+inline EncodedFrame band1Frame() {
+    EncodedFrame f = silentFrame();
+    f.allocation[1] = 5;
+    f.re[2] = -1024;
+    f.im[2] = 0;
+    return f;
+}
 
 inline Bytes bytes(std::initializer_list<std::vector<std::uint8_t>> parts) {
     Bytes out;
@@ -33,8 +43,8 @@ inline Bytes repeated(std::size_t count, std::uint8_t byte) { return Bytes(count
 inline Bytes silentFrameBytes() {
     return bytes({{0xF0, 0xFF}, repeated(12, 0x00), repeated(12, 0xFF), {0x00, 0xF0}});
 }
-// Allocation 5 in band 1 only, every scale 15, re[2] = −1.0, im[2] = 1000.0:
-// the content ends on a word boundary and a whole zero word follows.
+// band1Frame(): the content ends on a word boundary, so a whole zero word
+// follows.
 inline Bytes band1FrameBytes() {
     return bytes({{0xF0, 0xFF, 0x00, 0x50}, repeated(10, 0x00), repeated(12, 0xFF), {0xC0, 0xFF, 0x00, 0x00}});
 }
@@ -85,6 +95,30 @@ struct Field {
     int count;
     std::uint16_t value;
 };
+
+// A frame as the frame encoder could store it: a seeded random allocation
+// (every band 15 bits in frame 0, none in frame 1), scales and components,
+// each cut to its band's top bits and 0 where nothing is stored.
+inline EncodedFrame randomFrame(std::mt19937& random, std::size_t n) {
+    EncodedFrame f;
+    std::size_t bin = 0;
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const auto b = static_cast<std::uint8_t>(n == 0 ? 15 : n == 1 ? 0 : random() % 16);
+        f.allocation[band] = b;
+        f.scale[band] = static_cast<std::uint8_t>(random() % 16);
+        const auto keep = static_cast<std::uint16_t>(b == 0 ? 0 : 0xFFFFu << (15 - b));
+        for (const std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
+            // Now and then the extremes, where sign and top bit meet.
+            const std::uint16_t corners[] = {0x8000, 0x7FFF, 0xFFFF, 0x0000};
+            const auto draw = [&] {
+                return static_cast<std::uint16_t>(random() % 8 == 0 ? corners[random() % 4] : random());
+            };
+            f.re[bin] = static_cast<Sample>(draw() & keep);
+            f.im[bin] = bin == 0 || bin == 256 ? 0 : static_cast<Sample>(draw() & keep);
+        }
+    }
+    return f;
+}
 
 // Every field width after every number of bits already pending in the word,
 // each with zero, all ones and a random value, then a seeded random run of
