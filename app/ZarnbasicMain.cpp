@@ -5,10 +5,10 @@
 #include "app/Menu.h"
 #include "decoder/Decoder.h"
 #include "encoder/Encoder.h"
-#include "reduced/ReducedDecoderSteps.h"
-#include "reduced/ReducedEncoderSteps.h"
+#include "reduced/ReducedSynthesis.h"
+#include "reduced/ReducedAnalysis.h"
 
 int main() {
     using namespace zarn;
-    return runMenu({&Encoder<ReducedEncoderSteps>::encode, &Decoder<ReducedDecoderSteps>::decode});
+    return runMenu({&Encoder<ReducedAnalysis>::encode, &Decoder<ReducedSynthesis>::decode});
 }

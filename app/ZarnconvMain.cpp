@@ -3,11 +3,11 @@
 
 #include "app/Menu.h"
 #include "decoder/Decoder.h"
-#include "decoder/FullDecoderSteps.h"
+#include "decoder/FullSynthesis.h"
 #include "encoder/Encoder.h"
-#include "encoder/FullEncoderSteps.h"
+#include "encoder/FullAnalysis.h"
 
 int main() {
     using namespace zarn;
-    return runMenu({&Encoder<FullEncoderSteps>::encode, &Decoder<FullDecoderSteps>::decode});
+    return runMenu({&Encoder<FullAnalysis>::encode, &Decoder<FullSynthesis>::decode});
 }

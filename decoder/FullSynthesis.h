@@ -5,8 +5,9 @@
 
 namespace zarn {
 
-// The full decoder's inverse transform: the fast one.
-class FullDecoderSteps {
+// zarnconv's way back from a dequantised spectrum to a Block: the fast
+// inverse transform.
+class FullSynthesis {
 public:
     void mirror(double* re, double* im) const { fft_.mirror(re, im); }
     void inverse(const double* re, const double* im, double* y) { fft_.inverse(re, im, y); }

@@ -3,14 +3,16 @@
 #include "common/Types.h"
 #include "dsp/Fft.h"
 #include "encoder/BitAllocator.h"
+#include "encoder/EncoderStages.h"
 #include "encoder/MaskingModel.h"
 #include "encoder/QuietThreshold.h"
 
 namespace zarn {
 
-// The full encoder's steps: the fast transform, removal of what the threshold
-// in quiet and the masking model call inaudible, and bits measured per band.
-class FullEncoderSteps {
+// What zarnconv's frame encoder does between the window and the quantiser, and
+// after it: the fast transform, removal of what the threshold in quiet and the
+// masking model call inaudible, and bits measured per band.
+class FullAnalysis {
 public:
     // The transform writes bins 0..256; the arrays are full-length so that the
     // transform's untouched upper bins stay within them.
@@ -18,9 +20,12 @@ public:
 
     void forward(const double* block, double* re, double* im) { fft_.forward(block, re, im); }
 
-    void removeInaudible(double* re, double* im) {
+    template <class Watch>
+    void removeInaudible(double* re, double* im, Watch& watch) {
         quietThreshold_.apply(re, im);
+        watch.spectrum(EncoderStage::audible, re, im);
         masking_.apply(re, im);
+        watch.spectrum(EncoderStage::masked, re, im);
     }
 
     void allocate(BitAllocation& allocation, const double* re, const double* im) const {

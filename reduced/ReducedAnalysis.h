@@ -1,14 +1,15 @@
 #pragma once
 
 #include "common/Types.h"
+#include "encoder/EncoderStages.h"
 #include "reduced/Dft.h"
 #include "reduced/FixedAllocator.h"
 
 namespace zarn {
 
-// The reduced encoder's steps: the direct transform, nothing removed as
-// inaudible, and 15 bits in every band.
-class ReducedEncoderSteps {
+// What zarnbasic's frame encoder does instead: the direct transform, nothing
+// removed as inaudible, and 15 bits in every band.
+class ReducedAnalysis {
 public:
     // The direct transform writes exactly bins 0..256 and nothing beyond.
     static constexpr std::size_t kSpectrumSize = kCodedBins;
@@ -16,7 +17,14 @@ public:
     void forward(const double* block, double* re, double* im) const {
         dft_.forward(block, re, im, static_cast<std::int16_t>(kBlockLength));
     }
-    void removeInaudible(double*, double*) const {}
+
+    // Nothing is removed, so what is audible and what is unmasked is all of it.
+    template <class Watch>
+    void removeInaudible(double* re, double* im, Watch& watch) const {
+        watch.spectrum(EncoderStage::audible, re, im);
+        watch.spectrum(EncoderStage::masked, re, im);
+    }
+
     void allocate(BitAllocation& allocation, const double*, const double*) const {
         allocator_.allocate(allocation);
     }

@@ -5,8 +5,9 @@
 
 namespace zarn {
 
-// The reduced decoder's inverse transform: the direct one.
-class ReducedDecoderSteps {
+// zarnbasic's way back from a dequantised spectrum to a Block: the direct
+// inverse transform.
+class ReducedSynthesis {
 public:
     void mirror(double* re, double* im) const {
         dft_.mirror(re, im, static_cast<std::int16_t>(kBlockLength));

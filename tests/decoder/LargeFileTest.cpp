@@ -13,9 +13,9 @@
 #include <string>
 
 #include "decoder/Decoder.h"
-#include "decoder/FullDecoderSteps.h"
+#include "decoder/FullSynthesis.h"
 #include "encoder/Encoder.h"
-#include "encoder/FullEncoderSteps.h"
+#include "encoder/FullAnalysis.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 
@@ -55,7 +55,7 @@ TEST(LargeFiles, ZarnFileOf512MiBIsReadFrameByFrame) {
     EXPECT_EXIT(
         {
             redirectStdout(out);
-            Decoder<FullDecoderSteps>::decode(zarn.c_str(), wave.c_str());
+            Decoder<FullSynthesis>::decode(zarn.c_str(), wave.c_str());
         },
         ::testing::ExitedWithCode(1), "^$");
     const Bytes text = readFile(out);
@@ -78,7 +78,7 @@ TEST(LargeFiles, WaveFileOver4GiBIsEncodedPastItsFirstFrame) {
         {
             redirectStdout("/dev/null");
             limitFileSize(1 << 16);
-            Encoder<FullEncoderSteps>::encode(wave.c_str(), zarn.c_str());
+            Encoder<FullAnalysis>::encode(wave.c_str(), zarn.c_str());
         },
         ::testing::KilledBySignal(SIGXFSZ), "");
 }

@@ -1,0 +1,105 @@
+// The per-frame cores in memory against the programs run through their
+// menus: zarninfo, the benchmarks and the fuzz targets use the cores alone,
+// so they must give exactly the programs' bytes.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "common/EncodedFrame.h"
+#include "decoder/FrameDecoder.h"
+#include "decoder/FullSynthesis.h"
+#include "encoder/FrameEncoder.h"
+#include "encoder/FullAnalysis.h"
+#include "reduced/ReducedAnalysis.h"
+#include "reduced/ReducedSynthesis.h"
+#include "stream/FramePacking.h"
+#include "stream/ZarnFormat.h"
+#include "stream/ZarnReader.h"
+#include "tests/support/TestFiles.h"
+#include "tools/MusicSignal.h"
+#include "wave/WaveReader.h"
+
+namespace zarn::test {
+namespace {
+
+template <class Analysis>
+Bytes encodeInMemory(const Bytes& wave) {
+    WaveReader reader(wave.data(), wave.size());
+    FrameEncoder<Analysis> core;
+    std::array<Sample, kHop> hop{};
+    EncodedFrame frame;
+    Bytes zarn;
+    std::uint8_t bytes[kMaxFrameBytes];
+    for (std::uint64_t f = 0; f < FrameEncoder<Analysis>::frameCount(reader.sampleCount()); ++f) {
+        reader.readSamples(hop.data(), kHop);
+        core.encode(hop.data(), frame);
+        zarn.insert(zarn.end(), bytes, bytes + packFrame(frame, bytes));
+    }
+    return zarn;
+}
+
+// The samples as the WAVE writer stores them, low byte first.
+template <class Synthesis>
+Bytes decodeInMemory(const Bytes& zarn) {
+    ZarnReader reader(zarn.data(), zarn.size());
+    FrameDecoder<Synthesis> core;
+    EncodedFrame frame;
+    std::array<Sample, kHop> hop{};
+    Bytes data;
+    const auto append = [&] {
+        for (const Sample s : hop) {
+            data.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) & 0xFF));
+            data.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8));
+        }
+    };
+    while (reader.readFrame(frame)) {
+        if (core.decode(frame, hop.data())) append();
+    }
+    core.finish(hop.data());
+    append();
+    return data;
+}
+
+template <class Analysis, class Synthesis>
+void expectTheProgramsBytes(const char* program) {
+    const struct {
+        const char* what;
+        std::vector<Sample> samples;
+    } signals[] = {
+        {"one sample", {1234}},
+        {"one hop", makeMusicSignal(256, 3)},
+        {"music", makeMusicSignal(3000, 9)},
+        {"full-scale square", [] {
+             std::vector<Sample> s(1500);
+             for (std::size_t i = 0; i < s.size(); ++i) s[i] = (i / 40) % 2 ? 32767 : -32768;
+             return s;
+         }()},
+    };
+    for (const auto& signal : signals) {
+        SCOPED_TRACE(std::string(program) + ", " + signal.what);
+        TempDir dir;
+        const Bytes wave = makeWaveFile(signal.samples);
+        writeFile(dir.file("in.wav"), wave);
+        const RunResult run = runProgram(program, dir.path(), "1\nin.wav\nout.zarn\n2\nout.zarn\nout.wav\n5\n");
+        ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
+        const Bytes zarn = readFile(dir.file("out.zarn"));
+        EXPECT_TRUE(encodeInMemory<Analysis>(wave) == zarn);
+        const Bytes decoded = readFile(dir.file("out.wav"));
+        ASSERT_GT(decoded.size(), 44u);
+        EXPECT_TRUE(decodeInMemory<Synthesis>(zarn) == Bytes(decoded.begin() + 44, decoded.end()));
+        // A frame per hop begun, and a hop of samples per frame.
+        const std::size_t frames = (signal.samples.size() + kHop - 1) / kHop;
+        EXPECT_EQ(decoded.size(), 44 + 2 * kHop * frames);
+    }
+}
+
+TEST(FrameCores, GiveZarnconvsBytes) { expectTheProgramsBytes<FullAnalysis, FullSynthesis>(ZARNCONV_PATH); }
+
+TEST(FrameCores, GiveZarnbasicsBytes) { expectTheProgramsBytes<ReducedAnalysis, ReducedSynthesis>(ZARNBASIC_PATH); }
+
+}  // namespace
+}  // namespace zarn::test
