@@ -1,14 +1,16 @@
 #pragma once
 // Inputs for the kernel benchmarks: frames of the music-like signal taken at
-// every step of the two pipelines, exactly as each kernel meets them.
+// every step of the two programs' frame encoders and decoders, exactly as
+// each kernel meets them there.
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstddef>
-#include <string>
+#include <cstdint>
 #include <vector>
 
+#include "common/EncodedFrame.h"
 #include "common/Types.h"
 
 namespace zarn::bench {
@@ -27,9 +29,8 @@ struct EncoderFrame {
     Spectrum transformed;   // forward transform output: the threshold's input
     Spectrum audible;       // after the threshold in quiet: the masking model's input
     Spectrum masked;        // after masking: the quantiser's input
-    Spectrum scaled;        // after quantising: the allocator's and the writer's input
-    ScaleExponents scale{};
-    BitAllocation allocation{};
+    Spectrum scaled;        // after quantising: the allocator's input
+    EncodedFrame stored;    // the frame as the writer packs it
 };
 
 // One frame of the decoder, as read from a Zarn file and after each step.
@@ -50,9 +51,10 @@ enum class Program { full, reduced };
 const std::vector<EncoderFrame>& encoderFrames(Program program);
 const std::vector<DecoderFrame>& decoderFrames(Program program);
 
-// A Zarn file of several thousand consecutive frames in a temporary folder
-// that is removed when the process ends.
-const std::string& zarnFile(Program program);
+// The Zarn stream of the whole signal, several thousand consecutive frames,
+// and the signal itself.
+const std::vector<std::uint8_t>& zarnStream(Program program);
+const std::vector<Sample>& signal();
 
 // Copies bins 0..256, all that the in-place spectral kernels touch.
 inline void copyCodedBins(const Spectrum& from, Spectrum& to) {

@@ -1,48 +1,46 @@
-// Packing and unpacking frames, per frame, for each program's frames
-// (zarnbasic's carry every bin at 15 bits): the writer appends to /dev/null,
-// the reader reads a Zarn file of several thousand frames through the file
-// system, as the programs do.
+// Packing and unpacking frames in memory, per frame, for each program's frames
+// (zarnbasic's carry every bin at 15 bits): packFrame on what the frame
+// encoder stored, and the reader on the whole stream of the signal.
 
+#include <array>
 #include <optional>
 
 #include "bench/FrameCorpus.h"
+#include "stream/FramePacking.h"
+#include "stream/ZarnFormat.h"
 #include "stream/ZarnReader.h"
-#include "stream/ZarnWriter.h"
 
 namespace zarn::bench {
 namespace {
 
-void FrameWriter(benchmark::State& state, Program program) {
+void FramePacker(benchmark::State& state, Program program) {
     const auto& frames = encoderFrames(program);
-    ZarnWriter writer("/dev/null");
+    std::array<std::uint8_t, kMaxFrameBytes> bytes{};
     std::size_t next = 0;
     for (auto _ : state) {
-        const EncoderFrame& f = frames[next];
-        writer.writeFrame(f.allocation, f.scale, f.scaled.re.data(), f.scaled.im.data());
+        benchmark::DoNotOptimize(packFrame(frames[next].stored, bytes.data()));
+        keep(bytes.data());
         if (++next == frames.size()) next = 0;
     }
-    writer.close();
     countFrames(state);
 }
-BENCHMARK_CAPTURE(FrameWriter, zarnconv, Program::full);
-BENCHMARK_CAPTURE(FrameWriter, zarnbasic, Program::reduced);
+BENCHMARK_CAPTURE(FramePacker, zarnconv, Program::full);
+BENCHMARK_CAPTURE(FramePacker, zarnbasic, Program::reduced);
 
 void FrameReader(benchmark::State& state, Program program) {
-    const char* path = zarnFile(program).c_str();
+    const std::vector<std::uint8_t>& stream = zarnStream(program);
     std::optional<ZarnReader> reader;
-    reader.emplace(path);
-    Spectrum out;
-    ScaleExponents scale;
+    reader.emplace(stream.data(), stream.size());
+    EncodedFrame frame;
     for (auto _ : state) {
-        if (!reader->readFrame(scale, out.re.data(), out.im.data())) {
-            // Once every few thousand frames: start the file again.
+        if (!reader->readFrame(frame)) {
+            // Once every 1378 frames: start the stream again.
             state.PauseTiming();
-            reader.reset();
-            reader.emplace(path);
+            reader.emplace(stream.data(), stream.size());
             state.ResumeTiming();
-            reader->readFrame(scale, out.re.data(), out.im.data());
+            reader->readFrame(frame);
         }
-        keep(&out);
+        keep(&frame);
     }
     countFrames(state);
 }

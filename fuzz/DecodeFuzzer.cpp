@@ -1,13 +1,16 @@
-// Any bytes as a Zarn file, through the reader and the full decoder pipeline.
-// Every input must end in a finished output or in one of the system's own
-// failures, without a sanitizer report.
+// Any bytes as a Zarn stream, through the reader and the full frame decoder,
+// in memory. Every input must end in decoded samples or in one of the
+// system's own failures, without a sanitizer report.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
-#include "decoder/Decoder.h"
-#include "decoder/FullDecoderSteps.h"
+#include "common/EncodedFrame.h"
+#include "decoder/FrameDecoder.h"
+#include "decoder/FullSynthesis.h"
 #include "fuzz/FuzzSupport.h"
+#include "stream/ZarnReader.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     zarn::fuzz::silenceConsole();
@@ -15,10 +18,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const char* input = zarn::fuzz::writeScratchFile(data, size);
+    using namespace zarn;
     try {
-        zarn::Decoder<zarn::FullDecoderSteps>::decode(input, "/dev/null");
-    } catch (const zarn::fuzz::Stopped&) {
+        ZarnReader reader(data, size);
+        FrameDecoder<FullSynthesis> core;
+        EncodedFrame frame;
+        std::array<Sample, kHop> hop{};
+        while (reader.readFrame(frame)) core.decode(frame, hop.data());
+        core.finish(hop.data());
+    } catch (const fuzz::Stopped&) {
     }
     return 0;
 }

@@ -1,13 +1,20 @@
-// Any bytes as a WAVE file, through the reader and the full encoder pipeline
-// with its perceptual steps. Every input must end in a finished output or in
-// one of the system's own failures, without a sanitizer report.
+// Any bytes as a WAVE file, through the reader and the full frame encoder with
+// its perceptual steps, in memory. Every input must end in frames or in one of
+// the system's own failures, without a sanitizer report; and every frame must
+// unpack to exactly what was packed.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
-#include "encoder/Encoder.h"
-#include "encoder/FullEncoderSteps.h"
+#include "common/EncodedFrame.h"
+#include "encoder/FrameEncoder.h"
+#include "encoder/FullAnalysis.h"
 #include "fuzz/FuzzSupport.h"
+#include "stream/FramePacking.h"
+#include "stream/ZarnFormat.h"
+#include "wave/WaveReader.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     zarn::fuzz::silenceConsole();
@@ -15,10 +22,25 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const char* input = zarn::fuzz::writeScratchFile(data, size);
+    using namespace zarn;
     try {
-        zarn::Encoder<zarn::FullEncoderSteps>::encode(input, "/dev/null");
-    } catch (const zarn::fuzz::Stopped&) {
+        WaveReader reader(data, size);
+        FrameEncoder<FullAnalysis> core;
+        std::array<Sample, kHop> hop{};
+        EncodedFrame frame, unpacked;
+        std::array<std::uint8_t, kMaxFrameBytes> bytes{};
+        const std::uint64_t frames = FrameEncoder<FullAnalysis>::frameCount(reader.sampleCount());
+        for (std::uint64_t f = 0; f < frames; ++f) {
+            reader.readSamples(hop.data(), kHop);
+            core.encode(hop.data(), frame);
+            const std::size_t length = packFrame(frame, bytes.data());
+            const Unpacked result = unpackFrame(bytes.data(), length, unpacked);
+            if (length != frameBytes(frame.allocation) || result.outcome != Unpacked::Outcome::frame ||
+                result.bytes != length || unpacked != frame) {
+                std::abort();
+            }
+        }
+    } catch (const fuzz::Stopped&) {
     }
     return 0;
 }

@@ -1,10 +1,7 @@
 #pragma once
-// What the fuzz targets share. Inputs go through a real file because the
-// readers measure their input's size on disk and refuse anything that is not a
-// regular file.
-
-#include <cstddef>
-#include <cstdint>
+// What the fuzz targets share. They feed their bytes to the readers straight
+// from memory and run the per-frame cores, with the programs' one fatal exit
+// turned into an exception that ends just the one input.
 
 namespace zarn::fuzz {
 
@@ -12,11 +9,7 @@ namespace zarn::fuzz {
 // one run can go on to the next input; caught only by the targets.
 struct Stopped {};
 
-// Sends std::cout and std::cerr nowhere: the pipelines talk a lot.
+// Sends std::cout and std::cerr nowhere: failures write their message first.
 void silenceConsole();
-
-// Writes `data` to this process's scratch file and returns its name; the file
-// is removed when the process ends.
-const char* writeScratchFile(const std::uint8_t* data, std::size_t size);
 
 }  // namespace zarn::fuzz

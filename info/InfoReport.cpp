@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/BandTable.h"
 #include "info/TextTable.h"
 
 namespace zarn {
@@ -28,10 +29,9 @@ std::string percent(double share) {
 // A band reaches from half a bin below its first bin to half a bin above its
 // last, held within 0 Hz and the Nyquist frequency, so that the bands meet.
 std::vector<std::string> bandRow(std::size_t band) {
-    std::size_t first = 0;
-    for (std::size_t b = 0; b < band; ++b) first += kBandWidths[b];
-    const double last = static_cast<double>(first + kBandWidths[band] - 1);
-    const double from = std::max(0.0, (static_cast<double>(first) - 0.5) * InfoReport::kHzPerBin);
+    const auto first = static_cast<double>(kBands.first[band]);
+    const auto last = static_cast<double>(kBands.last(band));
+    const double from = std::max(0.0, (first - 0.5) * InfoReport::kHzPerBin);
     const double to = std::min(static_cast<double>(kNyquistBin), last + 0.5) * InfoReport::kHzPerBin;
     return {std::to_string(band), number(from, 0), number(to, 0)};
 }

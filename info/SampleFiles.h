@@ -15,9 +15,8 @@ public:
     // the process with its own message on a file it refuses).
     static std::vector<Sample> readWave(const std::string& path);
 
-    // Decodes `zarnPath` into a fresh file in the system's temporary folder,
-    // reads it back and removes it. The decoder's progress lines are kept off
-    // the console.
+    // Every sample that the full decoder makes of `zarnPath`, decoded in
+    // memory with the codec's own frame decoder.
     static std::vector<Sample> decode(const std::string& zarnPath);
 };
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "dsp/Fft.h"
-#include "dsp/FrameWindow.h"
-#include "encoder/MaskingModel.h"
-#include "encoder/QuietThreshold.h"
+#include "common/BandTable.h"
+#include "common/EncodedFrame.h"
+#include "encoder/FrameEncoder.h"
+#include "encoder/FullAnalysis.h"
 
 namespace zarn {
 
@@ -13,55 +13,71 @@ namespace {
 
 using BinFlags = std::array<bool, kCodedBins>;
 
-void markNonzero(BinFlags& flags, const SpectrumPart& re, const SpectrumPart& im) {
+void markNonzero(BinFlags& flags, const double* re, const double* im) {
     for (std::size_t bin = 0; bin < kCodedBins; ++bin) flags[bin] = re[bin] != 0.0 || im[bin] != 0.0;
 }
 
-}  // namespace
+// Looks over the encoder's shoulder: the spectrum as transformed goes into
+// the spectrogram, and the bins alive before and after each perceptual step
+// are marked.
+class Onlooker {
+public:
+    Onlooker(Sonogram& spectrogram, bool countRemovals) : spectrogram_(spectrogram), countRemovals_(countRemovals) {}
 
-std::size_t SignalAnalysis::frameCount(std::size_t sampleCount) {
-    return std::max<std::size_t>(1, (sampleCount + kHop - 1) / kHop);
-}
+    void block(EncoderStage, const double*) {}
+    void spectrum(EncoderStage stage, const double* re, const double* im) {
+        switch (stage) {
+            case EncoderStage::transformed:
+                spectrogram_.add(frame_, re, im);
+                if (countRemovals_) markNonzero(before_, re, im);
+                break;
+            case EncoderStage::audible:
+                if (countRemovals_) markNonzero(afterQuiet_, re, im);
+                break;
+            case EncoderStage::masked:
+                if (countRemovals_) markNonzero(afterMasking_, re, im);
+                break;
+            default:
+                break;
+        }
+    }
+
+    void nextFrame() { ++frame_; }
+    const BinFlags& before() const { return before_; }
+    const BinFlags& afterQuiet() const { return afterQuiet_; }
+    const BinFlags& afterMasking() const { return afterMasking_; }
+
+private:
+    Sonogram& spectrogram_;
+    bool countRemovals_;
+    std::size_t frame_ = 0;
+    BinFlags before_{};
+    BinFlags afterQuiet_{};
+    BinFlags afterMasking_{};
+};
+
+}  // namespace
 
 SignalAnalysis::SignalAnalysis(const std::vector<Sample>& samples, std::size_t axisFrames,
                                std::size_t columns, bool countRemovals)
     : spectrogram_(axisFrames, columns) {
-    std::array<std::uint8_t, kCodedBins> bandOf{};
-    for (std::size_t band = 0, bin = 0; band < kBandCount; ++band) {
-        for (std::size_t i = 0; i < kBandWidths[band]; ++i) bandOf[bin++] = static_cast<std::uint8_t>(band);
-    }
-    const FrameWindow window;
-    Fft fft(kBlockLength);
-    const QuietThreshold quiet;
-    MaskingModel masking(1.0);
-    Block block{};
-    SpectrumPart re{};
-    SpectrumPart im{};
-    BinFlags before{};
-    BinFlags afterQuiet{};
-    BinFlags afterMasking{};
-
-    const std::size_t frames = frameCount(samples.size());
-    for (std::size_t frame = 0; frame < frames; ++frame) {
-        // Block f holds samples 256·(f − 1) to 256·f + 255, zero outside the signal.
-        for (std::size_t i = 0; i < kBlockLength; ++i) {
-            const std::size_t index = frame * kHop + i;
-            block[i] = index >= kHop && index - kHop < samples.size() ? samples[index - kHop] : 0.0;
-        }
-        window.applyWindow(block.data(), static_cast<std::int32_t>(kBlockLength));
-        fft.forward(block.data(), re.data(), im.data());
-        spectrogram_.add(frame, re.data(), im.data());
+    FrameEncoder<FullAnalysis> encoder;
+    Onlooker onlooker(spectrogram_, countRemovals);
+    EncodedFrame frame;
+    std::array<Sample, kHop> hop{};
+    const auto frames = static_cast<std::size_t>(FrameEncoder<FullAnalysis>::frameCount(samples.size()));
+    for (std::size_t f = 0; f < frames; ++f) {
+        // The last hop is padded with zeros, as the WAVE reader pads it.
+        const std::size_t start = f * kHop, end = std::min(samples.size(), start + kHop);
+        std::fill(std::copy(samples.begin() + start, samples.begin() + end, hop.begin()), hop.end(), 0);
+        encoder.encode(hop.data(), frame, onlooker);
+        onlooker.nextFrame();
         if (!countRemovals) continue;
-
-        markNonzero(before, re, im);
-        quiet.apply(re.data(), im.data());
-        markNonzero(afterQuiet, re, im);
-        masking.apply(re.data(), im.data());
-        markNonzero(afterMasking, re, im);
         for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
-            nonzero_[bandOf[bin]] += before[bin];
-            removedInQuiet_[bandOf[bin]] += before[bin] && !afterQuiet[bin];
-            removedByMasking_[bandOf[bin]] += afterQuiet[bin] && !afterMasking[bin];
+            const std::size_t band = kBands.bandOf[bin];
+            nonzero_[band] += onlooker.before()[bin];
+            removedInQuiet_[band] += onlooker.before()[bin] && !onlooker.afterQuiet()[bin];
+            removedByMasking_[band] += onlooker.afterQuiet()[bin] && !onlooker.afterMasking()[bin];
         }
     }
 }

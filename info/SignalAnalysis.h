@@ -9,14 +9,11 @@
 
 namespace zarn {
 
-// Runs a signal through the full encoder's analysis, framed as the encoder
-// frames it: window, transform, then, when removals are counted, the threshold
-// in quiet and the masking model, in the encoder's order.
+// Runs a signal through the full frame encoder and watches it: the spectrum
+// as transformed, and what the threshold in quiet and the masking model take
+// away from it.
 class SignalAnalysis {
 public:
-    // Frames needed to cover `sampleCount` samples; the encoder writes at least one.
-    static std::size_t frameCount(std::size_t sampleCount);
-
     // The spectrogram spans `axisFrames` frames in at most `columns` slots and
     // shows each frame as transformed, before anything is removed.
     SignalAnalysis(const std::vector<Sample>& samples, std::size_t axisFrames, std::size_t columns,

@@ -1,0 +1,65 @@
+// Each program's per-frame cores as a whole, in memory: a hop of samples to
+// the packed frame, and the packed frame back to a hop of samples. The sum of
+// the kernels' figures, less what the frame loop itself costs.
+
+#include <array>
+#include <optional>
+
+#include "bench/FrameCorpus.h"
+#include "decoder/FrameDecoder.h"
+#include "decoder/FullSynthesis.h"
+#include "encoder/FrameEncoder.h"
+#include "encoder/FullAnalysis.h"
+#include "reduced/ReducedAnalysis.h"
+#include "reduced/ReducedSynthesis.h"
+#include "stream/FramePacking.h"
+#include "stream/ZarnFormat.h"
+#include "stream/ZarnReader.h"
+
+namespace zarn::bench {
+namespace {
+
+template <class Analysis>
+void EncodeFrames(benchmark::State& state) {
+    const std::vector<Sample>& samples = signal();
+    const std::size_t hops = samples.size() / kHop;
+    FrameEncoder<Analysis> core;
+    EncodedFrame frame;
+    std::array<std::uint8_t, kMaxFrameBytes> bytes{};
+    std::size_t next = 0;
+    for (auto _ : state) {
+        core.encode(samples.data() + next * kHop, frame);
+        benchmark::DoNotOptimize(packFrame(frame, bytes.data()));
+        keep(bytes.data());
+        if (++next == hops) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK_TEMPLATE(EncodeFrames, FullAnalysis)->Name("EncodeFrames/zarnconv");
+BENCHMARK_TEMPLATE(EncodeFrames, ReducedAnalysis)->Name("EncodeFrames/zarnbasic");
+
+template <class Synthesis, Program program>
+void DecodeFrames(benchmark::State& state) {
+    const std::vector<std::uint8_t>& stream = zarnStream(program);
+    std::optional<ZarnReader> reader;
+    reader.emplace(stream.data(), stream.size());
+    FrameDecoder<Synthesis> core;
+    EncodedFrame frame;
+    std::array<Sample, kHop> hop{};
+    for (auto _ : state) {
+        if (!reader->readFrame(frame)) {
+            state.PauseTiming();
+            reader.emplace(stream.data(), stream.size());
+            state.ResumeTiming();
+            reader->readFrame(frame);
+        }
+        core.decode(frame, hop.data());
+        keep(hop.data());
+    }
+    countFrames(state);
+}
+BENCHMARK_TEMPLATE(DecodeFrames, FullSynthesis, Program::full)->Name("DecodeFrames/zarnconv");
+BENCHMARK_TEMPLATE(DecodeFrames, ReducedSynthesis, Program::reduced)->Name("DecodeFrames/zarnbasic");
+
+}  // namespace
+}  // namespace zarn::bench
