@@ -130,6 +130,20 @@ const std::vector<DecoderFrame>& decoderFrames(Program program) { return corpus(
 const std::vector<std::uint8_t>& zarnStream(Program program) { return corpus().stream(program); }
 const std::vector<Sample>& signal() { return corpus().samples(); }
 
+StreamFrames::StreamFrames(Program program) : stream_(zarnStream(program)) {
+    reader_.emplace(stream_.data(), stream_.size());
+}
+
+const EncodedFrame& StreamFrames::next(benchmark::State& state) {
+    if (!reader_->readFrame(frame_)) {
+        state.PauseTiming();
+        reader_.emplace(stream_.data(), stream_.size());
+        state.ResumeTiming();
+        reader_->readFrame(frame_);
+    }
+    return frame_;
+}
+
 void countFrames(benchmark::State& state) {
     const auto frames = static_cast<double>(state.iterations());
     state.SetItemsProcessed(state.iterations());

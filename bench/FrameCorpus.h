@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "common/EncodedFrame.h"
 #include "common/Types.h"
+#include "stream/ZarnReader.h"
 
 namespace zarn::bench {
 
@@ -55,6 +57,19 @@ const std::vector<DecoderFrame>& decoderFrames(Program program);
 // and the signal itself.
 const std::vector<std::uint8_t>& zarnStream(Program program);
 const std::vector<Sample>& signal();
+
+// The frames of zarnStream(program), read one per call by the system's own
+// reader in memory; at the end of the stream it starts again, untimed.
+class StreamFrames {
+public:
+    explicit StreamFrames(Program program);
+    const EncodedFrame& next(benchmark::State& state);
+
+private:
+    const std::vector<std::uint8_t>& stream_;
+    std::optional<ZarnReader> reader_;
+    EncodedFrame frame_;
+};
 
 // Copies bins 0..256, all that the in-place spectral kernels touch.
 inline void copyCodedBins(const Spectrum& from, Spectrum& to) {

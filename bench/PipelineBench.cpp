@@ -3,7 +3,6 @@
 // the kernels' figures, less what the frame loop itself costs.
 
 #include <array>
-#include <optional>
 
 #include "bench/FrameCorpus.h"
 #include "decoder/FrameDecoder.h"
@@ -14,7 +13,6 @@
 #include "reduced/ReducedSynthesis.h"
 #include "stream/FramePacking.h"
 #include "stream/ZarnFormat.h"
-#include "stream/ZarnReader.h"
 
 namespace zarn::bench {
 namespace {
@@ -40,20 +38,11 @@ BENCHMARK_TEMPLATE(EncodeFrames, ReducedAnalysis)->Name("EncodeFrames/zarnbasic"
 
 template <class Synthesis, Program program>
 void DecodeFrames(benchmark::State& state) {
-    const std::vector<std::uint8_t>& stream = zarnStream(program);
-    std::optional<ZarnReader> reader;
-    reader.emplace(stream.data(), stream.size());
+    StreamFrames frames(program);
     FrameDecoder<Synthesis> core;
-    EncodedFrame frame;
     std::array<Sample, kHop> hop{};
     for (auto _ : state) {
-        if (!reader->readFrame(frame)) {
-            state.PauseTiming();
-            reader.emplace(stream.data(), stream.size());
-            state.ResumeTiming();
-            reader->readFrame(frame);
-        }
-        core.decode(frame, hop.data());
+        core.decode(frames.next(state), hop.data());
         keep(hop.data());
     }
     countFrames(state);

@@ -3,7 +3,6 @@
 // encoder stored, and the reader on the whole stream of the signal.
 
 #include <array>
-#include <optional>
 
 #include "bench/FrameCorpus.h"
 #include "stream/FramePacking.h"
@@ -28,20 +27,8 @@ BENCHMARK_CAPTURE(FramePacker, zarnconv, Program::full);
 BENCHMARK_CAPTURE(FramePacker, zarnbasic, Program::reduced);
 
 void FrameReader(benchmark::State& state, Program program) {
-    const std::vector<std::uint8_t>& stream = zarnStream(program);
-    std::optional<ZarnReader> reader;
-    reader.emplace(stream.data(), stream.size());
-    EncodedFrame frame;
-    for (auto _ : state) {
-        if (!reader->readFrame(frame)) {
-            // Once every 1378 frames: start the stream again.
-            state.PauseTiming();
-            reader.emplace(stream.data(), stream.size());
-            state.ResumeTiming();
-            reader->readFrame(frame);
-        }
-        keep(&frame);
-    }
+    StreamFrames frames(program);
+    for (auto _ : state) keep(&frames.next(state));
     countFrames(state);
 }
 BENCHMARK_CAPTURE(FrameReader, zarnconv, Program::full);
