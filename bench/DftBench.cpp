@@ -2,6 +2,7 @@
 // fast ones: windowed blocks, and full spectra read from a 15-bit Zarn file.
 
 #include "bench/FrameCorpus.h"
+#include "bench/VectorPaths.h"
 #include "reduced/Dft.h"
 
 namespace zarn::bench {
@@ -22,7 +23,7 @@ void DftForward(benchmark::State& state) {
     }
     countFrames(state);
 }
-BENCHMARK(DftForward)->Unit(benchmark::kMicrosecond);
+[[maybe_unused]] const bool forwardRegistered = onEveryVectorPath("DftForward", DftForward, benchmark::kMicrosecond);
 
 void DftInverse(benchmark::State& state) {
     const auto& frames = decoderFrames(Program::reduced);
@@ -36,7 +37,7 @@ void DftInverse(benchmark::State& state) {
     }
     countFrames(state);
 }
-BENCHMARK(DftInverse)->Unit(benchmark::kMicrosecond);
+[[maybe_unused]] const bool inverseRegistered = onEveryVectorPath("DftInverse", DftInverse, benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace zarn::bench

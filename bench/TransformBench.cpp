@@ -2,6 +2,7 @@
 // blocks, the inverse on dequantised, mirrored spectra read from a Zarn file.
 
 #include "bench/FrameCorpus.h"
+#include "bench/VectorPaths.h"
 #include "dsp/Fft.h"
 
 namespace zarn::bench {
@@ -9,7 +10,7 @@ namespace {
 
 void FftForward(benchmark::State& state) {
     const auto& frames = encoderFrames(Program::full);
-    Fft fft(kBlockLength);
+    const Fft fft(kBlockLength);
     Spectrum out;
     std::size_t next = 0;
     for (auto _ : state) {
@@ -19,7 +20,7 @@ void FftForward(benchmark::State& state) {
     }
     countFrames(state);
 }
-BENCHMARK(FftForward);
+[[maybe_unused]] const bool forwardRegistered = onEveryVectorPath("FftForward", FftForward);
 
 void FftMirror(benchmark::State& state) {
     // Mirroring only rewrites bins 257..511 from 1..255, so repeating it on
@@ -38,9 +39,8 @@ void FftMirror(benchmark::State& state) {
 BENCHMARK(FftMirror);
 
 void FftInverse(benchmark::State& state) {
-    // A separate Fft from the forward one: inverse() leaves its scratch dirty.
     const auto& frames = decoderFrames(Program::full);
-    Fft fft(kBlockLength);
+    const Fft fft(kBlockLength);
     Block y;
     std::size_t next = 0;
     for (auto _ : state) {
@@ -50,7 +50,7 @@ void FftInverse(benchmark::State& state) {
     }
     countFrames(state);
 }
-BENCHMARK(FftInverse);
+[[maybe_unused]] const bool inverseRegistered = onEveryVectorPath("FftInverse", FftInverse);
 
 }  // namespace
 }  // namespace zarn::bench

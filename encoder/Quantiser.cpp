@@ -1,16 +1,21 @@
 #include "encoder/Quantiser.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include <emmintrin.h>  // SSE2, part of the x86-64 baseline
+#include "common/BandTable.h"
+#include "common/Lanes.h"
 
 namespace zarn {
 
 namespace {
+
+using L = Lanes<kPortableLanes>;
+using Real = L::Real;
+using Mask = L::Mask;
 
 // x·2^−e as e successive halvings would give it: one multiplication is the
 // same unless the result is subnormal, where each halving rounds.
@@ -38,23 +43,32 @@ const PowersOfTwo kPowers;
 
 // Each bin's factor from its band's exponent.
 void spreadOverBins(const ScaleExponents& scale, const std::array<double, 16>& table, double* factors) {
-    std::size_t bin = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        for (std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) factors[bin] = table[scale[band]];
+        std::fill(factors + kBands.first[band], factors + kBands.end[band], table[scale[band]]);
     }
 }
 
-// The largest |component| of bins [first, end). A NaN never wins, as with
-// comparisons one at a time: MAXPD returns its second operand then.
+// The largest |component| of bins [first, end).
 double largestMagnitude(const double* re, const double* im, std::size_t first, std::size_t end) {
-    const __m128d signBit = _mm_set1_pd(-0.0);
-    __m128d largest = _mm_setzero_pd();
+    Real largest = {};
     std::size_t bin = first;
-    for (; bin + 2 <= end; bin += 2) {
-        largest = _mm_max_pd(_mm_andnot_pd(signBit, _mm_loadu_pd(re + bin)), largest);
-        largest = _mm_max_pd(_mm_andnot_pd(signBit, _mm_loadu_pd(im + bin)), largest);
+    for (; bin + L::count <= end; bin += L::count) {
+        Real r, m;
+        L::load(r, re + bin);
+        L::load(m, im + bin);
+        L::absolute(r);
+        L::absolute(m);
+        // WATCHOUT: a NaN must never win, as with comparisons one at a time.
+        // This form, (a > b ? a : b), keeps b when a is NaN (it is what
+        // x86's MAXPD computes); std::max(largest, a) keeps a NaN that comes
+        // first, and fmax is another instruction on each processor.
+        largest = r > largest ? r : largest;
+        largest = m > largest ? m : largest;
     }
-    double m = std::max(_mm_cvtsd_f64(largest), _mm_cvtsd_f64(_mm_unpackhi_pd(largest, largest)));
+    double m = 0.0;
+    for (int i = 0; i < L::count; ++i) {
+        if (largest[i] > m) m = largest[i];
+    }
     for (; bin < end; ++bin) {
         if (std::fabs(re[bin]) > m) m = std::fabs(re[bin]);
         if (std::fabs(im[bin]) > m) m = std::fabs(im[bin]);
@@ -78,11 +92,8 @@ std::uint8_t exponentFor(double m) {
 }  // namespace
 
 void Quantiser::quantise(double* re, double* im, ScaleExponents& scale) const {
-    std::size_t first = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        const std::size_t end = first + kBandWidths[band];
-        scale[band] = exponentFor(largestMagnitude(re, im, first, end));
-        first = end;
+        scale[band] = exponentFor(largestMagnitude(re, im, kBands.first[band], kBands.end[band]));
     }
     // One multiplication by 2^e equals e doublings: scaling up by a power of
     // two only moves the exponent, and these values cannot overflow.
@@ -97,25 +108,27 @@ void Quantiser::quantise(double* re, double* im, ScaleExponents& scale) const {
 void Quantiser::dequantise(double* re, double* im, const ScaleExponents& scale) const {
     double factors[kCodedBins];
     spreadOverBins(scale, kPowers.down, factors);
-    const __m128d signBit = _mm_set1_pd(-0.0), smallestNormal = _mm_set1_pd(0x1p-1022);
-    const __m128d zero = _mm_setzero_pd();
+    Real smallestNormal;
+    L::splat(smallestNormal, 0x1p-1022);
+    const Real zero = {};
     std::size_t bin = 0;
-    for (; bin + 2 <= kCodedBins; bin += 2) {
-        const __m128d f = _mm_loadu_pd(factors + bin);
-        const __m128d r = _mm_loadu_pd(re + bin), m = _mm_loadu_pd(im + bin);
-        const __m128d rOnce = _mm_mul_pd(r, f), mOnce = _mm_mul_pd(m, f);
+    for (; bin + L::count <= kCodedBins; bin += L::count) {
+        Real f, r, m;
+        L::load(f, factors + bin);
+        L::load(r, re + bin);
+        L::load(m, im + bin);
+        const Real rOnce = r * f, mOnce = m * f;
+        L::store(re + bin, rOnce);
+        L::store(im + bin, mOnce);
         // A nonzero value that lands among the subnormals takes the long way.
-        const __m128d rTiny = _mm_and_pd(_mm_cmplt_pd(_mm_andnot_pd(signBit, rOnce), smallestNormal),
-                                         _mm_cmpneq_pd(r, zero));
-        const __m128d mTiny = _mm_and_pd(_mm_cmplt_pd(_mm_andnot_pd(signBit, mOnce), smallestNormal),
-                                         _mm_cmpneq_pd(m, zero));
-        _mm_storeu_pd(re + bin, rOnce);
-        _mm_storeu_pd(im + bin, mOnce);
-        if (_mm_movemask_pd(_mm_or_pd(rTiny, mTiny)) != 0) {
-            re[bin] = halve(_mm_cvtsd_f64(r), exponentOf(factors[bin]));
-            im[bin] = halve(_mm_cvtsd_f64(m), exponentOf(factors[bin]));
-            re[bin + 1] = halve(_mm_cvtsd_f64(_mm_unpackhi_pd(r, r)), exponentOf(factors[bin + 1]));
-            im[bin + 1] = halve(_mm_cvtsd_f64(_mm_unpackhi_pd(m, m)), exponentOf(factors[bin + 1]));
+        Real rSize = rOnce, mSize = mOnce;
+        L::absolute(rSize);
+        L::absolute(mSize);
+        const Mask tiny = ((rSize < smallestNormal) & (r != zero)) | ((mSize < smallestNormal) & (m != zero));
+        if (!L::any(tiny)) continue;
+        for (int i = 0; i < L::count; ++i) {
+            re[bin + i] = halve(r[i], exponentOf(f[i]));
+            im[bin + i] = halve(m[i], exponentOf(f[i]));
         }
     }
     for (; bin < kCodedBins; ++bin) {

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstdint>
 
-#include <emmintrin.h>  // SSE2, part of the x86-64 baseline
-
+#include "common/BandTable.h"
+#include "common/Lanes.h"
 #include "common/Types.h"
 #include "encoder/LevelWindow.h"
 
@@ -26,18 +26,15 @@ constexpr std::array<double, kBandCount> kThresholdDb = {
 struct BinWindows {
     std::array<double, kCodedBins> removeBelow;
     std::array<double, kCodedBins> keepAbove;
-    std::array<std::uint8_t, kCodedBins> band;
 
     BinWindows() {
-        std::size_t bin = 0;
-        for (std::size_t b = 0; b < kBandCount; ++b) {
-            const double threshold = kThresholdDb[b];
+        for (std::size_t band = 0; band < kBandCount; ++band) {
+            const double threshold = kThresholdDb[band];
             const LevelWindow window =
                 LevelWindow::find([threshold](double level) { return !(level <= threshold); });
-            for (std::size_t end = bin + kBandWidths[b]; bin < end; ++bin) {
+            for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
                 removeBelow[bin] = window.low();
                 keepAbove[bin] = window.high();
-                band[bin] = static_cast<std::uint8_t>(b);
             }
         }
     }
@@ -53,7 +50,7 @@ const BinWindows& binWindows() {
 inline void decideByLevel(double* re, double* im, std::size_t bin, const BinWindows& windows) {
     const double p = re[bin] * re[bin] + im[bin] * im[bin];
     if (p > windows.keepAbove[bin]) return;
-    if (p < windows.removeBelow[bin] || levelOfPower(p) <= kThresholdDb[windows.band[bin]]) {
+    if (p < windows.removeBelow[bin] || levelOfPower(p) <= kThresholdDb[kBands.bandOf[bin]]) {
         re[bin] = 0.0;
         im[bin] = 0.0;
     }
@@ -64,21 +61,26 @@ inline void decideByLevel(double* re, double* im, std::size_t bin, const BinWind
 QuietThreshold::QuietThreshold() { binWindows(); }
 
 void QuietThreshold::apply(double* re, double* im) const {
+    using L = Lanes<kPortableLanes>;
+    using Real = L::Real;
     const BinWindows& windows = binWindows();
+    const Real zero = {};
     std::size_t bin = 0;
-    // Two bins at a time; a pair with a bin near its threshold goes the long way.
-    for (; bin + 2 <= kCodedBins; bin += 2) {
-        const __m128d r = _mm_loadu_pd(re + bin), m = _mm_loadu_pd(im + bin);
-        const __m128d p = _mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(m, m));
-        const __m128d remove = _mm_cmplt_pd(p, _mm_loadu_pd(&windows.removeBelow[bin]));
-        const __m128d keep = _mm_cmpgt_pd(p, _mm_loadu_pd(&windows.keepAbove[bin]));
-        if (_mm_movemask_pd(_mm_or_pd(remove, keep)) != 3) {
-            decideByLevel(re, im, bin, windows);
-            decideByLevel(re, im, bin + 1, windows);
+    // A set of bins with one near its threshold goes the long way.
+    for (; bin + L::count <= kCodedBins; bin += L::count) {
+        Real r, m, removeBelow, keepAbove;
+        L::load(r, re + bin);
+        L::load(m, im + bin);
+        L::load(removeBelow, &windows.removeBelow[bin]);
+        L::load(keepAbove, &windows.keepAbove[bin]);
+        const Real p = r * r + m * m;
+        const L::Mask remove = p < removeBelow;
+        if (!L::all(remove | (p > keepAbove))) {
+            for (int i = 0; i < L::count; ++i) decideByLevel(re, im, bin + i, windows);
             continue;
         }
-        _mm_storeu_pd(re + bin, _mm_andnot_pd(remove, r));
-        _mm_storeu_pd(im + bin, _mm_andnot_pd(remove, m));
+        L::store(re + bin, remove ? zero : r);
+        L::store(im + bin, remove ? zero : m);
     }
     for (; bin < kCodedBins; ++bin) decideByLevel(re, im, bin, windows);
 }

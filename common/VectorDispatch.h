@@ -1,0 +1,85 @@
+#pragma once
+// THE ONE PLACE THAT KNOWS INSTRUCTION SETS. Kernels are written once, as
+// templates on a lane count (common/Lanes.h); this header and
+// VectorDispatch.cpp alone name x86 instruction sets and ask the processor
+// what it has. Nothing else in the codec may use intrinsics, target
+// attributes or __builtin_cpu_supports.
+//
+// Every build has the portable path: two lanes of doubles, which is SSE2 on
+// x86 (the x86-64 baseline, and -msse2 on 32-bit x86), NEON on aarch64 and
+// scalar code where there is no vector unit. x86-64 builds add AVX and
+// AVX-512F paths, compiled into the same program and taken only where the
+// processor and the system support them, so the program still runs on any
+// x86-64 machine. All paths give the same bits; tests pin each in turn to
+// prove it.
+
+#include <array>
+#include <cstdint>
+
+#include "common/Lanes.h"
+
+#if defined(__x86_64__)
+#define ZARN_WIDE_X86_PATHS 1
+#else
+#define ZARN_WIDE_X86_PATHS 0
+#endif
+
+namespace zarn {
+
+enum class VectorPath : std::uint8_t {
+    portable,  // two lanes: SSE2, NEON, or scalar code
+    avx,       // four lanes, x86-64 with AVX
+    avx512,    // eight lanes, x86-64 with AVX-512F
+};
+
+constexpr std::array<VectorPath, 3> kVectorPaths = {VectorPath::portable, VectorPath::avx, VectorPath::avx512};
+
+// Whether this build on this processor can take `path`.
+bool vectorPathAvailable(VectorPath path);
+
+// The widest available path, which kernels take unless one is pinned.
+VectorPath widestVectorPath();
+
+// The path dispatched kernels take now.
+VectorPath vectorPath();
+
+// Pins `path` for tests and benchmarks if it is available, and says whether
+// it was; useVectorPath(widestVectorPath()) restores the automatic choice.
+bool useVectorPath(VectorPath path);
+
+const char* vectorPathName(VectorPath path);
+
+namespace dispatch {
+
+#if ZARN_WIDE_X86_PATHS
+// Out of line and compiled for the wider instruction set: the always_inline
+// kernel body is instantiated inside each, with the matching lane count.
+template <class Kernel, class... Args>
+__attribute__((target("avx"))) auto runAvx(Args... args) {
+    return Kernel::template run<4>(args...);
+}
+template <class Kernel, class... Args>
+__attribute__((target("avx512f"))) auto runAvx512(Args... args) {
+    return Kernel::template run<8>(args...);
+}
+#endif
+
+}  // namespace dispatch
+
+// Runs Kernel::run<lanes>(args...) on the current path. A kernel is a class
+// with a static, always_inline member template `run` on the lane count; only
+// kernels that measurably gain from wider vectors go through here, the rest
+// call run<kPortableLanes> directly.
+template <class Kernel, class... Args>
+ZARN_ALWAYS_INLINE auto runOnVectorPath(Args... args) {
+#if ZARN_WIDE_X86_PATHS
+    switch (vectorPath()) {
+        case VectorPath::avx512: return dispatch::runAvx512<Kernel>(args...);
+        case VectorPath::avx: return dispatch::runAvx<Kernel>(args...);
+        case VectorPath::portable: break;
+    }
+#endif
+    return Kernel::template run<kPortableLanes>(args...);
+}
+
+}  // namespace zarn
