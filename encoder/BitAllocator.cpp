@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 
+#include "common/BandTable.h"
 #include "encoder/LevelWindow.h"
 
 namespace zarn {
@@ -50,10 +51,8 @@ BitAllocator::BitAllocator() { bitWindows(); }
 
 void BitAllocator::allocate(BitAllocation& allocation, const double* re, const double* im) const {
     const auto& windows = bitWindows();
-    allocation.fill(0);
-    std::size_t first = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        const std::size_t end = first + kBandWidths[band];
+        const std::size_t first = kBands.first[band], end = kBands.end[band];
         // The loudest bin decides. A power that is not a number never wins,
         // just as its level never raises the band's.
         double largest = 0.0;
@@ -64,7 +63,6 @@ void BitAllocator::allocate(BitAllocation& allocation, const double* re, const d
         // Most bands of a scaled spectrum are loud enough for every bit.
         if (windows[kMaxBits - 1].classify(largest) == LevelWindow::Outcome::above) {
             allocation[band] = kMaxBits;
-            first = end;
             continue;
         }
         std::uint8_t bits = 0;
@@ -78,7 +76,6 @@ void BitAllocator::allocate(BitAllocation& allocation, const double* re, const d
             ++bits;
         }
         allocation[band] = bits;
-        first = end;
     }
 }
 
