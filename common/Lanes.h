@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 // WATCHOUT: a kernel body instantiated inside a target("avx") or
 // target("avx512f") wrapper (VectorDispatch.h) is compiled for that
@@ -79,6 +80,10 @@ struct Lanes : LaneTypes<N> {
         std::memcpy(&v, &bits, sizeof v);
     }
 
+    // Transposes the N × N matrix whose rows are v[0] … v[N − 1]: afterwards
+    // lane i of v[j] holds what lane j of v[i] held. Moves whole values only.
+    static ZARN_ALWAYS_INLINE void transpose(Real* v) { transposeRound<N / 2>(v); }
+
     static ZARN_ALWAYS_INLINE bool any(const Mask& m) {
         std::int64_t bits = 0;
         for (int i = 0; i < N; ++i) bits |= m[i];
@@ -88,6 +93,33 @@ struct Lanes : LaneTypes<N> {
         std::int64_t bits = -1;
         for (int i = 0; i < N; ++i) bits &= m[i];
         return bits != 0;
+    }
+
+private:
+    // One round of the transposition: rows j and j + S, for every j without
+    // bit S, swap the S × S blocks off the diagonal. Rounds S = N/2 … 1 make
+    // the whole transposition.
+    template <int S>
+    static ZARN_ALWAYS_INLINE void transposeRound(Real* v) {
+        if constexpr (S >= 1) {
+            swapRows<S, 0>(v);
+            transposeRound<S / 2>(v);
+        }
+    }
+    template <int S, int J>
+    static ZARN_ALWAYS_INLINE void swapRows(Real* v) {
+        if constexpr (J < N) {
+            if constexpr ((J & S) == 0) swapBlocks<S>(v[J], v[J + S], std::make_integer_sequence<int, N>{});
+            swapRows<S, J + 1>(v);
+        }
+    }
+    // WATCHOUT: __builtin_shufflevector is in clang and only from g++ 12 on.
+    template <int S, int... I>
+    static ZARN_ALWAYS_INLINE void swapBlocks(Real& a, Real& b, std::integer_sequence<int, I...>) {
+        const Real low = __builtin_shufflevector(a, b, ((I & S) == 0 ? I : N + I - S)...);
+        const Real high = __builtin_shufflevector(a, b, ((I & S) == 0 ? I + S : N + I)...);
+        a = low;
+        b = high;
     }
 };
 
