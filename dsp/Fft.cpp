@@ -96,38 +96,43 @@ struct Steps {
         e.im = tIm + e.im;
     }
 
-    // The bit-reversed copy and the levels below half-length Block in one
-    // pass. Output block b, positions Block·b onwards, takes its inputs at
-    // rev9(Block·b + i) = rev(b) + rev9(i): the lanes hold neighbouring
-    // rev(b), so every input is one contiguous load, and within a block a
-    // twiddle depends on the position alone, so it is the same in every lane.
-    // The forward transform's imaginary input is zero; the inverse's is
-    // negated, which makes it the forward transform of the conjugate.
-    template <std::uint32_t Block, bool Forward>
+    // The bit-reversed copy and the three lowest levels (half-lengths 1, 2
+    // and 4) in one pass, on blocks of eight: as many complex values as
+    // sixteen registers hold, and measured faster than blocks of four or
+    // sixteen on every lane count. Output block b, positions 8b … 8b + 7,
+    // takes its inputs at rev9(8b + i) = rev6(b) + rev9(i): the lanes hold
+    // neighbouring rev6(b), so every input is one contiguous load, and within
+    // a block a twiddle depends on the position alone, so it is the same in
+    // every lane. The forward transform's imaginary input is zero; the
+    // inverse's is negated, which makes it the forward transform of the
+    // conjugate.
+    static constexpr std::uint32_t kBlock = 8;
+    static_assert(kBlock % N == 0, "a block is transposed N values at a time");
+
+    template <bool Forward>
     static ZARN_ALWAYS_INLINE void firstLevels(const double* inRe, const double* inIm, double* re, double* im,
                                                const FftTables& t) {
-        constexpr std::uint32_t kBlocks = kLength / Block;
-        for (std::uint32_t first = 0; first < kBlocks; first += N) {
-            Values x[Block];
-            loadBlock<Block, Forward>(x, inRe + first, inIm + first, t);
-            blockLevels<Block>(x, t);
+        for (std::uint32_t first = 0; first < kLength / kBlock; first += N) {
+            Values x[kBlock];
+            loadBlock<Forward>(x, inRe + first, inIm + first, t);
+            blockLevels(x, t);
             // Each lane's results belong to a block of its own: transposed
             // N values at a time, each lane's become one vector.
             std::uint32_t blocks[N];
             for (int lane = 0; lane < N; ++lane) {
-                // rev9 of a number below 512/Block is Block times its own
-                // reversal: the start of the lane's block.
+                // rev9 of a number below 64 is 8·rev6 of it: the start of
+                // the lane's block.
                 blocks[lane] = t.bitReversed[first + lane];
             }
-            storeBlock<Block>(x, re, im, blocks);
+            storeBlock(x, re, im, blocks);
         }
     }
 
     // The steps of one block, unrolled at compile time: with every index a
     // constant, the block stays in registers.
-    template <std::uint32_t Block, bool Forward, std::uint32_t I = 0>
+    template <bool Forward, std::uint32_t I = 0>
     static ZARN_ALWAYS_INLINE void loadBlock(Values* x, const double* inRe, const double* inIm, const FftTables& t) {
-        if constexpr (I < Block) {
+        if constexpr (I < kBlock) {
             L::load(x[I].re, inRe + t.bitReversed[I]);
             if constexpr (Forward) {
                 x[I].im = Real{};
@@ -135,15 +140,15 @@ struct Steps {
                 L::load(x[I].im, inIm + t.bitReversed[I]);
                 x[I].im = x[I].im * -1.0;
             }
-            loadBlock<Block, Forward, I + 1>(x, inRe, inIm, t);
+            loadBlock<Forward, I + 1>(x, inRe, inIm, t);
         }
     }
 
-    template <std::uint32_t Block, std::uint32_t H = 1, std::uint32_t I = 0>
+    template <std::uint32_t H = 1, std::uint32_t I = 0>
     static ZARN_ALWAYS_INLINE void blockLevels(Values* x, const FftTables& t) {
-        if constexpr (H < Block) {
-            if constexpr (I == Block) {
-                blockLevels<Block, 2 * H>(x, t);
+        if constexpr (H < kBlock) {
+            if constexpr (I == kBlock) {
+                blockLevels<2 * H>(x, t);
             } else {
                 if constexpr ((I & H) == 0) {
                     Real c, s;
@@ -151,14 +156,14 @@ struct Steps {
                     L::splat(s, t.sines(H)[I & (H - 1)]);
                     butterfly(c, s, x[I], x[I + H]);
                 }
-                blockLevels<Block, H, I + 1>(x, t);
+                blockLevels<H, I + 1>(x, t);
             }
         }
     }
 
-    template <std::uint32_t Block, std::uint32_t I = 0>
+    template <std::uint32_t I = 0>
     static ZARN_ALWAYS_INLINE void storeBlock(const Values* x, double* re, double* im, const std::uint32_t* blocks) {
-        if constexpr (I < Block) {
+        if constexpr (I < kBlock) {
             Real tileRe[N], tileIm[N];
             for (int j = 0; j < N; ++j) {
                 tileRe[j] = x[I + j].re;
@@ -170,25 +175,7 @@ struct Steps {
                 L::store(re + blocks[lane] + I, tileRe[lane]);
                 L::store(im + blocks[lane] + I, tileIm[lane]);
             }
-            storeBlock<Block, I + N>(x, re, im, blocks);
-        }
-    }
-
-    // One level of half-length H, in place.
-    template <std::uint32_t H>
-    static ZARN_ALWAYS_INLINE void oneLevel(double* re, double* im, const FftTables& t) {
-        static_assert(H % N == 0, "the lanes hold neighbouring k of one level");
-        for (std::uint32_t base = 0; base < kLength; base += 2 * H) {
-            for (std::uint32_t k = 0; k < H; k += N) {
-                Values e, o;
-                load(e, re, im, base + k);
-                load(o, re, im, base + H + k);
-                Real c, s;
-                twiddle(c, s, H, k, t);
-                butterfly(c, s, e, o);
-                store(re, im, base + k, e);
-                store(re, im, base + H + k, o);
-            }
+            storeBlock<I + N>(x, re, im, blocks);
         }
     }
 
@@ -217,18 +204,6 @@ struct Steps {
                 store(re, im, base + 2 * H + k, x2);
                 store(re, im, base + 3 * H + k, x3);
             }
-        }
-    }
-
-    // Every level from half-length H up to 64, two at a time where two fit.
-    template <std::uint32_t H>
-    static ZARN_ALWAYS_INLINE void levelsFrom(double* re, double* im, const FftTables& t) {
-        constexpr std::uint32_t kTop = kHalf / 2;  // level 128, fused with the top one
-        if constexpr (4 * H <= kTop) {
-            Steps<(H < N ? H : N)>::template twoLevels<H>(re, im, t);
-            levelsFrom<4 * H>(re, im, t);
-        } else if constexpr (H < kTop) {
-            oneLevel<H>(re, im, t);
         }
     }
 
@@ -290,20 +265,18 @@ struct Steps {
     }
 };
 
-// The first pass does the three lowest levels on blocks of eight: measured
-// faster than four or sixteen on every lane count.
-constexpr std::uint32_t kFirstBlock = 8;
-
+// Four passes over the data: levels 1, 2 and 4 with the bit-reversed copy,
+// levels 8 and 16, levels 32 and 64, and level 128 with the top level.
 struct ForwardKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const double* x, double* outRe, double* outIm) {
         using S = Steps<N>;
         const FftTables& t = tables();
-        alignas(64) double work[2 * kLength + 8];
-        double* re = work;
-        double* im = work + kLength + 8;
-        S::template firstLevels<kFirstBlock, true>(x, nullptr, re, im, t);
-        S::template levelsFrom<kFirstBlock>(re, im, t);
+        alignas(64) double re[kLength];
+        alignas(64) double im[kLength];
+        S::template firstLevels<true>(x, nullptr, re, im, t);
+        S::template twoLevels<8>(re, im, t);
+        S::template twoLevels<32>(re, im, t);
         S::forwardTop(re, im, outRe, outIm, t);
     }
 };
@@ -313,11 +286,11 @@ struct InverseKernel {
     static ZARN_ALWAYS_INLINE void run(const double* inRe, const double* inIm, double* y) {
         using S = Steps<N>;
         const FftTables& t = tables();
-        alignas(64) double work[2 * kLength + 8];
-        double* re = work;
-        double* im = work + kLength + 8;
-        S::template firstLevels<kFirstBlock, false>(inRe, inIm, re, im, t);
-        S::template levelsFrom<kFirstBlock>(re, im, t);
+        alignas(64) double re[kLength];
+        alignas(64) double im[kLength];
+        S::template firstLevels<false>(inRe, inIm, re, im, t);
+        S::template twoLevels<8>(re, im, t);
+        S::template twoLevels<32>(re, im, t);
         S::inverseTop(re, im, y, t);
     }
 };
