@@ -15,7 +15,6 @@ namespace {
 
 using L = Lanes<kPortableLanes>;
 using Real = L::Real;
-using Mask = L::Mask;
 
 // x·2^−e as e successive halvings would give it: one multiplication is the
 // same unless the result is subnormal, where each halving rounds.
@@ -23,9 +22,6 @@ inline double halve(double x, std::uint8_t e) {
     for (std::uint8_t i = 0; i < e; ++i) x = x * 0.5;
     return x;
 }
-
-// e from the factor 2^−e.
-inline std::uint8_t exponentOf(double factor) { return static_cast<std::uint8_t>(-std::ilogb(factor)); }
 
 // 2^e and 2^−e for every exponent a band can have.
 struct PowersOfTwo {
@@ -40,13 +36,6 @@ struct PowersOfTwo {
 };
 
 const PowersOfTwo kPowers;
-
-// Each bin's factor from its band's exponent.
-void spreadOverBins(const ScaleExponents& scale, const std::array<double, 16>& table, double* factors) {
-    for (std::size_t band = 0; band < kBandCount; ++band) {
-        std::fill(factors + kBands.first[band], factors + kBands.end[band], table[scale[band]]);
-    }
-}
 
 // The largest |component| of bins [first, end).
 double largestMagnitude(const double* re, const double* im, std::size_t first, std::size_t end) {
@@ -89,51 +78,79 @@ std::uint8_t exponentFor(double m) {
     return static_cast<std::uint8_t>(std::clamp(14 - y, 0, 15));
 }
 
+// Bins [first, end) times factor.
+void scaleBand(double* re, double* im, std::size_t first, std::size_t end, double factor) {
+    Real f;
+    L::splat(f, factor);
+    std::size_t bin = first;
+    for (; bin + L::count <= end; bin += L::count) {
+        Real r, m;
+        L::load(r, re + bin);
+        L::load(m, im + bin);
+        L::store(re + bin, r * f);
+        L::store(im + bin, m * f);
+    }
+    for (; bin < end; ++bin) {
+        re[bin] = re[bin] * factor;
+        im[bin] = im[bin] * factor;
+    }
+}
+
+// Whether any component of bins 0..256 is nonzero and below 2^−1007 in
+// magnitude. NaN is not.
+bool hasTinyValue(const double* re, const double* im) {
+    Real limit, one;
+    L::splat(limit, 0x1p-1007);
+    L::splat(one, 1.0);
+    const Real zero = {};
+    // A count in each lane: a mask carried from one step to the next would
+    // not stay a vector (see the threshold in quiet).
+    Real tiny = {};
+    std::size_t bin = 0;
+    for (; bin + L::count <= kCodedBins; bin += L::count) {
+        Real r, m;
+        L::load(r, re + bin);
+        L::load(m, im + bin);
+        L::absolute(r);
+        L::absolute(m);
+        tiny = tiny + (((r < limit) & (r != zero)) | ((m < limit) & (m != zero)) ? one : zero);
+    }
+    bool found = L::any(tiny > zero);
+    for (; bin < kCodedBins; ++bin) {
+        for (const double v : {std::fabs(re[bin]), std::fabs(im[bin])}) found = found || (v < 0x1p-1007 && v != 0.0);
+    }
+    return found;
+}
+
 }  // namespace
 
 void Quantiser::quantise(double* re, double* im, ScaleExponents& scale) const {
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        scale[band] = exponentFor(largestMagnitude(re, im, kBands.first[band], kBands.end[band]));
-    }
-    // One multiplication by 2^e equals e doublings: scaling up by a power of
-    // two only moves the exponent, and these values cannot overflow.
-    double factors[kCodedBins];
-    spreadOverBins(scale, kPowers.up, factors);
-    for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
-        re[bin] = re[bin] * factors[bin];
-        im[bin] = im[bin] * factors[bin];
+        const std::size_t first = kBands.first[band], end = kBands.end[band];
+        scale[band] = exponentFor(largestMagnitude(re, im, first, end));
+        // One multiplication by 2^e equals e doublings: scaling up by a
+        // power of two only moves the exponent, and these values cannot
+        // overflow.
+        scaleBand(re, im, first, end, kPowers.up[scale[band]]);
     }
 }
 
 void Quantiser::dequantise(double* re, double* im, const ScaleExponents& scale) const {
-    double factors[kCodedBins];
-    spreadOverBins(scale, kPowers.down, factors);
-    Real smallestNormal;
-    L::splat(smallestNormal, 0x1p-1022);
-    const Real zero = {};
-    std::size_t bin = 0;
-    for (; bin + L::count <= kCodedBins; bin += L::count) {
-        Real f, r, m;
-        L::load(f, factors + bin);
-        L::load(r, re + bin);
-        L::load(m, im + bin);
-        const Real rOnce = r * f, mOnce = m * f;
-        L::store(re + bin, rOnce);
-        L::store(im + bin, mOnce);
-        // A nonzero value that lands among the subnormals takes the long way.
-        Real rSize = rOnce, mSize = mOnce;
-        L::absolute(rSize);
-        L::absolute(mSize);
-        const Mask tiny = ((rSize < smallestNormal) & (r != zero)) | ((mSize < smallestNormal) & (m != zero));
-        if (!L::any(tiny)) continue;
-        for (int i = 0; i < L::count; ++i) {
-            re[bin + i] = halve(r[i], exponentOf(f[i]));
-            im[bin + i] = halve(m[i], exponentOf(f[i]));
+    // One multiplication by 2^−e equals e halvings unless the product is
+    // subnormal, where each halving rounds. That takes a nonzero value below
+    // 2^−1007 (e is at most 15), which a spectrum read from a file never
+    // holds; a frame with one goes the long way throughout.
+    const bool longWay = hasTinyValue(re, im);
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const std::size_t first = kBands.first[band], end = kBands.end[band];
+        if (!longWay) {
+            scaleBand(re, im, first, end, kPowers.down[scale[band]]);
+            continue;
         }
-    }
-    for (; bin < kCodedBins; ++bin) {
-        re[bin] = halve(re[bin], exponentOf(factors[bin]));
-        im[bin] = halve(im[bin], exponentOf(factors[bin]));
+        for (std::size_t bin = first; bin < end; ++bin) {
+            re[bin] = halve(re[bin], scale[band]);
+            im[bin] = halve(im[bin], scale[band]);
+        }
     }
 }
 

@@ -64,9 +64,16 @@ void QuietThreshold::apply(double* re, double* im) const {
     using L = Lanes<kPortableLanes>;
     using Real = L::Real;
     const BinWindows& windows = binWindows();
+    // Nearly every bin is decided by its power alone, in one sweep that
+    // leaves the others as they are and only notes that there were any.
     const Real zero = {};
+    Real one;
+    L::splat(one, 1.0);
+    // WATCHOUT: g++ turns a comparison mask carried from one iteration to
+    // the next (or negated) into per-lane scalar code with conditional
+    // moves; a count in doubles stays in vector registers.
+    Real undecided = {};  // counts the bins left in each lane
     std::size_t bin = 0;
-    // A set of bins with one near its threshold goes the long way.
     for (; bin + L::count <= kCodedBins; bin += L::count) {
         Real r, m, removeBelow, keepAbove;
         L::load(r, re + bin);
@@ -75,14 +82,16 @@ void QuietThreshold::apply(double* re, double* im) const {
         L::load(keepAbove, &windows.keepAbove[bin]);
         const Real p = r * r + m * m;
         const L::Mask remove = p < removeBelow;
-        if (!L::all(remove | (p > keepAbove))) {
-            for (int i = 0; i < L::count; ++i) decideByLevel(re, im, bin + i, windows);
-            continue;
-        }
+        undecided = undecided + ((remove | (p > keepAbove)) ? zero : one);
         L::store(re + bin, remove ? zero : r);
         L::store(im + bin, remove ? zero : m);
     }
+    const std::size_t swept = bin;
     for (; bin < kCodedBins; ++bin) decideByLevel(re, im, bin, windows);
+    // The rest the long way. A bin the sweep decided is decided the same way
+    // again: a kept one is still above its window, a removed one is now zero.
+    if (!L::any(undecided > zero)) return;
+    for (bin = 0; bin < swept; ++bin) decideByLevel(re, im, bin, windows);
 }
 
 }  // namespace zarn
