@@ -7,6 +7,7 @@
 
 #include "common/Lanes.h"
 #include "common/Types.h"
+#include "common/VectorDispatch.h"
 
 namespace zarn {
 
@@ -24,39 +25,36 @@ inline Sample roundToSample(double x) {
     return static_cast<Sample>(t);
 }
 
-// roundToSample of N values at once. Clamping first leaves every in-range
-// value alone and gives the limits for the rest, so the conversions below
-// never leave the 16-bit range; the part cut off by truncation,
-// x − trunc(x), is exact, so the half test is the scalar one.
-template <int N>
-ZARN_ALWAYS_INLINE void roundLanes(const double* x, Sample* out) {
-    using L = Lanes<N>;
-    using Real = typename L::Real;
-    Real raw, low, high, half, one;
+// roundToSample of two values, still as doubles. Clamping first leaves
+// every in-range value alone and gives the limits for the rest, so the
+// conversions below never leave the 16-bit range; the part cut off by
+// truncation, x − trunc(x), is exact, so the half test is the scalar one.
+ZARN_ALWAYS_INLINE void roundPair(const double* x, Lanes<2>::Real& out) {
+    using L = Lanes<2>;
+    using Real = L::Real;
+    Real raw, low, high, half, one, floored, v;
     L::load(raw, x);
     L::splat(low, -32768.0), L::splat(high, 32767.0), L::splat(half, 0.5), L::splat(one, 1.0);
     const Real zero = {};
-    // A NaN fails both comparisons and takes a limit here; the last step
-    // gives it 0.
-    const Real floored = raw > low ? raw : low;
-    const Real v = floored < high ? floored : high;
-    const Real t = __builtin_convertvector(__builtin_convertvector(v, typename L::Int32), Real);
+    // A NaN takes a limit here (MAXPD's rule); the last step gives it 0.
+    greaterOf(floored, raw, low);
+    lesserOf(v, floored, high);
+    const Real t = __builtin_convertvector(__builtin_convertvector(v, L::Int32), Real);
     const Real f = v - t;
     const Real up = f >= half ? one : zero;
     const Real down = f <= -half ? one : zero;
-    const Real rounded = raw == raw ? (t + up) - down : zero;
-    const typename L::Int16 samples =
-        __builtin_convertvector(__builtin_convertvector(rounded, typename L::Int32), typename L::Int16);
-    std::memcpy(out, &samples, sizeof samples);
+    out = raw == raw ? (t + up) - down : zero;
 }
 
 // roundToSample over `count` values, four at a time.
 inline void roundToSamples(const double* x, Sample* out, std::size_t count) {
-    constexpr std::size_t kStep = 2 * kPortableLanes;
-    const std::size_t whole = count - count % kStep;
-    for (std::size_t i = 0; i < whole; i += kStep) {
-        roundLanes<kPortableLanes>(x + i, out + i);
-        roundLanes<kPortableLanes>(x + i + kPortableLanes, out + i + kPortableLanes);
+    const std::size_t whole = count - count % 4;
+    for (std::size_t i = 0; i < whole; i += 4) {
+        Lanes<2>::Real low, high;
+        roundPair(x + i, low);
+        roundPair(x + i + 2, high);
+        const Lanes<4>::Real four = __builtin_shufflevector(low, high, 0, 1, 2, 3);
+        narrowToSamples(out + i, __builtin_convertvector(four, Lanes<4>::Int32));
     }
     for (std::size_t i = whole; i < count; ++i) out[i] = roundToSample(x[i]);
 }

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "common/Lanes.h"
 
@@ -80,6 +81,42 @@ ZARN_ALWAYS_INLINE auto runOnVectorPath(Args... args) {
     }
 #endif
     return Kernel::template run<kPortableLanes>(args...);
+}
+
+// Two-lane operations whose x86 instruction g++ 12 does not find by itself;
+// elsewhere, and for every other compiler, the portable form stands.
+
+// out = a > b ? a : b in each lane: the maximum as x86's MAXPD computes it,
+// b wherever either is NaN; lesserOf likewise with a < b, as MINPD. g++
+// turns the conditional into MAXPD only while neither operand is a
+// constant; against one it makes a compare and three logic operations.
+ZARN_ALWAYS_INLINE void greaterOf(Lanes<2>::Real& out, const Lanes<2>::Real& a, const Lanes<2>::Real& b) {
+#if defined(__SSE2__) && !defined(__clang__)
+    out = __builtin_ia32_maxpd(a, b);
+#else
+    out = a > b ? a : b;
+#endif
+}
+
+ZARN_ALWAYS_INLINE void lesserOf(Lanes<2>::Real& out, const Lanes<2>::Real& a, const Lanes<2>::Real& b) {
+#if defined(__SSE2__) && !defined(__clang__)
+    out = __builtin_ia32_minpd(a, b);
+#else
+    out = a < b ? a : b;
+#endif
+}
+
+// The four 32-bit integers of `values`, each known to lie within 16 bits,
+// as four samples at out. Converting the vector instead costs g++ eight
+// shuffles where one saturating pack (PACKSSDW) does.
+ZARN_ALWAYS_INLINE void narrowToSamples(std::int16_t* out, const Lanes<4>::Int32& values) {
+#if defined(__SSE2__) && !defined(__clang__)
+    const auto packed = __builtin_ia32_packssdw128(values, values);
+    std::memcpy(out, &packed, 4 * sizeof(std::int16_t));
+#else
+    const Lanes<4>::Int16 samples = __builtin_convertvector(values, Lanes<4>::Int16);
+    std::memcpy(out, &samples, sizeof samples);
+#endif
 }
 
 }  // namespace zarn
