@@ -4,6 +4,7 @@
 // two work in place on a fresh copy; CopySpectrum measures that copy alone.
 
 #include "bench/FrameCorpus.h"
+#include "bench/VectorPaths.h"
 #include "encoder/BitAllocator.h"
 #include "encoder/MaskingModel.h"
 #include "encoder/QuietThreshold.h"
@@ -24,7 +25,7 @@ void QuietThresholdApply(benchmark::State& state) {
     }
     countFrames(state);
 }
-BENCHMARK(QuietThresholdApply)->Name("QuietThreshold");
+[[maybe_unused]] const bool quietRegistered = onEveryVectorPath("QuietThreshold", QuietThresholdApply);
 
 void Masking(benchmark::State& state) {
     const auto& frames = encoderFrames(Program::full);

@@ -67,17 +67,25 @@ __attribute__((target("avx512f"))) auto runAvx512(Args... args) {
 
 }  // namespace dispatch
 
-// Runs Kernel::run<lanes>(args...) on the current path. A kernel is a class
-// with a static, always_inline member template `run` on the lane count; only
-// kernels that measurably gain from wider vectors go through here, the rest
-// call run<kPortableLanes> directly.
-template <class Kernel, class... Args>
+// Runs Kernel::run<lanes>(args...) on the current path, with at most
+// MaxLanes lanes. A kernel is a class with a static, always_inline member
+// template `run` on the lane count; only kernels that measurably gain from
+// wider vectors go through here, the rest call run<kPortableLanes> directly.
+//
+// WATCHOUT: a kernel that uses comparison results as masks (combining them,
+// or selecting with ?:) must stop at four lanes. With AVX-512F alone, g++
+// can only hold a comparison in a mask register, and turning that into a
+// vector of lane masks needs AVX-512DQ, so it falls back to one lane at a
+// time, several times slower than AVX.
+template <class Kernel, int MaxLanes = 8, class... Args>
 ZARN_ALWAYS_INLINE auto runOnVectorPath(Args... args) {
 #if ZARN_WIDE_X86_PATHS
-    switch (vectorPath()) {
-        case VectorPath::avx512: return dispatch::runAvx512<Kernel>(args...);
-        case VectorPath::avx: return dispatch::runAvx<Kernel>(args...);
-        case VectorPath::portable: break;
+    const VectorPath path = vectorPath();
+    if constexpr (MaxLanes >= 8) {
+        if (path == VectorPath::avx512) return dispatch::runAvx512<Kernel>(args...);
+    }
+    if constexpr (MaxLanes >= 4) {
+        if (path != VectorPath::portable) return dispatch::runAvx<Kernel>(args...);
     }
 #endif
     return Kernel::template run<kPortableLanes>(args...);

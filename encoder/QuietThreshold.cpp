@@ -5,6 +5,7 @@
 
 #include "common/BandTable.h"
 #include "common/Lanes.h"
+#include "common/VectorDispatch.h"
 #include "common/Types.h"
 #include "encoder/LevelWindow.h"
 
@@ -56,42 +57,52 @@ inline void decideByLevel(double* re, double* im, std::size_t bin, const BinWind
     }
 }
 
+// Nearly every bin is decided by its power alone, in one sweep that leaves
+// the others as they are and only notes that there were any. Returns the
+// bins swept; the rest are left.
+struct Sweep {
+    template <int N>
+    static ZARN_ALWAYS_INLINE std::size_t run(double* re, double* im, const BinWindows* windows, bool* undecidedFound) {
+        using L = Lanes<N>;
+        using Real = typename L::Real;
+        const Real zero = {};
+        Real one;
+        L::splat(one, 1.0);
+        // WATCHOUT: g++ turns a comparison mask carried from one iteration to
+        // the next (or negated) into per-lane scalar code with conditional
+        // moves; a count in doubles stays in vector registers.
+        Real undecided = {};  // counts the bins left in each lane
+        std::size_t bin = 0;
+        for (; bin + N <= kCodedBins; bin += N) {
+            Real r, m, removeBelow, keepAbove;
+            L::load(r, re + bin);
+            L::load(m, im + bin);
+            L::load(removeBelow, &windows->removeBelow[bin]);
+            L::load(keepAbove, &windows->keepAbove[bin]);
+            const Real p = r * r + m * m;
+            const typename L::Mask remove = p < removeBelow;
+            undecided = undecided + ((remove | (p > keepAbove)) ? zero : one);
+            L::store(re + bin, remove ? zero : r);
+            L::store(im + bin, remove ? zero : m);
+        }
+        *undecidedFound = L::any(undecided > zero);
+        return bin;
+    }
+};
+
 }  // namespace
 
 QuietThreshold::QuietThreshold() { binWindows(); }
 
 void QuietThreshold::apply(double* re, double* im) const {
-    using L = Lanes<kPortableLanes>;
-    using Real = L::Real;
     const BinWindows& windows = binWindows();
-    // Nearly every bin is decided by its power alone, in one sweep that
-    // leaves the others as they are and only notes that there were any.
-    const Real zero = {};
-    Real one;
-    L::splat(one, 1.0);
-    // WATCHOUT: g++ turns a comparison mask carried from one iteration to
-    // the next (or negated) into per-lane scalar code with conditional
-    // moves; a count in doubles stays in vector registers.
-    Real undecided = {};  // counts the bins left in each lane
-    std::size_t bin = 0;
-    for (; bin + L::count <= kCodedBins; bin += L::count) {
-        Real r, m, removeBelow, keepAbove;
-        L::load(r, re + bin);
-        L::load(m, im + bin);
-        L::load(removeBelow, &windows.removeBelow[bin]);
-        L::load(keepAbove, &windows.keepAbove[bin]);
-        const Real p = r * r + m * m;
-        const L::Mask remove = p < removeBelow;
-        undecided = undecided + ((remove | (p > keepAbove)) ? zero : one);
-        L::store(re + bin, remove ? zero : r);
-        L::store(im + bin, remove ? zero : m);
-    }
-    const std::size_t swept = bin;
-    for (; bin < kCodedBins; ++bin) decideByLevel(re, im, bin, windows);
+    bool undecided = false;
+    const std::size_t swept = runOnVectorPath<Sweep, 4>(re, im, &windows, &undecided);
+    for (std::size_t bin = swept; bin < kCodedBins; ++bin) decideByLevel(re, im, bin, windows);
     // The rest the long way. A bin the sweep decided is decided the same way
     // again: a kept one is still above its window, a removed one is now zero.
-    if (!L::any(undecided > zero)) return;
-    for (bin = 0; bin < swept; ++bin) decideByLevel(re, im, bin, windows);
+    if (!undecided) return;
+    for (std::size_t bin = 0; bin < swept; ++bin) decideByLevel(re, im, bin, windows);
 }
 
 }  // namespace zarn
