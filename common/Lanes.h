@@ -84,14 +84,10 @@ struct Lanes : LaneTypes<N> {
     // lane i of v[j] holds what lane j of v[i] held. Moves whole values only.
     static ZARN_ALWAYS_INLINE void transpose(Real* v) { transposeRound<N / 2>(v); }
 
+    // Whether the comparison held in any lane.
     static ZARN_ALWAYS_INLINE bool any(const Mask& m) {
         std::int64_t bits = 0;
         for (int i = 0; i < N; ++i) bits |= m[i];
-        return bits != 0;
-    }
-    static ZARN_ALWAYS_INLINE bool all(const Mask& m) {
-        std::int64_t bits = -1;
-        for (int i = 0; i < N; ++i) bits &= m[i];
         return bits != 0;
     }
 

@@ -1,9 +1,10 @@
 #pragma once
 // THE ONE PLACE THAT KNOWS INSTRUCTION SETS. Kernels are written once, as
 // templates on a lane count (common/Lanes.h); this header and
-// VectorDispatch.cpp alone name x86 instruction sets and ask the processor
-// what it has. Nothing else in the codec may use intrinsics, target
-// attributes or __builtin_cpu_supports.
+// VectorDispatch.cpp alone name x86 instruction sets, ask the processor what
+// it has, and name the three instructions g++ does not find by itself
+// (greaterOf, lesserOf, narrowToSamples below). Nothing else in the codec
+// may use intrinsics, target attributes or __builtin_cpu_supports.
 //
 // Every build has the portable path: two lanes of doubles, which is SSE2 on
 // x86 (the x86-64 baseline, and -msse2 on 32-bit x86), NEON on aarch64 and
