@@ -22,6 +22,7 @@
 #include "stream/ZarnReader.h"
 #include "stream/ZarnWriter.h"
 #include "tests/support/TestFiles.h"
+#include "common/BandTable.h"
 #include "common/RoundToSample.h"
 #include "common/VectorDispatch.h"
 #include "tests/reference/LiteralKernels.h"
@@ -171,13 +172,17 @@ std::vector<double> around(double point, std::mt19937& random) {
 
 // Spectra whose bins sit on and around every decision boundary of the
 // threshold in quiet and of the allocation, with the component split between
-// real and imaginary parts in different ways.
+// real and imaginary parts in different ways: first all boundaries mixed over
+// all bins, then each band's own threshold in every one of its bins, so that
+// the bins at the band edges meet it too, and last alone at a band's edge in
+// an otherwise silent spectrum, where nothing else sends the frame the long
+// way.
 std::vector<std::pair<SpectrumPart, SpectrumPart>> boundarySpectra() {
     std::mt19937 random(7);
     std::vector<double> magnitudes;
-    for (int band = 0; band < static_cast<int>(kBandCount); ++band) {
-        std::size_t bin = 0;
-        for (int b = 0; b < band; ++b) bin += kBandWidths[b];
+    std::vector<std::vector<double>> ownBoundary(kBandCount);
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const std::size_t bin = kBands.first[band];
         const double point = flipPoint(
             [bin](double m) {
                 SpectrumPart re{}, im{};
@@ -186,7 +191,8 @@ std::vector<std::pair<SpectrumPart, SpectrumPart>> boundarySpectra() {
                 return re[bin] == 0.0;
             },
             1e-3, 1e4);
-        for (double m : around(point, random)) magnitudes.push_back(m);
+        ownBoundary[band] = around(point, random);
+        magnitudes.insert(magnitudes.end(), ownBoundary[band].begin(), ownBoundary[band].end());
     }
     for (int g = 1; g <= 15; ++g) {
         const double point = flipPoint(
@@ -202,23 +208,42 @@ std::vector<std::pair<SpectrumPart, SpectrumPart>> boundarySpectra() {
     }
     std::shuffle(magnitudes.begin(), magnitudes.end(), random);
     std::uniform_real_distribution<double> angle(0.0, 6.283185307179586);
-    std::vector<std::pair<SpectrumPart, SpectrumPart>> spectra;
     std::size_t next = 0;
-    while (next < magnitudes.size()) {
+    const auto put = [&](SpectrumPart& re, SpectrumPart& im, std::size_t bin, double m) {
+        switch (next++ % 4) {
+            case 0: re[bin] = m; break;
+            case 1: im[bin] = -m; break;
+            default: {
+                const double a = angle(random);
+                re[bin] = m * std::cos(a);
+                im[bin] = m * std::sin(a);
+            }
+        }
+    };
+    std::vector<std::pair<SpectrumPart, SpectrumPart>> spectra;
+    for (std::size_t used = 0; used < magnitudes.size();) {
         SpectrumPart re{}, im{};
-        for (std::size_t bin = 0; bin < kCodedBins && next < magnitudes.size(); ++bin, ++next) {
-            const double m = magnitudes[next];
-            switch (next % 4) {
-                case 0: re[bin] = m; break;
-                case 1: im[bin] = -m; break;
-                default: {
-                    const double a = angle(random);
-                    re[bin] = m * std::cos(a);
-                    im[bin] = m * std::sin(a);
-                }
+        for (std::size_t bin = 0; bin < kCodedBins && used < magnitudes.size(); ++bin) put(re, im, bin, magnitudes[used++]);
+        spectra.emplace_back(re, im);
+    }
+    for (std::size_t s = 0; s < 60; ++s) {
+        SpectrumPart re{}, im{};
+        for (std::size_t band = 0; band < kBandCount; ++band) {
+            const std::vector<double>& own = ownBoundary[band];
+            for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
+                put(re, im, bin, own[(s * kBands.width(band) + bin - kBands.first[band]) % own.size()]);
             }
         }
         spectra.emplace_back(re, im);
+    }
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        for (const std::size_t bin : {std::size_t{kBands.first[band]}, std::size_t{kBands.last(band)}}) {
+            for (std::size_t i = 0; i < ownBoundary[band].size(); i += 20) {
+                SpectrumPart re{}, im{};
+                put(re, im, bin, ownBoundary[band][i]);
+                spectra.emplace_back(re, im);
+            }
+        }
     }
     // Silence, and the odd values a decision must survive.
     SpectrumPart re{}, im{};
