@@ -11,7 +11,9 @@ namespace {
 void FftForward(benchmark::State& state) {
     const auto& frames = encoderFrames(Program::full);
     const Fft fft(kBlockLength);
-    Spectrum out;
+    // Work buffers 64-byte aligned: a buffer 8 bytes off a 16-byte line
+    // splits every other vector access and doubles some kernels' time.
+    alignas(64) Spectrum out;
     std::size_t next = 0;
     for (auto _ : state) {
         fft.forward(frames[next].windowed.data(), out.re.data(), out.im.data());
@@ -41,7 +43,7 @@ BENCHMARK(FftMirror);
 void FftInverse(benchmark::State& state) {
     const auto& frames = decoderFrames(Program::full);
     const Fft fft(kBlockLength);
-    Block y;
+    alignas(64) Block y;
     std::size_t next = 0;
     for (auto _ : state) {
         fft.inverse(frames[next].full.re.data(), frames[next].full.im.data(), y.data());

@@ -11,7 +11,9 @@ namespace {
 void Window(benchmark::State& state) {
     const auto& frames = encoderFrames(Program::full);
     const FrameWindow window;
-    Block work;
+    // Work buffers 64-byte aligned: a buffer 8 bytes off a 16-byte line
+    // splits every other vector access and doubles some kernels' time.
+    alignas(64) Block work;
     std::size_t next = 0;
     for (auto _ : state) {
         work = frames[next].raw;
@@ -26,7 +28,7 @@ BENCHMARK(Window);
 void OverlapAdd(benchmark::State& state) {
     const auto& frames = decoderFrames(Program::full);
     FrameWindow window;
-    Block work;
+    alignas(64) Block work;
     std::size_t next = 0;
     for (auto _ : state) {
         work = frames[next].inverse;
