@@ -3,10 +3,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-#include <emmintrin.h>  // SSE2, part of the x86-64 baseline
-
+#include "common/Lanes.h"
 #include "common/Types.h"
+#include "common/VectorDispatch.h"
 
 namespace zarn {
 
@@ -24,32 +25,38 @@ inline Sample roundToSample(double x) {
     return static_cast<Sample>(t);
 }
 
-// roundToSample of two values, as 32-bit integers in the low half. Clamping
-// first leaves every in-range value alone and gives the limits for the rest;
-// the part cut off by truncation, x − trunc(x), is exact, so the half test is
-// the scalar one.
-inline __m128i roundPair(__m128d raw) {
-    const __m128d number = _mm_cmpord_pd(raw, raw);
-    const __m128d v = _mm_min_pd(_mm_max_pd(raw, _mm_set1_pd(-32768.0)), _mm_set1_pd(32767.0));
-    const __m128d t = _mm_cvtepi32_pd(_mm_cvttpd_epi32(v));
-    const __m128d f = _mm_sub_pd(v, t);
-    const __m128d one = _mm_set1_pd(1.0);
-    const __m128d up = _mm_and_pd(_mm_cmpge_pd(f, _mm_set1_pd(0.5)), one);
-    const __m128d down = _mm_and_pd(_mm_cmple_pd(f, _mm_set1_pd(-0.5)), one);
-    return _mm_cvttpd_epi32(_mm_and_pd(_mm_sub_pd(_mm_add_pd(t, up), down), number));
+// roundToSample of two values, still as doubles. Clamping first leaves
+// every in-range value alone and gives the limits for the rest, so the
+// conversions below never leave the 16-bit range; the part cut off by
+// truncation, x − trunc(x), is exact, so the half test is the scalar one.
+ZARN_ALWAYS_INLINE void roundPair(const double* x, Lanes<2>::Real& out) {
+    using L = Lanes<2>;
+    using Real = L::Real;
+    Real raw, low, high, half, one, floored, v;
+    L::load(raw, x);
+    L::splat(low, -32768.0), L::splat(high, 32767.0), L::splat(half, 0.5), L::splat(one, 1.0);
+    const Real zero = {};
+    // A NaN takes a limit here (MAXPD's rule); the last step gives it 0.
+    greaterOf(floored, raw, low);
+    lesserOf(v, floored, high);
+    const Real t = __builtin_convertvector(__builtin_convertvector(v, L::Int32), Real);
+    const Real f = v - t;
+    const Real up = f >= half ? one : zero;
+    const Real down = f <= -half ? one : zero;
+    out = raw == raw ? (t + up) - down : zero;
 }
 
 // roundToSample over `count` values, four at a time.
 inline void roundToSamples(const double* x, Sample* out, std::size_t count) {
-    std::size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const __m128i low = roundPair(_mm_loadu_pd(x + i));
-        const __m128i high = roundPair(_mm_loadu_pd(x + i + 2));
-        // Every value is already within 16 bits, so the saturating pack keeps it.
-        const __m128i four = _mm_packs_epi32(_mm_unpacklo_epi64(low, high), _mm_setzero_si128());
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), four);
+    const std::size_t whole = count - count % 4;
+    for (std::size_t i = 0; i < whole; i += 4) {
+        Lanes<2>::Real low, high;
+        roundPair(x + i, low);
+        roundPair(x + i + 2, high);
+        const Lanes<4>::Real four = __builtin_shufflevector(low, high, 0, 1, 2, 3);
+        narrowToSamples(out + i, __builtin_convertvector(four, Lanes<4>::Int32));
     }
-    for (; i < count; ++i) out[i] = roundToSample(x[i]);
+    for (std::size_t i = whole; i < count; ++i) out[i] = roundToSample(x[i]);
 }
 
 }  // namespace zarn

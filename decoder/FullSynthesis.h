@@ -10,7 +10,7 @@ namespace zarn {
 class FullSynthesis {
 public:
     void mirror(double* re, double* im) const { fft_.mirror(re, im); }
-    void inverse(const double* re, const double* im, double* y) { fft_.inverse(re, im, y); }
+    void inverse(const double* re, const double* im, double* y) const { fft_.inverse(re, im, y); }
 
 private:
     Fft fft_{kBlockLength};

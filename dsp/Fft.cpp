@@ -1,15 +1,18 @@
 #include "dsp/Fft.h"
 
-#include <algorithm>
+#include <array>
+#include <cassert>
 #include <cmath>
 
-#include <immintrin.h>  // SSE2 (x86-64 baseline); AVX only where the processor has it
-
-#include "common/VectorWidth.h"
+#include "common/Lanes.h"
+#include "common/VectorDispatch.h"
 
 namespace zarn {
 
 namespace {
+
+constexpr std::uint32_t kLength = kBlockLength;
+constexpr std::uint32_t kHalf = kLength / 2;
 
 // The radix-2 recursion, unrolled: the input is taken in bit-reversed order
 // and each level combines pairs of half-length transforms in place. Every
@@ -22,26 +25,29 @@ namespace {
 // would change bits; so would skipping "trivial" ones (cos(π/2) is 6.1e-17).
 struct FftTables {
     // Level with half-length h (1, 2, 4 … 256) uses entries h − 1 … 2h − 2.
-    std::array<double, kBlockLength - 1> cosine;
-    std::array<double, kBlockLength - 1> sine;
-    std::array<std::uint16_t, kBlockLength> bitReversed;
+    std::array<double, kLength - 1> cosine;
+    std::array<double, kLength - 1> sine;
+    std::array<std::uint16_t, kLength> bitReversed;
 
     FftTables() {
-        for (std::uint32_t h = 1; h < kBlockLength; h *= 2) {
+        for (std::uint32_t h = 1; h < kLength; h *= 2) {
             const std::uint32_t n = 2 * h;
             for (std::uint32_t k = 0; k < h; ++k) {
                 cosine[h - 1 + k] = std::cos((kTwoPi * k) / n);
                 sine[h - 1 + k] = std::sin((k * -kTwoPi) / n);
             }
         }
-        for (std::uint32_t i = 0; i < kBlockLength; ++i) {
+        for (std::uint32_t i = 0; i < kLength; ++i) {
             std::uint32_t reversed = 0;
-            for (std::uint32_t bit = 1, mirror = kBlockLength / 2; bit < kBlockLength; bit *= 2, mirror /= 2) {
+            for (std::uint32_t bit = 1, mirror = kLength / 2; bit < kLength; bit *= 2, mirror /= 2) {
                 if (i & bit) reversed |= mirror;
             }
             bitReversed[i] = static_cast<std::uint16_t>(reversed);
         }
     }
+
+    const double* cosines(std::uint32_t h) const { return &cosine[h - 1]; }
+    const double* sines(std::uint32_t h) const { return &sine[h - 1]; }
 };
 
 const FftTables& tables() {
@@ -49,216 +55,269 @@ const FftTables& tables() {
     return instance;
 }
 
-// Bit-reversed copy of n inputs, the imaginary parts multiplied by imSign.
-void bitReverse(std::uint32_t n, const double* inRe, const double* inIm, double imSign, double* re,
-                double* im, const FftTables& t) {
-    std::uint32_t shift = 0;
-    while ((kBlockLength >> shift) > n) ++shift;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const std::uint32_t from = t.bitReversed[i] >> shift;
-        re[i] = inRe[from];
-        im[i] = inIm[from] * imSign;
+// The steps of the transform on N lanes; the lanes hold independent
+// butterflies and never mix, so each value sees exactly the scalar operations.
+template <int N>
+struct Steps {
+    using L = Lanes<N>;
+    using Real = typename L::Real;
+
+    struct Values {
+        Real re, im;
+    };
+
+    static ZARN_ALWAYS_INLINE void load(Values& v, const double* re, const double* im, std::uint32_t at) {
+        L::load(v.re, re + at);
+        L::load(v.im, im + at);
     }
-}
-
-// t = W·O, then E + t into e and E − t into o, lane by lane.
-inline void butterfly(__m128d c, __m128d s, __m128d& eRe, __m128d& eIm, __m128d& oRe, __m128d& oIm) {
-    const __m128d tRe = _mm_sub_pd(_mm_mul_pd(c, oRe), _mm_mul_pd(s, oIm));
-    const __m128d tIm = _mm_add_pd(_mm_mul_pd(s, oRe), _mm_mul_pd(c, oIm));
-    oRe = _mm_sub_pd(eRe, tRe);
-    oIm = _mm_sub_pd(eIm, tIm);
-    eRe = _mm_add_pd(tRe, eRe);
-    eIm = _mm_add_pd(tIm, eIm);
-}
-
-// The bit-reversed copy and the two lowest levels (half-lengths 1 and 2) in
-// one pass, for n ≥ 4: each group of four outputs comes from four inputs a
-// quarter of the transform apart. Two groups at once, one per SSE2 lane.
-void bitReverseAndFirstLevels(std::uint32_t n, const double* inRe, const double* inIm, double imSign,
-                              double* re, double* im, const FftTables& t) {
-    std::uint32_t shift = 0;
-    while ((kBlockLength >> shift) > n) ++shift;
-    const std::uint32_t quarter = n / 4;
-    const __m128d sign = _mm_set1_pd(imSign);
-    const __m128d c1 = _mm_set1_pd(t.cosine[0]), s1 = _mm_set1_pd(t.sine[0]);
-    const __m128d c2a = _mm_set1_pd(t.cosine[1]), s2a = _mm_set1_pd(t.sine[1]);
-    const __m128d c2b = _mm_set1_pd(t.cosine[2]), s2b = _mm_set1_pd(t.sine[2]);
-    for (std::uint32_t group = 0; group < n; group += 8) {
-        const std::uint32_t a = t.bitReversed[group] >> shift;      // first input of this group
-        const std::uint32_t b = t.bitReversed[group + 4] >> shift;  // and of the next one
-        __m128d xRe[4], xIm[4];
-        for (std::uint32_t j = 0; j < 4; ++j) {
-            // Outputs 4q + 1, 4q + 2 and 4q + 3 take inputs n/2, n/4 and 3n/4 on.
-            const std::uint32_t offset = (j & 1) * 2 * quarter + (j >> 1) * quarter;
-            xRe[j] = _mm_set_pd(inRe[b + offset], inRe[a + offset]);
-            xIm[j] = _mm_mul_pd(_mm_set_pd(inIm[b + offset], inIm[a + offset]), sign);
-        }
-        butterfly(c1, s1, xRe[0], xIm[0], xRe[1], xIm[1]);
-        butterfly(c1, s1, xRe[2], xIm[2], xRe[3], xIm[3]);
-        butterfly(c2a, s2a, xRe[0], xIm[0], xRe[2], xIm[2]);
-        butterfly(c2b, s2b, xRe[1], xIm[1], xRe[3], xIm[3]);
-        for (std::uint32_t j = 0; j < 4; ++j) {
-            _mm_storel_pd(re + group + j, xRe[j]);
-            _mm_storeh_pd(re + group + 4 + j, xRe[j]);
-            _mm_storel_pd(im + group + j, xIm[j]);
-            _mm_storeh_pd(im + group + 4 + j, xIm[j]);
-        }
+    static ZARN_ALWAYS_INLINE void store(double* re, double* im, std::uint32_t at, const Values& v) {
+        L::store(re + at, v.re);
+        L::store(im + at, v.im);
     }
-}
 
-// Everything up to the top level: the bit-reversed copy and every level of
-// half-length below n/2, in place in re and im.
-void lowerLevels(std::uint32_t n, const double* inRe, const double* inIm, double imSign, double* re,
-                 double* im, const FftTables& t);
+    static ZARN_ALWAYS_INLINE void twiddle(Real& c, Real& s, std::uint32_t h, std::uint32_t k, const FftTables& t) {
+        L::load(c, t.cosines(h) + k);
+        L::load(s, t.sines(h) + k);
+    }
 
-// One butterfly pair of a level: t = W·O, then E + t and E − t. Two adjacent
-// k at once in SSE2 lanes; the lanes never mix, so each output sees exactly
-// the scalar operations.
-inline void butterflyPair(const double* c, const double* s, const double* eRe, const double* eIm,
-                          const double* oRe, const double* oIm, double* sumRe, double* sumIm,
-                          double* diffRe, double* diffIm) {
-    const __m128d cv = _mm_loadu_pd(c), sv = _mm_loadu_pd(s);
-    const __m128d or_ = _mm_loadu_pd(oRe), oi = _mm_loadu_pd(oIm);
-    const __m128d tRe = _mm_sub_pd(_mm_mul_pd(cv, or_), _mm_mul_pd(sv, oi));
-    const __m128d tIm = _mm_add_pd(_mm_mul_pd(sv, or_), _mm_mul_pd(cv, oi));
-    const __m128d er = _mm_loadu_pd(eRe), ei = _mm_loadu_pd(eIm);
-    _mm_storeu_pd(sumRe, _mm_add_pd(tRe, er));
-    _mm_storeu_pd(sumIm, _mm_add_pd(tIm, ei));
-    _mm_storeu_pd(diffRe, _mm_sub_pd(er, tRe));
-    _mm_storeu_pd(diffIm, _mm_sub_pd(ei, tIm));
-}
+    // t = W·o, with separate multiplies and adds in the literal order.
+    static ZARN_ALWAYS_INLINE void rotate(const Real& c, const Real& s, const Values& o, Real& tRe, Real& tIm) {
+        tRe = c * o.re - s * o.im;
+        tIm = s * o.re + c * o.im;
+    }
 
-// The same butterflies four k at a time, for processors with AVX. Separate
-// multiplies and adds as in every other path: no fused multiply-add.
-__attribute__((target("avx"))) void wideLevel(std::uint32_t n, std::uint32_t h, const double* re,
-                                              const double* im, double* outRe, double* outIm,
-                                              const double* c, const double* s) {
-    for (std::uint32_t base = 0; base < n; base += 2 * h) {
-        for (std::uint32_t k = 0; k < h; k += 4) {
-            const std::uint32_t e = base + k, o = base + h + k;
-            const __m256d cv = _mm256_loadu_pd(c + k), sv = _mm256_loadu_pd(s + k);
-            const __m256d or_ = _mm256_loadu_pd(re + o), oi = _mm256_loadu_pd(im + o);
-            const __m256d tRe = _mm256_sub_pd(_mm256_mul_pd(cv, or_), _mm256_mul_pd(sv, oi));
-            const __m256d tIm = _mm256_add_pd(_mm256_mul_pd(sv, or_), _mm256_mul_pd(cv, oi));
-            const __m256d er = _mm256_loadu_pd(re + e), ei = _mm256_loadu_pd(im + e);
-            _mm256_storeu_pd(outRe + e, _mm256_add_pd(tRe, er));
-            _mm256_storeu_pd(outIm + e, _mm256_add_pd(tIm, ei));
-            _mm256_storeu_pd(outRe + o, _mm256_sub_pd(er, tRe));
-            _mm256_storeu_pd(outIm + o, _mm256_sub_pd(ei, tIm));
+    // e + t into e and e − t into o.
+    static ZARN_ALWAYS_INLINE void butterfly(const Real& c, const Real& s, Values& e, Values& o) {
+        Real tRe, tIm;
+        rotate(c, s, o, tRe, tIm);
+        o.re = e.re - tRe;
+        o.im = e.im - tIm;
+        e.re = tRe + e.re;
+        e.im = tIm + e.im;
+    }
+
+    // The bit-reversed copy and the three lowest levels (half-lengths 1, 2
+    // and 4) in one pass, on blocks of eight: as many complex values as
+    // sixteen registers hold, and measured faster than blocks of four or
+    // sixteen on every lane count. Output block b, positions 8b … 8b + 7,
+    // takes its inputs at rev9(8b + i) = rev6(b) + rev9(i): the lanes hold
+    // neighbouring rev6(b), so every input is one contiguous load, and within
+    // a block a twiddle depends on the position alone, so it is the same in
+    // every lane. The forward transform's imaginary input is zero; the
+    // inverse's is negated, which makes it the forward transform of the
+    // conjugate.
+    static constexpr std::uint32_t kBlock = 8;
+    static_assert(kBlock % N == 0, "a block is transposed N values at a time");
+
+    template <bool Forward>
+    static ZARN_ALWAYS_INLINE void firstLevels(const double* inRe, const double* inIm, double* re, double* im,
+                                               const FftTables& t) {
+        for (std::uint32_t first = 0; first < kLength / kBlock; first += N) {
+            Values x[kBlock];
+            loadBlock<Forward>(x, inRe + first, inIm + first, t);
+            blockLevels(x, t);
+            // Each lane's results belong to a block of its own: transposed
+            // N values at a time, each lane's become one vector.
+            std::uint32_t blocks[N];
+            for (int lane = 0; lane < N; ++lane) {
+                // rev9 of a number below 64 is 8·rev6 of it: the start of
+                // the lane's block.
+                blocks[lane] = t.bitReversed[first + lane];
+            }
+            storeBlock(x, re, im, blocks);
         }
     }
-}
 
-// One level of full butterflies with half-length h over n values, from the
-// work arrays into the outputs (which may be the work arrays themselves).
-void fullLevel(std::uint32_t n, std::uint32_t h, const double* re, const double* im, double* outRe,
-               double* outIm, const FftTables& t) {
-    const double* c = &t.cosine[h - 1];
-    const double* s = &t.sine[h - 1];
-    if (h >= 4 && wideVectorsEnabled()) return wideLevel(n, h, re, im, outRe, outIm, c, s);
-    if (h == 1) {
-        for (std::uint32_t base = 0; base < n; base += 2) {
-            const double oRe = re[base + 1], oIm = im[base + 1];
-            const double tRe = c[0] * oRe - s[0] * oIm;
-            const double tIm = s[0] * oRe + c[0] * oIm;
-            const double eRe = re[base], eIm = im[base];
-            outRe[base] = tRe + eRe;
-            outIm[base] = tIm + eIm;
-            outRe[base + 1] = eRe - tRe;
-            outIm[base + 1] = eIm - tIm;
-        }
-        return;
-    }
-    for (std::uint32_t base = 0; base < n; base += 2 * h) {
-        for (std::uint32_t k = 0; k < h; k += 2) {
-            const std::uint32_t e = base + k, o = base + h + k;
-            butterflyPair(c + k, s + k, re + e, im + e, re + o, im + o, outRe + e, outIm + e,
-                          outRe + o, outIm + o);
+    // The steps of one block, unrolled at compile time: with every index a
+    // constant, the block stays in registers.
+    // WATCHOUT: written as plain loops over the block, g++ unrolls none of
+    // them and keeps the block on the stack, zeroed and reloaded at every
+    // step; the AVX inverse then took twice as long as the forward transform.
+    template <bool Forward, std::uint32_t I = 0>
+    static ZARN_ALWAYS_INLINE void loadBlock(Values* x, const double* inRe, const double* inIm, const FftTables& t) {
+        if constexpr (I < kBlock) {
+            L::load(x[I].re, inRe + t.bitReversed[I]);
+            if constexpr (Forward) {
+                x[I].im = Real{};
+            } else {
+                L::load(x[I].im, inIm + t.bitReversed[I]);
+                x[I].im = x[I].im * -1.0;
+            }
+            loadBlock<Forward, I + 1>(x, inRe, inIm, t);
         }
     }
-}
 
-void lowerLevels(std::uint32_t n, const double* inRe, const double* inIm, double imSign, double* re,
-                 double* im, const FftTables& t) {
-    std::uint32_t level = 1;
-    if (n >= 8) {
-        bitReverseAndFirstLevels(n, inRe, inIm, imSign, re, im, t);
-        level = 4;
-    } else {
-        bitReverse(n, inRe, inIm, imSign, re, im, t);
+    template <std::uint32_t H = 1, std::uint32_t I = 0>
+    static ZARN_ALWAYS_INLINE void blockLevels(Values* x, const FftTables& t) {
+        if constexpr (H < kBlock) {
+            if constexpr (I == kBlock) {
+                blockLevels<2 * H>(x, t);
+            } else {
+                if constexpr ((I & H) == 0) {
+                    Real c, s;
+                    L::splat(c, t.cosines(H)[I & (H - 1)]);
+                    L::splat(s, t.sines(H)[I & (H - 1)]);
+                    butterfly(c, s, x[I], x[I + H]);
+                }
+                blockLevels<H, I + 1>(x, t);
+            }
+        }
     }
-    for (; level < n / 2; level *= 2) fullLevel(n, level, re, im, re, im, t);
-}
+
+    template <std::uint32_t I = 0>
+    static ZARN_ALWAYS_INLINE void storeBlock(const Values* x, double* re, double* im, const std::uint32_t* blocks) {
+        if constexpr (I < kBlock) {
+            Real tileRe[N], tileIm[N];
+            for (int j = 0; j < N; ++j) {
+                tileRe[j] = x[I + j].re;
+                tileIm[j] = x[I + j].im;
+            }
+            L::transpose(tileRe);
+            L::transpose(tileIm);
+            for (int lane = 0; lane < N; ++lane) {
+                L::store(re + blocks[lane] + I, tileRe[lane]);
+                L::store(im + blocks[lane] + I, tileIm[lane]);
+            }
+            storeBlock<I + N>(x, re, im, blocks);
+        }
+    }
+
+    // Levels H and 2H in one pass, in place: each set of four values a
+    // quarter of 4H apart goes through both levels' butterflies in registers.
+    template <std::uint32_t H>
+    static ZARN_ALWAYS_INLINE void twoLevels(double* re, double* im, const FftTables& t) {
+        static_assert(H % N == 0, "the lanes hold neighbouring k of one level");
+        for (std::uint32_t base = 0; base < kLength; base += 4 * H) {
+            for (std::uint32_t k = 0; k < H; k += N) {
+                Values x0, x1, x2, x3;
+                load(x0, re, im, base + k);
+                load(x1, re, im, base + H + k);
+                load(x2, re, im, base + 2 * H + k);
+                load(x3, re, im, base + 3 * H + k);
+                Real c, s;
+                twiddle(c, s, H, k, t);
+                butterfly(c, s, x0, x1);
+                butterfly(c, s, x2, x3);
+                twiddle(c, s, 2 * H, k, t);
+                butterfly(c, s, x0, x2);
+                twiddle(c, s, 2 * H, H + k, t);
+                butterfly(c, s, x1, x3);
+                store(re, im, base + k, x0);
+                store(re, im, base + H + k, x1);
+                store(re, im, base + 2 * H + k, x2);
+                store(re, im, base + 3 * H + k, x3);
+            }
+        }
+    }
+
+    // Level 128 and the top level in one pass. Only bins 0..256 of the top
+    // level are kept, each scaled by 1/512; the rest of a real block's
+    // spectrum is the mirror image of these.
+    static ZARN_ALWAYS_INLINE void forwardTop(const double* re, const double* im, double* outRe, double* outIm,
+                                              const FftTables& t) {
+        constexpr std::uint32_t kQuarter = kHalf / 2;
+        constexpr double kScale = 1.0 / kLength;
+        for (std::uint32_t k = 0; k < kQuarter; k += N) {
+            Values x0, x1, x2, x3;
+            load(x0, re, im, k);
+            load(x1, re, im, kQuarter + k);
+            load(x2, re, im, kHalf + k);
+            load(x3, re, im, kHalf + kQuarter + k);
+            Real c, s, tRe, tIm;
+            twiddle(c, s, kQuarter, k, t);
+            butterfly(c, s, x0, x1);
+            butterfly(c, s, x2, x3);
+            twiddle(c, s, kHalf, k, t);
+            rotate(c, s, x2, tRe, tIm);
+            L::store(outRe + k, (tRe + x0.re) * kScale);
+            L::store(outIm + k, (tIm + x0.im) * kScale);
+            if (k == 0) {
+                outRe[kHalf] = (x0.re[0] - tRe[0]) * kScale;
+                outIm[kHalf] = (x0.im[0] - tIm[0]) * kScale;
+            }
+            twiddle(c, s, kHalf, kQuarter + k, t);
+            rotate(c, s, x3, tRe, tIm);
+            L::store(outRe + kQuarter + k, (tRe + x1.re) * kScale);
+            L::store(outIm + kQuarter + k, (tIm + x1.im) * kScale);
+        }
+    }
+
+    // Level 128 and the top level in one pass; the imaginary half of the
+    // result is never read, so only the real parts of the top level are formed.
+    static ZARN_ALWAYS_INLINE void inverseTop(const double* re, const double* im, double* y, const FftTables& t) {
+        constexpr std::uint32_t kQuarter = kHalf / 2;
+        for (std::uint32_t k = 0; k < kQuarter; k += N) {
+            Values x0, x1, x2, x3;
+            load(x0, re, im, k);
+            load(x1, re, im, kQuarter + k);
+            load(x2, re, im, kHalf + k);
+            load(x3, re, im, kHalf + kQuarter + k);
+            Real c, s, tRe;
+            twiddle(c, s, kQuarter, k, t);
+            butterfly(c, s, x0, x1);
+            butterfly(c, s, x2, x3);
+            twiddle(c, s, kHalf, k, t);
+            tRe = c * x2.re - s * x2.im;
+            L::store(y + k, tRe + x0.re);
+            L::store(y + kHalf + k, x0.re - tRe);
+            twiddle(c, s, kHalf, kQuarter + k, t);
+            tRe = c * x3.re - s * x3.im;
+            L::store(y + kQuarter + k, tRe + x1.re);
+            L::store(y + kHalf + kQuarter + k, x1.re - tRe);
+        }
+    }
+};
+
+// Four passes over the data: levels 1, 2 and 4 with the bit-reversed copy,
+// levels 8 and 16, levels 32 and 64, and level 128 with the top level.
+struct ForwardKernel {
+    template <int N>
+    static ZARN_ALWAYS_INLINE void run(const double* x, double* outRe, double* outIm) {
+        using S = Steps<N>;
+        const FftTables& t = tables();
+        alignas(64) double re[kLength];
+        alignas(64) double im[kLength];
+        S::template firstLevels<true>(x, nullptr, re, im, t);
+        S::template twoLevels<8>(re, im, t);
+        S::template twoLevels<32>(re, im, t);
+        S::forwardTop(re, im, outRe, outIm, t);
+    }
+};
+
+struct InverseKernel {
+    template <int N>
+    static ZARN_ALWAYS_INLINE void run(const double* inRe, const double* inIm, double* y) {
+        using S = Steps<N>;
+        const FftTables& t = tables();
+        alignas(64) double re[kLength];
+        alignas(64) double im[kLength];
+        S::template firstLevels<false>(inRe, inIm, re, im, t);
+        S::template twoLevels<8>(re, im, t);
+        S::template twoLevels<32>(re, im, t);
+        S::inverseTop(re, im, y, t);
+    }
+};
 
 }  // namespace
 
-Fft::Fft(std::uint32_t count) : length(kBlockLength) {
-    std::fill_n(scratch.begin(), std::min<std::uint32_t>(count, kBlockLength), 0.0);
-    tables();  // build the twiddles now rather than inside the first frame
+Fft::Fft([[maybe_unused]] std::uint32_t length) {
+    assert(length == kLength && "the codec's only transform length");
+    tables();
 }
 
-void Fft::forward(const double* x, double* re, double* im) {
-    transform(length, x, scratch.data(), re, im);
+void Fft::forward(const double* x, double* re, double* im) const {
+    runOnVectorPath<ForwardKernel>(x, re, im);
 }
 
-void Fft::inverse(const double* re, const double* im, double* y) {
-    inverseTransform(length, re, im, y, scratch.data());
+void Fft::inverse(const double* re, const double* im, double* y) const {
+    runOnVectorPath<InverseKernel>(re, im, y);
 }
 
 void Fft::mirror(double* re, double* im) const {
-    for (std::uint32_t j = 1; j < length / 2; ++j) {
-        re[length - j] = re[j];
-        im[length - j] = im[j] * -1.0;
+    for (std::uint32_t j = 1; j < kHalf; ++j) {
+        re[kLength - j] = re[j];
+        im[kLength - j] = im[j] * -1.0;
     }
-}
-
-void Fft::transform(std::uint32_t n, const double* inRe, const double* inIm, double* outRe,
-                    double* outIm) const {
-    if (n <= 1) {
-        outRe[0] = inRe[0];
-        outIm[0] = inIm[0];
-        return;
-    }
-    const FftTables& t = tables();
-    double re[kBlockLength], im[kBlockLength];
-    lowerLevels(n, inRe, inIm, 1.0, re, im, t);
-    const std::uint32_t h = n / 2;
-    if (n < length) {
-        fullLevel(n, h, re, im, outRe, outIm, t);
-        return;
-    }
-    // Top level: only bins 0..N/2 are kept, each scaled by 1/N; the rest of a
-    // real block's spectrum is the mirror image of these.
-    const double scale = 1.0 / length;
-    const double* c = &t.cosine[h - 1];
-    const double* s = &t.sine[h - 1];
-    const __m128d scales = _mm_set1_pd(scale);
-    for (std::uint32_t k = 0; k < h; k += 2) {
-        const __m128d cv = _mm_loadu_pd(c + k), sv = _mm_loadu_pd(s + k);
-        const __m128d oRe = _mm_loadu_pd(re + h + k), oIm = _mm_loadu_pd(im + h + k);
-        const __m128d tRe = _mm_sub_pd(_mm_mul_pd(cv, oRe), _mm_mul_pd(sv, oIm));
-        const __m128d tIm = _mm_add_pd(_mm_mul_pd(sv, oRe), _mm_mul_pd(cv, oIm));
-        _mm_storeu_pd(outRe + k, _mm_mul_pd(_mm_add_pd(tRe, _mm_loadu_pd(re + k)), scales));
-        _mm_storeu_pd(outIm + k, _mm_mul_pd(_mm_add_pd(tIm, _mm_loadu_pd(im + k)), scales));
-    }
-    const double tRe = c[0] * re[h] - s[0] * im[h];
-    const double tIm = s[0] * re[h] + c[0] * im[h];
-    outRe[h] = (re[0] - tRe) * scale;
-    outIm[h] = (im[0] - tIm) * scale;
-}
-
-void Fft::inverseTransform(std::uint32_t n, const double* inRe, const double* inIm, double* outRe,
-                           double* outIm) const {
-    if (n <= 1) {
-        outRe[0] = inRe[0];
-        outIm[0] = inIm[0];
-        return;
-    }
-    // The forward transform of the conjugate, in full and unscaled: negate the
-    // imaginary input, then run every level in place in the outputs.
-    const FftTables& t = tables();
-    lowerLevels(n, inRe, inIm, n == length ? -1.0 : 1.0, outRe, outIm, t);
-    fullLevel(n, n / 2, outRe, outIm, outRe, outIm, t);
 }
 
 }  // namespace zarn

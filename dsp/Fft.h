@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "common/Types.h"
@@ -14,32 +13,22 @@ namespace zarn {
 // is unscaled, y[m] = Re Σ X[k]·e^(+2πi·k·m/N), and needs the full spectrum,
 // which mirror() completes by conjugate symmetry. Real and imaginary parts live
 // in separate arrays.
+//
+// An Fft holds no state: every run starts from its arguments alone, so forward
+// and inverse may follow each other on one object in any order.
 class Fft {
 public:
-    // Sets the length to 512 and zeroes the first `count` scratch entries.
-    explicit Fft(std::uint32_t count);
+    // `length` is the transform length, which must be 512 (kBlockLength); the
+    // codec has no other. Builds the twiddles now rather than inside the first
+    // frame.
+    explicit Fft(std::uint32_t length);
 
-    // Bins 0..256 of the windowed block x. Needs scratch still all zero, so an
-    // Fft that has run inverse() must not run forward() again.
-    void forward(const double* x, double* re, double* im);
+    // Bins 0..256 of the windowed block x.
+    void forward(const double* x, double* re, double* im) const;
     // Real part of the unscaled inverse of a full 512-bin spectrum into y.
-    void inverse(const double* re, const double* im, double* y);
+    void inverse(const double* re, const double* im, double* y) const;
     // Fills bins 511..257 from bins 1..255 as complex conjugates.
     void mirror(double* re, double* im) const;
-
-    // Forward transform of n (a power of two up to 512) complex values. At the
-    // full length only bins 0..n/2 are written, scaled by 1/n; below it every
-    // bin is written, unscaled.
-    void transform(std::uint32_t n, const double* inRe, const double* inIm, double* outRe,
-                   double* outIm) const;
-    // Unscaled inverse of n complex values (the imaginary input is negated at
-    // the full length); every output is written.
-    void inverseTransform(std::uint32_t n, const double* inRe, const double* inIm, double* outRe,
-                          double* outIm) const;
-
-private:
-    std::uint32_t length;                  // N, always 512
-    std::array<double, kBlockLength> scratch;  // zero imaginary input of forward(); imaginary output of inverse()
 };
 
 }  // namespace zarn

@@ -1,6 +1,7 @@
 #include "dsp/FrameWindow.h"
 
 #include <array>
+#include <cassert>
 #include <cmath>
 
 namespace zarn {
@@ -26,13 +27,10 @@ FrameWindow::FrameWindow() {
     hannTerms();
 }
 
-void FrameWindow::applyWindow(double* x, std::int32_t n) const {
-    if (n == static_cast<std::int32_t>(kBlockLength)) {
-        const auto& terms = hannTerms();
-        for (std::int32_t i = 0; i < n; ++i) x[i] = terms[i] * x[i] * 0.5;
-        return;
-    }
-    for (std::int32_t i = 0; i < n; ++i) x[i] = (1 - std::cos((i * kTwoPi) / n)) * x[i] * 0.5;
+void FrameWindow::applyWindow(double* x, [[maybe_unused]] std::int32_t n) const {
+    assert(n == static_cast<std::int32_t>(kBlockLength) && "the codec's only block length");
+    const auto& terms = hannTerms();
+    for (std::size_t i = 0; i < kBlockLength; ++i) x[i] = terms[i] * x[i] * 0.5;
 }
 
 void FrameWindow::overlapAdd(double* y, std::uint32_t n) {

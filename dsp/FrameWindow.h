@@ -15,7 +15,8 @@ class FrameWindow {
 public:
     FrameWindow();
 
-    // x[i] *= 0.5·(1 − cos(2π·i/n)) for i < n; nothing when n ≤ 0.
+    // x[i] *= 0.5·(1 − cos(2π·i/n)) for i < n, where n is the block length
+    // and must be 512 (kBlockLength): the window is tabled for that alone.
     void applyWindow(double* x, std::int32_t n) const;
 
     // Adds tail into y[0..n/2) and keeps y[n/2..n) as the next tail.

@@ -18,7 +18,7 @@ public:
     // transform's untouched upper bins stay within them.
     static constexpr std::size_t kSpectrumSize = kBlockLength;
 
-    void forward(const double* block, double* re, double* im) { fft_.forward(block, re, im); }
+    void forward(const double* block, double* re, double* im) const { fft_.forward(block, re, im); }
 
     template <class Watch>
     void removeInaudible(double* re, double* im, Watch& watch) {

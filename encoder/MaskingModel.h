@@ -25,13 +25,8 @@ private:
     void maskRamp(double* re, double* im, double rampSlope, std::int32_t peakBin,
                   std::int32_t first, std::int32_t last) const;
 
-    // Last bin of each band, with −1 in front: band b is bins bandEdges[b]+1 ..
-    // bandEdges[b+1].
-    std::array<std::int32_t, kBandCount + 1> bandEdges;
-    double slope;                              // ramp slope of the band being worked on
-    std::int32_t peak;                         // peak bin of the band being worked on
-    std::array<double, kCodedBins> power;      // power of bins 0..256 of the current frame
-    double attenuation;                        // factor on every threshold; at most 1
+    std::array<double, kCodedBins> power;  // power of bins 0..256, refilled by every apply()
+    double attenuation;                    // factor on every threshold; at most 1
 };
 
 }  // namespace zarn

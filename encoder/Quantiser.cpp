@@ -1,16 +1,20 @@
 #include "encoder/Quantiser.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include <emmintrin.h>  // SSE2, part of the x86-64 baseline
+#include "common/BandTable.h"
+#include "common/Lanes.h"
 
 namespace zarn {
 
 namespace {
+
+using L = Lanes<kPortableLanes>;
+using Real = L::Real;
 
 // x·2^−e as e successive halvings would give it: one multiplication is the
 // same unless the result is subnormal, where each halving rounds.
@@ -18,9 +22,6 @@ inline double halve(double x, std::uint8_t e) {
     for (std::uint8_t i = 0; i < e; ++i) x = x * 0.5;
     return x;
 }
-
-// e from the factor 2^−e.
-inline std::uint8_t exponentOf(double factor) { return static_cast<std::uint8_t>(-std::ilogb(factor)); }
 
 // 2^e and 2^−e for every exponent a band can have.
 struct PowersOfTwo {
@@ -36,25 +37,27 @@ struct PowersOfTwo {
 
 const PowersOfTwo kPowers;
 
-// Each bin's factor from its band's exponent.
-void spreadOverBins(const ScaleExponents& scale, const std::array<double, 16>& table, double* factors) {
-    std::size_t bin = 0;
-    for (std::size_t band = 0; band < kBandCount; ++band) {
-        for (std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) factors[bin] = table[scale[band]];
-    }
-}
-
-// The largest |component| of bins [first, end). A NaN never wins, as with
-// comparisons one at a time: MAXPD returns its second operand then.
+// The largest |component| of bins [first, end).
 double largestMagnitude(const double* re, const double* im, std::size_t first, std::size_t end) {
-    const __m128d signBit = _mm_set1_pd(-0.0);
-    __m128d largest = _mm_setzero_pd();
+    Real largest = {};
     std::size_t bin = first;
-    for (; bin + 2 <= end; bin += 2) {
-        largest = _mm_max_pd(_mm_andnot_pd(signBit, _mm_loadu_pd(re + bin)), largest);
-        largest = _mm_max_pd(_mm_andnot_pd(signBit, _mm_loadu_pd(im + bin)), largest);
+    for (; bin + L::count <= end; bin += L::count) {
+        Real r, m;
+        L::load(r, re + bin);
+        L::load(m, im + bin);
+        L::absolute(r);
+        L::absolute(m);
+        // WATCHOUT: a NaN must never win, as with comparisons one at a time.
+        // This form, (a > b ? a : b), keeps b when a is NaN (it is what
+        // x86's MAXPD computes); std::max(largest, a) keeps a NaN that comes
+        // first, and fmax is another instruction on each processor.
+        largest = r > largest ? r : largest;
+        largest = m > largest ? m : largest;
     }
-    double m = std::max(_mm_cvtsd_f64(largest), _mm_cvtsd_f64(_mm_unpackhi_pd(largest, largest)));
+    double m = 0.0;
+    for (int i = 0; i < L::count; ++i) {
+        if (largest[i] > m) m = largest[i];
+    }
     for (; bin < end; ++bin) {
         if (std::fabs(re[bin]) > m) m = std::fabs(re[bin]);
         if (std::fabs(im[bin]) > m) m = std::fabs(im[bin]);
@@ -75,52 +78,79 @@ std::uint8_t exponentFor(double m) {
     return static_cast<std::uint8_t>(std::clamp(14 - y, 0, 15));
 }
 
+// Bins [first, end) times factor.
+void scaleBand(double* re, double* im, std::size_t first, std::size_t end, double factor) {
+    Real f;
+    L::splat(f, factor);
+    std::size_t bin = first;
+    for (; bin + L::count <= end; bin += L::count) {
+        Real r, m;
+        L::load(r, re + bin);
+        L::load(m, im + bin);
+        L::store(re + bin, r * f);
+        L::store(im + bin, m * f);
+    }
+    for (; bin < end; ++bin) {
+        re[bin] = re[bin] * factor;
+        im[bin] = im[bin] * factor;
+    }
+}
+
+// Whether any component of bins 0..256 is nonzero and below 2^−1007 in
+// magnitude. NaN is not.
+bool hasTinyValue(const double* re, const double* im) {
+    Real limit, one;
+    L::splat(limit, 0x1p-1007);
+    L::splat(one, 1.0);
+    const Real zero = {};
+    // A count in each lane: a mask carried from one step to the next would
+    // not stay a vector (see the threshold in quiet).
+    Real tiny = {};
+    std::size_t bin = 0;
+    for (; bin + L::count <= kCodedBins; bin += L::count) {
+        Real r, m;
+        L::load(r, re + bin);
+        L::load(m, im + bin);
+        L::absolute(r);
+        L::absolute(m);
+        tiny = tiny + (((r < limit) & (r != zero)) | ((m < limit) & (m != zero)) ? one : zero);
+    }
+    bool found = L::any(tiny > zero);
+    for (; bin < kCodedBins; ++bin) {
+        for (const double v : {std::fabs(re[bin]), std::fabs(im[bin])}) found = found || (v < 0x1p-1007 && v != 0.0);
+    }
+    return found;
+}
+
 }  // namespace
 
 void Quantiser::quantise(double* re, double* im, ScaleExponents& scale) const {
-    std::size_t first = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        const std::size_t end = first + kBandWidths[band];
+        const std::size_t first = kBands.first[band], end = kBands.end[band];
         scale[band] = exponentFor(largestMagnitude(re, im, first, end));
-        first = end;
-    }
-    // One multiplication by 2^e equals e doublings: scaling up by a power of
-    // two only moves the exponent, and these values cannot overflow.
-    double factors[kCodedBins];
-    spreadOverBins(scale, kPowers.up, factors);
-    for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
-        re[bin] = re[bin] * factors[bin];
-        im[bin] = im[bin] * factors[bin];
+        // One multiplication by 2^e equals e doublings: scaling up by a
+        // power of two only moves the exponent, and these values cannot
+        // overflow.
+        scaleBand(re, im, first, end, kPowers.up[scale[band]]);
     }
 }
 
 void Quantiser::dequantise(double* re, double* im, const ScaleExponents& scale) const {
-    double factors[kCodedBins];
-    spreadOverBins(scale, kPowers.down, factors);
-    const __m128d signBit = _mm_set1_pd(-0.0), smallestNormal = _mm_set1_pd(0x1p-1022);
-    const __m128d zero = _mm_setzero_pd();
-    std::size_t bin = 0;
-    for (; bin + 2 <= kCodedBins; bin += 2) {
-        const __m128d f = _mm_loadu_pd(factors + bin);
-        const __m128d r = _mm_loadu_pd(re + bin), m = _mm_loadu_pd(im + bin);
-        const __m128d rOnce = _mm_mul_pd(r, f), mOnce = _mm_mul_pd(m, f);
-        // A nonzero value that lands among the subnormals takes the long way.
-        const __m128d rTiny = _mm_and_pd(_mm_cmplt_pd(_mm_andnot_pd(signBit, rOnce), smallestNormal),
-                                         _mm_cmpneq_pd(r, zero));
-        const __m128d mTiny = _mm_and_pd(_mm_cmplt_pd(_mm_andnot_pd(signBit, mOnce), smallestNormal),
-                                         _mm_cmpneq_pd(m, zero));
-        _mm_storeu_pd(re + bin, rOnce);
-        _mm_storeu_pd(im + bin, mOnce);
-        if (_mm_movemask_pd(_mm_or_pd(rTiny, mTiny)) != 0) {
-            re[bin] = halve(_mm_cvtsd_f64(r), exponentOf(factors[bin]));
-            im[bin] = halve(_mm_cvtsd_f64(m), exponentOf(factors[bin]));
-            re[bin + 1] = halve(_mm_cvtsd_f64(_mm_unpackhi_pd(r, r)), exponentOf(factors[bin + 1]));
-            im[bin + 1] = halve(_mm_cvtsd_f64(_mm_unpackhi_pd(m, m)), exponentOf(factors[bin + 1]));
+    // One multiplication by 2^−e equals e halvings unless the product is
+    // subnormal, where each halving rounds. That takes a nonzero value below
+    // 2^−1007 (e is at most 15), which a spectrum read from a file never
+    // holds; a frame with one goes the long way throughout.
+    const bool longWay = hasTinyValue(re, im);
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const std::size_t first = kBands.first[band], end = kBands.end[band];
+        if (!longWay) {
+            scaleBand(re, im, first, end, kPowers.down[scale[band]]);
+            continue;
         }
-    }
-    for (; bin < kCodedBins; ++bin) {
-        re[bin] = halve(re[bin], exponentOf(factors[bin]));
-        im[bin] = halve(im[bin], exponentOf(factors[bin]));
+        for (std::size_t bin = first; bin < end; ++bin) {
+            re[bin] = halve(re[bin], scale[band]);
+            im[bin] = halve(im[bin], scale[band]);
+        }
     }
 }
 

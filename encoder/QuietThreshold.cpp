@@ -3,8 +3,9 @@
 #include <array>
 #include <cstdint>
 
-#include <emmintrin.h>  // SSE2, part of the x86-64 baseline
-
+#include "common/BandTable.h"
+#include "common/Lanes.h"
+#include "common/VectorDispatch.h"
 #include "common/Types.h"
 #include "encoder/LevelWindow.h"
 
@@ -26,18 +27,15 @@ constexpr std::array<double, kBandCount> kThresholdDb = {
 struct BinWindows {
     std::array<double, kCodedBins> removeBelow;
     std::array<double, kCodedBins> keepAbove;
-    std::array<std::uint8_t, kCodedBins> band;
 
     BinWindows() {
-        std::size_t bin = 0;
-        for (std::size_t b = 0; b < kBandCount; ++b) {
-            const double threshold = kThresholdDb[b];
+        for (std::size_t band = 0; band < kBandCount; ++band) {
+            const double threshold = kThresholdDb[band];
             const LevelWindow window =
                 LevelWindow::find([threshold](double level) { return !(level <= threshold); });
-            for (std::size_t end = bin + kBandWidths[b]; bin < end; ++bin) {
+            for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
                 removeBelow[bin] = window.low();
                 keepAbove[bin] = window.high();
-                band[bin] = static_cast<std::uint8_t>(b);
             }
         }
     }
@@ -53,11 +51,44 @@ const BinWindows& binWindows() {
 inline void decideByLevel(double* re, double* im, std::size_t bin, const BinWindows& windows) {
     const double p = re[bin] * re[bin] + im[bin] * im[bin];
     if (p > windows.keepAbove[bin]) return;
-    if (p < windows.removeBelow[bin] || levelOfPower(p) <= kThresholdDb[windows.band[bin]]) {
+    if (p < windows.removeBelow[bin] || levelOfPower(p) <= kThresholdDb[kBands.bandOf[bin]]) {
         re[bin] = 0.0;
         im[bin] = 0.0;
     }
 }
+
+// Nearly every bin is decided by its power alone, in one sweep that leaves
+// the others as they are and only notes that there were any. Returns the
+// bins swept; the rest are left.
+struct Sweep {
+    template <int N>
+    static ZARN_ALWAYS_INLINE std::size_t run(double* re, double* im, const BinWindows* windows, bool* undecidedFound) {
+        using L = Lanes<N>;
+        using Real = typename L::Real;
+        const Real zero = {};
+        Real one;
+        L::splat(one, 1.0);
+        // WATCHOUT: g++ turns a comparison mask carried from one iteration to
+        // the next (or negated) into per-lane scalar code with conditional
+        // moves; a count in doubles stays in vector registers.
+        Real undecided = {};  // counts the bins left in each lane
+        std::size_t bin = 0;
+        for (; bin + N <= kCodedBins; bin += N) {
+            Real r, m, removeBelow, keepAbove;
+            L::load(r, re + bin);
+            L::load(m, im + bin);
+            L::load(removeBelow, &windows->removeBelow[bin]);
+            L::load(keepAbove, &windows->keepAbove[bin]);
+            const Real p = r * r + m * m;
+            const typename L::Mask remove = p < removeBelow;
+            undecided = undecided + ((remove | (p > keepAbove)) ? zero : one);
+            L::store(re + bin, remove ? zero : r);
+            L::store(im + bin, remove ? zero : m);
+        }
+        *undecidedFound = L::any(undecided > zero);
+        return bin;
+    }
+};
 
 }  // namespace
 
@@ -65,22 +96,13 @@ QuietThreshold::QuietThreshold() { binWindows(); }
 
 void QuietThreshold::apply(double* re, double* im) const {
     const BinWindows& windows = binWindows();
-    std::size_t bin = 0;
-    // Two bins at a time; a pair with a bin near its threshold goes the long way.
-    for (; bin + 2 <= kCodedBins; bin += 2) {
-        const __m128d r = _mm_loadu_pd(re + bin), m = _mm_loadu_pd(im + bin);
-        const __m128d p = _mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(m, m));
-        const __m128d remove = _mm_cmplt_pd(p, _mm_loadu_pd(&windows.removeBelow[bin]));
-        const __m128d keep = _mm_cmpgt_pd(p, _mm_loadu_pd(&windows.keepAbove[bin]));
-        if (_mm_movemask_pd(_mm_or_pd(remove, keep)) != 3) {
-            decideByLevel(re, im, bin, windows);
-            decideByLevel(re, im, bin + 1, windows);
-            continue;
-        }
-        _mm_storeu_pd(re + bin, _mm_andnot_pd(remove, r));
-        _mm_storeu_pd(im + bin, _mm_andnot_pd(remove, m));
-    }
-    for (; bin < kCodedBins; ++bin) decideByLevel(re, im, bin, windows);
+    bool undecided = false;
+    const std::size_t swept = runOnVectorPath<Sweep, 4>(re, im, &windows, &undecided);
+    for (std::size_t bin = swept; bin < kCodedBins; ++bin) decideByLevel(re, im, bin, windows);
+    // The rest the long way. A bin the sweep decided is decided the same way
+    // again: a kept one is still above its window, a removed one is now zero.
+    if (!undecided) return;
+    for (std::size_t bin = 0; bin < swept; ++bin) decideByLevel(re, im, bin, windows);
 }
 
 }  // namespace zarn

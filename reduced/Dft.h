@@ -8,6 +8,9 @@ namespace zarn {
 // FFT, with the same conventions: forward X[k] = (1/n)·Σ x[m]·e^(−2πi·k·m/n)
 // for bins 0..n/2 only; inverse y[i] = Re Σ X[j]·e^(+2πi·i·j/n), unscaled, over
 // a full spectrum that mirror() completes by conjugate symmetry.
+//
+// n is the transform length, which must be 512 (kBlockLength): the codec has
+// no other, and the tables behind the sums are built for that length alone.
 class Dft {
 public:
     // Writes exactly n/2 + 1 entries of re and im.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -146,16 +147,24 @@ TEST(Fft, MirrorConjugatesBins1To255IntoTheUpperHalf) {
     }
 }
 
-TEST(Fft, LengthOneCopies) {
-    const Fft fft(kN);
-    const double inRe = 3.5, inIm = -2.0;
-    double outRe = 0, outIm = 0;
-    fft.transform(1, &inRe, &inIm, &outRe, &outIm);
-    EXPECT_EQ(outRe, 3.5);
-    EXPECT_EQ(outIm, -2.0);
-    fft.inverseTransform(1, &inRe, &inIm, &outRe, &outIm);
-    EXPECT_EQ(outRe, 3.5);
-    EXPECT_EQ(outIm, -2.0);
+TEST(Fft, OneObjectGivesTheSameResultsInAnyOrderOfRuns) {
+    // forward once read a scratch array as its zero imaginary input that
+    // inverse had filled, and gave wrong bins ever after.
+    std::mt19937 random(5);
+    const Block first = randomBlock(random, true), second = randomBlock(random, true);
+    const Fft shared(kN);
+    Spectrum before, after;
+    shared.forward(first.data(), before.re.data(), before.im.data());
+    shared.mirror(before.re.data(), before.im.data());
+    Block y, fresh;
+    shared.inverse(before.re.data(), before.im.data(), y.data());
+    Fft(kN).inverse(before.re.data(), before.im.data(), fresh.data());
+    EXPECT_EQ(0, std::memcmp(y.data(), fresh.data(), sizeof y));
+
+    shared.forward(second.data(), after.re.data(), after.im.data());
+    const Spectrum expected = forward(second);
+    EXPECT_EQ(0, std::memcmp(after.re.data(), expected.re.data(), sizeof after.re));
+    EXPECT_EQ(0, std::memcmp(after.im.data(), expected.im.data(), sizeof after.im));
 }
 
 }  // namespace

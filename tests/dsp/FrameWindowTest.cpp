@@ -36,22 +36,6 @@ TEST(FrameWindow, PeriodicHannOfLengthN) {
     }
 }
 
-TEST(FrameWindow, OnlyTheFirstNValuesAreWindowed) {
-    const Block original = ramp();
-    const struct {
-        std::int32_t n;
-        std::vector<double> window;  // factors for x[0..n-1]; the rest stays
-    } cases[] = {{0, {}}, {-1, {}}, {-512, {}}, {4, {0.0, 0.5, 1.0, 0.5}}};  // shaped by n, not by 512
-    for (const auto& c : cases) {
-        Block x = original;
-        FrameWindow().applyWindow(x.data(), c.n);
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            const double factor = i < c.window.size() ? c.window[i] : 1.0;
-            ASSERT_NEAR(x[i], factor * original[i], 1e-12) << "n = " << c.n << ", i = " << i;
-        }
-    }
-}
-
 TEST(FrameWindow, OverlapAddKeepsTheSecondHalfForTheNextCall) {
     FrameWindow window;
     const Block first = ramp();
