@@ -22,7 +22,7 @@ struct MathsGroup {
     MathsFunction function = MathsFunction::cos;
     std::vector<double> arguments;                     // exactly as the codec forms them
     std::vector<double> values;                        // what this library returns for them
-    std::vector<std::uint32_t> uses;                   // table entries (or butterflies) per argument
+    std::vector<std::uint32_t> uses;                   // table entries per argument
     std::function<std::string(std::size_t)> describe;  // argument i in the codec's terms
     std::uint64_t fingerprint = 0;
 };

@@ -42,7 +42,8 @@ struct RunResult {
 std::string shellWord(const std::string& text);
 
 // The shell words that start the program built at `path` on this build's
-// target: through the emulator when the build is a cross build.
+// target: through the emulator when the build is a cross build, or through
+// the shell words in the environment variable ZARN_TEST_EMULATOR where set.
 std::string targetCommand(const std::string& path);
 
 // Runs the shell command line `command` with `directory` as working folder and
