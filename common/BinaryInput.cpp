@@ -1,5 +1,7 @@
 #include "common/BinaryInput.h"
 
+#include <sys/types.h>
+
 #include <algorithm>
 
 #include "common/FileIdentity.h"
@@ -11,11 +13,12 @@ BinaryInput::BinaryInput(const char* path) {
     file_ = std::fopen(path, "rb");
     if (file_ == nullptr) return;
     std::setvbuf(file_, nullptr, _IONBF, 0);
-    if (std::fseek(file_, 0, SEEK_END) == 0) {
-        const long end = std::ftell(file_);
+    // off_t, not long: a long has 32 bits on 32-bit targets.
+    if (fseeko(file_, 0, SEEK_END) == 0) {
+        const off_t end = ftello(file_);
         if (end > 0) size_ = static_cast<std::uint64_t>(end);
     }
-    std::fseek(file_, 0, SEEK_SET);
+    fseeko(file_, 0, SEEK_SET);
 }
 
 namespace {

@@ -10,10 +10,11 @@
 namespace zarn::test {
 namespace {
 
-// The demangled symbol table of `path`, one symbol a line.
+// The demangled symbol table of `path`, one symbol a line, read with the nm of
+// the build's target (the host's may not know a cross-built file's format).
 std::string symbols(const char* path) {
     std::string text;
-    FILE* pipe = popen(("nm -C '" + std::string(path) + "' 2>/dev/null").c_str(), "r");
+    FILE* pipe = popen((shellWord(ZARN_TEST_NM) + " -C " + shellWord(path) + " 2>/dev/null").c_str(), "r");
     if (pipe == nullptr) return text;
     char buffer[4096];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
@@ -23,7 +24,8 @@ std::string symbols(const char* path) {
 }
 
 TEST(Link, EachProgramHoldsOnlyItsOwnSteps) {
-    if (std::system("command -v nm >/dev/null 2>&1") != 0) GTEST_SKIP() << "nm is not available";
+    if (std::system(("command -v " + shellWord(ZARN_TEST_NM) + " >/dev/null 2>&1").c_str()) != 0)
+        GTEST_SKIP() << ZARN_TEST_NM " is not available";
     struct Case {
         Program program;
         std::vector<const char*> forbidden;

@@ -21,12 +21,13 @@ namespace zarn::test {
 // for the run, so that whatever the program leaves there can be seen.
 inline RunResult runInfo(const TempDir& dir, const std::vector<std::string>& arguments) {
     std::filesystem::create_directories(dir.file("tmp"));
-    std::string script = "#!/bin/sh\nTMPDIR='" + dir.file("tmp") + "' exec '" ZARNINFO_PATH "'";
-    for (const std::string& argument : arguments) script += " '" + argument + "'";
+    std::string script =
+        "#!/bin/sh\nTMPDIR=" + shellWord(dir.file("tmp")) + " exec " + targetCommand(ZARNINFO_PATH);
+    for (const std::string& argument : arguments) script += " " + shellWord(argument);
     script += "\n";
     writeFile(dir.file("zarninfo.sh"), Bytes(script.begin(), script.end()));
     chmod(dir.file("zarninfo.sh").c_str(), 0755);
-    return runProgram(dir.file("zarninfo.sh"), dir.path(), "");
+    return runCommand(shellWord(dir.file("zarninfo.sh")), dir.path(), "");
 }
 
 // Writes `samples` to NAME.wav and converts it with `program` to NAME.zarn.

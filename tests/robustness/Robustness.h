@@ -20,13 +20,13 @@ class BoundedProgram {
 public:
     BoundedProgram(const std::string& program, int seconds) : path_(bin_.file("bounded")) {
         const std::string script =
-            "#!/bin/sh\nexec timeout -k 10 " + std::to_string(seconds) + " '" + program + "'\n";
+            "#!/bin/sh\nexec timeout -k 10 " + std::to_string(seconds) + " " + targetCommand(program) + "\n";
         writeFile(path_, Bytes(script.begin(), script.end()));
         if (chmod(path_.c_str(), 0755) != 0) throw std::runtime_error("chmod failed");
     }
 
     RunResult run(const TempDir& dir, const std::string& script) const {
-        return runProgram(path_, dir.path(), script);
+        return runCommand(shellWord(path_), dir.path(), script);
     }
 
 private:

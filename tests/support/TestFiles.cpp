@@ -39,7 +39,26 @@ bool fileExists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
+std::string shellWord(const std::string& text) {
+    std::string word = "'";
+    for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
+
+std::string targetCommand(const std::string& path) {
+    // The environment's ZARN_TEST_EMULATOR, even empty, stands in for the
+    // build's own: a static 32-bit x86 build also runs natively on x86-64.
+    const char* variable = std::getenv("ZARN_TEST_EMULATOR");
+    const std::string emulator = variable != nullptr ? variable : ZARN_TEST_EMULATOR;
+    return emulator.empty() ? shellWord(path) : emulator + " " + shellWord(path);
+}
+
 RunResult runProgram(const std::string& program, const std::string& directory,
+                     const std::string& input) {
+    return runCommand(targetCommand(program), directory, input);
+}
+
+RunResult runCommand(const std::string& command, const std::string& directory,
                      const std::string& input) {
     // Files rather than pipes: nothing can deadlock on a full pipe, and the
     // program sees a real end of input.
@@ -47,9 +66,9 @@ RunResult runProgram(const std::string& program, const std::string& directory,
     const std::string inPath = scratch.file("stdin"), outPath = scratch.file("stdout"),
                       errPath = scratch.file("stderr");
     writeFile(inPath, Bytes(input.begin(), input.end()));
-    const std::string command = "cd '" + directory + "' && '" + program + "' <'" + inPath +
-                                "' >'" + outPath + "' 2>'" + errPath + "'";
-    const int status = std::system(command.c_str());
+    const std::string line = "cd " + shellWord(directory) + " && " + command + " <" +
+                             shellWord(inPath) + " >" + shellWord(outPath) + " 2>" + shellWord(errPath);
+    const int status = std::system(line.c_str());
     RunResult result;
     if (status != -1 && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
     const Bytes out = readFile(outPath), err = readFile(errPath);

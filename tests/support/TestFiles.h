@@ -38,8 +38,20 @@ struct RunResult {
     std::string err;      // everything written to standard error
 };
 
-// Runs `program` with `directory` as working folder and `input` as the whole of
-// its standard input, and waits for it to end.
+// `text` as one word of a shell command line.
+std::string shellWord(const std::string& text);
+
+// The shell words that start the program built at `path` on this build's
+// target: through the emulator when the build is a cross build, or through
+// the shell words in the environment variable ZARN_TEST_EMULATOR where set.
+std::string targetCommand(const std::string& path);
+
+// Runs the shell command line `command` with `directory` as working folder and
+// `input` as the whole of its standard input, and waits for it to end.
+RunResult runCommand(const std::string& command, const std::string& directory,
+                     const std::string& input);
+
+// runCommand() for one built program, started as targetCommand() says.
 RunResult runProgram(const std::string& program, const std::string& directory,
                      const std::string& input);
 

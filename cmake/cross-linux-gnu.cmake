@@ -1,0 +1,29 @@
+# Shared part of the toolchain files: Debian's cross compilers for
+# ZARN_CROSS_TRIPLE, that architecture's libraries from /usr/TRIPLE only, and
+# the built programs run through qemu-user, since this machine cannot start a
+# foreign binary by itself. Included by toolchain-*.cmake, which set
+# ZARN_CROSS_TRIPLE, CMAKE_SYSTEM_PROCESSOR and ZARN_CROSS_QEMU first.
+
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_C_COMPILER ${ZARN_CROSS_TRIPLE}-gcc)
+set(CMAKE_CXX_COMPILER ${ZARN_CROSS_TRIPLE}-g++)
+
+# Nothing of the host's may end up in a target binary: the host's x86-64
+# libpng or libgtest would be found first and fail only at link time.
+set(CMAKE_FIND_ROOT_PATH /usr/${ZARN_CROSS_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# CMake starts target programs through this at build time (the sample input,
+# test discovery) and ctest for every test; the tests use it for the
+# programs they start. A -DCMAKE_CROSSCOMPILING_EMULATOR=... given on the
+# command line wins.
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  find_program(ZARN_QEMU_PROGRAM ${ZARN_CROSS_QEMU})
+  if(NOT ZARN_QEMU_PROGRAM)
+    message(FATAL_ERROR "${ZARN_CROSS_QEMU} not found: install qemu-user")
+  endif()
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZARN_QEMU_PROGRAM} -L /usr/${ZARN_CROSS_TRIPLE})
+endif()
