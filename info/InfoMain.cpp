@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
     if (draw) {
         const SignalAnalysis decodedAnalysis(decoded, frames.frameCount(), InfoPicture::kPlotWidth, false);
         const Sonogram* originalSonogram = compare ? &originalAnalysis->spectrogram() : nullptr;
-        if (!InfoPicture::write(arguments.picture, frames, originalSonogram,
-                                decodedAnalysis.spectrogram())) {
+        if (!InfoPicture::write(arguments.picture, frames, originalSonogram, decodedAnalysis.spectrogram(),
+                                FrequencyAxis(false))) {
             fail(std::cerr, "Ikke i stand til at skrive billedet " + arguments.picture);
         }
     }
