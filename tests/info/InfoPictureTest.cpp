@@ -98,6 +98,7 @@ int brightestRow(const Picture& picture, int top) {
 TEST(InfoPicture, AToneIsTheBrightestRowOfBothSpectrogramsWhereTheAxisPutsIt) {
     TempDir dir;
     encode(ZARNCONV_PATH, dir, "tone", toneOnBin40());
+    const double hz = 40 * 44100.0 / 512;  // 3445 Hz, bin 40
     const int height = InfoPicture::kSonogramHeight;
     struct Case {
         const char* name;
@@ -108,8 +109,12 @@ TEST(InfoPicture, AToneIsTheBrightestRowOfBothSpectrogramsWhereTheAxisPutsIt) {
         // 257 equal rows of one bin each, squeezed into the height: bin 40
         // takes the 41st.
         {"linear", {}, static_cast<int>((40 + 0.5) / 257 * height)},
+        // Equal heights for equal ratios from 50 Hz to 22050 Hz: 3445 Hz lies
+        // at 69 % of the height, where the linear axis has 16 %.
+        {"logarithmic", {"--log-frequency"}, static_cast<int>(std::log(hz / 50) / std::log(22050.0 / 50) * height)},
     };
     ASSERT_EQ(cases[0].row, 32);
+    ASSERT_EQ(cases[1].row, 143);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> arguments = {"tone.zarn", "tone.wav", "--picture", "p.png"};

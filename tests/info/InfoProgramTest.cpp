@@ -1,8 +1,10 @@
 // zarninfo end to end, on files whose figures are known in advance.
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
+#include "common/Types.h"
 #include "tests/info/InfoTestSupport.h"
 
 namespace zarn::test {
@@ -34,6 +36,7 @@ TEST(InfoProgram, SilenceLeavesEveryBandEmptyInFramesOfTwentyEightBytes) {
     EXPECT_EQ(figure(result.out, "SNR"), "uendelig");
     EXPECT_EQ(figure(result.out, "Segmentel SNR"), "-");
     EXPECT_EQ(figure(result.out, "Stoerste samplefejl"), "0");
+    EXPECT_EQ(figure(result.out, "Fjernet: original minus afkodet, RMS"), "-uendelig");
     const auto removals = bandTable(result.out, "Hoeretaerskel");
     ASSERT_EQ(removals.size(), kBands);
     for (const auto& row : removals) EXPECT_EQ(lastThree(row), "0 - -");
@@ -152,7 +155,8 @@ TEST(InfoProgram, ADamagedFileEndsWithItsReadersMessage) {
 }
 
 TEST(InfoProgram, AWrongCallShowsTheUsage) {
-    const std::string usage = "Brug: zarninfo FIL.zarn [ORIGINAL.wav] [--picture BILLEDE.png]\n";
+    const std::string usage =
+        "Brug: zarninfo FIL.zarn [ORIGINAL.wav] [--picture BILLEDE.png [--log-frequency]] [--removed FJERNET.wav]\n";
     const std::vector<std::vector<std::string>> calls = {
         {},
         {"a.zarn", "b.wav", "c.wav"},
@@ -161,7 +165,14 @@ TEST(InfoProgram, AWrongCallShowsTheUsage) {
         {"a.zarn", "-x"},
         {"a.zarn", "--picture", "p.png", "--picture", "q.png"},
         {"a.zarn", "--picture", ""},
-        {"--picture", "p.png"}};
+        {"--picture", "p.png"},
+        {"a.zarn", "--log-frequency"},  // an axis without a picture
+        {"a.zarn", "--picture", "p.png", "--log-frequency", "--log-frequency"},
+        {"a.zarn", "--removed", "r.wav"},  // nothing to take the decoding from
+        {"a.zarn", "b.wav", "--removed"},
+        {"a.zarn", "b.wav", "--removed", ""},
+        {"a.zarn", "b.wav", "--removed", "r.wav", "--removed", "s.wav"},
+        {"a.zarn", "b.wav", "--removed", "x", "--picture", "x"}};
     TempDir dir;
     for (const auto& call : calls) {
         SCOPED_TRACE(::testing::PrintToString(call));
@@ -173,6 +184,104 @@ TEST(InfoProgram, AWrongCallShowsTheUsage) {
     const RunResult help = runInfo(dir, {"--help"});
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_EQ(help.out.substr(0, usage.size()), usage);
+}
+
+// The samples of a mono 16-bit WAVE file as WaveWriter writes it, after
+// checking its header says so.
+std::vector<Sample> waveSamples(const Bytes& file) {
+    auto little = [&](std::size_t at, int bytes) {
+        std::uint32_t value = 0;
+        for (int i = bytes - 1; i >= 0; --i) value = value << 8 | file[at + i];
+        return value;
+    };
+    EXPECT_GE(file.size(), 44u);
+    if (file.size() < 44) return {};
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
+    EXPECT_EQ(little(22, 2), 1u);      // channels
+    EXPECT_EQ(little(24, 4), 44100u);  // samples per second
+    EXPECT_EQ(little(34, 2), 16u);     // bits per sample
+    EXPECT_EQ(little(40, 4), file.size() - 44);
+    std::vector<Sample> samples((file.size() - 44) / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<Sample>(little(44 + 2 * i, 2));
+    return samples;
+}
+
+// A reduced file decodes to its original exactly, but for the last Block's
+// second half, which fades out with the window; so that is all that can be
+// heard in what was removed.
+TEST(InfoProgram, WhatAReducedFileRemovedLiesInTheLastFadeAlone) {
+    struct Case {
+        const char* name;
+        std::size_t length;
+    };
+    // The decoding is the input padded to whole hops: with a part hop the
+    // original is the shorter and ends inside the fade.
+    for (const Case& c : {Case{"whole hops", 10 * 256}, Case{"a part hop at the end", 10 * 256 + 100}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::vector<Sample> original = makeMusicSignal(c.length);
+        encode(ZARNBASIC_PATH, dir, "basic", original);
+        ASSERT_EQ(runProgram(ZARNBASIC_PATH, dir.path(), "2\nbasic.zarn\ndecoded.wav\n5\n").exitStatus, 0);
+        const std::vector<Sample> decoded = waveSamples(readFile(dir.file("decoded.wav")));
+        ASSERT_EQ(decoded.size(), (c.length + 255) / 256 * 256);
+        const std::size_t fadeStart = decoded.size() - 256;
+
+        const RunResult result = runInfo(dir, {"basic.zarn", "basic.wav", "--removed", "removed.wav"});
+        ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+        EXPECT_EQ(result.err, "");
+        const std::vector<Sample> removed = waveSamples(readFile(dir.file("removed.wav")));
+        ASSERT_EQ(removed.size(), std::min(original.size(), decoded.size()));
+        double squares = 0.0;
+        std::size_t heard = 0;
+        for (std::size_t i = 0; i < removed.size(); ++i) {
+            const Sample expected = i < fadeStart ? 0 : static_cast<Sample>(original[i] - decoded[i]);
+            ASSERT_EQ(removed[i], expected) << "sample " << i;
+            squares += static_cast<double>(expected) * expected;
+            heard += expected != 0;
+        }
+        EXPECT_GT(heard, 50u);
+        char level[32];
+        std::snprintf(level, sizeof level, "%.2f dBFS",
+                      10 * std::log10(squares / static_cast<double>(removed.size()) / (32768.0 * 32768.0)));
+        EXPECT_EQ(figure(result.out, "Fjernet: original minus afkodet, RMS"), level);
+    }
+}
+
+TEST(InfoProgram, ARemovedSignalThatCannotBeWrittenEndsWithOneLine) {
+    TempDir dir;
+    encode(ZARNCONV_PATH, dir, "music", makeMusicSignal(2560));
+    const Bytes original = readFile(dir.file("music.wav"));
+    struct Case {
+        const char* path;
+        bool reported;    // the report came out before the failure
+        std::string out;  // else the whole of standard output
+        std::string err;
+    };
+    const Case cases[] = {
+        // The codec's WAVE writer ends the process itself, before the report.
+        {"no/such/folder.wav", false, "Det er ikke muligt at aabne no/such/folder.wav til skrivning!\n", ""},
+        {"/dev/full", true, "", "Fejl ved skrivning til /dev/full\n"},
+        {"music.wav", false, "", "Outputfilen er den samme som inputfilen: music.wav\n"},
+        {"music.zarn", false, "", "Outputfilen er den samme som inputfilen: music.zarn\n"},
+    };
+    const Bytes zarn = readFile(dir.file("music.zarn"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const RunResult result = runInfo(dir, {"music.zarn", "music.wav", "--removed", c.path});
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(result.err, c.err);
+        if (c.reported) {
+            EXPECT_EQ(result.out.rfind("Zarn-fil: music.zarn\n", 0), 0u) << result.out;
+        } else {
+            EXPECT_EQ(result.out, c.out);
+        }
+        EXPECT_EQ(readFile(dir.file("music.wav")), original);
+        EXPECT_EQ(readFile(dir.file("music.zarn")), zarn);
+    }
+    // Nor may the picture replace an input.
+    const RunResult picture = runInfo(dir, {"music.zarn", "--picture", "music.zarn"});
+    EXPECT_EQ(picture.exitStatus, 1);
+    EXPECT_EQ(picture.err, "Outputfilen er den samme som inputfilen: music.zarn\n");
 }
 
 }  // namespace
