@@ -98,14 +98,16 @@ void setInk(cairo_t* cr, const Ink& ink) {
 enum class Align { left, centre, right };
 
 // `text` on the baseline `baseline`, placed by `align` against x.
-void text(cairo_t* cr, double x, double baseline, const std::string& text, Align align = Align::left,
-          double size = kLabelSize, bool bold = false) {
+void drawText(cairo_t* cr, double x, double baseline, const std::string& text, Align align = Align::left,
+              double size = kLabelSize, bool bold = false) {
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
     cairo_text_extents_t extents;
     cairo_text_extents(cr, text.c_str(), &extents);
-    const double shift = align == Align::left ? 0.0 : align == Align::centre ? extents.x_advance / 2 : extents.x_advance;
+    const double shift = align == Align::left     ? 0.0
+                         : align == Align::centre ? extents.x_advance / 2
+                                                  : extents.x_advance;
     setInk(cr, kText);
     cairo_move_to(cr, x - shift, baseline);
     cairo_show_text(cr, text.c_str());
@@ -142,8 +144,8 @@ int rowAt(int top, int height, double fraction) {
 }
 
 void drawTitles(cairo_t* cr, int top, const std::string& title, const std::string& unit) {
-    text(cr, 8, top - 9, unit);
-    text(cr, kPlotLeft + kPlotWidth / 2.0, top - 9, title, Align::centre, kTitleSize, true);
+    drawText(cr, 8, top - 9, unit);
+    drawText(cr, kPlotLeft + kPlotWidth / 2.0, top - 9, title, Align::centre, kTitleSize, true);
 }
 
 void drawBorder(cairo_t* cr, int top, int height) {
@@ -159,13 +161,13 @@ int valueTick(cairo_t* cr, int top, int height, double fraction, const std::stri
     setInk(cr, kText);
     cairo_rectangle(cr, kPlotLeft - 6, y, 5, 1);
     cairo_fill(cr);
-    text(cr, kPlotLeft - 9, centredBaseline(y), label, Align::right);
+    drawText(cr, kPlotLeft - 9, centredBaseline(y), label, Align::right);
     return y;
 }
 
 void drawTimeAxis(cairo_t* cr, int bottom, double seconds) {
     const double baseline = bottom + 20;
-    text(cr, kPlotRight + 12, baseline, "tid (s)");
+    drawText(cr, kPlotRight + 12, baseline, "tid (s)");
     if (!(seconds > 0.0)) return;
     const double step = niceStep(seconds, 12);
     for (int i = 0; i * step <= seconds * (1 + 1e-9); ++i) {
@@ -174,7 +176,9 @@ void drawTimeAxis(cairo_t* cr, int bottom, double seconds) {
         cairo_rectangle(cr, std::min(std::floor(x), kPlotRight - 1.0), bottom + 1, 1, 5);
         cairo_fill(cr);
         // A label at the very end would run into the axis title.
-        if (x < kPlotRight - 15) text(cr, x, baseline, TextTable::number(i * step, decimalsFor(step)), Align::centre);
+        if (x < kPlotRight - 15) {
+            drawText(cr, x, baseline, TextTable::number(i * step, decimalsFor(step)), Align::centre);
+        }
     }
 }
 
@@ -193,7 +197,7 @@ void drawColourScale(cairo_t* cr, int top, int height, double low, double high,
         const std::string label = TextTable::number(value, 0) + (value == labels.back() ? " " + unit : "");
         // The end labels stay within the scale's height.
         const double baseline = std::clamp(centredBaseline(y), top + kLabelSize * 0.72, top + height + 0.0);
-        text(cr, kScaleLeft + kScaleWidth + 5, baseline, label);
+        drawText(cr, kScaleLeft + kScaleWidth + 5, baseline, label);
     }
 }
 
@@ -259,7 +263,8 @@ void drawBitRate(cairo_t* cr, int top, const FrameTable& frames) {
     const double step = niceStep(highest, 5);
     const double ceiling = std::ceil(highest / step) * step;
     for (int i = 0; i * step <= ceiling * (1 + 1e-9); ++i) {
-        const int y = valueTick(cr, top, kRateHeight, i * step / ceiling, TextTable::number(i * step, decimalsFor(step)));
+        const int y =
+            valueTick(cr, top, kRateHeight, i * step / ceiling, TextTable::number(i * step, decimalsFor(step)));
         if (i == 0) continue;
         setInk(cr, kGrid);
         cairo_rectangle(cr, kPlotLeft, y, kPlotWidth, 1);
