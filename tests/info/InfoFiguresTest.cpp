@@ -60,14 +60,11 @@ TEST(SignalComparison, MeasuresWholeAndSegmentalSnrWithSilenceLeftOutAndLimitsHe
 }
 
 TEST(RemovedSignal, IsTheDifferenceHeldAtTheSixteenBitLimitsAndItsLevelAgainstFullScale) {
-    // Over the shorter signal; the two ends of the range cannot be told apart
-    // by more than a sample holds.
-    const RemovedSignal held({32767, -32768, 5, 7}, {-32768, 32767, 5});
-    EXPECT_EQ(held.samples(), (std::vector<Sample>{32767, -32768, 0}));
-
+    // Over the shorter signal, and no wrapping round at the ends of the range.
+    EXPECT_EQ(RemovedSignal({32767, -32768, 5, 7}, {-32768, 32767, 5}).samples(),
+              (std::vector<Sample>{32767, -32768, 0}));
     EXPECT_NEAR(RemovedSignal(join({}, 300, -32768), join({}, 300, 0)).levelDbfs(), 0.0, 1e-12);
-    EXPECT_NEAR(RemovedSignal(join({}, 300, 100), join({}, 300, -16284)).levelDbfs(), -20 * std::log10(2.0), 1e-12);
-    // Half the samples at half scale: a quarter of the power.
+    // Half the samples at half scale: an eighth of the power.
     EXPECT_NEAR(RemovedSignal(join(join({}, 256, 16384), 256, 0), join({}, 512, 0)).levelDbfs(),
                 -10 * std::log10(8.0), 1e-12);
     // Digital silence, and nothing to compare at all.
@@ -75,34 +72,22 @@ TEST(RemovedSignal, IsTheDifferenceHeldAtTheSixteenBitLimitsAndItsLevelAgainstFu
     EXPECT_EQ(RemovedSignal({}, join({}, 256, 1000)).levelDbfs(), -HUGE_VAL);
 }
 
-TEST(FrequencyAxis, RowsShowEveryBinOnceOnTheLinearAxisAndClimbOnTheLogarithmicOne) {
-    for (int rows : {206, 300, 1000}) {
+TEST(FrequencyAxis, RowsShowEveryBinOnceOnTheLinearAxisAndClimbToNyquistOnTheLogarithmicOne) {
+    for (int rows : {206, 1000}) {
         SCOPED_TRACE(rows);
-        // Linear: each bin is shown once, as the next row's or a row's own.
-        std::size_t next = 0;
+        std::size_t next = 0;  // linear: each row shows the next bin, or a narrow row repeats its own
+        std::size_t previous = 1;  // logarithmic: DC lies far below 50 Hz
         for (int row = 0; row < rows; ++row) {
             const auto [first, end] = FrequencyAxis(false).rowBins(row, rows);
-            ASSERT_LT(first, end);
-            ASSERT_TRUE(first == next || (first + 1 == next && end == next)) << "row " << row;
+            ASSERT_TRUE(first < end && (first == next || (first + 1 == next && end == next))) << "row " << row;
             next = end;
+            const auto [logFirst, logEnd] = FrequencyAxis(true).rowBins(row, rows);
+            ASSERT_TRUE(logFirst < logEnd && logFirst >= previous) << "row " << row;
+            previous = logEnd - 1;
         }
         EXPECT_EQ(next, kCodedBins);
-        // Logarithmic: never DC, which lies far below 50 Hz, up to Nyquist.
-        std::size_t previous = 1;
-        for (int row = 0; row < rows; ++row) {
-            const auto [first, end] = FrequencyAxis(true).rowBins(row, rows);
-            ASSERT_LT(first, end);
-            ASSERT_GE(first, previous) << "row " << row;
-            previous = end - 1;
-        }
-        EXPECT_EQ(FrequencyAxis(true).rowBins(0, rows).first, 1u);
         EXPECT_EQ(previous, kNyquistBin);
     }
-    // Each labelled octave is as high as any other, and 50 Hz and 22 kHz are the ends.
-    const FrequencyAxis log(true);
-    EXPECT_NEAR(log.fraction(50), 0.0, 1e-12);
-    EXPECT_NEAR(log.fraction(22050), 1.0, 1e-12);
-    EXPECT_NEAR(log.fraction(200) - log.fraction(100), log.fraction(10000) - log.fraction(5000), 1e-12);
 }
 
 TEST(FrameTable, FramesTakenFromTheirAllocationsLieEndToEndInTheFile) {
