@@ -1,5 +1,6 @@
-// zarninfo FILE.zarn [ORIGINAL.wav] [--picture OUT.png]: what is inside a Zarn
-// file, how far its decoding lies from the original, and a picture of both.
+// zarninfo FILE.zarn [ORIGINAL.wav] [--picture OUT.png [--log-frequency]]
+// [--removed OUT.wav]: what is inside a Zarn file, how far its decoding lies
+// from the original, a picture of both, and what was removed, to listen to.
 
 #include <iostream>
 #include <optional>
@@ -7,35 +8,57 @@
 #include <vector>
 
 #include "common/Fatal.h"
+#include "common/FileIdentity.h"
 #include "info/FrameTable.h"
+#include "info/FrequencyAxis.h"
 #include "info/InfoPicture.h"
 #include "info/InfoReport.h"
+#include "info/RemovedSignal.h"
 #include "info/SampleFiles.h"
 #include "info/SignalAnalysis.h"
 #include "info/SignalComparison.h"
+#include "wave/WaveWriter.h"
 
 namespace {
 
 const char* const kUsage =
-    "Brug: zarninfo FIL.zarn [ORIGINAL.wav] [--picture BILLEDE.png]\n"
+    "Brug: zarninfo FIL.zarn [ORIGINAL.wav] [--picture BILLEDE.png [--log-frequency]] [--removed FJERNET.wav]\n"
     "  FIL.zarn               Zarn-filen, der skal undersoeges\n"
     "  ORIGINAL.wav           WAVE PCM filen, som Zarn-filen blev lavet af; maaler konverteringen\n"
-    "  --picture BILLEDE.png  tegner spektrogrammer, bit pr. baand og bitrate i et PNG-billede\n";
+    "  --picture BILLEDE.png  tegner spektrogrammer, bit pr. baand og bitrate i et PNG-billede\n"
+    "  --log-frequency        tegner spektrogrammerne med logaritmisk frekvensakse, 50 Hz til 22 kHz\n"
+    "  --removed FJERNET.wav  skriver originalen minus den afkodede lyd, det som blev fjernet, som\n"
+    "                         WAVE PCM (mono, 16 bit, 44100 Hz); kraever ORIGINAL.wav\n";
 
 struct Arguments {
     std::vector<std::string> files;  // the Zarn file, then perhaps the original
-    std::string picture;
+    std::optional<std::string> picture;
+    std::optional<std::string> removed;
+    bool logFrequency = false;
     bool help = false;
     bool valid = true;
 };
 
 Arguments parse(int argc, char** argv) {
     Arguments arguments;
+    // An option that takes a file takes the next argument, once, and never an
+    // empty one.
+    auto takeFile = [&](int& i, std::optional<std::string>& file) {
+        if (i + 1 >= argc || file) {
+            arguments.valid = false;
+            return;
+        }
+        file = argv[++i];
+        arguments.valid = arguments.valid && !file->empty();
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--picture" && i + 1 < argc && arguments.picture.empty()) {
-            arguments.picture = argv[++i];
-            arguments.valid = arguments.valid && !arguments.picture.empty();
+        if (argument == "--picture") {
+            takeFile(i, arguments.picture);
+        } else if (argument == "--removed") {
+            takeFile(i, arguments.removed);
+        } else if (argument == "--log-frequency" && !arguments.logFrequency) {
+            arguments.logFrequency = true;
         } else if (argument == "-h" || argument == "--help") {
             arguments.help = true;
         } else if (argument.empty() || argument[0] == '-') {
@@ -45,10 +68,33 @@ Arguments parse(int argc, char** argv) {
         }
     }
     if (arguments.files.empty() || arguments.files.size() > 2) arguments.valid = false;
+    // What was removed needs what it was removed from; the axis needs a picture.
+    if (arguments.removed && arguments.files.size() != 2) arguments.valid = false;
+    if (arguments.logFrequency && !arguments.picture) arguments.valid = false;
+    if (arguments.picture && arguments.picture == arguments.removed) arguments.valid = false;
     return arguments;
 }
 
 }  // namespace
+
+// Fontconfig, which Cairo's text calls on, allocates a few hundred bytes of
+// its own that it never frees; a sanitizer build should not count them
+// against zarninfo.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZARN_LEAKS_CHECKED
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZARN_LEAKS_CHECKED
+#endif
+#endif
+#ifdef ZARN_LEAKS_CHECKED
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+extern "C" const char* __lsan_default_options() {
+    return "print_suppressions=0";
+}
+#endif
 
 int main(int argc, char** argv) {
     using namespace zarn;
@@ -63,29 +109,42 @@ int main(int argc, char** argv) {
     }
     const std::string& zarnPath = arguments.files[0];
     const bool compare = arguments.files.size() == 2;
-    const bool draw = !arguments.picture.empty();
+    const bool draw = arguments.picture.has_value();
 
-    // Both inputs are read before anything is printed, so a refused file
-    // leaves only its reader's message.
+    // Every input is read, and the removed signal's file opened, before
+    // anything is printed, so that a refused file leaves only its reader's
+    // or writer's message; no output may replace an input.
     const FrameTable frames(zarnPath);
     const std::vector<Sample> original =
         compare ? SampleFiles::readWave(arguments.files[1]) : std::vector<Sample>();
-    InfoReport::printFile(std::cout, zarnPath, frames);
-    if (!compare && !draw) return 0;
+    const std::vector<Sample> decoded = compare || draw ? SampleFiles::decode(zarnPath) : std::vector<Sample>();
+    for (const std::optional<std::string>& output : {arguments.picture, arguments.removed}) {
+        for (const std::string& input : arguments.files) {
+            if (output) refuseSameFile(input.c_str(), output->c_str());
+        }
+    }
+    std::optional<WaveWriter> removedFile;
+    if (arguments.removed) removedFile.emplace(arguments.removed->c_str());
 
-    const std::vector<Sample> decoded = SampleFiles::decode(zarnPath);
+    InfoReport::printFile(std::cout, zarnPath, frames);
     std::optional<SignalAnalysis> originalAnalysis;
     if (compare) {
+        const RemovedSignal removed(original, decoded);
         originalAnalysis.emplace(original, frames.frameCount(), InfoPicture::kPlotWidth, true);
-        InfoReport::printComparison(std::cout, arguments.files[1], SignalComparison(original, decoded),
+        InfoReport::printComparison(std::cout, arguments.files[1], SignalComparison(original, decoded), removed,
                                     *originalAnalysis);
+        if (removedFile) {
+            removedFile->writeSamples(removed.samples().data(), removed.samples().size());
+            removedFile->finish();
+            if (removedFile->failed()) fail(std::cerr, "Fejl ved skrivning til " + *arguments.removed);
+        }
     }
     if (draw) {
         const SignalAnalysis decodedAnalysis(decoded, frames.frameCount(), InfoPicture::kPlotWidth, false);
         const Sonogram* originalSonogram = compare ? &originalAnalysis->spectrogram() : nullptr;
-        if (!InfoPicture::write(arguments.picture, frames, originalSonogram,
-                                decodedAnalysis.spectrogram())) {
-            fail(std::cerr, "Ikke i stand til at skrive billedet " + arguments.picture);
+        if (!InfoPicture::write(*arguments.picture, frames, originalSonogram, decodedAnalysis.spectrogram(),
+                                FrequencyAxis(arguments.logFrequency))) {
+            fail(std::cerr, "Ikke i stand til at skrive billedet " + *arguments.picture);
         }
     }
     return 0;

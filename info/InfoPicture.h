@@ -3,6 +3,7 @@
 #include <string>
 
 #include "info/FrameTable.h"
+#include "info/FrequencyAxis.h"
 #include "info/Sonogram.h"
 
 namespace zarn {
@@ -13,16 +14,21 @@ namespace zarn {
 class InfoPicture {
 public:
     static constexpr int kWidth = 1200;
-    static constexpr int kPlotLeft = 80;  // room for the value labels
-    static constexpr int kPlotWidth =
-        1010;  // one column per time slot; 110 px on the right for colour scales
+    static constexpr int kPlotLeft = 80;    // room for the value labels
+    static constexpr int kPlotWidth = 1010;  // one column per time slot; the colour scales to the right
     static constexpr int kHeightWithOriginal = 1000;
     static constexpr int kHeightWithoutOriginal = 742;
+
+    // The first spectrogram's top row, the height of each and the distance
+    // from one's top to the next's: where a reader of the picture finds them.
+    static constexpr int kFirstSonogramTop = 36;
+    static constexpr int kSonogramHeight = 206;
+    static constexpr int kSonogramPitch = 258;
 
     // The spectrograms must span frames.frameCount() frames in kPlotWidth
     // columns. False when the file cannot be written.
     static bool write(const std::string& path, const FrameTable& frames, const Sonogram* original,
-                      const Sonogram& decoded);
+                      const Sonogram& decoded, const FrequencyAxis& axis);
 };
 
 }  // namespace zarn

@@ -66,13 +66,15 @@ void InfoReport::printFile(std::ostream& out, const std::string& zarnPath, const
 }
 
 void InfoReport::printComparison(std::ostream& out, const std::string& originalPath,
-                                 const SignalComparison& comparison, const SignalAnalysis& original) {
+                                 const SignalComparison& comparison, const RemovedSignal& removed,
+                                 const SignalAnalysis& original) {
     out << "\nSammenlignet med original: " << originalPath << " (" << comparison.comparedSamples()
         << " samples)\n";
     TextTable figures({}, 2);
     figures.add({"SNR", withUnit(comparison.snrDb(), 2, "dB")});
     figures.add({"Segmentel SNR", withUnit(comparison.segmentalSnrDb(), 2, "dB")});
     figures.add({"Stoerste samplefejl", std::to_string(comparison.largestError())});
+    figures.add({"Fjernet: original minus afkodet, RMS", withUnit(removed.levelDbfs(), 2, "dBFS")});
     figures.print(out, 2);
     out << "  (segmenter paa " << SignalComparison::kSegment << " samples, hver holdt inden for "
         << number(SignalComparison::kFloorDb, 0) << " til " << number(SignalComparison::kCeilingDb, 0)

@@ -6,6 +6,8 @@
 #include <numeric>
 
 #include "info/FrameTable.h"
+#include "info/FrequencyAxis.h"
+#include "info/RemovedSignal.h"
 #include "info/SignalComparison.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
@@ -55,6 +57,37 @@ TEST(SignalComparison, MeasuresWholeAndSegmentalSnrWithSilenceLeftOutAndLimitsHe
     }
     // With nothing but silence the segmental figure has nothing to average.
     EXPECT_TRUE(std::isnan(SignalComparison(join({}, 512, 0), join({}, 512, 3)).segmentalSnrDb()));
+}
+
+TEST(RemovedSignal, IsTheDifferenceHeldAtTheSixteenBitLimitsAndItsLevelAgainstFullScale) {
+    // Over the shorter signal, and no wrapping round at the ends of the range.
+    EXPECT_EQ(RemovedSignal({32767, -32768, 5, 7}, {-32768, 32767, 5}).samples(),
+              (std::vector<Sample>{32767, -32768, 0}));
+    EXPECT_NEAR(RemovedSignal(join({}, 300, -32768), join({}, 300, 0)).levelDbfs(), 0.0, 1e-12);
+    // Half the samples at half scale: an eighth of the power.
+    EXPECT_NEAR(RemovedSignal(join(join({}, 256, 16384), 256, 0), join({}, 512, 0)).levelDbfs(),
+                -10 * std::log10(8.0), 1e-12);
+    // Digital silence, and nothing to compare at all.
+    EXPECT_EQ(RemovedSignal(join({}, 512, 1000), join({}, 600, 1000)).levelDbfs(), -HUGE_VAL);
+    EXPECT_EQ(RemovedSignal({}, join({}, 256, 1000)).levelDbfs(), -HUGE_VAL);
+}
+
+TEST(FrequencyAxis, RowsShowEveryBinOnceOnTheLinearAxisAndClimbToNyquistOnTheLogarithmicOne) {
+    for (int rows : {206, 1000}) {
+        SCOPED_TRACE(rows);
+        std::size_t next = 0;  // linear: each row shows the next bin, or a narrow row repeats its own
+        std::size_t previous = 1;  // logarithmic: DC lies far below 50 Hz
+        for (int row = 0; row < rows; ++row) {
+            const auto [first, end] = FrequencyAxis(false).rowBins(row, rows);
+            ASSERT_TRUE(first < end && (first == next || (first + 1 == next && end == next))) << "row " << row;
+            next = end;
+            const auto [logFirst, logEnd] = FrequencyAxis(true).rowBins(row, rows);
+            ASSERT_TRUE(logFirst < logEnd && logFirst >= previous) << "row " << row;
+            previous = logEnd - 1;
+        }
+        EXPECT_EQ(next, kCodedBins);
+        EXPECT_EQ(previous, kNyquistBin);
+    }
 }
 
 TEST(FrameTable, FramesTakenFromTheirAllocationsLieEndToEndInTheFile) {

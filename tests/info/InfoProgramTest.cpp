@@ -1,33 +1,16 @@
 // zarninfo end to end, on files whose figures are known in advance.
 
-#include <png.h>
-
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
-#include <set>
 
+#include "common/Types.h"
 #include "tests/info/InfoTestSupport.h"
 
 namespace zarn::test {
 namespace {
 
 constexpr std::size_t kBands = 25;
-
-// A tone on bin 40, in the middle of band 16 (bins 37 to 42), faded in and out
-// over 1024 samples so that no frame holds a click that spreads over all bands.
-std::vector<std::int16_t> toneInBand16() {
-    constexpr std::size_t kLength = 43 * 256;
-    constexpr double kPi = 3.14159265358979323846;
-    auto fade = [](std::size_t i) {
-        return 0.5 - 0.5 * std::cos(kPi * std::min<std::size_t>(i, 1024) / 1024);
-    };
-    std::vector<std::int16_t> samples(kLength);
-    for (std::size_t i = 0; i < kLength; ++i) {
-        const double value = 10000.0 * fade(i) * fade(kLength - 1 - i) * std::sin(2 * kPi * 40 * i / 512);
-        samples[i] = static_cast<std::int16_t>(std::lround(value));
-    }
-    return samples;
-}
 
 std::string lastThree(const std::vector<std::string>& row) {
     return row[3] + " " + row[4] + " " + row[5];
@@ -53,6 +36,7 @@ TEST(InfoProgram, SilenceLeavesEveryBandEmptyInFramesOfTwentyEightBytes) {
     EXPECT_EQ(figure(result.out, "SNR"), "uendelig");
     EXPECT_EQ(figure(result.out, "Segmentel SNR"), "-");
     EXPECT_EQ(figure(result.out, "Stoerste samplefejl"), "0");
+    EXPECT_EQ(figure(result.out, "Fjernet: original minus afkodet, RMS"), "-uendelig");
     const auto removals = bandTable(result.out, "Hoeretaerskel");
     ASSERT_EQ(removals.size(), kBands);
     for (const auto& row : removals) EXPECT_EQ(lastThree(row), "0 - -");
@@ -60,7 +44,7 @@ TEST(InfoProgram, SilenceLeavesEveryBandEmptyInFramesOfTwentyEightBytes) {
 
 TEST(InfoProgram, APureToneGivesBitsToItsOwnBandAndNoneToTheFarBands) {
     TempDir dir;
-    encode(ZARNCONV_PATH, dir, "tone", toneInBand16());
+    encode(ZARNCONV_PATH, dir, "tone", toneOnBin40());
     const RunResult result = runInfo(dir, {"tone.zarn", "tone.wav"});
     ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
     const auto bands = bandTable(result.out, "Bit (middel)");
@@ -171,7 +155,8 @@ TEST(InfoProgram, ADamagedFileEndsWithItsReadersMessage) {
 }
 
 TEST(InfoProgram, AWrongCallShowsTheUsage) {
-    const std::string usage = "Brug: zarninfo FIL.zarn [ORIGINAL.wav] [--picture BILLEDE.png]\n";
+    const std::string usage =
+        "Brug: zarninfo FIL.zarn [ORIGINAL.wav] [--picture BILLEDE.png [--log-frequency]] [--removed FJERNET.wav]\n";
     const std::vector<std::vector<std::string>> calls = {
         {},
         {"a.zarn", "b.wav", "c.wav"},
@@ -180,7 +165,14 @@ TEST(InfoProgram, AWrongCallShowsTheUsage) {
         {"a.zarn", "-x"},
         {"a.zarn", "--picture", "p.png", "--picture", "q.png"},
         {"a.zarn", "--picture", ""},
-        {"--picture", "p.png"}};
+        {"--picture", "p.png"},
+        {"a.zarn", "--log-frequency"},  // an axis without a picture
+        {"a.zarn", "--picture", "p.png", "--log-frequency", "--log-frequency"},
+        {"a.zarn", "--removed", "r.wav"},  // nothing to take the decoding from
+        {"a.zarn", "b.wav", "--removed"},
+        {"a.zarn", "b.wav", "--removed", ""},
+        {"a.zarn", "b.wav", "--removed", "r.wav", "--removed", "s.wav"},
+        {"a.zarn", "b.wav", "--removed", "x", "--picture", "x"}};
     TempDir dir;
     for (const auto& call : calls) {
         SCOPED_TRACE(::testing::PrintToString(call));
@@ -194,53 +186,102 @@ TEST(InfoProgram, AWrongCallShowsTheUsage) {
     EXPECT_EQ(help.out.substr(0, usage.size()), usage);
 }
 
-struct Picture {
-    bool read = false;
-    png_uint_32 width = 0;
-    png_uint_32 height = 0;
-    std::size_t colours = 0;  // distinct colours: a drawn picture has many
-};
-
-Picture readPicture(const std::string& path) {
-    Picture picture;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return picture;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
-    if (png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) == 0) return picture;
-    std::set<std::uint32_t> colours;
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
-        colours.insert(rgb[i] << 16 | rgb[i + 1] << 8 | rgb[i + 2]);
-    }
-    return {true, image.width, image.height, colours.size()};
+// The samples of a mono 16-bit WAVE file as WaveWriter writes it, after
+// checking its header says so.
+std::vector<Sample> waveSamples(const Bytes& file) {
+    auto little = [&](std::size_t at, int bytes) {
+        std::uint32_t value = 0;
+        for (int i = bytes - 1; i >= 0; --i) value = value << 8 | file[at + i];
+        return value;
+    };
+    EXPECT_GE(file.size(), 44u);
+    if (file.size() < 44) return {};
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
+    EXPECT_EQ(little(22, 2), 1u);      // channels
+    EXPECT_EQ(little(24, 4), 44100u);  // samples per second
+    EXPECT_EQ(little(34, 2), 16u);     // bits per sample
+    EXPECT_EQ(little(40, 4), file.size() - 44);
+    std::vector<Sample> samples((file.size() - 44) / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<Sample>(little(44 + 2 * i, 2));
+    return samples;
 }
 
-TEST(InfoProgram, ThePictureIsAPngOfTheStatedSize) {
-    TempDir dir;
-    encode(ZARNCONV_PATH, dir, "music", makeMusicSignal(13230));
+// A reduced file decodes to its original exactly, but for the last Block's
+// second half, which fades out with the window; so that is all that can be
+// heard in what was removed.
+TEST(InfoProgram, WhatAReducedFileRemovedLiesInTheLastFadeAlone) {
     struct Case {
-        std::vector<std::string> arguments;
-        png_uint_32 height;
+        const char* name;
+        std::size_t length;
     };
-    // The option may come anywhere; the original adds a spectrogram of 258 px.
-    for (const Case& c : {Case{{"--picture", "p.png", "music.zarn", "music.wav"}, 1000},
-                          Case{{"music.zarn", "--picture", "p.png"}, 742}}) {
-        SCOPED_TRACE(c.height);
-        std::filesystem::remove(dir.file("p.png"));
-        const RunResult result = runInfo(dir, c.arguments);
-        ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
-        const Picture picture = readPicture(dir.file("p.png"));
-        ASSERT_TRUE(picture.read);
-        EXPECT_EQ(picture.width, 1200u);
-        EXPECT_EQ(picture.height, c.height);
-        EXPECT_GT(picture.colours, 50u);
-    }
-    EXPECT_TRUE(std::filesystem::is_empty(dir.file("tmp")));
+    // The decoding is the input padded to whole hops: with a part hop the
+    // original is the shorter and ends inside the fade.
+    for (const Case& c : {Case{"whole hops", 10 * 256}, Case{"a part hop at the end", 10 * 256 + 100}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::vector<Sample> original = makeMusicSignal(c.length);
+        encode(ZARNBASIC_PATH, dir, "basic", original);
+        ASSERT_EQ(runProgram(ZARNBASIC_PATH, dir.path(), "2\nbasic.zarn\ndecoded.wav\n5\n").exitStatus, 0);
+        const std::vector<Sample> decoded = waveSamples(readFile(dir.file("decoded.wav")));
+        ASSERT_EQ(decoded.size(), (c.length + 255) / 256 * 256);
+        const std::size_t fadeStart = decoded.size() - 256;
 
-    const RunResult unwritable = runInfo(dir, {"music.zarn", "--picture", "no/such/folder.png"});
-    EXPECT_EQ(unwritable.exitStatus, 1);
-    EXPECT_EQ(unwritable.err, "Ikke i stand til at skrive billedet no/such/folder.png\n");
+        const RunResult result = runInfo(dir, {"basic.zarn", "basic.wav", "--removed", "removed.wav"});
+        ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+        EXPECT_EQ(result.err, "");
+        const std::vector<Sample> removed = waveSamples(readFile(dir.file("removed.wav")));
+        ASSERT_EQ(removed.size(), std::min(original.size(), decoded.size()));
+        double squares = 0.0;
+        std::size_t heard = 0;
+        for (std::size_t i = 0; i < removed.size(); ++i) {
+            const Sample expected = i < fadeStart ? 0 : static_cast<Sample>(original[i] - decoded[i]);
+            ASSERT_EQ(removed[i], expected) << "sample " << i;
+            squares += static_cast<double>(expected) * expected;
+            heard += expected != 0;
+        }
+        EXPECT_GT(heard, 50u);
+        char level[32];
+        std::snprintf(level, sizeof level, "%.2f dBFS",
+                      10 * std::log10(squares / static_cast<double>(removed.size()) / (32768.0 * 32768.0)));
+        EXPECT_EQ(figure(result.out, "Fjernet: original minus afkodet, RMS"), level);
+    }
+}
+
+TEST(InfoProgram, ARemovedSignalThatCannotBeWrittenEndsWithOneLine) {
+    TempDir dir;
+    encode(ZARNCONV_PATH, dir, "music", makeMusicSignal(2560));
+    const Bytes original = readFile(dir.file("music.wav"));
+    struct Case {
+        const char* path;
+        bool reported;    // the report came out before the failure
+        std::string out;  // else the whole of standard output
+        std::string err;
+    };
+    const Case cases[] = {
+        // The codec's WAVE writer ends the process itself, before the report.
+        {"no/such/folder.wav", false, "Det er ikke muligt at aabne no/such/folder.wav til skrivning!\n", ""},
+        {"/dev/full", true, "", "Fejl ved skrivning til /dev/full\n"},
+        {"music.wav", false, "", "Outputfilen er den samme som inputfilen: music.wav\n"},
+        {"music.zarn", false, "", "Outputfilen er den samme som inputfilen: music.zarn\n"},
+    };
+    const Bytes zarn = readFile(dir.file("music.zarn"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const RunResult result = runInfo(dir, {"music.zarn", "music.wav", "--removed", c.path});
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(result.err, c.err);
+        if (c.reported) {
+            EXPECT_EQ(result.out.rfind("Zarn-fil: music.zarn\n", 0), 0u) << result.out;
+        } else {
+            EXPECT_EQ(result.out, c.out);
+        }
+        EXPECT_EQ(readFile(dir.file("music.wav")), original);
+        EXPECT_EQ(readFile(dir.file("music.zarn")), zarn);
+    }
+    // Nor may the picture replace an input.
+    const RunResult picture = runInfo(dir, {"music.zarn", "--picture", "music.zarn"});
+    EXPECT_EQ(picture.exitStatus, 1);
+    EXPECT_EQ(picture.err, "Outputfilen er den samme som inputfilen: music.zarn\n");
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
@@ -28,6 +30,22 @@ inline RunResult runInfo(const TempDir& dir, const std::vector<std::string>& arg
     writeFile(dir.file("zarninfo.sh"), Bytes(script.begin(), script.end()));
     chmod(dir.file("zarninfo.sh").c_str(), 0755);
     return runCommand(shellWord(dir.file("zarninfo.sh")), dir.path(), "");
+}
+
+// A tone on bin 40, in the middle of band 16 (bins 37 to 42), faded in and out
+// over 1024 samples so that no frame holds a click that spreads over all bands.
+inline std::vector<std::int16_t> toneOnBin40() {
+    constexpr std::size_t kLength = 43 * 256;
+    constexpr double kPi = 3.14159265358979323846;
+    auto fade = [](std::size_t i) {
+        return 0.5 - 0.5 * std::cos(kPi * std::min<std::size_t>(i, 1024) / 1024);
+    };
+    std::vector<std::int16_t> samples(kLength);
+    for (std::size_t i = 0; i < kLength; ++i) {
+        const double value = 10000.0 * fade(i) * fade(kLength - 1 - i) * std::sin(2 * kPi * 40 * i / 512);
+        samples[i] = static_cast<std::int16_t>(std::lround(value));
+    }
+    return samples;
 }
 
 // Writes `samples` to NAME.wav and converts it with `program` to NAME.zarn.
