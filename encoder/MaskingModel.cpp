@@ -39,8 +39,8 @@ void MaskingModel::apply(double* re, double* im) {
 
 void MaskingModel::computePower(const double* re, const double* im) {
     constexpr double kPerBin = 0.0038910505836575876;  // ÷ 257
-    // The square of the square root, not re² + im² itself: the two differ in
-    // the last bit, and the threshold is defined on the former.
+    // The square of the square root, not re² + im² itself: the two can differ
+    // in the last bit, and the threshold is defined on the former.
     std::size_t i = 0;
     for (; i + L::count <= kCodedBins; i += L::count) {
         Real r, m;
