@@ -42,7 +42,7 @@ void Masking(benchmark::State& state) {
     }
     countFrames(state);
 }
-BENCHMARK(Masking);
+[[maybe_unused]] const bool maskingRegistered = onEveryVectorPath("Masking", Masking);
 
 void Allocation(benchmark::State& state) {
     const auto& frames = encoderFrames(Program::full);

@@ -10,6 +10,11 @@ namespace {
 
 // 1 − cos((i·2π)/512), evaluated once per process from exactly the expression
 // the window is defined by; the per-sample arithmetic around it is unchanged.
+// WATCHOUT: g++ evaluates this whole table while compiling, folding std::cos
+// of a constant through MPFR, correctly rounded, so the program carries those
+// values rather than the run-time library's. For these 512 arguments the two
+// agree, which the exactness test checks against the library at run time;
+// the FFT's and the direct transform's tables are computed at run time.
 const std::array<double, kBlockLength>& hannTerms() {
     static const std::array<double, kBlockLength> terms = [] {
         std::array<double, kBlockLength> values{};

@@ -6,6 +6,7 @@
 #include "common/BandTable.h"
 #include "common/Fatal.h"
 #include "common/Lanes.h"
+#include "common/VectorDispatch.h"
 
 namespace zarn {
 
@@ -13,6 +14,35 @@ namespace {
 
 using L = Lanes<kPortableLanes>;
 using Real = L::Real;
+
+// Each bin's power as the threshold is defined on it: the square of the
+// square root, not re² + im² itself, for the two can differ in the last bit.
+struct PowerKernel {
+    template <int N>
+    static ZARN_ALWAYS_INLINE void run(const double* re, const double* im, double* power) {
+        using L = Lanes<N>;
+        using Real = typename L::Real;
+        constexpr double kPerBin = 0.0038910505836575876;  // ÷ 257
+        std::size_t i = 0;
+        for (; i + N <= kCodedBins; i += N) {
+            Real r, m;
+            L::load(r, re + i);
+            L::load(m, im + i);
+            const Real p = r * r + m * m;
+            // WATCHOUT: this becomes one vector square root only where the
+            // compiler may ignore errno (-fno-math-errno, set for this
+            // library); otherwise every lane is a scalar root with a test and
+            // a library call. Either way the value is the correctly rounded root.
+            Real magnitude = {};
+            for (int lane = 0; lane < N; ++lane) magnitude[lane] = std::sqrt(p[lane]);
+            L::store(power + i, magnitude * magnitude * kPerBin);
+        }
+        for (; i < kCodedBins; ++i) {
+            const double magnitude = std::sqrt(re[i] * re[i] + im[i] * im[i]);
+            power[i] = magnitude * magnitude * kPerBin;
+        }
+    }
+};
 
 }  // namespace
 
@@ -38,35 +68,16 @@ void MaskingModel::apply(double* re, double* im) {
 }
 
 void MaskingModel::computePower(const double* re, const double* im) {
-    constexpr double kPerBin = 0.0038910505836575876;  // ÷ 257
-    // The square of the square root, not re² + im² itself: the two differ in
-    // the last bit, and the threshold is defined on the former.
-    std::size_t i = 0;
-    for (; i + L::count <= kCodedBins; i += L::count) {
-        Real r, m;
-        L::load(r, re + i);
-        L::load(m, im + i);
-        const Real p = r * r + m * m;
-        // WATCHOUT: this becomes one vector square root only where the
-        // compiler may ignore errno (-fno-math-errno, set for this library);
-        // otherwise every lane is a scalar root with a test and a library
-        // call. Either way the value is the correctly rounded root.
-        Real magnitude = {};
-        for (int lane = 0; lane < L::count; ++lane) magnitude[lane] = std::sqrt(p[lane]);
-        L::store(&power[i], magnitude * magnitude * kPerBin);
-    }
-    for (; i < kCodedBins; ++i) {
-        const double magnitude = std::sqrt(re[i] * re[i] + im[i] * im[i]);
-        power[i] = magnitude * magnitude * kPerBin;
-    }
+    runOnVectorPath<PowerKernel>(re, im, power.data());
 }
 
 std::int32_t MaskingModel::findPeak(std::int32_t first, std::int32_t last) const {
+    // The end bins never win; of equal maxima the later does (">="). If no
+    // inner bin reaches 0 (all NaN), the first bin comes back: no peak.
     double best = 0.0;
     std::int32_t result = first;
-    for (std::int32_t i = first; i <= last; ++i) {
-        // ">=" makes the later of equal maxima win; the end bins never do.
-        if (power[i] >= best && i != first && i != last) {
+    for (std::int32_t i = first + 1; i < last; ++i) {
+        if (power[i] >= best) {
             best = power[i];
             result = i;
         }
