@@ -1,9 +1,9 @@
 // Each program must link only its own half of the codec: zarnconv nothing of
 // the reduced build, zarnbasic nothing of the perceptual model or the FFT.
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <regex>
 
 #include "tests/app/AppTestSupport.h"
 
@@ -23,6 +23,20 @@ std::string symbols(const char* path) {
     return text;
 }
 
+// The line of `table` that names zarn::NAME as a whole word, or nothing.
+// (No std::regex: g++ 12 warns inside it when built with the sanitizers.)
+std::string lineNaming(const std::string& table, const std::string& name) {
+    const std::string symbol = "zarn::" + name;
+    for (std::size_t at = table.find(symbol); at != std::string::npos; at = table.find(symbol, at + 1)) {
+        const std::size_t end = at + symbol.size();
+        if (end < table.size() && (std::isalnum(static_cast<unsigned char>(table[end])) || table[end] == '_'))
+            continue;
+        const std::size_t start = table.rfind('\n', at) + 1;  // 0 on the first line
+        return table.substr(start, table.find('\n', at) - start);
+    }
+    return "";
+}
+
 TEST(Link, EachProgramHoldsOnlyItsOwnSteps) {
     if (std::system(("command -v " + shellWord(ZARN_TEST_NM) + " >/dev/null 2>&1").c_str()) != 0)
         GTEST_SKIP() << ZARN_TEST_NM " is not available";
@@ -39,12 +53,7 @@ TEST(Link, EachProgramHoldsOnlyItsOwnSteps) {
         const std::string table = symbols(c.program.path);
         // A program's own pipeline must be there, or the table says nothing.
         ASSERT_NE(table.find("zarn::Encoder<"), std::string::npos);
-        for (const char* name : c.forbidden) {
-            const std::regex symbol(std::string("zarn::") + name + "\\b");
-            std::smatch found;
-            EXPECT_FALSE(std::regex_search(table, found, symbol))
-                << "links " << name << ": " << (found.empty() ? "" : found.str());
-        }
+        for (const char* name : c.forbidden) EXPECT_EQ(lineNaming(table, name), "") << "links " << name;
     }
 }
 

@@ -149,7 +149,8 @@ void addDftGroups(std::vector<MathsGroup>& groups) {
 
 // Levels in dB, 20·log10(sqrt(p)) as encoder/LevelWindow.h forms them, where
 // the threshold in quiet and the bit allocation compare them: powers
-// (1 + j/64)·2^e over the whole range their bisections search.
+// (1 + j/64)·2^e from far below the quietest level a frame holds to past the
+// 1e300 where their bisections start.
 void addLevelGroup(std::vector<MathsGroup>& groups) {
     MathsGroup g = group("log10(sqrt(p)), levels of powers p = (1 + j/64)*2^e", MathsFunction::log10);
     std::vector<std::pair<int, int>> index;
@@ -392,15 +393,18 @@ void reportDepartures(const MathsGroup& g, std::ostringstream& out) {
         }
         if (bitsOf(reference) == bitsOf(g.values[i])) continue;
         if (departures++ < kListed) {
-            const auto ulps = static_cast<long long>(bitsOf(g.values[i]) - bitsOf(reference));
+            // Signed steps between neighbouring doubles, upwards in value.
+            const auto magnitude = [](double x) { return static_cast<long long>(bitsOf(std::fabs(x))); };
+            long long ulps = magnitude(g.values[i]) - magnitude(reference);
+            if (std::signbit(reference)) ulps = -ulps;
             out << "      " << nameOf(g.function) << "(" << hex(bitsOf(g.arguments[i])) << ") at "
                 << g.describe(i) << ": " << hex(bitsOf(g.values[i])) << ", correctly rounded "
                 << hex(bitsOf(reference)) << " (" << (ulps > 0 ? "+" : "") << ulps << " ulp)\n";
         }
         entries += g.uses[i];
     }
-    out << "      " << departures << " of " << g.arguments.size()
-        << " arguments depart from correct rounding (" << entries << " table entries)";
+    out << "      " << departures << " of " << g.arguments.size() << " arguments depart from correct rounding";
+    if (entries != departures) out << " (" << entries << " table entries)";
     if (undecided > 0) out << "; " << undecided << " too close to a rounding boundary to decide";
     out << "\n";
 }
