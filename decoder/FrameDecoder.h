@@ -60,9 +60,10 @@ private:
     Synthesis synthesis_;
     FrameWindow window_;
     Quantiser quantiser_;
-    SpectrumPart re_{};  // the frame's spectrum, real parts, mirrored up to bin 511
-    SpectrumPart im_{};  // and imaginary parts
-    Block block_{};      // the last Block transformed back; its first half finished
+    // The kernels run on whole cache lines, so the working arrays start on one.
+    alignas(64) SpectrumPart re_{};  // the frame's spectrum, real parts, mirrored up to bin 511
+    alignas(64) SpectrumPart im_{};  // and imaginary parts
+    alignas(64) Block block_{};      // the last Block transformed back; its first half finished
     std::uint64_t framesDecoded_ = 0;  // frames decoded so far
 };
 

@@ -69,10 +69,11 @@ private:
     FrameWindow window_;
     Analysis analysis_;
     Quantiser quantiser_;
+    // The kernels run on whole cache lines, so the working arrays start on one.
     HalfBlock previousHop_{};  // the last hop's samples, unwindowed; zeros before the first
-    Block block_{};            // the Block being encoded
-    std::array<double, Analysis::kSpectrumSize> re_{};  // its spectrum, real parts
-    std::array<double, Analysis::kSpectrumSize> im_{};  // and imaginary parts
+    alignas(64) Block block_{};  // the Block being encoded
+    alignas(64) std::array<double, Analysis::kSpectrumSize> re_{};  // its spectrum, real parts
+    alignas(64) std::array<double, Analysis::kSpectrumSize> im_{};  // and imaginary parts
 };
 
 }  // namespace zarn
