@@ -2,7 +2,6 @@
 // work from there, and that their manual pages render without a warning.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <set>
@@ -15,12 +14,9 @@
 namespace zarn::test {
 namespace {
 
-// Runs `command` in `directory` through the shell, with no input.
-RunResult shell(const TempDir& scratch, const std::string& directory, const std::string& command) {
-    const std::string script = "#!/bin/sh\n" + command + "\n";
-    writeFile(scratch.file("run.sh"), Bytes(script.begin(), script.end()));
-    chmod(scratch.file("run.sh").c_str(), 0755);
-    return runProgram(scratch.file("run.sh"), directory, "");
+// Runs the host's `command` in `directory` through the shell, with no input.
+RunResult shell(const std::string& directory, const std::string& command) {
+    return runCommand(command, directory, "");
 }
 
 bool haveCommand(const char* name) {
@@ -33,8 +29,8 @@ protected:
     static void SetUpTestSuite() {
         prefix_ = new TempDir;
         const RunResult result =
-            shell(*prefix_, prefix_->path(),
-                  "'" ZARN_CMAKE_COMMAND "' --install '" ZARN_BUILD_DIR "' --prefix '" + prefix_->path() + "/usr'");
+            shell(prefix_->path(), shellWord(ZARN_CMAKE_COMMAND) + " --install " + shellWord(ZARN_BUILD_DIR) +
+                                       " --prefix " + shellWord(prefix_->path() + "/usr"));
         installStatus_ = result.exitStatus;
         installLog_ = result.out + result.err;
     }
@@ -88,9 +84,8 @@ TEST_F(Installed, TheInstalledProgramsWorkFromThePrefix) {
     EXPECT_EQ(readFile(work.file("basic.wav")).size(), 44u + 2 * 5120);
 
     if (!ZARN_INSTALLS_ZARNINFO) return;
-    const RunResult info = shell(work, work.path(),
-                                 "exec '" + path("bin/zarninfo") +
-                                     "' full.zarn in.wav --picture full.png --removed removed.wav");
+    const RunResult info = shell(work.path(), targetCommand(path("bin/zarninfo")) +
+                                                  " full.zarn in.wav --picture full.png --removed removed.wav");
     ASSERT_EQ(info.exitStatus, 0) << info.out << info.err;
     EXPECT_EQ(info.out.rfind("Zarn-fil: full.zarn\n", 0), 0u) << info.out;
     EXPECT_NE(info.out.find("Sammenlignet med original: in.wav (5000 samples)"), std::string::npos) << info.out;
@@ -106,12 +101,12 @@ TEST_F(Installed, EveryManualPageRendersWithoutAWarning) {
         SCOPED_TRACE(name);
         const std::string page = path("share/man/man1/" + name + ".1");
         if (groff) {
-            const RunResult lint = shell(scratch, scratch.path(), "LC_ALL=C.UTF-8 groff -ww -z -man '" + page + "'");
+            const RunResult lint = shell(scratch.path(), "LC_ALL=C.UTF-8 groff -ww -z -man " + shellWord(page));
             EXPECT_EQ(lint.exitStatus, 0);
             EXPECT_EQ(lint.out + lint.err, "");
         }
         if (!man) continue;
-        const RunResult shown = shell(scratch, scratch.path(), "LC_ALL=C.UTF-8 MANWIDTH=80 man -l '" + page + "'");
+        const RunResult shown = shell(scratch.path(), "LC_ALL=C.UTF-8 MANWIDTH=80 man -l " + shellWord(page));
         EXPECT_EQ(shown.exitStatus, 0);
         EXPECT_EQ(shown.err, "");
         EXPECT_NE(shown.out.find("SYNOPSIS"), std::string::npos);
