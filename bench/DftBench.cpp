@@ -42,5 +42,54 @@ void DftInverse(benchmark::State& state) {
 }
 [[maybe_unused]] const bool inverseRegistered = onEveryVectorPath("DftInverse", DftInverse, benchmark::kMicrosecond);
 
+// A whole batch per call, as the programs hand it over; frames per second and
+// audio seconds count each frame of it.
+void DftForwardBatch(benchmark::State& state) {
+    const auto& frames = encoderFrames(Program::reduced);
+    const Dft dft;
+    alignas(64) std::array<std::array<double, kCodedBins>, Dft::kBatch> re{}, im{};
+    const double* x[Dft::kBatch];
+    double* outRe[Dft::kBatch];
+    double* outIm[Dft::kBatch];
+    std::size_t next = 0;
+    for (auto _ : state) {
+        for (std::size_t f = 0; f < Dft::kBatch; ++f) {
+            x[f] = frames[next].windowed.data();
+            outRe[f] = re[f].data();
+            outIm[f] = im[f].data();
+            if (++next == frames.size()) next = 0;
+        }
+        dft.forward(x, outRe, outIm, Dft::kBatch);
+        keep(re.data());
+        keep(im.data());
+    }
+    countFrames(state, Dft::kBatch);
+}
+[[maybe_unused]] const bool forwardBatchRegistered =
+    onEveryVectorPath("DftForwardBatch", DftForwardBatch, benchmark::kMicrosecond);
+
+void DftInverseBatch(benchmark::State& state) {
+    const auto& frames = decoderFrames(Program::reduced);
+    const Dft dft;
+    alignas(64) std::array<Block, Dft::kBatch> y;
+    const double* re[Dft::kBatch];
+    const double* im[Dft::kBatch];
+    double* out[Dft::kBatch];
+    std::size_t next = 0;
+    for (auto _ : state) {
+        for (std::size_t f = 0; f < Dft::kBatch; ++f) {
+            re[f] = frames[next].full.re.data();
+            im[f] = frames[next].full.im.data();
+            out[f] = y[f].data();
+            if (++next == frames.size()) next = 0;
+        }
+        dft.inverse(re, im, out, Dft::kBatch);
+        keep(y.data());
+    }
+    countFrames(state, Dft::kBatch);
+}
+[[maybe_unused]] const bool inverseBatchRegistered =
+    onEveryVectorPath("DftInverseBatch", DftInverseBatch, benchmark::kMicrosecond);
+
 }  // namespace
 }  // namespace zarn::bench

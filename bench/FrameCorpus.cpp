@@ -144,9 +144,9 @@ const EncodedFrame& StreamFrames::next(benchmark::State& state) {
     return frame_;
 }
 
-void countFrames(benchmark::State& state) {
-    const auto frames = static_cast<double>(state.iterations());
-    state.SetItemsProcessed(state.iterations());
+void countFrames(benchmark::State& state, std::size_t framesPerIteration) {
+    const auto frames = static_cast<double>(state.iterations() * framesPerIteration);
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * framesPerIteration));
     state.counters["audio_s"] = benchmark::Counter(frames * kHop / kSampleRate, benchmark::Counter::kIsRate);
 }
 

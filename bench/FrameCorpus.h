@@ -85,8 +85,9 @@ inline void keep(const void* data) {
 }
 
 // Frames per second, and audio seconds handled per CPU second (× real time,
-// shown as audio_s=…/s); each benchmark iteration handles one frame.
-void countFrames(benchmark::State& state);
+// shown as audio_s=…/s); each benchmark iteration handles
+// `framesPerIteration` frames, so batched and single figures compare.
+void countFrames(benchmark::State& state, std::size_t framesPerIteration = 1);
 
 // The cost of copying one input into a work buffer, which the in-place kernels
 // pay in every iteration: subtract it from theirs.

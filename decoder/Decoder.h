@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <iostream>
 #include <string>
 
@@ -36,13 +37,20 @@ void Decoder<Synthesis>::decode(const char* zarnInput, const char* waveOutput) {
     refuseSameFile(zarnInput, waveOutput);
     WaveWriter writer(waveOutput);
 
-    EncodedFrame frame;
-    std::array<Sample, kHop> hop{};
-    while (reader.readFrame(frame)) {
-        if (core.decode(frame, hop.data())) writer.writeSamples(hop.data(), kHop);
+    // Frames go through the core a batch at a time. A bad frame ends the
+    // process only after every frame before it is decoded and written, so
+    // the output holds what it would hold frame by frame.
+    constexpr std::size_t kBatch = FrameDecoder<Synthesis>::kBatch;
+    std::array<EncodedFrame, kBatch> frames;
+    std::array<Sample, kBatch * kHop> hops{};
+    for (ZarnReader::Next next = ZarnReader::Next::frame; next == ZarnReader::Next::frame;) {
+        std::size_t count = 0;
+        while (count < kBatch && (next = reader.next(frames[count])) == ZarnReader::Next::frame) ++count;
+        writer.writeSamples(hops.data(), kHop * core.decodeBatch(frames.data(), count, hops.data()));
+        if (next == ZarnReader::Next::badTag) reader.failBadTag();
     }
-    core.finish(hop.data());
-    writer.writeSamples(hop.data(), kHop);
+    core.finish(hops.data());
+    writer.writeSamples(hops.data(), kHop);
 
     // Success is only announced for a file that reached the disk whole, its
     // final header included.

@@ -10,7 +10,12 @@ namespace zarn {
 class FullSynthesis {
 public:
     void mirror(double* re, double* im) const { fft_.mirror(re, im); }
-    void inverse(const double* re, const double* im, double* y) const { fft_.inverse(re, im, y); }
+    // The fast transform is as quick one frame at a time.
+    static constexpr std::size_t kBatch = 1;
+
+    void inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) const {
+        for (std::size_t f = 0; f < count; ++f) fft_.inverse(re[f], im[f], y[f]);
+    }
 
 private:
     Fft fft_{kBlockLength};

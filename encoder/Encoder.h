@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -38,13 +40,18 @@ void Encoder<Analysis>::encode(const char* waveInput, const char* zarnOutput) {
     refuseSameFile(waveInput, zarnOutput);
     ZarnWriter writer(zarnOutput);
 
-    std::array<Sample, kHop> hop{};
-    EncodedFrame frame;
-    const std::uint64_t frames = FrameEncoder<Analysis>::frameCount(reader.sampleCount());
-    for (std::uint64_t f = 0; f < frames; ++f) {
-        reader.readSamples(hop.data(), kHop);
-        core.encode(hop.data(), frame);
-        writer.writeFrame(frame);
+    // Hops go through the core a batch at a time; reading cannot fail half-way
+    // (missing bytes read as silence), so the file is the same as frame by frame.
+    constexpr std::size_t kBatch = FrameEncoder<Analysis>::kBatch;
+    std::array<Sample, kBatch * kHop> hops{};
+    std::array<EncodedFrame, kBatch> frames;
+    const std::uint64_t frameCount = FrameEncoder<Analysis>::frameCount(reader.sampleCount());
+    for (std::uint64_t done = 0; done < frameCount;) {
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kBatch, frameCount - done));
+        reader.readSamples(hops.data(), count * kHop);
+        core.encodeBatch(hops.data(), count, frames.data());
+        for (std::size_t f = 0; f < count; ++f) writer.writeFrame(frames[f]);
+        done += count;
     }
 
     // Success is only announced for a file that reached the disk whole.

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 
 #include "common/EncodedFrame.h"
+#include "common/StaggeredArray.h"
 #include "common/Types.h"
 #include "dsp/FrameWindow.h"
 #include "encoder/EncoderStages.h"
@@ -24,10 +26,16 @@ namespace zarn {
 // `Analysis` is what distinguishes the two programs: the forward transform and
 // the perceptual steps. It supplies
 //   static constexpr std::size_t kSpectrumSize;  // doubles per Spectrum array
-//   void forward(const double* block, double* re, double* im);
+//   static constexpr std::size_t kBatch;         // frames its transform takes at once
+//   void forward(const double* const* blocks, double* const* re, double* const* im,
+//                std::size_t count);             // count ≤ kBatch Blocks, each alone
 //   template <class Watch> void removeInaudible(double* re, double* im, Watch&);
 //   void allocate(BitAllocation&, const double* re, const double* im);
 // and is created after the FrameWindow and before the Quantiser.
+//
+// Frames are independent of each other once framed, so a batch of them can
+// share the transform; every frame still gets exactly the bits it would get
+// alone.
 template <class Analysis>
 class FrameEncoder {
 public:
@@ -38,42 +46,76 @@ public:
         return hops > 0 ? hops : 1;
     }
 
+    // Frames the core encodes side by side at most.
+    static constexpr std::size_t kBatch = Analysis::kBatch;
+
     // Encodes the Block that the 256 Samples at `hop` complete into `frame`.
     void encode(const Sample* hop, EncodedFrame& frame) {
         Unwatched nobody;
-        encode(hop, frame, nobody);
+        encodeBatch(hop, 1, &frame, nobody);
     }
 
     // The same, showing `watch` each stage as it is reached.
     template <class Watch>
     void encode(const Sample* hop, EncodedFrame& frame, Watch& watch) {
-        for (std::size_t i = 0; i < kHop; ++i) {
-            block_[i] = previousHop_[i];
-            const double value = static_cast<int>(hop[i]);
-            block_[kHop + i] = value;
-            previousHop_[i] = value;
+        encodeBatch(hop, 1, &frame, watch);
+    }
+
+    // Encodes the `count` (1..kBatch) consecutive hops at `hops` into
+    // frames[0..count), exactly as one encode() after another would.
+    void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames) {
+        Unwatched nobody;
+        encodeBatch(hops, count, frames, nobody);
+    }
+
+    // The same, showing `watch` each frame's stages in order: each frame's
+    // first two before the batch is transformed, then the rest frame by frame.
+    template <class Watch>
+    void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames, Watch& watch) {
+        assert(count >= 1 && count <= kBatch);
+        const double* blocks[kBatch];
+        double* re[kBatch];
+        double* im[kBatch];
+        for (std::size_t f = 0; f < count; ++f) {
+            double* block = blocks_[f];
+            frameBlock(hops + f * kHop, block);
+            watch.block(EncoderStage::read, block);
+            window_.applyWindow(block, static_cast<std::int32_t>(kBlockLength));
+            watch.block(EncoderStage::windowed, block);
+            blocks[f] = block;
+            re[f] = re_[f];
+            im[f] = im_[f];
         }
-        watch.block(EncoderStage::read, block_.data());
-        window_.applyWindow(block_.data(), static_cast<std::int32_t>(kBlockLength));
-        watch.block(EncoderStage::windowed, block_.data());
-        analysis_.forward(block_.data(), re_.data(), im_.data());
-        watch.spectrum(EncoderStage::transformed, re_.data(), im_.data());
-        analysis_.removeInaudible(re_.data(), im_.data(), watch);
-        quantiser_.quantise(re_.data(), im_.data(), frame.scale);
-        watch.spectrum(EncoderStage::scaled, re_.data(), im_.data());
-        analysis_.allocate(frame.allocation, re_.data(), im_.data());
-        storeComponents(re_.data(), im_.data(), frame);
+        analysis_.forward(blocks, re, im, count);
+        for (std::size_t f = 0; f < count; ++f) {
+            watch.spectrum(EncoderStage::transformed, re[f], im[f]);
+            analysis_.removeInaudible(re[f], im[f], watch);
+            quantiser_.quantise(re[f], im[f], frames[f].scale);
+            watch.spectrum(EncoderStage::scaled, re[f], im[f]);
+            analysis_.allocate(frames[f].allocation, re[f], im[f]);
+            storeComponents(re[f], im[f], frames[f]);
+        }
     }
 
 private:
     FrameWindow window_;
     Analysis analysis_;
     Quantiser quantiser_;
+    // Block b: the hop before, then `hop`; `hop` becomes the hop before.
+    void frameBlock(const Sample* hop, double* block) {
+        for (std::size_t i = 0; i < kHop; ++i) {
+            block[i] = previousHop_[i];
+            const double value = static_cast<int>(hop[i]);
+            block[kHop + i] = value;
+            previousHop_[i] = value;
+        }
+    }
+
     // The kernels run on whole cache lines, so the working arrays start on one.
     HalfBlock previousHop_{};  // the last hop's samples, unwindowed; zeros before the first
-    alignas(64) Block block_{};  // the Block being encoded
-    alignas(64) std::array<double, Analysis::kSpectrumSize> re_{};  // its spectrum, real parts
-    alignas(64) std::array<double, Analysis::kSpectrumSize> im_{};  // and imaginary parts
+    StaggeredArray<kBlockLength, kBatch> blocks_;          // the Blocks being encoded
+    StaggeredArray<Analysis::kSpectrumSize, kBatch> re_;  // their spectra, real parts
+    StaggeredArray<Analysis::kSpectrumSize, kBatch> im_;  // and imaginary parts
 };
 
 }  // namespace zarn

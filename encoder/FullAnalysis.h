@@ -18,7 +18,12 @@ public:
     // transform's untouched upper bins stay within them.
     static constexpr std::size_t kSpectrumSize = kBlockLength;
 
-    void forward(const double* block, double* re, double* im) const { fft_.forward(block, re, im); }
+    // The fast transform is as quick one frame at a time.
+    static constexpr std::size_t kBatch = 1;
+
+    void forward(const double* const* blocks, double* const* re, double* const* im, std::size_t count) const {
+        for (std::size_t f = 0; f < count; ++f) fft_.forward(blocks[f], re[f], im[f]);
+    }
 
     template <class Watch>
     void removeInaudible(double* re, double* im, Watch& watch) {

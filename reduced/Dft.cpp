@@ -1,6 +1,7 @@
 #include "reduced/Dft.h"
 
 #include <cassert>
+#include <cstddef>
 #include <cmath>
 
 #include "common/Lanes.h"
@@ -20,6 +21,10 @@ namespace {
 
 constexpr int kLength = static_cast<int>(kBlockLength);
 constexpr int kHalf = kLength / 2;
+
+// The sweeps keep all their sums in registers only if their short loops are
+// unrolled whole; g++ 12 leaves longer ones rolled and the sums on the stack.
+#define ZARN_UNROLL _Pragma("GCC unroll 16")
 
 constexpr int kGroupRows = 8;  // outputs whose rotations are stored side by side
 
@@ -81,79 +86,155 @@ const InverseTable& inverseTable() {
     return *table;
 }
 
-// Each sum waits for the addition before it, so a loop needs about eight
-// independent sums to keep the adder busy: on wider lanes, several groups of
-// outputs are summed in one sweep over the inputs.
-constexpr int kSumsInFlight = 8;
+// Each sum waits for the addition before it, so a sweep over the inputs keeps
+// several independent sums going: for one frame, several slices of
+// neighbouring outputs; for a batch, the same slice of every frame in it, so
+// that each rotation read from the tables serves all of them. A batch turns
+// the sweep from waiting on memory (the tables are megabytes) into arithmetic.
+//
+// Frames per sweep and slices of N outputs per frame, chosen by measurement
+// on each path: enough sums to hide the adder's latency, few enough to stay
+// in the path's registers (16 vectors for two and four lanes, 32 for eight).
+struct SweepShape {
+    int frames;
+    int slices;
+};
+template <int N>
+constexpr SweepShape forwardShape() {
+    return N >= 8 ? SweepShape{8, 2} : N >= 4 ? SweepShape{4, 1} : SweepShape{2, 2};
+}
+template <int N>
+constexpr SweepShape inverseShape() {
+    return N >= 8 ? SweepShape{8, 1} : SweepShape{2, 4};
+}
 
+template <int N, int F, int S>
+ZARN_ALWAYS_INLINE void forwardSweep(const ForwardTable* table, const double* const* x, double* const* re,
+                                     double* const* im) {
+    using L = Lanes<N>;
+    using Real = typename L::Real;
+    constexpr double kScale = 1.0 / kLength;
+    for (int first = 0; first < kHalf; first += S * N) {
+        Real sumRe[F][S] = {}, sumIm[F][S] = {};
+        for (int m = 0; m < kLength; ++m) {
+            Real c[S], s[S];
+            ZARN_UNROLL for (int v = 0; v < S; ++v) {
+                const int k = first + v * N;
+                const RotationColumn& column = table->bins.groups[k / kGroupRows][m];
+                L::load(c[v], column.cos + k % kGroupRows);
+                L::load(s[v], column.sin + k % kGroupRows);
+            }
+            ZARN_UNROLL for (int f = 0; f < F; ++f) {
+                // x − (+0) is x for every x, −0 included, and g++ makes it one
+                // broadcast; filling the lanes one by one became eight.
+                const Real xm = x[f][m] - Real{};
+                ZARN_UNROLL for (int v = 0; v < S; ++v) {
+                    sumRe[f][v] = sumRe[f][v] + xm * c[v];
+                    sumIm[f][v] = sumIm[f][v] + xm * s[v];
+                }
+            }
+        }
+        for (int f = 0; f < F; ++f) {
+            for (int v = 0; v < S; ++v) {
+                L::store(re[f] + first + v * N, sumRe[f][v] * kScale);
+                L::store(im[f] + first + v * N, sumIm[f][v] * kScale);
+            }
+        }
+    }
+    double nyquistRe[F] = {}, nyquistIm[F] = {};
+    for (int m = 0; m < kLength; ++m) {
+        for (int f = 0; f < F; ++f) {
+            nyquistRe[f] = nyquistRe[f] + x[f][m] * table->nyquistCos[m];
+            nyquistIm[f] = nyquistIm[f] + x[f][m] * table->nyquistSin[m];
+        }
+    }
+    for (int f = 0; f < F; ++f) {
+        re[f][kHalf] = nyquistRe[f] * kScale;
+        im[f][kHalf] = nyquistIm[f] * kScale;
+    }
+}
+
+template <int N, int F, int S>
+ZARN_ALWAYS_INLINE void inverseSweep(const InverseTable* table, const double* const* re, const double* const* im,
+                                     double* const* y) {
+    using L = Lanes<N>;
+    using Real = typename L::Real;
+    for (int first = 0; first < kLength; first += S * N) {
+        Real sum[F][S] = {};
+        for (int j = 0; j < kLength; ++j) {
+            Real c[S], s[S];
+            ZARN_UNROLL for (int v = 0; v < S; ++v) {
+                const int i = first + v * N;
+                const RotationColumn& column = table->groups[i / kGroupRows][j];
+                L::load(c[v], column.cos + i % kGroupRows);
+                L::load(s[v], column.sin + i % kGroupRows);
+            }
+            ZARN_UNROLL for (int f = 0; f < F; ++f) {
+                const Real rj = re[f][j] - Real{};
+                const Real ij = im[f][j] - Real{};
+                ZARN_UNROLL for (int v = 0; v < S; ++v) sum[f][v] = sum[f][v] + (c[v] * rj - s[v] * ij);
+            }
+        }
+        for (int f = 0; f < F; ++f) {
+            for (int v = 0; v < S; ++v) L::store(y[f] + first + v * N, sum[f][v]);
+        }
+    }
+}
+
+// One frame alone: four slices of outputs in flight, eight for the inverse,
+// whose sums each take two products.
 struct ForwardKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const ForwardTable* table, const double* x, double* re, double* im) {
-        using L = Lanes<N>;
-        using Real = typename L::Real;
-        constexpr int kVectors = kGroupRows / N;                    // per group and part
-        constexpr int kGroups = kSumsInFlight / (2 * kVectors) > 0 ? kSumsInFlight / (2 * kVectors) : 1;
-        constexpr double kScale = 1.0 / kLength;
-        for (int group = 0; group < kHalf / kGroupRows; group += kGroups) {
-            Real sumRe[kGroups][kVectors] = {}, sumIm[kGroups][kVectors] = {};
-            for (int m = 0; m < kLength; ++m) {
-                Real xm;
-                L::splat(xm, x[m]);
-                for (int g = 0; g < kGroups; ++g) {
-                    const RotationColumn& column = table->bins.groups[group + g][m];
-                    for (int v = 0; v < kVectors; ++v) {
-                        Real c, s;
-                        L::load(c, column.cos + v * N);
-                        L::load(s, column.sin + v * N);
-                        sumRe[g][v] = sumRe[g][v] + xm * c;
-                        sumIm[g][v] = sumIm[g][v] + xm * s;
-                    }
-                }
-            }
-            for (int g = 0; g < kGroups; ++g) {
-                for (int v = 0; v < kVectors; ++v) {
-                    const int k = (group + g) * kGroupRows + v * N;
-                    L::store(re + k, sumRe[g][v] * kScale);
-                    L::store(im + k, sumIm[g][v] * kScale);
-                }
-            }
-        }
-        double nyquistRe = 0.0, nyquistIm = 0.0;
-        for (int m = 0; m < kLength; ++m) {
-            nyquistRe = nyquistRe + x[m] * table->nyquistCos[m];
-            nyquistIm = nyquistIm + x[m] * table->nyquistSin[m];
-        }
-        re[kHalf] = nyquistRe * kScale;
-        im[kHalf] = nyquistIm * kScale;
+        forwardSweep<N, 1, 4>(table, &x, &re, &im);
     }
 };
 
 struct InverseKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const InverseTable* table, const double* re, const double* im, double* y) {
-        using L = Lanes<N>;
-        using Real = typename L::Real;
-        constexpr int kVectors = kGroupRows / N;
-        constexpr int kGroups = kSumsInFlight / kVectors > 0 ? kSumsInFlight / kVectors : 1;
-        for (int group = 0; group < kLength / kGroupRows; group += kGroups) {
-            Real sum[kGroups][kVectors] = {};
-            for (int j = 0; j < kLength; ++j) {
-                Real rj, ij;
-                L::splat(rj, re[j]);
-                L::splat(ij, im[j]);
-                for (int g = 0; g < kGroups; ++g) {
-                    const RotationColumn& column = table->groups[group + g][j];
-                    for (int v = 0; v < kVectors; ++v) {
-                        Real c, s;
-                        L::load(c, column.cos + v * N);
-                        L::load(s, column.sin + v * N);
-                        sum[g][v] = sum[g][v] + (c * rj - s * ij);
-                    }
-                }
+        inverseSweep<N, 1, 8>(table, &re, &im, &y);
+    }
+};
+
+struct ForwardBatchKernel {
+    template <int N>
+    static ZARN_ALWAYS_INLINE void run(const ForwardTable* table, const double* const* x, double* const* re,
+                                       double* const* im, std::size_t count) {
+        constexpr int F = forwardShape<N>().frames;
+        alignas(64) double scratchRe[kCodedBins], scratchIm[kCodedBins];
+        for (std::size_t first = 0; first < count; first += F) {
+            const double* in[F];
+            double* outRe[F];
+            double* outIm[F];
+            for (int f = 0; f < F; ++f) {
+                const bool there = first + f < count;
+                in[f] = x[there ? first + f : count - 1];
+                outRe[f] = there ? re[first + f] : scratchRe;
+                outIm[f] = there ? im[first + f] : scratchIm;
             }
-            for (int g = 0; g < kGroups; ++g) {
-                for (int v = 0; v < kVectors; ++v) L::store(y + (group + g) * kGroupRows + v * N, sum[g][v]);
+            forwardSweep<N, F, forwardShape<N>().slices>(table, in, outRe, outIm);
+        }
+    }
+};
+
+struct InverseBatchKernel {
+    template <int N>
+    static ZARN_ALWAYS_INLINE void run(const InverseTable* table, const double* const* re, const double* const* im,
+                                       double* const* y, std::size_t count) {
+        constexpr int F = inverseShape<N>().frames;
+        alignas(64) double scratch[kLength];
+        for (std::size_t first = 0; first < count; first += F) {
+            const double* inRe[F];
+            const double* inIm[F];
+            double* out[F];
+            for (int f = 0; f < F; ++f) {
+                const bool there = first + f < count;
+                inRe[f] = re[there ? first + f : count - 1];
+                inIm[f] = im[there ? first + f : count - 1];
+                out[f] = there ? y[first + f] : scratch;
             }
+            inverseSweep<N, F, inverseShape<N>().slices>(table, inRe, inIm, out);
         }
     }
 };
@@ -168,6 +249,16 @@ void Dft::forward(const double* x, double* re, double* im, [[maybe_unused]] std:
 void Dft::inverse(const double* re, const double* im, double* y, [[maybe_unused]] std::int16_t n) const {
     assert(n == kLength && "the codec's only transform length");
     runOnVectorPath<InverseKernel>(&inverseTable(), re, im, y);
+}
+
+void Dft::forward(const double* const* x, double* const* re, double* const* im, std::size_t count) const {
+    if (count == 0) return;
+    runOnVectorPath<ForwardBatchKernel>(&forwardTable(), x, re, im, count);
+}
+
+void Dft::inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) const {
+    if (count == 0) return;
+    runOnVectorPath<InverseBatchKernel>(&inverseTable(), re, im, y, count);
 }
 
 void Dft::mirror(double* re, double* im, [[maybe_unused]] std::int16_t n) const {

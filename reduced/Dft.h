@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zarn {
@@ -17,6 +18,18 @@ public:
     void forward(const double* x, double* re, double* im, std::int16_t n) const;
     // Writes n entries of y; there is no imaginary result.
     void inverse(const double* re, const double* im, double* y, std::int16_t n) const;
+
+    // The same for `count` frames at once, frame f from x[f] (or re[f] and
+    // im[f]) into re[f] and im[f] (or y[f]), with exactly the bits each would
+    // get alone. A batch reads the megabytes of rotation tables once for
+    // several frames instead of once for each.
+    void forward(const double* const* x, double* const* re, double* const* im, std::size_t count) const;
+    void inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) const;
+
+    // Frames a program should hand over at once: every path's sweep takes a
+    // whole number of them.
+    static constexpr std::size_t kBatch = 8;
+
     // Fills bins n−1 .. n/2+1 from bins 1 .. n/2−1 as complex conjugates.
     void mirror(double* re, double* im, std::int16_t n) const;
 };

@@ -14,8 +14,11 @@ public:
     // The direct transform writes exactly bins 0..256 and nothing beyond.
     static constexpr std::size_t kSpectrumSize = kCodedBins;
 
-    void forward(const double* block, double* re, double* im) const {
-        dft_.forward(block, re, im, static_cast<std::int16_t>(kBlockLength));
+    // A batch shares each pass over the direct transform's tables.
+    static constexpr std::size_t kBatch = Dft::kBatch;
+
+    void forward(const double* const* blocks, double* const* re, double* const* im, std::size_t count) const {
+        dft_.forward(blocks, re, im, count);
     }
 
     // Nothing is removed, so what is audible and what is unmasked is all of it.

@@ -12,8 +12,11 @@ public:
     void mirror(double* re, double* im) const {
         dft_.mirror(re, im, static_cast<std::int16_t>(kBlockLength));
     }
-    void inverse(const double* re, const double* im, double* y) const {
-        dft_.inverse(re, im, y, static_cast<std::int16_t>(kBlockLength));
+    // A batch shares each pass over the direct transform's tables.
+    static constexpr std::size_t kBatch = Dft::kBatch;
+
+    void inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) const {
+        dft_.inverse(re, im, y, count);
     }
 
 private:

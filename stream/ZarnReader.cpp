@@ -10,17 +10,7 @@
 
 namespace zarn {
 
-namespace {
-
 static_assert(kMaxFrameBytes <= BinaryInput::kWindow, "a whole frame fits the input's window");
-
-[[noreturn]] void failBadTag(unsigned tag) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%x", tag);
-    fail(std::cout, std::string("Header tag 0xFFF mangler (fejl: ") + hex + ")");
-}
-
-}  // namespace
 
 ZarnReader::ZarnReader(const char* path) : input_(path) {
     if (!input_.isOpen()) fail(std::cerr, "Ikke i stand til at aabne Zarn til laesning");
@@ -36,15 +26,30 @@ void ZarnReader::refuseTooSmall() const {
 }
 
 bool ZarnReader::readFrame(EncodedFrame& frame) {
-    if (8 * (input_.size() - input_.position()) < kFrameHeaderBits) return false;
+    const Next outcome = next(frame);
+    if (outcome == Next::badTag) failBadTag();
+    return outcome == Next::frame;
+}
+
+ZarnReader::Next ZarnReader::next(EncodedFrame& frame) {
+    if (8 * (input_.size() - input_.position()) < kFrameHeaderBits) return Next::end;
     // Frames start on word boundaries and the largest one fits the input's
     // window, so only the end of the stream holds fewer bytes than a frame.
     const std::size_t atHand = input_.fill(kMaxFrameBytes);
     const Unpacked unpacked = unpackFrame(input_.unread(), atHand, frame);
-    if (unpacked.outcome == Unpacked::Outcome::badTag) failBadTag(unpacked.tag);
-    if (unpacked.outcome == Unpacked::Outcome::cutShort) return false;
+    if (unpacked.outcome == Unpacked::Outcome::badTag) {
+        badTag_ = unpacked.tag;
+        return Next::badTag;
+    }
+    if (unpacked.outcome == Unpacked::Outcome::cutShort) return Next::end;
     input_.consume(unpacked.bytes);
-    return true;
+    return Next::frame;
+}
+
+void ZarnReader::failBadTag() const {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%x", badTag_);
+    fail(std::cout, std::string("Header tag 0xFFF mangler (fejl: ") + hex + ")");
 }
 
 }  // namespace zarn

@@ -26,13 +26,22 @@ public:
     // whole frame is there; `frame` may then be partly overwritten.
     bool readFrame(EncodedFrame& frame);
 
+    enum class Next { frame, end, badTag };
+
+    // readFrame(), with a frame that lacks the tag reported instead of fatal,
+    // so that a caller can first finish the frames before it; failBadTag()
+    // then ends the process as readFrame() would have.
+    Next next(EncodedFrame& frame);
+    [[noreturn]] void failBadTag() const;
+
     // The stream's length in bytes, measured at opening.
     std::uint64_t size() const { return input_.size(); }
 
 private:
     void refuseTooSmall() const;
 
-    BinaryInput input_;  // the Zarn stream; its position is the next frame's start
+    BinaryInput input_;   // the Zarn stream; its position is the next frame's start
+    unsigned badTag_ = 0;  // what stood where the tag belonged, once next() found none
 };
 
 }  // namespace zarn

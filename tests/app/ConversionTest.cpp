@@ -108,23 +108,32 @@ TEST_P(Decoding, IncompleteAndTrailingData) {
 }
 
 // A bad tag ends the decode, but what was decoded before it stays on disk
-// behind the provisional header.
+// behind the provisional header, however many frames the decoder takes at
+// once: the bad frame may end a batch, sit inside the second, or start one.
 TEST_P(Decoding, BadFrameTag) {
     const Bytes fromTwo = decoded(two_);
     ASSERT_EQ(fromTwo.size(), 1024u);
+    Bytes manyFrames;
+    for (int pair = 0; pair < 9; ++pair) manyFrames = concat(manyFrames, two_);
+    const Bytes fromMany = decoded(manyFrames);
     struct Case {
         Bytes zarn;
         const char* found;
         std::size_t samplesKept;
+        const Bytes& decodedWhole;  // what the good frames give without the bad one
     };
     Bytes cdab(28, 0), zeros(28, 0), f00(28, 0);
     cdab[0] = 0xAB;
     cdab[1] = 0xCD;
     f00[1] = 0xF0;
     const Case cases[] = {
-        {concat(two_, cdab), "cda", 256},
-        {concat(two_, zeros), "0", 256},
-        {concat(f00, one_), "f00", 0},
+        {concat(two_, cdab), "cda", 256, fromTwo},
+        {concat(two_, zeros), "0", 256, fromTwo},
+        {concat(f00, one_), "f00", 0, fromTwo},
+        {concat(prefix(manyFrames, 7 * kFullFrameBytes), cdab), "cda", 6 * 256, fromMany},
+        {concat(prefix(manyFrames, 8 * kFullFrameBytes), cdab), "cda", 7 * 256, fromMany},
+        {concat(prefix(manyFrames, 11 * kFullFrameBytes), cdab), "cda", 10 * 256, fromMany},
+        {concat(prefix(manyFrames, 16 * kFullFrameBytes), f00), "f00", 15 * 256, fromMany},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.found);
@@ -135,7 +144,7 @@ TEST_P(Decoding, BadFrameTag) {
                                   "Header tag 0xFFF mangler (fejl: " + c.found + ")\n");
         EXPECT_EQ(result.err, "");
         EXPECT_TRUE(readFile(dir_.file("bad.wav")) ==
-                    concat(provisionalHeader(), prefix(fromTwo, 2 * c.samplesKept)));
+                    concat(provisionalHeader(), prefix(c.decodedWhole, 2 * c.samplesKept)));
     }
 }
 

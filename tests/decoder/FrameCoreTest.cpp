@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "common/EncodedFrame.h"
+#include "common/VectorDispatch.h"
 #include "decoder/FrameDecoder.h"
 #include "decoder/FullSynthesis.h"
 #include "encoder/FrameEncoder.h"
@@ -72,6 +75,8 @@ void expectTheProgramsBytes(const char* program) {
     } signals[] = {
         {"one sample", {1234}},
         {"one hop", makeMusicSignal(256, 3)},
+        {"a batch of hops", makeMusicSignal(8 * 256, 4)},
+        {"a batch and one sample", makeMusicSignal(8 * 256 + 1, 5)},
         {"music", makeMusicSignal(3000, 9)},
         {"full-scale square", [] {
              std::vector<Sample> s(1500);
@@ -100,6 +105,75 @@ void expectTheProgramsBytes(const char* program) {
 TEST(FrameCores, GiveZarnconvsBytes) { expectTheProgramsBytes<FullAnalysis, FullSynthesis>(ZARNCONV_PATH); }
 
 TEST(FrameCores, GiveZarnbasicsBytes) { expectTheProgramsBytes<ReducedAnalysis, ReducedSynthesis>(ZARNBASIC_PATH); }
+
+// However a stream is cut into batches, on every vector path, each frame and
+// each hop comes out as one frame at a time gives it: batches of every size,
+// a last partial one, and (for decoding) empty ones between them.
+template <class Analysis, class Synthesis>
+void expectBatchesToMatchSingleFrames() {
+    constexpr std::size_t kFrames = 41;
+    std::vector<Sample> samples = makeMusicSignal(kFrames * kHop, 6);
+    for (std::size_t i = 20 * kHop; i < 22 * kHop; ++i) samples[i] = (i / 3) % 2 ? 32767 : -32768;
+    std::fill(samples.begin() + 30 * kHop, samples.begin() + 33 * kHop, 0);
+
+    std::vector<EncodedFrame> expectFrames(kFrames);
+    std::vector<Sample> expectHops;
+    {
+        FrameEncoder<Analysis> encoder;
+        FrameDecoder<Synthesis> decoder;
+        std::array<Sample, kHop> hop{};
+        for (std::size_t f = 0; f < kFrames; ++f) {
+            encoder.encode(samples.data() + f * kHop, expectFrames[f]);
+            if (decoder.decode(expectFrames[f], hop.data())) expectHops.insert(expectHops.end(), hop.begin(), hop.end());
+        }
+        decoder.finish(hop.data());
+        expectHops.insert(expectHops.end(), hop.begin(), hop.end());
+    }
+
+    constexpr std::size_t kBatch = FrameEncoder<Analysis>::kBatch;
+    static_assert(FrameDecoder<Synthesis>::kBatch == kBatch, "both directions batch alike");
+    std::mt19937 random(11);
+    for (const VectorPath path : kVectorPaths) {
+        if (!useVectorPath(path)) continue;
+        for (int split = 0; split < 4; ++split) {
+            SCOPED_TRACE(std::string(vectorPathName(path)) + ", split " + std::to_string(split));
+            // Split 0 takes whole batches; the others random sizes, 0 included.
+            const auto nextSize = [&](std::size_t left, std::size_t least) {
+                const std::size_t size = split == 0 ? kBatch : least + random() % (kBatch + 1 - least);
+                return std::min(size, left);
+            };
+            FrameEncoder<Analysis> encoder;
+            std::vector<EncodedFrame> frames(kFrames);
+            for (std::size_t done = 0; done < kFrames;) {
+                const std::size_t count = nextSize(kFrames - done, 1);
+                encoder.encodeBatch(samples.data() + done * kHop, count, frames.data() + done);
+                done += count;
+            }
+            for (std::size_t f = 0; f < kFrames; ++f) ASSERT_TRUE(frames[f] == expectFrames[f]) << "frame " << f;
+
+            FrameDecoder<Synthesis> decoder;
+            std::vector<Sample> hops(kBatch * kHop);
+            std::vector<Sample> decoded;
+            for (std::size_t done = 0; done < kFrames;) {
+                const std::size_t count = nextSize(kFrames - done, 0);
+                const std::size_t finished = decoder.decodeBatch(frames.data() + done, count, hops.data());
+                EXPECT_EQ(finished, done == 0 && count > 0 ? count - 1 : count);
+                decoded.insert(decoded.end(), hops.begin(), hops.begin() + finished * kHop);
+                done += count;
+            }
+            decoder.finish(hops.data());
+            decoded.insert(decoded.end(), hops.begin(), hops.begin() + kHop);
+            EXPECT_TRUE(decoded == expectHops);
+        }
+    }
+    useVectorPath(widestVectorPath());
+}
+
+TEST(FrameCores, ZarnconvBatchesMatchSingleFrames) { expectBatchesToMatchSingleFrames<FullAnalysis, FullSynthesis>(); }
+
+TEST(FrameCores, ZarnbasicBatchesMatchSingleFrames) {
+    expectBatchesToMatchSingleFrames<ReducedAnalysis, ReducedSynthesis>();
+}
 
 }  // namespace
 }  // namespace zarn::test
