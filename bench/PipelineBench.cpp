@@ -1,6 +1,8 @@
 // Each program's per-frame cores as a whole, in memory: a hop of samples to
 // the packed frame, and the packed frame back to a hop of samples. The sum of
-// the kernels' figures, less what the frame loop itself costs.
+// the kernels' figures, less what the frame loop itself costs. The Batches
+// variants hand the cores as many frames at once as the programs do, and
+// count per frame.
 
 #include <array>
 
@@ -36,6 +38,28 @@ void EncodeFrames(benchmark::State& state) {
 BENCHMARK_TEMPLATE(EncodeFrames, FullAnalysis)->Name("EncodeFrames/zarnconv");
 BENCHMARK_TEMPLATE(EncodeFrames, ReducedAnalysis)->Name("EncodeFrames/zarnbasic");
 
+template <class Analysis>
+void EncodeBatches(benchmark::State& state) {
+    constexpr std::size_t kBatch = FrameEncoder<Analysis>::kBatch;
+    const std::vector<Sample>& samples = signal();
+    const std::size_t batches = samples.size() / (kBatch * kHop);
+    FrameEncoder<Analysis> core;
+    std::array<EncodedFrame, kBatch> frames;
+    std::array<std::uint8_t, kMaxFrameBytes> bytes{};
+    std::size_t next = 0;
+    for (auto _ : state) {
+        core.encodeBatch(samples.data() + next * kBatch * kHop, kBatch, frames.data());
+        for (const EncodedFrame& frame : frames) {
+            benchmark::DoNotOptimize(packFrame(frame, bytes.data()));
+            keep(bytes.data());
+        }
+        if (++next == batches) next = 0;
+    }
+    countFrames(state, kBatch);
+}
+BENCHMARK_TEMPLATE(EncodeBatches, FullAnalysis)->Name("EncodeBatches/zarnconv");
+BENCHMARK_TEMPLATE(EncodeBatches, ReducedAnalysis)->Name("EncodeBatches/zarnbasic");
+
 template <class Synthesis, Program program>
 void DecodeFrames(benchmark::State& state) {
     StreamFrames frames(program);
@@ -49,6 +73,23 @@ void DecodeFrames(benchmark::State& state) {
 }
 BENCHMARK_TEMPLATE(DecodeFrames, FullSynthesis, Program::full)->Name("DecodeFrames/zarnconv");
 BENCHMARK_TEMPLATE(DecodeFrames, ReducedSynthesis, Program::reduced)->Name("DecodeFrames/zarnbasic");
+
+template <class Synthesis, Program program>
+void DecodeBatches(benchmark::State& state) {
+    constexpr std::size_t kBatch = FrameDecoder<Synthesis>::kBatch;
+    StreamFrames stream(program);
+    FrameDecoder<Synthesis> core;
+    std::array<EncodedFrame, kBatch> frames;
+    std::array<Sample, kBatch * kHop> hops{};
+    for (auto _ : state) {
+        for (EncodedFrame& frame : frames) frame = stream.next(state);
+        core.decodeBatch(frames.data(), kBatch, hops.data());
+        keep(hops.data());
+    }
+    countFrames(state, kBatch);
+}
+BENCHMARK_TEMPLATE(DecodeBatches, FullSynthesis, Program::full)->Name("DecodeBatches/zarnconv");
+BENCHMARK_TEMPLATE(DecodeBatches, ReducedSynthesis, Program::reduced)->Name("DecodeBatches/zarnbasic");
 
 }  // namespace
 }  // namespace zarn::bench

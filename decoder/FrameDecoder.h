@@ -4,7 +4,9 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
+#include "common/BandTable.h"
 #include "common/EncodedFrame.h"
 #include "common/RoundToSample.h"
 #include "common/StaggeredArray.h"
@@ -71,12 +73,16 @@ public:
         for (std::size_t f = 0; f < count; ++f) {
             double* r = re_[f];
             double* i = im_[f];
-            for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
-                r[bin] = frames[f].re[bin];
-                i[bin] = frames[f].im[bin];
+            if constexpr (std::is_same_v<Watch, UnwatchedDecoding>) {
+                scaleBack(frames[f], r, i);
+            } else {
+                for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
+                    r[bin] = frames[f].re[bin];
+                    i[bin] = frames[f].im[bin];
+                }
+                watch.spectrum(DecoderStage::read, r, i);
+                quantiser_.dequantise(r, i, frames[f].scale);
             }
-            watch.spectrum(DecoderStage::read, r, i);
-            quantiser_.dequantise(r, i, frames[f].scale);
             synthesis_.mirror(r, i);
             watch.spectrum(DecoderStage::mirrored, r, i);
             re[f] = r;
@@ -99,6 +105,20 @@ public:
     void finish(Sample* hop) const { roundToSamples(blocks_[last_] + kHop, hop, kHop); }
 
 private:
+    // The frame's components as doubles, each band divided by 2^e in one
+    // multiplication by 2^−e: what the quantiser's way back gives them, in one
+    // pass. The quantiser halves e times only to round subnormal products the
+    // same way; a 16-bit integer times 2^−15 is never subnormal.
+    static void scaleBack(const EncodedFrame& frame, double* re, double* im) {
+        for (std::size_t band = 0; band < kBandCount; ++band) {
+            const double factor = 1.0 / static_cast<double>(1u << frame.scale[band]);
+            for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
+                re[bin] = frame.re[bin] * factor;
+                im[bin] = frame.im[bin] * factor;
+            }
+        }
+    }
+
     Synthesis synthesis_;
     FrameWindow window_;
     Quantiser quantiser_;

@@ -182,7 +182,8 @@ ZARN_ALWAYS_INLINE void inverseSweep(const InverseTable* table, const double* co
 }
 
 // One frame alone: four slices of outputs in flight, eight for the inverse,
-// whose sums each take two products.
+// whose sums each take two products. A batch sends the frames left over after
+// its last whole sweep this way when they would fill less than half of one.
 struct ForwardKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const ForwardTable* table, const double* x, double* re, double* im) {
@@ -204,6 +205,10 @@ struct ForwardBatchKernel {
         constexpr int F = forwardShape<N>().frames;
         alignas(64) double scratchRe[kCodedBins], scratchIm[kCodedBins];
         for (std::size_t first = 0; first < count; first += F) {
+            if (count - first < (F + 1) / 2) {
+                for (std::size_t f = first; f < count; ++f) forwardSweep<N, 1, 4>(table, x + f, re + f, im + f);
+                return;
+            }
             const double* in[F];
             double* outRe[F];
             double* outIm[F];
@@ -225,6 +230,10 @@ struct InverseBatchKernel {
         constexpr int F = inverseShape<N>().frames;
         alignas(64) double scratch[kLength];
         for (std::size_t first = 0; first < count; first += F) {
+            if (count - first < (F + 1) / 2) {
+                for (std::size_t f = first; f < count; ++f) inverseSweep<N, 1, 8>(table, re + f, im + f, y + f);
+                return;
+            }
             const double* inRe[F];
             const double* inIm[F];
             double* out[F];
