@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "common/BandTable.h"
 #include "common/EncodedFrame.h"
 #include "common/RoundToSample.h"
 #include "common/StaggeredArray.h"
 #include "common/Types.h"
 #include "decoder/DecoderStages.h"
+#include "decoder/ScaleBack.h"
 #include "dsp/FrameWindow.h"
 #include "encoder/Quantiser.h"
 
@@ -105,20 +105,6 @@ public:
     void finish(Sample* hop) const { roundToSamples(blocks_[last_] + kHop, hop, kHop); }
 
 private:
-    // The frame's components as doubles, each band divided by 2^e in one
-    // multiplication by 2^−e: what the quantiser's way back gives them, in one
-    // pass. The quantiser halves e times only to round subnormal products the
-    // same way; a 16-bit integer times 2^−15 is never subnormal.
-    static void scaleBack(const EncodedFrame& frame, double* re, double* im) {
-        for (std::size_t band = 0; band < kBandCount; ++band) {
-            const double factor = 1.0 / static_cast<double>(1u << frame.scale[band]);
-            for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
-                re[bin] = frame.re[bin] * factor;
-                im[bin] = frame.im[bin] * factor;
-            }
-        }
-    }
-
     Synthesis synthesis_;
     FrameWindow window_;
     Quantiser quantiser_;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "decoder/ScaleBack.h"
 #include "dsp/Fft.h"
 #include "dsp/FrameWindow.h"
 #include "encoder/BitAllocator.h"
@@ -402,6 +403,29 @@ TEST_P(EveryVectorPath, DftMatchesTheDirectSums) {
         dft.inverse(re.data(), im.data(), y.data(), 512);
         literal::dftInverse(re.data(), im.data(), expectY.data(), 512);
         ASSERT_TRUE(sameBits(y.data(), expectY.data(), kBlockLength));
+    }
+}
+
+// The decoder's one-pass way back, for every 16-bit component under every
+// exponent, in every band.
+TEST(ScaleBack, MatchesConvertingAndDequantising) {
+    EncodedFrame frame;
+    SpectrumPart re, im, expectRe, expectIm;
+    for (int e = 0; e < 16; ++e) {
+        for (int start = -32768; start < 32768; start += kCodedBins) {
+            SCOPED_TRACE("exponent " + std::to_string(e) + ", from " + std::to_string(start));
+            for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
+                frame.re[bin] = static_cast<Sample>(start + static_cast<int>(bin));
+                frame.im[bin] = static_cast<Sample>(-1 - start - static_cast<int>(bin));
+                expectRe[bin] = frame.re[bin];
+                expectIm[bin] = frame.im[bin];
+            }
+            for (std::size_t band = 0; band < kBandCount; ++band) frame.scale[band] = static_cast<std::uint8_t>((e + band) % 16);
+            literal::dequantise(expectRe.data(), expectIm.data(), frame.scale);
+            scaleBack(frame, re.data(), im.data());
+            ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kCodedBins));
+            ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kCodedBins));
+        }
     }
 }
 
