@@ -218,22 +218,22 @@ fi
 
 # --- Peak memory must not grow with the input ---
 
-if [[ " ${programList[*]} " == *" zarnconv "* ]]; then
-    echo
-    short="$scratch/minute.wav"
-    "$build/zarnsample" "$short" 60
-    convert zarnconv 1 "$short" "$scratch/minute.zarn"
+echo
+short="$scratch/minute.wav"
+"$build/zarnsample" "$short" 60
+echo "Peak memory, 60 s file against the $audio s file:"
+for p in "${programList[@]}"; do
+    convert "$p" 1 "$short" "$scratch/minute.zarn"
     shortEncode=$jobKib
-    convert zarnconv 2 "$scratch/minute.zarn" "$scratch/minute-back.wav"
+    convert "$p" 2 "$scratch/minute.zarn" "$scratch/minute-back.wav"
     shortDecode=$jobKib
-    echo "Peak memory of zarnconv, 60 s file against the $audio s file:"
     for step in encode decode; do
         if [ $step = encode ]; then small=$shortEncode; else small=$shortDecode; fi
-        large=${peak[zarnconv $step]}
+        large=${peak[$p $step]}
         difference=$((large - small))
         verdict="within 1 MiB"
         [ ${difference#-} -le 1024 ] || verdict="differs by more than 1 MiB"
         [ "$small" -lt 16384 ] && [ "$large" -lt 16384 ] && verdict+=", under 16 MiB" || verdict+=", not under 16 MiB"
-        printf '  %-7s %8s MiB %8s MiB   (%s)\n' "$step" "$(mib "$small")" "$(mib "$large")" "$verdict"
+        printf '  %-20s %8s MiB %8s MiB   (%s)\n' "$p $step" "$(mib "$small")" "$(mib "$large")" "$verdict"
     done
-fi
+done
