@@ -1,12 +1,13 @@
 // Each program's per-frame cores as a whole, in memory: a hop of samples to
 // the packed frame, and the packed frame back to a hop of samples. The sum of
 // the kernels' figures, less what the frame loop itself costs. The Batches
-// variants hand the cores as many frames at once as the programs do, and
-// count per frame.
+// variants hand the cores as many frames at once as the programs do, count
+// per frame, and run on every vector path.
 
 #include <array>
 
 #include "bench/FrameCorpus.h"
+#include "bench/VectorPaths.h"
 #include "decoder/FrameDecoder.h"
 #include "decoder/FullSynthesis.h"
 #include "encoder/FrameEncoder.h"
@@ -57,8 +58,9 @@ void EncodeBatches(benchmark::State& state) {
     }
     countFrames(state, kBatch);
 }
-BENCHMARK_TEMPLATE(EncodeBatches, FullAnalysis)->Name("EncodeBatches/zarnconv");
-BENCHMARK_TEMPLATE(EncodeBatches, ReducedAnalysis)->Name("EncodeBatches/zarnbasic");
+[[maybe_unused]] const bool encodeBatchesRegistered =
+    onEveryVectorPath("EncodeBatches/zarnconv", EncodeBatches<FullAnalysis>) &&
+    onEveryVectorPath("EncodeBatches/zarnbasic", EncodeBatches<ReducedAnalysis>, benchmark::kMicrosecond);
 
 template <class Synthesis, Program program>
 void DecodeFrames(benchmark::State& state) {
@@ -88,8 +90,10 @@ void DecodeBatches(benchmark::State& state) {
     }
     countFrames(state, kBatch);
 }
-BENCHMARK_TEMPLATE(DecodeBatches, FullSynthesis, Program::full)->Name("DecodeBatches/zarnconv");
-BENCHMARK_TEMPLATE(DecodeBatches, ReducedSynthesis, Program::reduced)->Name("DecodeBatches/zarnbasic");
+[[maybe_unused]] const bool decodeBatchesRegistered =
+    onEveryVectorPath("DecodeBatches/zarnconv", DecodeBatches<FullSynthesis, Program::full>) &&
+    onEveryVectorPath("DecodeBatches/zarnbasic", DecodeBatches<ReducedSynthesis, Program::reduced>,
+                      benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace zarn::bench
