@@ -74,15 +74,25 @@ void MaskingModel::computePower(const double* re, const double* im) {
 std::int32_t MaskingModel::findPeak(std::int32_t first, std::int32_t last) const {
     // The end bins never win; of equal maxima the later does (">="). If no
     // inner bin reaches 0 (all NaN), the first bin comes back: no peak.
-    double best = 0.0;
-    std::int32_t result = first;
-    for (std::int32_t i = first + 1; i < last; ++i) {
-        if (power[i] >= best) {
-            best = power[i];
-            result = i;
-        }
+    //
+    // That is the last inner bin holding the largest power, or the first bin
+    // when none holds a number (powers are never negative, nor −0). Taking
+    // the maximum first and then looking for it from the end compares as
+    // the scan does, without a branch on every bin that the data decides.
+    Real lanes = {};
+    std::int32_t i = first + 1;
+    for (; i + L::count <= last; i += L::count) {
+        Real p;
+        L::load(p, &power[i]);
+        greaterOf(lanes, p, lanes);  // a NaN never wins
     }
-    return result;
+    double best = 0.0;
+    for (int lane = 0; lane < L::count; ++lane) best = lanes[lane] > best ? lanes[lane] : best;
+    for (; i < last; ++i) best = power[i] > best ? power[i] : best;
+    for (i = last - 1; i > first; --i) {
+        if (power[i] == best) return i;
+    }
+    return first;
 }
 
 void MaskingModel::maskRamp(double* re, double* im, double rampSlope, std::int32_t peakBin,
