@@ -358,28 +358,41 @@ TEST_P(EveryVectorPath, MaskingMatchesTheDirectEvaluation) {
     }
 }
 
-// Values at every rounding corner: halves, the 16-bit ends and beyond them,
-// signed zeros, NaN and infinities, then random values on the writer's scale.
+// Values at every rounding corner: halves and the doubles on either side of
+// them, the 16-bit ends and beyond them, signed zeros, subnormals, NaN and
+// infinities, then random values on the writer's scale.
 std::vector<double> roundingCorners() {
     std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 0.49999999999999994, -0.49999999999999994,
                                   1.5, -1.5, 2.5, -2.5, 32766.5, 32767.0, 32767.4, 32767.5,
                                   32767.6, 32768.0, 40000.0, -32767.5, -32768.0, -32768.4,
-                                  -32768.5, -32769.0, -40000.0, 1e300, -1e300, HUGE_VAL,
-                                  -HUGE_VAL, NAN, 4.9e-324, -4.9e-324};
+                                  -32768.5, -32769.0, -40000.0, 65535.5, -65536.5, 2147483648.0,
+                                  -2147483649.0, 1e300, -1e300, HUGE_VAL, -HUGE_VAL, NAN, -NAN,
+                                  4.9e-324, -4.9e-324, 2.2250738585072014e-308, -1e-310};
     std::mt19937 random(3);
     std::uniform_real_distribution<double> scaled(-32768.0, 32768.0);
     for (int i = 0; i < 5000; ++i) values.push_back(scaled(random));
-    for (int i = -40000; i <= 40000; i += 7) values.push_back(i + 0.5);
+    for (int i = -40000; i <= 40000; i += 7) {
+        const double half = i + 0.5;
+        values.insert(values.end(), {half, std::nextafter(half, HUGE_VAL), std::nextafter(half, -HUGE_VAL),
+                                     static_cast<double>(i)});
+    }
     return values;
 }
 
-TEST_P(EveryVectorPath, BatchRoundingMatchesRoundToSample) {
+TEST_P(EveryVectorPath, BatchRoundingMatchesTheLiteralRounding) {
+    // Each value in every lane and in the scalar tail: the batch starts up
+    // to seven values later and ends up to seven earlier.
     const std::vector<double> values = roundingCorners();
-    std::vector<Sample> batch(values.size());
-    roundToSamples(values.data(), batch.data(), values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        ASSERT_EQ(batch[i], roundToSample(values[i])) << "value " << values[i];
+    for (std::size_t offset = 0; offset < 8; ++offset) {
+        SCOPED_TRACE("offset " + std::to_string(offset));
+        const std::size_t count = values.size() - offset - (7 * offset) % 8;
+        std::vector<Sample> batch(count);
+        roundToSamples(values.data() + offset, batch.data(), count);
+        for (std::size_t i = 0; i < count; ++i) {
+            ASSERT_EQ(batch[i], literal::roundToSample(values[offset + i])) << "value " << values[offset + i];
+        }
     }
+    for (const double x : values) ASSERT_EQ(roundToSample(x), literal::roundToSample(x)) << "value " << x;
 }
 
 // The literal direct transform costs milliseconds a block: a sample of the
