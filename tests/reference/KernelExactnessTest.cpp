@@ -304,6 +304,38 @@ TEST_P(EveryVectorPath, QuantiserExponentsFlipWhereDoublingDoes) {
     }
 }
 
+TEST_P(EveryVectorPath, QuantiserFindsTheLargestAnywhereInItsBand) {
+    // Each band's largest component at each of its bins in turn, real or
+    // imaginary, among smaller ones, a NaN that must not win and infinities
+    // in some frames: whichever lane or overlapping last vector meets it.
+    const Quantiser quantiser;
+    std::mt19937 random(13);
+    std::uniform_real_distribution<double> small(-1.0, 1.0);
+    for (std::size_t at = 0; at < kBands.width(kBandCount - 1); ++at) {
+        for (int variant = 0; variant < 4; ++variant) {
+            SCOPED_TRACE("bin " + std::to_string(at) + " of each band, variant " + std::to_string(variant));
+            SpectrumPart re{}, im{};
+            for (std::size_t bin = 0; bin < kCodedBins; ++bin) re[bin] = small(random), im[bin] = -small(random);
+            for (std::size_t band = 0; band < kBandCount; ++band) {
+                const std::size_t bin = kBands.first[band] + at % kBands.width(band);
+                const double largest = std::ldexp(1.0 + small(random) / 4, static_cast<int>(band % 16));
+                ((at + band) % 2 ? im : re)[bin] = band % 3 ? largest : -largest;
+                const std::size_t other = kBands.first[band] + (at + 1 + band) % kBands.width(band);
+                if (variant == 1 && other != bin) ((at + band) % 2 ? re : im)[other] = NAN;
+                if (variant == 2) ((at + band) % 2 ? re : im)[bin] = NAN;
+                if (variant == 3 && band % 5 == 0) ((at + band) % 2 ? re : im)[other] = -HUGE_VAL;
+            }
+            auto expectRe = re, expectIm = im;
+            ScaleExponents scale, expectScale;
+            quantiser.quantise(re.data(), im.data(), scale);
+            literal::quantise(expectRe.data(), expectIm.data(), expectScale);
+            ASSERT_EQ(scale, expectScale);
+            ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
+            ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+        }
+    }
+}
+
 TEST_P(EveryVectorPath, QuantiserScalesAsRepeatedDoublingAndHalvingDo) {
     const Quantiser quantiser;
     std::mt19937 random(11);
