@@ -4,6 +4,7 @@
 // CopySpectrum measures that copy alone.
 
 #include "bench/FrameCorpus.h"
+#include "bench/VectorPaths.h"
 #include "encoder/Quantiser.h"
 
 namespace zarn::bench {
@@ -26,8 +27,11 @@ void Quantise(benchmark::State& state, Program program) {
     }
     countFrames(state);
 }
-BENCHMARK_CAPTURE(Quantise, zarnconv, Program::full);
-BENCHMARK_CAPTURE(Quantise, zarnbasic, Program::reduced);
+// Dispatched, so once per vector path.
+void QuantiseFull(benchmark::State& state) { Quantise(state, Program::full); }
+void QuantiseReduced(benchmark::State& state) { Quantise(state, Program::reduced); }
+[[maybe_unused]] const bool quantiseFullRegistered = onEveryVectorPath("Quantise/zarnconv", QuantiseFull);
+[[maybe_unused]] const bool quantiseReducedRegistered = onEveryVectorPath("Quantise/zarnbasic", QuantiseReduced);
 
 void Dequantise(benchmark::State& state, Program program) {
     const auto& frames = decoderFrames(program);

@@ -46,6 +46,8 @@ struct LaneTypes {
     typedef std::int64_t Mask __attribute__((vector_size(N * sizeof(double))));
     typedef std::int32_t Int32 __attribute__((vector_size(N * sizeof(std::int32_t))));
     typedef std::int16_t Int16 __attribute__((vector_size(N * sizeof(std::int16_t))));
+    // The width of N doubles as 16-bit words, 4N of them: the bit stream's unit.
+    typedef std::uint16_t Words __attribute__((vector_size(N * sizeof(double))));
 };
 
 template <int N>
@@ -55,8 +57,9 @@ struct Lanes : LaneTypes<N> {
     using typename LaneTypes<N>::Mask;
     using typename LaneTypes<N>::Int32;
     using typename LaneTypes<N>::Int16;
+    using typename LaneTypes<N>::Words;
     static_assert(sizeof(Real) == N * sizeof(double) && sizeof(Mask) == sizeof(Real) &&
-                      sizeof(Int32) == N * sizeof(std::int32_t),
+                      sizeof(Int32) == N * sizeof(std::int32_t) && sizeof(Words) == sizeof(Real),
                   "vector_size was dropped");
 
     static constexpr int count = N;

@@ -115,6 +115,22 @@ ZARN_ALWAYS_INLINE void lesserOf(Lanes<2>::Real& out, const Lanes<2>::Real& a, c
 #endif
 }
 
+// The same on four and eight lanes, for kernels on the wide paths only. In
+// the target("avx") and target("avx512f") wrappers g++ makes of the
+// conditional a compare and a blend, which is as fast: no builtin needed.
+ZARN_ALWAYS_INLINE void greaterOf(Lanes<4>::Real& out, const Lanes<4>::Real& a, const Lanes<4>::Real& b) {
+    out = a > b ? a : b;
+}
+ZARN_ALWAYS_INLINE void lesserOf(Lanes<4>::Real& out, const Lanes<4>::Real& a, const Lanes<4>::Real& b) {
+    out = a < b ? a : b;
+}
+ZARN_ALWAYS_INLINE void greaterOf(Lanes<8>::Real& out, const Lanes<8>::Real& a, const Lanes<8>::Real& b) {
+    out = a > b ? a : b;
+}
+ZARN_ALWAYS_INLINE void lesserOf(Lanes<8>::Real& out, const Lanes<8>::Real& a, const Lanes<8>::Real& b) {
+    out = a < b ? a : b;
+}
+
 // The four 32-bit integers of `values`, each known to lie within 16 bits,
 // as four samples at out. Converting the vector instead costs g++ eight
 // shuffles where one saturating pack (PACKSSDW) does.
@@ -124,6 +140,20 @@ ZARN_ALWAYS_INLINE void narrowToSamples(std::int16_t* out, const Lanes<4>::Int32
     std::memcpy(out, &packed, 4 * sizeof(std::int16_t));
 #else
     const Lanes<4>::Int16 samples = __builtin_convertvector(values, Lanes<4>::Int16);
+    std::memcpy(out, &samples, sizeof samples);
+#endif
+}
+
+// The eight 32-bit integers of `values`, each known to lie within 16 bits,
+// as eight samples at out: one saturating pack of the two halves.
+ZARN_ALWAYS_INLINE void narrowToSamples(std::int16_t* out, const Lanes<8>::Int32& values) {
+#if defined(__SSE2__) && !defined(__clang__)
+    const Lanes<4>::Int32 low = __builtin_shufflevector(values, values, 0, 1, 2, 3);
+    const Lanes<4>::Int32 high = __builtin_shufflevector(values, values, 4, 5, 6, 7);
+    const auto packed = __builtin_ia32_packssdw128(low, high);
+    std::memcpy(out, &packed, 8 * sizeof(std::int16_t));
+#else
+    const Lanes<8>::Int16 samples = __builtin_convertvector(values, Lanes<8>::Int16);
     std::memcpy(out, &samples, sizeof samples);
 #endif
 }

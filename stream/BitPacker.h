@@ -4,8 +4,73 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#include "common/Lanes.h"
+#include "common/VectorDispatch.h"
 
 namespace zarn {
+
+namespace wordrun {
+
+// Runs of whole 16-bit fields, eight words to a vector. Such a run keeps
+// the offset s (0..15) of its fields within the words, so every word of
+// it, read or written, is the low s bits of one field or word and the top
+// 16 − s of the next: no word waits for the one before, as one field at a
+// time through the accumulator does. Each vector's "one before" is loaded
+// from memory one element earlier rather than shuffled in, which two-lane
+// targets without a byte shuffle would do a lane at a time.
+using Words = Lanes<kPortableLanes>::Words;
+constexpr std::size_t kLanes = sizeof(Words) / sizeof(std::uint16_t);
+static_assert(kLanes == 8, "eight pairs fill two vectors of words");
+
+// (before << (16 − s)) | (current >> s) lane by lane; the left shift in two
+// steps, since one by 16 is undefined in a 16-bit lane.
+ZARN_ALWAYS_INLINE void funnel(Words& out, const Words& before, const Words& current, int s) {
+    out = ((before << (15 - s)) << 1) | (current >> s);
+}
+
+// The stream stores each word low byte first, whatever the processor's order.
+ZARN_ALWAYS_INLINE void swapToStream(Words& w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    w = (w << 8) | (w >> 8);
+#else
+    (void)w;
+#endif
+}
+
+ZARN_ALWAYS_INLINE void store(std::uint8_t* to, Words w) {
+    swapToStream(w);
+    std::memcpy(to, &w, sizeof w);
+}
+
+ZARN_ALWAYS_INLINE void load(Words& w, const std::uint8_t* from) {
+    std::memcpy(&w, from, sizeof w);
+    swapToStream(w);
+}
+
+ZARN_ALWAYS_INLINE void load(Words& w, const std::int16_t* from) { std::memcpy(&w, from, sizeof w); }
+
+// Sixteen fields, re and im in turn, into eight of each: as eight 32-bit
+// pairs, sign-extended out of the half each occupies, and narrowed back.
+ZARN_ALWAYS_INLINE void separate(std::int16_t* re, std::int16_t* im, const Words& first, const Words& second) {
+    using Int32 = Lanes<8>::Int32;
+    typedef std::uint32_t Unsigned __attribute__((vector_size(sizeof(Int32))));
+    Unsigned pairs;
+    std::memcpy(&pairs, &first, sizeof first);
+    std::memcpy(reinterpret_cast<std::uint8_t*>(&pairs) + sizeof first, &second, sizeof second);
+    // Lane 0 of a pair of words is its low half on a little-endian
+    // processor and its high half on a big-endian one.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    const Unsigned reHalf = pairs, imHalf = pairs << 16;
+#else
+    const Unsigned reHalf = pairs << 16, imHalf = pairs;
+#endif
+    narrowToSamples(re, reinterpret_cast<const Int32&>(reHalf) >> 16);
+    narrowToSamples(im, reinterpret_cast<const Int32&>(imHalf) >> 16);
+}
+
+}  // namespace wordrun
 
 // Appends fields to a frame's bytes. A word leaves as soon as it is full, so
 // at most 15 bits wait between calls.
@@ -32,6 +97,35 @@ public:
     void putWord(std::uint16_t value) {
         accumulator_ = (accumulator_ << 16) | value;
         emit(static_cast<std::uint16_t>(accumulator_ >> pending_));
+    }
+
+    // putWord(re[0]), putWord(im[0]), putWord(re[1]) … putWord(im[pairs − 1]).
+    void putWordPairs(const std::int16_t* re, const std::int16_t* im, std::size_t pairs) {
+        using namespace wordrun;
+        if (pairs == 0) return;
+        // The first pair one by one: from then on, the field before a real
+        // part is the imaginary part one bin down.
+        putWord(static_cast<std::uint16_t>(re[0]));
+        putWord(static_cast<std::uint16_t>(im[0]));
+        const int s = pending_;
+        std::size_t i = 1;
+        for (; i + kLanes <= pairs; i += kLanes) {
+            Words r, m, before, even, odd;
+            load(r, re + i);
+            load(m, im + i);
+            load(before, im + i - 1);
+            funnel(even, before, r, s);
+            funnel(odd, r, m, s);
+            store(out_ + size_, __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11));
+            store(out_ + size_ + sizeof(Words), __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15));
+            size_ += 2 * sizeof(Words);
+        }
+        // What waits is the low pending_ bits of the last field.
+        accumulator_ = static_cast<std::uint16_t>(im[i - 1]);
+        for (; i < pairs; ++i) {
+            putWord(static_cast<std::uint16_t>(re[i]));
+            putWord(static_cast<std::uint16_t>(im[i]));
+        }
     }
 
     // Bytes of whole words written so far.
@@ -68,6 +162,40 @@ public:
         }
         available_ -= count;
         out = static_cast<std::uint32_t>(accumulator_ >> available_) & ((1u << count) - 1);
+        return true;
+    }
+
+    // take(16) into re[0], im[0], re[1] … im[pairs − 1], as 16-bit values.
+    // False, with nothing taken, unless all their words are there.
+    bool takeWordPairs(std::int16_t* re, std::int16_t* im, std::size_t pairs) {
+        using namespace wordrun;
+        // Each field needs one new word: its offset is below 16.
+        if ((limit_ - size_) / 4 < pairs) return false;
+        const int s = available_;
+        std::size_t i = 0;
+        // Fields come whole only after a word was taken: the one before the
+        // next, in whose low s bits the first field begins.
+        if (size_ >= 2) {
+            for (; i + kLanes <= pairs; i += kLanes) {
+                Words low, high, lowBefore, highBefore, first, second;
+                load(lowBefore, bytes_ + size_ - 2);
+                load(low, bytes_ + size_);
+                load(highBefore, bytes_ + size_ + sizeof(Words) - 2);
+                load(high, bytes_ + size_ + sizeof(Words));
+                funnel(first, lowBefore, low, s);
+                funnel(second, highBefore, high, s);
+                separate(re + i, im + i, first, second);
+                size_ += 2 * sizeof(Words);
+            }
+            accumulator_ = static_cast<std::uint64_t>(bytes_[size_ - 2] | bytes_[size_ - 1] << 8);
+        }
+        for (; i < pairs; ++i) {
+            std::uint32_t field = 0;
+            take(16, field);
+            re[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(field));
+            take(16, field);
+            im[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(field));
+        }
         return true;
     }
 

@@ -305,6 +305,38 @@ TEST_P(EveryVectorPath, QuantiserExponentsFlipWhereDoublingDoes) {
     }
 }
 
+TEST_P(EveryVectorPath, QuantiserFindsTheLargestAnywhereInItsBand) {
+    // Each band's largest component at each of its bins in turn, real or
+    // imaginary, among smaller ones, a NaN that must not win and infinities
+    // in some frames: whichever lane or overlapping last vector meets it.
+    const Quantiser quantiser;
+    std::mt19937 random(13);
+    std::uniform_real_distribution<double> small(-1.0, 1.0);
+    for (std::size_t at = 0; at < kBands.width(kBandCount - 1); ++at) {
+        for (int variant = 0; variant < 4; ++variant) {
+            SCOPED_TRACE("bin " + std::to_string(at) + " of each band, variant " + std::to_string(variant));
+            SpectrumPart re{}, im{};
+            for (std::size_t bin = 0; bin < kCodedBins; ++bin) re[bin] = small(random), im[bin] = -small(random);
+            for (std::size_t band = 0; band < kBandCount; ++band) {
+                const std::size_t bin = kBands.first[band] + at % kBands.width(band);
+                const double largest = std::ldexp(1.0 + small(random) / 4, static_cast<int>(band % 16));
+                ((at + band) % 2 ? im : re)[bin] = band % 3 ? largest : -largest;
+                const std::size_t other = kBands.first[band] + (at + 1 + band) % kBands.width(band);
+                if (variant == 1 && other != bin) ((at + band) % 2 ? re : im)[other] = NAN;
+                if (variant == 2) ((at + band) % 2 ? re : im)[bin] = NAN;
+                if (variant == 3 && band % 5 == 0) ((at + band) % 2 ? re : im)[other] = -HUGE_VAL;
+            }
+            auto expectRe = re, expectIm = im;
+            ScaleExponents scale, expectScale;
+            quantiser.quantise(re.data(), im.data(), scale);
+            literal::quantise(expectRe.data(), expectIm.data(), expectScale);
+            ASSERT_EQ(scale, expectScale);
+            ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
+            ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+        }
+    }
+}
+
 TEST_P(EveryVectorPath, QuantiserScalesAsRepeatedDoublingAndHalvingDo) {
     const Quantiser quantiser;
     std::mt19937 random(11);
@@ -359,28 +391,41 @@ TEST_P(EveryVectorPath, MaskingMatchesTheDirectEvaluation) {
     }
 }
 
-// Values at every rounding corner: halves, the 16-bit ends and beyond them,
-// signed zeros, NaN and infinities, then random values on the writer's scale.
+// Values at every rounding corner: halves and the doubles on either side of
+// them, the 16-bit ends and beyond them, signed zeros, subnormals, NaN and
+// infinities, then random values on the writer's scale.
 std::vector<double> roundingCorners() {
     std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 0.49999999999999994, -0.49999999999999994,
                                   1.5, -1.5, 2.5, -2.5, 32766.5, 32767.0, 32767.4, 32767.5,
                                   32767.6, 32768.0, 40000.0, -32767.5, -32768.0, -32768.4,
-                                  -32768.5, -32769.0, -40000.0, 1e300, -1e300, HUGE_VAL,
-                                  -HUGE_VAL, NAN, 4.9e-324, -4.9e-324};
+                                  -32768.5, -32769.0, -40000.0, 65535.5, -65536.5, 2147483648.0,
+                                  -2147483649.0, 1e300, -1e300, HUGE_VAL, -HUGE_VAL, NAN, -NAN,
+                                  4.9e-324, -4.9e-324, 2.2250738585072014e-308, -1e-310};
     std::mt19937 random(3);
     std::uniform_real_distribution<double> scaled(-32768.0, 32768.0);
     for (int i = 0; i < 5000; ++i) values.push_back(scaled(random));
-    for (int i = -40000; i <= 40000; i += 7) values.push_back(i + 0.5);
+    for (int i = -40000; i <= 40000; i += 7) {
+        const double half = i + 0.5;
+        values.insert(values.end(), {half, std::nextafter(half, HUGE_VAL), std::nextafter(half, -HUGE_VAL),
+                                     static_cast<double>(i)});
+    }
     return values;
 }
 
-TEST_P(EveryVectorPath, BatchRoundingMatchesRoundToSample) {
+TEST_P(EveryVectorPath, BatchRoundingMatchesTheLiteralRounding) {
+    // Each value in every lane and in the scalar tail: the batch starts up
+    // to seven values later and ends up to seven earlier.
     const std::vector<double> values = roundingCorners();
-    std::vector<Sample> batch(values.size());
-    roundToSamples(values.data(), batch.data(), values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        ASSERT_EQ(batch[i], roundToSample(values[i])) << "value " << values[i];
+    for (std::size_t offset = 0; offset < 8; ++offset) {
+        SCOPED_TRACE("offset " + std::to_string(offset));
+        const std::size_t count = values.size() - offset - (7 * offset) % 8;
+        std::vector<Sample> batch(count);
+        roundToSamples(values.data() + offset, batch.data(), count);
+        for (std::size_t i = 0; i < count; ++i) {
+            ASSERT_EQ(batch[i], literal::roundToSample(values[offset + i])) << "value " << values[offset + i];
+        }
     }
+    for (const double x : values) ASSERT_EQ(roundToSample(x), literal::roundToSample(x)) << "value " << x;
 }
 
 // The literal direct transform costs milliseconds a block: a sample of the

@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "common/RoundToSample.h"
-
 namespace zarn::literal {
 
 namespace {
@@ -257,6 +255,13 @@ struct LiteralPacker {
 };
 
 }  // namespace
+
+Sample roundToSample(double x) {
+    if (std::isnan(x)) return 0;
+    if (x >= 32767.0) return 32767;
+    if (x <= -32768.0) return -32768;
+    return static_cast<Sample>(std::round(x));
+}
 
 std::vector<std::uint8_t> frameBytes(const BitAllocation& allocation, const ScaleExponents& scale,
                                      const double* re, const double* im) {

@@ -23,6 +23,10 @@ void allocate(BitAllocation& allocation, const double* re, const double* im);
 void quantise(double* re, double* im, ScaleExponents& scale);
 void dequantise(double* re, double* im, const ScaleExponents& scale);
 
+// One value as a sample: std::round's halves away from zero, the 16-bit
+// limits beyond them, 0 for NaN.
+Sample roundToSample(double x);
+
 // The bytes of one frame, packed one field at a time through a 16-bit
 // accumulator.
 std::vector<std::uint8_t> frameBytes(const BitAllocation& allocation, const ScaleExponents& scale,

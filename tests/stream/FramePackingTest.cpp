@@ -125,6 +125,79 @@ TEST(FramePacking, AFrameCutAnywhereIsCutShort) {
     }
 }
 
+// The fields of a frame in stream order: which component, and the bit
+// after its last, counted from the frame's start.
+struct PlacedField {
+    std::size_t bin;
+    bool imaginary;
+    std::uint32_t end;
+};
+
+std::vector<PlacedField> placedFields(const EncodedFrame& frame, test::ReferencePacker* packer) {
+    std::vector<PlacedField> fields;
+    std::uint32_t at = kFrameHeaderBits;
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const int b = frame.allocation[band];
+        if (b == 0) continue;
+        for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
+            for (const bool imaginary : {false, true}) {
+                if (imaginary && !storesImaginary(bin)) continue;
+                const Sample value = imaginary ? frame.im[bin] : frame.re[bin];
+                if (packer) packer->put(b + 1, static_cast<std::uint16_t>(value) >> (15 - b));
+                at += static_cast<std::uint32_t>(b + 1);
+                fields.push_back({bin, imaginary, at});
+            }
+        }
+    }
+    return fields;
+}
+
+// Runs of 15-bit bands after bands 0 and 1 at every pair of widths, so
+// that runs start at every offset within a word and hold every number of
+// pairs: packed, they give the plain packer's bytes; unpacked, the frame
+// back; cut short, every field wholly before the cut and the same outcome.
+TEST(FramePacking, WholeWordRunsAtEveryOffsetAndLength) {
+    std::mt19937 random(17);
+    for (int widths = 0; widths < 256; ++widths) {
+        SCOPED_TRACE(testing::Message() << "bands 0 and 1 at " << widths / 16 << " and " << widths % 16 << " bits");
+        EncodedFrame frame = test::randomFrame(random, 2);
+        for (std::size_t band = 2; band < kBandCount; ++band) {
+            if (random() % 4 != 0) frame.allocation[band] = 15;
+        }
+        frame.allocation[0] = static_cast<std::uint8_t>(widths / 16);
+        frame.allocation[1] = static_cast<std::uint8_t>(widths % 16);
+        for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
+            const int b = frame.allocation[kBands.bandOf[bin]];
+            const auto keep = static_cast<std::uint16_t>(b == 0 ? 0 : 0xFFFFu << (15 - b));
+            frame.re[bin] = static_cast<Sample>(static_cast<std::uint16_t>(random()) & keep);
+            frame.im[bin] = storesImaginary(bin) ? static_cast<Sample>(static_cast<std::uint16_t>(random()) & keep) : 0;
+        }
+        test::ReferencePacker expected;
+        expected.put(12, 0xFFF);
+        for (const std::uint8_t bits : frame.allocation) expected.put(4, bits);
+        for (const std::uint8_t exponent : frame.scale) expected.put(4, exponent);
+        const std::vector<PlacedField> fields = placedFields(frame, &expected);
+        expected.put(16 - static_cast<int>(expected.size() % 16), 0);
+        const Bytes bytes = packed(frame);
+        ASSERT_TRUE(sameBytes(bytes, expected.bytes()));
+
+        EncodedFrame back;
+        ASSERT_EQ(unpackFrame(bytes.data(), bytes.size(), back).outcome, Unpacked::Outcome::frame);
+        ASSERT_TRUE(back == frame);
+        for (std::size_t size = static_cast<std::size_t>(widths % 5); size < bytes.size(); size += 5) {
+            EncodedFrame cut;
+            cut.re.fill(0x5555);
+            cut.im.fill(0x5555);
+            ASSERT_EQ(unpackFrame(bytes.data(), size, cut).outcome, Unpacked::Outcome::cutShort) << size;
+            for (const PlacedField& field : fields) {
+                if (field.end > 16 * (size / 2)) break;
+                ASSERT_EQ((field.imaginary ? cut.im : cut.re)[field.bin], (field.imaginary ? frame.im : frame.re)[field.bin])
+                    << "cut after " << size << " bytes, bin " << field.bin;
+            }
+        }
+    }
+}
+
 TEST(FramePacking, ReportsTheTagItFound) {
     const struct {
         Bytes bytes;
