@@ -25,6 +25,23 @@ void Window(benchmark::State& state) {
 }
 BENCHMARK(Window);
 
+// Framing a hop and windowing the Block in one pass, as the encoder does.
+void FrameWindowed(benchmark::State& state) {
+    const std::vector<Sample>& samples = signal();
+    const std::size_t hops = samples.size() / kHop;
+    const FrameWindow window;
+    alignas(64) HalfBlock previous{};
+    alignas(64) Block work;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        window.frameWindowed(previous.data(), samples.data() + next * kHop, work.data());
+        keep(&work);
+        if (++next == hops) next = 0;
+    }
+    countFrames(state);
+}
+BENCHMARK(FrameWindowed);
+
 void OverlapAdd(benchmark::State& state) {
     const auto& frames = decoderFrames(Program::full);
     FrameWindow window;

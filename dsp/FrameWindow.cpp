@@ -38,6 +38,12 @@ void FrameWindow::applyWindow(double* x, [[maybe_unused]] std::int32_t n) const 
     for (std::size_t i = 0; i < kBlockLength; ++i) x[i] = terms[i] * x[i] * 0.5;
 }
 
+void FrameWindow::frameWindowed(const double* previous, const Sample* hop, double* out) const {
+    const auto& terms = hannTerms();
+    for (std::size_t i = 0; i < kHop; ++i) out[i] = terms[i] * previous[i] * 0.5;
+    for (std::size_t i = 0; i < kHop; ++i) out[kHop + i] = terms[kHop + i] * static_cast<int>(hop[i]) * 0.5;
+}
+
 void FrameWindow::overlapAdd(double* y, std::uint32_t n) {
     const std::uint32_t h = n / 2;
     for (std::uint32_t i = 0; i < h; ++i) {

@@ -19,6 +19,11 @@ public:
     // and must be 512 (kBlockLength): the window is tabled for that alone.
     void applyWindow(double* x, std::int32_t n) const;
 
+    // The Block of `previous` (the hop before, as doubles) and `hop`, framed
+    // and windowed in one pass: out gets exactly what framing it and then
+    // applyWindow() would leave.
+    void frameWindowed(const double* previous, const Sample* hop, double* out) const;
+
     // Adds tail into y[0..n/2) and keeps y[n/2..n) as the next tail.
     void overlapAdd(double* y, std::uint32_t n);
 

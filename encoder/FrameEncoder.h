@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "common/EncodedFrame.h"
 #include "common/StaggeredArray.h"
@@ -78,9 +79,16 @@ public:
         double* im[kBatch];
         for (std::size_t f = 0; f < count; ++f) {
             double* block = blocks_[f];
-            frameBlock(hops + f * kHop, block);
-            watch.block(EncoderStage::read, block);
-            window_.applyWindow(block, static_cast<std::int32_t>(kBlockLength));
+            const Sample* hop = hops + f * kHop;
+            if constexpr (std::is_same_v<Watch, Unwatched>) {
+                // Framed and windowed in one pass: the raw Block is not kept.
+                window_.frameWindowed(previousHop_.data(), hop, block);
+                for (std::size_t i = 0; i < kHop; ++i) previousHop_[i] = static_cast<int>(hop[i]);
+            } else {
+                frameBlock(hop, block);
+                watch.block(EncoderStage::read, block);
+                window_.applyWindow(block, static_cast<std::int32_t>(kBlockLength));
+            }
             watch.block(EncoderStage::windowed, block);
             blocks[f] = block;
             re[f] = re_[f];

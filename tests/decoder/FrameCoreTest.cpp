@@ -108,7 +108,8 @@ TEST(FrameCores, GiveZarnbasicsBytes) { expectTheProgramsBytes<ReducedAnalysis, 
 
 // However a stream is cut into batches, on every vector path, each frame and
 // each hop comes out as one frame at a time gives it: batches of every size,
-// a last partial one, and (for decoding) empty ones between them.
+// a last partial one, and (for decoding) empty ones between them. Watched
+// frames, which go the long way, come out the same too.
 template <class Analysis, class Synthesis>
 void expectBatchesToMatchSingleFrames() {
     constexpr std::size_t kFrames = 41;
@@ -116,18 +117,37 @@ void expectBatchesToMatchSingleFrames() {
     for (std::size_t i = 20 * kHop; i < 22 * kHop; ++i) samples[i] = (i / 3) % 2 ? 32767 : -32768;
     std::fill(samples.begin() + 30 * kHop, samples.begin() + 33 * kHop, 0);
 
+    // An onlooker takes the cores' long way, which keeps every stage to show.
+    struct Onlooker {
+        void block(EncoderStage, const double*) { ++stages; }
+        void spectrum(EncoderStage, const double*, const double*) { ++stages; }
+        void spectrum(DecoderStage, const double*, const double*) { ++stages; }
+        void transformedBack(const double*) { ++stages; }
+        int stages = 0;
+    };
+
     std::vector<EncodedFrame> expectFrames(kFrames);
     std::vector<Sample> expectHops;
     {
-        FrameEncoder<Analysis> encoder;
-        FrameDecoder<Synthesis> decoder;
-        std::array<Sample, kHop> hop{};
+        FrameEncoder<Analysis> encoder, watchedEncoder;
+        FrameDecoder<Synthesis> decoder, watchedDecoder;
+        Onlooker onlooker;
+        std::array<Sample, kHop> hop{}, watchedHop{};
         for (std::size_t f = 0; f < kFrames; ++f) {
             encoder.encode(samples.data() + f * kHop, expectFrames[f]);
-            if (decoder.decode(expectFrames[f], hop.data())) expectHops.insert(expectHops.end(), hop.begin(), hop.end());
+            EncodedFrame watched;
+            watchedEncoder.encode(samples.data() + f * kHop, watched, onlooker);
+            ASSERT_TRUE(watched == expectFrames[f]) << "watched frame " << f;
+            const bool output = decoder.decode(expectFrames[f], hop.data());
+            EXPECT_EQ(watchedDecoder.decode(expectFrames[f], watchedHop.data(), onlooker), output);
+            if (output) {
+                ASSERT_TRUE(watchedHop == hop) << "watched hop " << f;
+                expectHops.insert(expectHops.end(), hop.begin(), hop.end());
+            }
         }
         decoder.finish(hop.data());
         expectHops.insert(expectHops.end(), hop.begin(), hop.end());
+        EXPECT_GT(onlooker.stages, 0);
     }
 
     constexpr std::size_t kBatch = FrameEncoder<Analysis>::kBatch;

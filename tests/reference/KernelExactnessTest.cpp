@@ -131,6 +131,27 @@ TEST_P(EveryVectorPath, WindowMatchesTheDirectEvaluation) {
         literal::applyWindow(slow.data(), static_cast<std::int32_t>(kBlockLength));
         ASSERT_TRUE(sameBits(fast.data(), slow.data(), kBlockLength));
     }
+    // Framing and windowing in one pass, on hops of 16-bit samples: the
+    // extremes, silence and random ones, each after the one before.
+    std::mt19937 random(3);
+    std::vector<std::array<Sample, kHop>> hops(6);
+    hops[0].fill(-32768), hops[1].fill(32767), hops[2].fill(0);
+    for (std::size_t i = 0; i < kHop; ++i) hops[3][i] = static_cast<Sample>(i % 2 ? -32768 : 32767);
+    for (std::size_t h = 4; h < hops.size(); ++h) {
+        for (Sample& s : hops[h]) s = static_cast<Sample>(random());
+    }
+    HalfBlock previous{};
+    for (const auto& hop : hops) {
+        Block fast, slow;
+        window.frameWindowed(previous.data(), hop.data(), fast.data());
+        for (std::size_t i = 0; i < kHop; ++i) {
+            slow[i] = previous[i];
+            slow[kHop + i] = hop[i];
+            previous[i] = hop[i];
+        }
+        literal::applyWindow(slow.data(), static_cast<std::int32_t>(kBlockLength));
+        ASSERT_TRUE(sameBits(fast.data(), slow.data(), kBlockLength));
+    }
 }
 
 
