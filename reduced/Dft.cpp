@@ -101,7 +101,13 @@ struct SweepShape {
 };
 template <int N>
 constexpr SweepShape forwardShape() {
-    return N >= 8 ? SweepShape{8, 2} : N >= 4 ? SweepShape{4, 1} : SweepShape{2, 2};
+    return N >= 8 ? SweepShape{8, 1} : N >= 4 ? SweepShape{4, 1} : SweepShape{2, 2};
+}
+// With eight lanes the forward transform runs its frames across the lanes
+// instead (forwardAcrossFrames): 25 % faster there, slower on two and four.
+template <int N>
+constexpr bool forwardAcrossLanes() {
+    return N >= 8;
 }
 template <int N>
 constexpr SweepShape inverseShape() {
@@ -151,6 +157,57 @@ ZARN_ALWAYS_INLINE void forwardSweep(const ForwardTable* table, const double* co
     for (int f = 0; f < F; ++f) {
         re[f][kHalf] = nyquistRe[f] * kScale;
         im[f][kHalf] = nyquistIm[f] * kScale;
+    }
+}
+
+// The forward transform of N frames at once, frame f in lane f: every sum
+// is the single-frame sum of one lane, each product x[f][m]·cos exactly as
+// alone. With the frames across the lanes, each rotation is one scalar that
+// the multiplication broadcasts as it loads it, and each input vector serves
+// K outputs.
+template <int N, int K>
+ZARN_ALWAYS_INLINE void forwardAcrossFrames(const ForwardTable* table, const double* const* x, double* const* re,
+                                            double* const* im) {
+    using L = Lanes<N>;
+    using Real = typename L::Real;
+    constexpr double kScale = 1.0 / kLength;
+    static_assert(kGroupRows % K == 0, "passes stay within a group of rows");
+    alignas(64) Real columns[kLength];  // columns[m], lane f: x[f][m]
+    for (int m = 0; m < kLength; m += N) {
+        Real tile[N];
+        ZARN_UNROLL for (int f = 0; f < N; ++f) L::load(tile[f], x[f] + m);
+        L::transpose(tile);
+        ZARN_UNROLL for (int f = 0; f < N; ++f) columns[m + f] = tile[f];
+    }
+    for (int first = 0; first < kHalf; first += K) {
+        Real sumRe[K] = {}, sumIm[K] = {};
+        const int group = first / kGroupRows, row = first % kGroupRows;
+        for (int m = 0; m < kLength; ++m) {
+            const Real xm = columns[m];
+            const RotationColumn& column = table->bins.groups[group][m];
+            ZARN_UNROLL for (int k = 0; k < K; ++k) {
+                sumRe[k] = sumRe[k] + xm * column.cos[row + k];
+                sumIm[k] = sumIm[k] + xm * column.sin[row + k];
+            }
+        }
+        ZARN_UNROLL for (int k = 0; k < K; ++k) {
+            const Real scaledRe = sumRe[k] * kScale, scaledIm = sumIm[k] * kScale;
+            ZARN_UNROLL for (int f = 0; f < N; ++f) {
+                re[f][first + k] = scaledRe[f];
+                im[f][first + k] = scaledIm[f];
+            }
+        }
+    }
+    Real nyquistRe = {}, nyquistIm = {};
+    for (int m = 0; m < kLength; ++m) {
+        nyquistRe = nyquistRe + columns[m] * table->nyquistCos[m];
+        nyquistIm = nyquistIm + columns[m] * table->nyquistSin[m];
+    }
+    nyquistRe = nyquistRe * kScale;
+    nyquistIm = nyquistIm * kScale;
+    ZARN_UNROLL for (int f = 0; f < N; ++f) {
+        re[f][kHalf] = nyquistRe[f];
+        im[f][kHalf] = nyquistIm[f];
     }
 }
 
@@ -218,7 +275,12 @@ struct ForwardBatchKernel {
                 outRe[f] = there ? re[first + f] : scratchRe;
                 outIm[f] = there ? im[first + f] : scratchIm;
             }
-            forwardSweep<N, F, forwardShape<N>().slices>(table, in, outRe, outIm);
+            if constexpr (forwardAcrossLanes<N>()) {
+                static_assert(F == N, "one frame per lane");
+                forwardAcrossFrames<N, kGroupRows>(table, in, outRe, outIm);
+            } else {
+                forwardSweep<N, F, forwardShape<N>().slices>(table, in, outRe, outIm);
+            }
         }
     }
 };
