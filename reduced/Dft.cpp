@@ -173,7 +173,7 @@ ZARN_ALWAYS_INLINE void forwardAcrossFrames(const ForwardTable* table, const dou
     using L = Lanes<N>;
     using Real = typename L::Real;
     constexpr double kScale = 1.0 / kLength;
-    static_assert(kGroupRows % K == 0, "passes stay within a group of rows");
+    static_assert(K == N && kGroupRows % K == 0, "as many outputs per pass as lanes, within a group of rows");
     alignas(64) Real columns[kLength];  // columns[m], lane f: x[f][m]
     for (int m = 0; m < kLength; m += N) {
         Real tile[N];
@@ -192,12 +192,12 @@ ZARN_ALWAYS_INLINE void forwardAcrossFrames(const ForwardTable* table, const dou
                 sumIm[k] = sumIm[k] + xm * column.sin[row + k];
             }
         }
-        ZARN_UNROLL for (int k = 0; k < K; ++k) {
-            const Real scaledRe = sumRe[k] * kScale, scaledIm = sumIm[k] * kScale;
-            ZARN_UNROLL for (int f = 0; f < N; ++f) {
-                re[f][first + k] = scaledRe[f];
-                im[f][first + k] = scaledIm[f];
-            }
+        // K outputs of N frames: transposed, each frame's are a row.
+        L::transpose(sumRe);
+        L::transpose(sumIm);
+        ZARN_UNROLL for (int f = 0; f < N; ++f) {
+            L::store(re[f] + first, sumRe[f] * kScale);
+            L::store(im[f] + first, sumIm[f] * kScale);
         }
     }
     Real nyquistRe = {}, nyquistIm = {};
