@@ -240,6 +240,47 @@ ZARN_ALWAYS_INLINE void inverseSweep(const InverseTable* table, const double* co
     }
 }
 
+// inverseSweep for a batch of N frames on N lanes, reading its inputs from
+// one interleaved copy (input j of frame f at [j][f]): every frame's value is
+// then a fixed distance from one pointer, where eight pointers of their own
+// took more registers than x86-64 has and were reloaded in the inner loop.
+template <int N>
+ZARN_ALWAYS_INLINE void inverseSweepInterleaved(const InverseTable* table, const double* const* re,
+                                                const double* const* im, double* const* y) {
+    using L = Lanes<N>;
+    using Real = typename L::Real;
+    alignas(64) Real reColumns[kLength];  // lane f: re[f][j]
+    alignas(64) Real imColumns[kLength];
+    for (int j = 0; j < kLength; j += N) {
+        Real tileRe[N], tileIm[N];
+        ZARN_UNROLL for (int f = 0; f < N; ++f) {
+            L::load(tileRe[f], re[f] + j);
+            L::load(tileIm[f], im[f] + j);
+        }
+        L::transpose(tileRe);
+        L::transpose(tileIm);
+        ZARN_UNROLL for (int f = 0; f < N; ++f) {
+            reColumns[j + f] = tileRe[f];
+            imColumns[j + f] = tileIm[f];
+        }
+    }
+    for (int first = 0; first < kLength; first += N) {
+        Real sum[N] = {};
+        for (int j = 0; j < kLength; ++j) {
+            Real c, s;
+            const RotationColumn& column = table->groups[first / kGroupRows][j];
+            L::load(c, column.cos + first % kGroupRows);
+            L::load(s, column.sin + first % kGroupRows);
+            ZARN_UNROLL for (int f = 0; f < N; ++f) {
+                const Real rj = reColumns[j][f] - Real{};
+                const Real ij = imColumns[j][f] - Real{};
+                sum[f] = sum[f] + (c * rj - s * ij);
+            }
+        }
+        ZARN_UNROLL for (int f = 0; f < N; ++f) L::store(y[f] + first, sum[f]);
+    }
+}
+
 // One frame alone: four slices of outputs in flight, eight for the inverse,
 // whose sums each take two products. A batch sends the frames left over after
 // its last whole sweep this way when they would fill less than half of one.
@@ -307,7 +348,11 @@ struct InverseBatchKernel {
                 inIm[f] = im[there ? first + f : count - 1];
                 out[f] = there ? y[first + f] : scratch;
             }
-            inverseSweep<N, F, inverseShape<N>().slices>(table, inRe, inIm, out);
+            if constexpr (F == N && N >= 8) {
+                inverseSweepInterleaved<N>(table, inRe, inIm, out);
+            } else {
+                inverseSweep<N, F, inverseShape<N>().slices>(table, inRe, inIm, out);
+            }
         }
     }
 };
