@@ -162,6 +162,19 @@ ZARN_ALWAYS_INLINE void forwardSweep(const ForwardTable* table, const double* co
     }
 }
 
+// columns[m], lane f: rows[f][m], for N rows of kLength values; moved in
+// N × N tiles.
+template <int N>
+ZARN_ALWAYS_INLINE void interleave(const double* const* rows, typename Lanes<N>::Real* columns) {
+    using L = Lanes<N>;
+    for (int m = 0; m < kLength; m += N) {
+        typename L::Real tile[N];
+        ZARN_UNROLL for (int f = 0; f < N; ++f) L::load(tile[f], rows[f] + m);
+        L::transpose(tile);
+        ZARN_UNROLL for (int f = 0; f < N; ++f) columns[m + f] = tile[f];
+    }
+}
+
 // The forward transform of N frames at once, frame f in lane f: every sum
 // is the single-frame sum of one lane, each product x[f][m]·cos exactly as
 // alone. With the frames across the lanes, each rotation is one scalar that
@@ -175,12 +188,7 @@ ZARN_ALWAYS_INLINE void forwardAcrossFrames(const ForwardTable* table, const dou
     constexpr double kScale = 1.0 / kLength;
     static_assert(K == N && kGroupRows % K == 0, "as many outputs per pass as lanes, within a group of rows");
     alignas(64) Real columns[kLength];  // columns[m], lane f: x[f][m]
-    for (int m = 0; m < kLength; m += N) {
-        Real tile[N];
-        ZARN_UNROLL for (int f = 0; f < N; ++f) L::load(tile[f], x[f] + m);
-        L::transpose(tile);
-        ZARN_UNROLL for (int f = 0; f < N; ++f) columns[m + f] = tile[f];
-    }
+    interleave<N>(x, columns);
     for (int first = 0; first < kHalf; first += K) {
         Real sumRe[K] = {}, sumIm[K] = {};
         const int group = first / kGroupRows, row = first % kGroupRows;
@@ -251,19 +259,8 @@ ZARN_ALWAYS_INLINE void inverseSweepInterleaved(const InverseTable* table, const
     using Real = typename L::Real;
     alignas(64) Real reColumns[kLength];  // lane f: re[f][j]
     alignas(64) Real imColumns[kLength];
-    for (int j = 0; j < kLength; j += N) {
-        Real tileRe[N], tileIm[N];
-        ZARN_UNROLL for (int f = 0; f < N; ++f) {
-            L::load(tileRe[f], re[f] + j);
-            L::load(tileIm[f], im[f] + j);
-        }
-        L::transpose(tileRe);
-        L::transpose(tileIm);
-        ZARN_UNROLL for (int f = 0; f < N; ++f) {
-            reColumns[j + f] = tileRe[f];
-            imColumns[j + f] = tileIm[f];
-        }
-    }
+    interleave<N>(re, reColumns);
+    interleave<N>(im, imColumns);
     for (int first = 0; first < kLength; first += N) {
         Real sum[N] = {};
         for (int j = 0; j < kLength; ++j) {
