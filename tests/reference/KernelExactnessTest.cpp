@@ -299,6 +299,18 @@ TEST_P(EveryVectorPath, AllocationDecidesEveryBoundaryAsTheLogarithmDoes) {
     }
 }
 
+// The quantiser on re and im, in place, against its literal twin: the same
+// exponents and the same bits.
+void expectQuantisedAsLiterally(SpectrumPart& re, SpectrumPart& im) {
+    auto expectRe = re, expectIm = im;
+    ScaleExponents scale, expectScale;
+    Quantiser().quantise(re.data(), im.data(), scale);
+    literal::quantise(expectRe.data(), expectIm.data(), expectScale);
+    ASSERT_EQ(scale, expectScale);
+    ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
+    ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+}
+
 TEST_P(EveryVectorPath, QuantiserExponentsFlipWhereDoublingDoes) {
     // Largest components at, just below and just above every power of two
     // that can decide an exponent, one per band.
@@ -307,7 +319,6 @@ TEST_P(EveryVectorPath, QuantiserExponentsFlipWhereDoublingDoes) {
         const double power = std::ldexp(1.0, k);
         largest.insert(largest.end(), {power, std::nextafter(power, 0.0), std::nextafter(power, HUGE_VAL)});
     }
-    const Quantiser quantiser;
     for (std::size_t start = 0; start < largest.size(); start += kBandCount) {
         SpectrumPart re{}, im{};
         std::size_t bin = 0;
@@ -316,13 +327,7 @@ TEST_P(EveryVectorPath, QuantiserExponentsFlipWhereDoublingDoes) {
             (band % 2 ? im : re)[bin] = band % 3 ? m : -m;
             bin += kBandWidths[band];
         }
-        auto expectRe = re, expectIm = im;
-        ScaleExponents scale, expectScale;
-        quantiser.quantise(re.data(), im.data(), scale);
-        literal::quantise(expectRe.data(), expectIm.data(), expectScale);
-        ASSERT_EQ(scale, expectScale);
-        ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
-        ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+        ASSERT_NO_FATAL_FAILURE(expectQuantisedAsLiterally(re, im));
     }
 }
 
@@ -330,7 +335,6 @@ TEST_P(EveryVectorPath, QuantiserFindsTheLargestAnywhereInItsBand) {
     // Each band's largest component at each of its bins in turn, real or
     // imaginary, among smaller ones, a NaN that must not win and infinities
     // in some frames: whichever lane or overlapping last vector meets it.
-    const Quantiser quantiser;
     std::mt19937 random(13);
     std::uniform_real_distribution<double> small(-1.0, 1.0);
     for (std::size_t at = 0; at < kBands.width(kBandCount - 1); ++at) {
@@ -347,13 +351,7 @@ TEST_P(EveryVectorPath, QuantiserFindsTheLargestAnywhereInItsBand) {
                 if (variant == 2) ((at + band) % 2 ? re : im)[bin] = NAN;
                 if (variant == 3 && band % 5 == 0) ((at + band) % 2 ? re : im)[other] = -HUGE_VAL;
             }
-            auto expectRe = re, expectIm = im;
-            ScaleExponents scale, expectScale;
-            quantiser.quantise(re.data(), im.data(), scale);
-            literal::quantise(expectRe.data(), expectIm.data(), expectScale);
-            ASSERT_EQ(scale, expectScale);
-            ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
-            ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+            ASSERT_NO_FATAL_FAILURE(expectQuantisedAsLiterally(re, im));
         }
     }
 }
@@ -375,17 +373,12 @@ TEST_P(EveryVectorPath, QuantiserScalesAsRepeatedDoublingAndHalvingDo) {
             re[bin] = std::ldexp(unit(random), exponent(random));
             im[bin] = std::ldexp(unit(random), exponent(random));
         }
-        auto expectRe = re, expectIm = im;
-        ScaleExponents scale, expectScale;
-        quantiser.quantise(re.data(), im.data(), scale);
-        literal::quantise(expectRe.data(), expectIm.data(), expectScale);
-        ASSERT_EQ(scale, expectScale);
-        ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
-        ASSERT_TRUE(sameBits(im.data(), expectIm.data(), kBlockLength));
+        ASSERT_NO_FATAL_FAILURE(expectQuantisedAsLiterally(re, im));
 
         // Undo with arbitrary exponents on the original tiny values too.
+        ScaleExponents scale;
         for (auto& e : scale) e = static_cast<std::uint8_t>(random() % 16);
-        expectRe = re, expectIm = im;
+        auto expectRe = re, expectIm = im;
         quantiser.dequantise(re.data(), im.data(), scale);
         literal::dequantise(expectRe.data(), expectIm.data(), scale);
         ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
