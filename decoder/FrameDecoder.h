@@ -29,7 +29,7 @@ namespace zarn {
 //   static constexpr std::size_t kBatch;  // frames its transform takes at once
 //   void mirror(double* re, double* im);
 //   void inverse(const double* const* re, const double* const* im, double* const* y,
-//                std::size_t count);      // count ≤ kBatch spectra, each alone
+//                std::size_t count);      // 0..kBatch spectra, each alone
 // and is created before the FrameWindow.
 //
 // Only the overlap-add joins neighbouring frames, so a batch of frames can
@@ -89,7 +89,7 @@ public:
             im[f] = i;
             blocks[f] = blocks_[f];
         }
-        if (count > 0) synthesis_.inverse(re, im, blocks, count);
+        synthesis_.inverse(re, im, blocks, count);
         std::size_t finished = 0;
         for (std::size_t f = 0; f < count; ++f) {
             watch.transformedBack(blocks[f]);

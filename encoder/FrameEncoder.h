@@ -83,12 +83,12 @@ public:
             if constexpr (std::is_same_v<Watch, Unwatched>) {
                 // Framed and windowed in one pass: the raw Block is not kept.
                 window_.frameWindowed(previousHop_.data(), hop, block);
-                for (std::size_t i = 0; i < kHop; ++i) previousHop_[i] = static_cast<int>(hop[i]);
             } else {
                 frameBlock(hop, block);
                 watch.block(EncoderStage::read, block);
                 window_.applyWindow(block, static_cast<std::int32_t>(kBlockLength));
             }
+            for (std::size_t i = 0; i < kHop; ++i) previousHop_[i] = static_cast<int>(hop[i]);
             watch.block(EncoderStage::windowed, block);
             blocks[f] = block;
             re[f] = re_[f];
@@ -106,19 +106,17 @@ public:
     }
 
 private:
-    FrameWindow window_;
-    Analysis analysis_;
-    Quantiser quantiser_;
-    // Block b: the hop before, then `hop`; `hop` becomes the hop before.
-    void frameBlock(const Sample* hop, double* block) {
+    // Block b: the hop before, then `hop`.
+    void frameBlock(const Sample* hop, double* block) const {
         for (std::size_t i = 0; i < kHop; ++i) {
             block[i] = previousHop_[i];
-            const double value = static_cast<int>(hop[i]);
-            block[kHop + i] = value;
-            previousHop_[i] = value;
+            block[kHop + i] = static_cast<int>(hop[i]);
         }
     }
 
+    FrameWindow window_;
+    Analysis analysis_;
+    Quantiser quantiser_;
     // The kernels run on whole cache lines, so the working arrays start on one.
     HalfBlock previousHop_{};  // the last hop's samples, unwindowed; zeros before the first
     StaggeredArray<kBlockLength, kBatch> blocks_;          // the Blocks being encoded

@@ -103,12 +103,13 @@ template <int N>
 constexpr SweepShape forwardShape() {
     return N >= 8 ? SweepShape{8, 1} : N >= 4 ? SweepShape{4, 1} : SweepShape{2, 2};
 }
-// With eight lanes the forward transform runs its frames across the lanes
-// instead (forwardAcrossFrames): 25 % faster there, slower on two and four.
-// The inverse, tried the same way, gained nothing measurable, so it keeps
-// the outputs across the lanes on every path.
+// With eight lanes, one frame to a lane, the sweeps take other forms: the
+// forward transform runs its frames across the lanes (forwardAcrossFrames),
+// 25 % faster there and slower on two and four; the inverse, which gained
+// nothing measurable that way, keeps its outputs across the lanes but reads
+// its inputs from one interleaved copy (inverseSweepInterleaved).
 template <int N>
-constexpr bool forwardAcrossLanes() {
+constexpr bool eightFrameForms() {
     return N >= 8;
 }
 template <int N>
@@ -279,8 +280,8 @@ ZARN_ALWAYS_INLINE void inverseSweepInterleaved(const InverseTable* table, const
 }
 
 // One frame alone: four slices of outputs in flight, eight for the inverse,
-// whose sums each take two products. A batch sends the frames left over after
-// its last whole sweep this way when they would fill less than half of one.
+// whose sums each take two products. A batch sends its few leftover frames
+// (fewLeft) this way.
 struct ForwardKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const ForwardTable* table, const double* x, double* re, double* im) {
@@ -295,6 +296,21 @@ struct InverseKernel {
     }
 };
 
+// Whether the frames of a batch from `first` on would fill less than half
+// of a sweep of F: they then go one at a time.
+template <int F>
+constexpr bool fewLeft(std::size_t first, std::size_t count) {
+    return count - first < (F + 1) / 2;
+}
+
+// The F frames of the sweep from `first`: past the batch's end, `spare`
+// (the last frame's input again, or a scratch output).
+template <class Row, int F>
+ZARN_ALWAYS_INLINE void framesOfSweep(Row* const* rows, std::size_t first, std::size_t count, Row* spare,
+                                      Row* (&sweep)[F]) {
+    for (int f = 0; f < F; ++f) sweep[f] = first + f < count ? rows[first + f] : spare;
+}
+
 struct ForwardBatchKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const ForwardTable* table, const double* const* x, double* const* re,
@@ -302,20 +318,17 @@ struct ForwardBatchKernel {
         constexpr int F = forwardShape<N>().frames;
         alignas(64) double scratchRe[kCodedBins], scratchIm[kCodedBins];
         for (std::size_t first = 0; first < count; first += F) {
-            if (count - first < (F + 1) / 2) {
+            if (fewLeft<F>(first, count)) {
                 for (std::size_t f = first; f < count; ++f) forwardSweep<N, 1, 4>(table, x + f, re + f, im + f);
                 return;
             }
             const double* in[F];
             double* outRe[F];
             double* outIm[F];
-            for (int f = 0; f < F; ++f) {
-                const bool there = first + f < count;
-                in[f] = x[there ? first + f : count - 1];
-                outRe[f] = there ? re[first + f] : scratchRe;
-                outIm[f] = there ? im[first + f] : scratchIm;
-            }
-            if constexpr (forwardAcrossLanes<N>()) {
+            framesOfSweep(x, first, count, x[count - 1], in);
+            framesOfSweep(re, first, count, scratchRe, outRe);
+            framesOfSweep(im, first, count, scratchIm, outIm);
+            if constexpr (eightFrameForms<N>()) {
                 static_assert(F == N, "one frame per lane");
                 forwardAcrossFrames<N, kGroupRows>(table, in, outRe, outIm);
             } else {
@@ -332,20 +345,18 @@ struct InverseBatchKernel {
         constexpr int F = inverseShape<N>().frames;
         alignas(64) double scratch[kLength];
         for (std::size_t first = 0; first < count; first += F) {
-            if (count - first < (F + 1) / 2) {
+            if (fewLeft<F>(first, count)) {
                 for (std::size_t f = first; f < count; ++f) inverseSweep<N, 1, 8>(table, re + f, im + f, y + f);
                 return;
             }
             const double* inRe[F];
             const double* inIm[F];
             double* out[F];
-            for (int f = 0; f < F; ++f) {
-                const bool there = first + f < count;
-                inRe[f] = re[there ? first + f : count - 1];
-                inIm[f] = im[there ? first + f : count - 1];
-                out[f] = there ? y[first + f] : scratch;
-            }
-            if constexpr (F == N && N >= 8) {
+            framesOfSweep(re, first, count, re[count - 1], inRe);
+            framesOfSweep(im, first, count, im[count - 1], inIm);
+            framesOfSweep(y, first, count, scratch, out);
+            if constexpr (eightFrameForms<N>()) {
+                static_assert(F == N, "one frame per lane");
                 inverseSweepInterleaved<N>(table, inRe, inIm, out);
             } else {
                 inverseSweep<N, F, inverseShape<N>().slices>(table, inRe, inIm, out);

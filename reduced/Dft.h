@@ -21,7 +21,7 @@ public:
 
     // The same for `count` frames at once, frame f from x[f] (or re[f] and
     // im[f]) into re[f] and im[f] (or y[f]), with exactly the bits each would
-    // get alone. A batch reads the megabytes of rotation tables once for
+    // get alone; nothing for none. A batch reads the megabytes of rotation tables once for
     // several frames instead of once for each.
     void forward(const double* const* x, double* const* re, double* const* im, std::size_t count) const;
     void inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) const;
