@@ -105,7 +105,7 @@ private:
         DecoderOnlooker onlooker;
         EncodedFrame frame;
         std::array<Sample, kHop> hop{};
-        for (std::size_t f = 0; reader.readFrame(frame); ++f) {
+        for (std::size_t f = 0; reader.readFrames(&frame, 1); ++f) {
             onlooker.frame.scale = frame.scale;
             core.decode(frame, hop.data(), onlooker);
             if (kept(f)) decoder_[index(p)].push_back(onlooker.frame);
@@ -135,11 +135,11 @@ StreamFrames::StreamFrames(Program program) : stream_(zarnStream(program)) {
 }
 
 const EncodedFrame& StreamFrames::next(benchmark::State& state) {
-    if (!reader_->readFrame(frame_)) {
+    if (!reader_->readFrames(&frame_, 1)) {
         state.PauseTiming();
         reader_.emplace(stream_.data(), stream_.size());
         state.ResumeTiming();
-        reader_->readFrame(frame_);
+        reader_->readFrames(&frame_, 1);
     }
     return frame_;
 }

@@ -38,16 +38,14 @@ void Decoder<Synthesis>::decode(const char* zarnInput, const char* waveOutput) {
     WaveWriter writer(waveOutput);
 
     // Frames go through the core a batch at a time. A bad frame ends the
-    // process only after every frame before it is decoded and written, so
-    // the output holds what it would hold frame by frame.
+    // process only when it comes first in a batch, after every frame before
+    // it is decoded and written, so the output holds what it would hold
+    // frame by frame.
     constexpr std::size_t kBatch = FrameDecoder<Synthesis>::kBatch;
     std::array<EncodedFrame, kBatch> frames;
     std::array<Sample, kBatch * kHop> hops{};
-    for (ZarnReader::Next next = ZarnReader::Next::frame; next == ZarnReader::Next::frame;) {
-        std::size_t count = 0;
-        while (count < kBatch && (next = reader.next(frames[count])) == ZarnReader::Next::frame) ++count;
+    while (const std::size_t count = reader.readFrames(frames.data(), kBatch)) {
         writer.writeSamples(hops.data(), kHop * core.decodeBatch(frames.data(), count, hops.data()));
-        if (next == ZarnReader::Next::badTag) reader.failBadTag();
     }
     core.finish(hops.data());
     writer.writeSamples(hops.data(), kHop);

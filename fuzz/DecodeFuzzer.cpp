@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FrameDecoder<FullSynthesis> core;
         EncodedFrame frame;
         std::array<Sample, kHop> hop{};
-        while (reader.readFrame(frame)) core.decode(frame, hop.data());
+        while (reader.readFrames(&frame, 1)) core.decode(frame, hop.data());
         core.finish(hop.data());
     } catch (const fuzz::Stopped&) {
     }

@@ -24,7 +24,7 @@ double meanOver(std::size_t count, Value value) {
 FrameTable::FrameTable(const std::string& path) {
     ZarnReader reader(path.c_str());
     EncodedFrame frame;
-    while (reader.readFrame(frame)) {
+    while (reader.readFrames(&frame, 1)) {
         allocations_.push_back(frame.allocation);
         scales_.push_back(frame.scale);
         frameBytes_.push_back(static_cast<std::uint32_t>(zarn::frameBytes(frame.allocation)));

@@ -23,7 +23,7 @@ std::vector<Sample> SampleFiles::decode(const std::string& zarnPath) {
     std::vector<Sample> samples;
     EncodedFrame frame;
     std::array<Sample, kHop> hop{};
-    while (reader.readFrame(frame)) {
+    while (reader.readFrames(&frame, 1)) {
         if (core.decode(frame, hop.data())) samples.insert(samples.end(), hop.begin(), hop.end());
     }
     core.finish(hop.data());

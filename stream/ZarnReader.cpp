@@ -25,30 +25,27 @@ void ZarnReader::refuseTooSmall() const {
     }
 }
 
-bool ZarnReader::readFrame(EncodedFrame& frame) {
-    const Next outcome = next(frame);
-    if (outcome == Next::badTag) failBadTag();
-    return outcome == Next::frame;
-}
-
-ZarnReader::Next ZarnReader::next(EncodedFrame& frame) {
-    if (8 * (input_.size() - input_.position()) < kFrameHeaderBits) return Next::end;
-    // Frames start on word boundaries and the largest one fits the input's
-    // window, so only the end of the stream holds fewer bytes than a frame.
-    const std::size_t atHand = input_.fill(kMaxFrameBytes);
-    const Unpacked unpacked = unpackFrame(input_.unread(), atHand, frame);
-    if (unpacked.outcome == Unpacked::Outcome::badTag) {
-        badTag_ = unpacked.tag;
-        return Next::badTag;
+std::size_t ZarnReader::readFrames(EncodedFrame* frames, std::size_t capacity) {
+    std::size_t count = 0;
+    for (; count < capacity; ++count) {
+        if (8 * (input_.size() - input_.position()) < kFrameHeaderBits) break;
+        // Frames start on word boundaries and the largest one fits the input's
+        // window, so only the end of the stream holds fewer bytes than a frame.
+        const std::size_t atHand = input_.fill(kMaxFrameBytes);
+        const Unpacked unpacked = unpackFrame(input_.unread(), atHand, frames[count]);
+        if (unpacked.outcome == Unpacked::Outcome::badTag) {
+            if (count == 0) failBadTag(unpacked.tag);
+            break;
+        }
+        if (unpacked.outcome == Unpacked::Outcome::cutShort) break;
+        input_.consume(unpacked.bytes);
     }
-    if (unpacked.outcome == Unpacked::Outcome::cutShort) return Next::end;
-    input_.consume(unpacked.bytes);
-    return Next::frame;
+    return count;
 }
 
-void ZarnReader::failBadTag() const {
+[[noreturn]] void ZarnReader::failBadTag(unsigned tag) {
     char hex[8];
-    std::snprintf(hex, sizeof hex, "%x", badTag_);
+    std::snprintf(hex, sizeof hex, "%x", tag);
     fail(std::cout, std::string("Header tag 0xFFF mangler (fejl: ") + hex + ")");
 }
 

@@ -22,26 +22,22 @@ public:
     // reader; ends the process if it is shorter than a frame header.
     ZarnReader(const std::uint8_t* bytes, std::size_t size);
 
-    // Reads the next frame, its allocation included. False when no further
-    // whole frame is there; `frame` may then be partly overwritten.
-    bool readFrame(EncodedFrame& frame);
-
-    enum class Next { frame, end, badTag };
-
-    // readFrame(), with a frame that lacks the tag reported instead of fatal,
-    // so that a caller can first finish the frames before it; failBadTag()
-    // then ends the process as readFrame() would have.
-    Next next(EncodedFrame& frame);
-    [[noreturn]] void failBadTag() const;
+    // Reads up to `capacity` whole frames into frames[0..), allocations
+    // included, and returns how many: fewer only where the stream ends or a
+    // frame lacks the tag, 0 at the end. A frame without the tag ends the
+    // process once it is the first one asked for, so a caller first gets,
+    // and can finish, every frame before it. frames[count] may be partly
+    // overwritten.
+    std::size_t readFrames(EncodedFrame* frames, std::size_t capacity);
 
     // The stream's length in bytes, measured at opening.
     std::uint64_t size() const { return input_.size(); }
 
 private:
     void refuseTooSmall() const;
+    [[noreturn]] static void failBadTag(unsigned tag);
 
-    BinaryInput input_;   // the Zarn stream; its position is the next frame's start
-    unsigned badTag_ = 0;  // what stood where the tag belonged, once next() found none
+    BinaryInput input_;  // the Zarn stream; its position is the next frame's start
 };
 
 }  // namespace zarn

@@ -59,7 +59,7 @@ Bytes decodeInMemory(const Bytes& zarn) {
             data.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8));
         }
     };
-    while (reader.readFrame(frame)) {
+    while (reader.readFrames(&frame, 1)) {
         if (core.decode(frame, hop.data())) append();
     }
     core.finish(hop.data());

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 
 #include "stream/FramePacking.h"
@@ -45,11 +46,11 @@ TEST_F(ZarnReaderTest, ReadsFramesBackToBackFromAFileOrFromMemory) {
         EXPECT_EQ(reader->size(), stream.size());
         for (const EncodedFrame& expected : {test::band1Frame(), test::silentFrame(), test::band1Frame()}) {
             EncodedFrame frame = stale();
-            ASSERT_TRUE(reader->readFrame(frame));
+            ASSERT_TRUE(reader->readFrames(&frame, 1));
             EXPECT_TRUE(frame == expected);
         }
         EncodedFrame frame;
-        EXPECT_FALSE(reader->readFrame(frame));
+        EXPECT_FALSE(reader->readFrames(&frame, 1));
     }
 }
 
@@ -59,13 +60,13 @@ TEST_F(ZarnReaderTest, IgnoresTooFewTrailingBytesForAFrame) {
     cut.pop_back();
     ZarnReader shortFrame(file(cut));
     EncodedFrame d;
-    EXPECT_FALSE(shortFrame.readFrame(d));
+    EXPECT_FALSE(shortFrame.readFrames(&d, 1));
 
     for (std::size_t extra = 1; extra <= 26; ++extra) {
         SCOPED_TRACE(testing::Message() << extra << " trailing bytes");
         ZarnReader reader(file(test::bytes({test::silentFrameBytes(), test::repeated(extra, 0xAB)})));
-        EXPECT_TRUE(reader.readFrame(d));
-        EXPECT_FALSE(reader.readFrame(d));
+        EXPECT_TRUE(reader.readFrames(&d, 1));
+        EXPECT_FALSE(reader.readFrames(&d, 1));
     }
 }
 
@@ -78,7 +79,7 @@ TEST_F(ZarnReaderTest, AFrameCutAnywhereEndsTheStreamQuietly) {
         for (std::size_t size = 27; size < whole.size(); ++size) {
             ZarnReader reader(file(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size))));
             EncodedFrame d;
-            EXPECT_FALSE(reader.readFrame(d)) << "cut after " << size << " of " << whole.size() << " bytes";
+            EXPECT_FALSE(reader.readFrames(&d, 1)) << "cut after " << size << " of " << whole.size() << " bytes";
         }
     }
 }
@@ -112,6 +113,28 @@ void withStandardOutputOnly(Body body) {
     body();
 }
 
+// A batch stops short before a bad frame and at the end; the bad frame is
+// fatal only once it comes first, so every frame before it is handed out.
+TEST_F(ZarnReaderDeathTest, ABatchStopsBeforeABadFrameAndAtTheEnd) {
+    const Bytes good = test::bytes({test::band1FrameBytes(), test::silentFrameBytes(), test::band1FrameBytes()});
+    EncodedFrame frames[8];
+    ZarnReader whole(good.data(), good.size());
+    EXPECT_EQ(whole.readFrames(frames, 2), 2u);
+    EXPECT_TRUE(frames[1] == test::silentFrame());
+    EXPECT_EQ(whole.readFrames(frames, 8), 1u);
+    EXPECT_TRUE(frames[0] == test::band1Frame());
+    EXPECT_EQ(whole.readFrames(frames, 8), 0u);
+
+    const Bytes damaged = test::bytes({good, test::repeated(27, 0xAB)});
+    EXPECT_EXIT(withStandardOutputOnly([&damaged] {
+                    ZarnReader reader(damaged.data(), damaged.size());
+                    EncodedFrame batch[8];
+                    if (reader.readFrames(batch, 8) != 3) std::exit(3);
+                    reader.readFrames(batch, 8);
+                }),
+                testing::ExitedWithCode(1), "^Header tag 0xFFF mangler \\(fejl: aba\\)\n$");
+}
+
 TEST_F(ZarnReaderDeathTest, AFrameWithoutTheTagEndsTheProcess) {
     struct Case {
         Bytes content;
@@ -131,7 +154,7 @@ TEST_F(ZarnReaderDeathTest, AFrameWithoutTheTagEndsTheProcess) {
         EXPECT_EXIT(withStandardOutputOnly([path] {
                         ZarnReader reader(path);
                         EncodedFrame d;
-                        while (reader.readFrame(d)) {
+                        while (reader.readFrames(&d, 1)) {
                         }
                     }),
                     testing::ExitedWithCode(1), std::string("^Header tag 0xFFF mangler \\(fejl: ") + c.found + "\\)\n$");
