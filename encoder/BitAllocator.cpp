@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 
+#include "common/BandKernels.h"
 #include "common/BandTable.h"
 #include "common/Lanes.h"
 #include "encoder/LevelWindow.h"
@@ -46,32 +47,6 @@ const std::array<LevelWindow, kMaxBits>& bitWindows() {
     return windows;
 }
 
-// The largest power re² + im² of bins [first, end), the loudest bin, which
-// decides the band's bits. A power that is not a number never wins, just as
-// its level never raises the band's; the largest of the others is the same
-// in any order, so the lanes hold independent maxima.
-double largestPower(const double* re, const double* im, std::size_t first, std::size_t end) {
-    using L = Lanes<kPortableLanes>;
-    L::Real largest = {};
-    std::size_t bin = first;
-    for (; bin + L::count <= end; bin += L::count) {
-        L::Real r, m;
-        L::load(r, re + bin);
-        L::load(m, im + bin);
-        const L::Real p = r * r + m * m;
-        largest = p > largest ? p : largest;  // as MAXPD: a NaN p keeps the maximum so far
-    }
-    double result = 0.0;
-    for (int i = 0; i < L::count; ++i) {
-        if (largest[i] > result) result = largest[i];
-    }
-    for (; bin < end; ++bin) {
-        const double p = re[bin] * re[bin] + im[bin] * im[bin];
-        if (p > result) result = p;
-    }
-    return result;
-}
-
 }  // namespace
 
 BitAllocator::BitAllocator() { bitWindows(); }
@@ -80,7 +55,9 @@ void BitAllocator::allocate(BitAllocation& allocation, const double* re, const d
     const auto& windows = bitWindows();
     for (std::size_t band = 0; band < kBandCount; ++band) {
         const std::size_t first = kBands.first[band], end = kBands.end[band];
-        const double largest = largestPower(re, im, first, end);
+        // The loudest bin decides the band's bits. A power that is not a
+        // number never wins, just as its level never raises the band's.
+        const double largest = BandKernels<kPortableLanes>::largest(Powers{re, im}, first, end);
         // Most bands of a scaled spectrum are loud enough for every bit.
         if (windows[kMaxBits - 1].classify(largest) == LevelWindow::Outcome::above) {
             allocation[band] = kMaxBits;
