@@ -19,7 +19,6 @@ namespace zarn::bench {
 
 namespace {
 
-constexpr std::size_t kSampleRate = 44100;
 constexpr std::size_t kSignalSeconds = 8;  // 1378 frames of the music-like signal
 constexpr std::size_t kKeptFrames = 32;
 
