@@ -12,6 +12,8 @@
 
 #include "common/Types.h"
 #include "encoder/StoredComponents.h"
+#include "stream/FramePacking.h"
+#include "stream/ZarnFormat.h"
 #include "stream/ZarnWriter.h"
 #include "tests/robustness/Robustness.h"
 
@@ -231,7 +233,8 @@ Bytes uniformFrames(const std::vector<std::array<int, 3>>& frames) {
             SpectrumPart coefficients;
             coefficients.fill(value);
             storeComponents(coefficients.data(), coefficients.data(), frame);
-            writer.writeFrame(frame);
+            std::uint8_t bytes[kMaxFrameBytes];
+            writer.write(bytes, packFrame(frame, bytes));
         }
     }
     return readFile(path);

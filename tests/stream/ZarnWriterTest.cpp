@@ -19,7 +19,10 @@ Bytes writtenFrames(const std::vector<EncodedFrame>& frames) {
     test::TempDir dir;
     const std::string path = dir.file("out.zarn");
     ZarnWriter writer(path.c_str());
-    for (const EncodedFrame& f : frames) writer.writeFrame(f);
+    for (const EncodedFrame& f : frames) {
+        std::uint8_t bytes[kMaxFrameBytes];
+        writer.write(bytes, packFrame(f, bytes));
+    }
     writer.close();
     EXPECT_FALSE(writer.failed());
     return test::readFile(path);
