@@ -18,13 +18,13 @@ INSTANTIATE_TEST_SUITE_P(BothPrograms, Failure, ::testing::Values(kZarnconv, kZa
 std::map<std::string, Bytes> makeFixtures(const TempDir& dir) {
     Bytes noBits = makeWaveFile(makeMusicSignal(100, 5));
     noBits[34] = noBits[35] = 0;
-    Bytes tiny = silentFrame();
+    Bytes tiny = zeroFrameBytes();
     tiny.resize(26);
     const std::map<std::string, Bytes> fixtures = {
         {"in.wav", makeWaveFile(makeMusicSignal(600, 5))},
         {"short.wav", finishedHeader(0)},
         {"nobits.wav", noBits},
-        {"z.zarn", silentFrame()},
+        {"z.zarn", zeroFrameBytes()},
         {"tiny.zarn", tiny},
         {"empty.zarn", {}},
     };

@@ -119,9 +119,7 @@ TEST(InfoProgram, ADamagedFileEndsWithItsReadersMessage) {
         bool onStandardError;
         std::string message;
     };
-    Bytes frame(28, 0);  // every band at 0 bits, every scale exponent 0
-    frame[0] = 0xF0;
-    frame[1] = 0xFF;
+    const Bytes frame = zeroFrameBytes();
     const Bytes music = makeWaveFile(makeMusicSignal(2560));
     Bytes noTag = {0xAB, 0xCD};
     noTag.resize(30, 0);
@@ -189,21 +187,10 @@ TEST(InfoProgram, AWrongCallShowsTheUsage) {
 // The samples of a mono 16-bit WAVE file as WaveWriter writes it, after
 // checking its header says so.
 std::vector<Sample> waveSamples(const Bytes& file) {
-    auto little = [&](std::size_t at, int bytes) {
-        std::uint32_t value = 0;
-        for (int i = bytes - 1; i >= 0; --i) value = value << 8 | file[at + i];
-        return value;
-    };
     EXPECT_GE(file.size(), 44u);
     if (file.size() < 44) return {};
-    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
-    EXPECT_EQ(little(22, 2), 1u);      // channels
-    EXPECT_EQ(little(24, 4), 44100u);  // samples per second
-    EXPECT_EQ(little(34, 2), 16u);     // bits per sample
-    EXPECT_EQ(little(40, 4), file.size() - 44);
-    std::vector<Sample> samples((file.size() - 44) / 2);
-    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<Sample>(little(44 + 2 * i, 2));
-    return samples;
+    EXPECT_TRUE(prefix(file, 44) == finishedHeader((file.size() - 44) / 2));
+    return samplesOf(file);
 }
 
 // A reduced file decodes to its original exactly, but for the last Block's

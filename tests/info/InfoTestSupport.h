@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileBytes.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 

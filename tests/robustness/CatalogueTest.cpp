@@ -105,7 +105,7 @@ void expectOutcome(const RunResult& result, const Outcome& expected, int convers
         if (!expected.anyCleanEnd) {
             EXPECT_EQ(samples, 256 * expected.frames);
         }
-        EXPECT_TRUE(Bytes(output.begin(), output.begin() + 44) == finishedHeader(samples));
+        EXPECT_TRUE(prefix(output, 44) == finishedHeader(samples));
         return;
     }
     EXPECT_EQ(result.exitStatus, 1) << result.out << result.err;
@@ -142,13 +142,6 @@ Bytes randomBytes(std::size_t count, std::uint32_t seed) {
     Bytes bytes(count);
     for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
     return bytes;
-}
-
-Bytes prefix(const Bytes& bytes, std::size_t count) { return Bytes(bytes.begin(), bytes.begin() + count); }
-
-Bytes concat(Bytes first, const Bytes& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
 }
 
 Bytes withField(Bytes bytes, std::size_t offset, std::size_t width, std::uint32_t value) {
@@ -260,12 +253,12 @@ TEST(Catalogue, ZarnInputs) {
     const Bytes silent = uniformFrames({{0, 15, 0}});
     ASSERT_EQ(silent.size(), 28u);
     cases.push_back({"a silent frame", silent, converts(1)});
-    cases.push_back({"a silent frame and 26 zero bytes", concat(silent, Bytes(26, 0)), converts(1)});
-    cases.push_back({"a silent frame and 27 zero bytes", concat(silent, Bytes(27, 0)), failsOnStdout(badTag(0))});
+    cases.push_back({"a silent frame and 26 zero bytes", concat({silent, Bytes(26, 0)}), converts(1)});
+    cases.push_back({"a silent frame and 27 zero bytes", concat({silent, Bytes(27, 0)}), failsOnStdout(badTag(0))});
     // Tag, allocations and scales all ones, then coefficients of −1: frames of 1052 bytes.
     cases.push_back({"a tag and 1050 bytes FF", Bytes(1052, 0xFF), converts(1)});
     cases.push_back({"a tag and 3000 bytes FF", Bytes(3002, 0xFF), converts(2)});
-    cases.push_back({"the tag only, then zeros", concat({0xF0, 0xFF}, Bytes(1100, 0)), failsOnStdout(badTag(0))});
+    cases.push_back({"the tag only, then zeros", concat({{0xF0, 0xFF}, Bytes(1100, 0)}), failsOnStdout(badTag(0))});
     // Allocation and scale at 0, 1 and 15 under full-scale coefficients: the
     // decoder must saturate where the sums leave the 16-bit range.
     cases.push_back({"header fields at 0 and at their maximum",
@@ -321,7 +314,7 @@ std::vector<Bytes> decodeAll(const BoundedProgram& program, const std::vector<By
 // is whole that is 256 zero samples, and below 27 bytes the file is refused.
 void expectCuts(const TwoFrames& stream, const BoundedProgram& decoder, const std::vector<std::size_t>& cuts) {
     const Bytes oneFrame = decodeAll(decoder, {prefix(stream.zarn, stream.firstFrame)})[0];
-    const Bytes noFrame = concat(finishedHeader(256), Bytes(512, 0));
+    const Bytes noFrame = concat({finishedHeader(256), Bytes(512, 0)});
     std::vector<Bytes> zarns;
     std::vector<std::size_t> decodable;
     for (const std::size_t cut : cuts) {
@@ -359,17 +352,17 @@ TEST(Catalogue, TrailingBytes) {
     const TwoFrames stream = encodeTwoFrames(zarnconv());
     std::vector<Bytes> zarns = {stream.zarn};
     for (std::size_t count = 1; count <= 26; ++count) {
-        zarns.push_back(concat(stream.zarn, randomBytes(count, static_cast<std::uint32_t>(count))));
+        zarns.push_back(concat({stream.zarn, randomBytes(count, static_cast<std::uint32_t>(count))}));
     }
     // Frames cut short: a silent one at 27 bytes, one of 1052 at 1000.
-    zarns.push_back(concat(stream.zarn, concat({0xF0, 0xFF}, Bytes(25, 0))));
-    zarns.push_back(concat(stream.zarn, Bytes(1000, 0xFF)));
+    zarns.push_back(concat({stream.zarn, {0xF0, 0xFF}, Bytes(25, 0)}));
+    zarns.push_back(concat({stream.zarn, Bytes(1000, 0xFF)}));
     const std::vector<Bytes> outputs = decodeAll(zarnconv(), zarns);
     for (std::size_t i = 1; i < outputs.size(); ++i) EXPECT_TRUE(outputs[i] == outputs[0]) << "case " << i;
 
     for (const std::size_t count : {27, 28, 1000}) {
         SCOPED_TRACE(std::to_string(count) + " zero bytes after the last frame");
-        expectDecode(zarnconv(), concat(stream.zarn, Bytes(count, 0)), failsOnStdout(badTag(0)));
+        expectDecode(zarnconv(), concat({stream.zarn, Bytes(count, 0)}), failsOnStdout(badTag(0)));
     }
 }
 

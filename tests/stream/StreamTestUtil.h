@@ -12,11 +12,12 @@
 
 #include "common/EncodedFrame.h"
 #include "common/Types.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TestFiles.h"
 
 namespace zarn::test {
 
-// Every scale 15 and no bits anywhere: the smallest frame.
+// Every scale 15 and no bits anywhere: the smallest frame, silentFrameBytes().
 inline EncodedFrame silentFrame() {
     EncodedFrame f;
     f.scale.fill(15);
@@ -32,21 +33,12 @@ inline EncodedFrame band1Frame() {
     return f;
 }
 
-inline Bytes bytes(std::initializer_list<std::vector<std::uint8_t>> parts) {
-    Bytes out;
-    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
 inline Bytes repeated(std::size_t count, std::uint8_t byte) { return Bytes(count, byte); }
 
-// Allocation 0 everywhere, every scale exponent 15: tag, header, 12 zero bits.
-inline Bytes silentFrameBytes() {
-    return bytes({{0xF0, 0xFF}, repeated(12, 0x00), repeated(12, 0xFF), {0x00, 0xF0}});
-}
 // band1Frame(): the content ends on a word boundary, so a whole zero word
 // follows.
 inline Bytes band1FrameBytes() {
-    return bytes({{0xF0, 0xFF, 0x00, 0x50}, repeated(10, 0x00), repeated(12, 0xFF), {0xC0, 0xFF, 0x00, 0x00}});
+    return concat({{0xF0, 0xFF, 0x00, 0x50}, repeated(10, 0x00), repeated(12, 0xFF), {0xC0, 0xFF, 0x00, 0x00}});
 }
 
 // The straightforward packer: fields kept as single bits, most significant

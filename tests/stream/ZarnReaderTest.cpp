@@ -38,7 +38,7 @@ EncodedFrame stale() {
 }
 
 TEST_F(ZarnReaderTest, ReadsFramesBackToBackFromAFileOrFromMemory) {
-    const Bytes stream = test::bytes({test::band1FrameBytes(), test::silentFrameBytes(), test::band1FrameBytes()});
+    const Bytes stream = test::concat({test::band1FrameBytes(), test::silentFrameBytes(), test::band1FrameBytes()});
     ZarnReader fromFile(file(stream));
     ZarnReader fromMemory(stream.data(), stream.size());
     for (ZarnReader* reader : {&fromFile, &fromMemory}) {
@@ -63,7 +63,7 @@ TEST_F(ZarnReaderTest, IgnoresTooFewTrailingBytesForAFrame) {
 
     for (std::size_t extra = 1; extra <= 26; ++extra) {
         SCOPED_TRACE(testing::Message() << extra << " trailing bytes");
-        ZarnReader reader(file(test::bytes({test::silentFrameBytes(), test::repeated(extra, 0xAB)})));
+        ZarnReader reader(file(test::concat({test::silentFrameBytes(), test::repeated(extra, 0xAB)})));
         EXPECT_TRUE(reader.readFrame(d));
         EXPECT_FALSE(reader.readFrame(d));
     }
@@ -118,13 +118,13 @@ TEST_F(ZarnReaderDeathTest, AFrameWithoutTheTagEndsTheProcess) {
         const char* found;
     };
     const Case cases[] = {
-        {test::bytes({{0xAB, 0xCD}, test::repeated(26, 0)}), "cda"},
+        {test::concat({{0xAB, 0xCD}, test::repeated(26, 0)}), "cda"},
         {test::repeated(28, 0), "0"},
-        {test::bytes({{0x10, 0x00}, test::repeated(26, 0)}), "1"},
-        {test::bytes({{0xE0, 0xFF}, test::repeated(26, 0)}), "ffe"},
+        {test::concat({{0x10, 0x00}, test::repeated(26, 0)}), "1"},
+        {test::concat({{0xE0, 0xFF}, test::repeated(26, 0)}), "ffe"},
         // After a whole frame, 27 bytes or more are taken for the next one.
-        {test::bytes({test::silentFrameBytes(), test::repeated(27, 0xAB)}), "aba"},
-        {test::bytes({test::band1FrameBytes(), test::repeated(40, 0xAB)}), "aba"},
+        {test::concat({test::silentFrameBytes(), test::repeated(27, 0xAB)}), "aba"},
+        {test::concat({test::band1FrameBytes(), test::repeated(40, 0xAB)}), "aba"},
     };
     for (const Case& c : cases) {
         const char* path = file(c.content);
