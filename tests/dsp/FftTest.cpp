@@ -8,6 +8,7 @@
 
 #include "common/Types.h"
 #include "dsp/Fft.h"
+#include "tests/support/BandTestUtil.h"
 
 namespace zarn {
 namespace {
@@ -21,24 +22,11 @@ constexpr double kSentinel = -777.25;
 long double cosAt(int k, int m) { return std::cos(2 * kPi * ((k * m) % kN) / kN); }
 long double sinAt(int k, int m) { return std::sin(2 * kPi * ((k * m) % kN) / kN); }
 
-// Full-scale 16-bit noise, windowed as the encoder does if asked.
-Block randomBlock(std::mt19937& random, bool windowed) {
-    std::uniform_int_distribution<int> sample(-32768, 32767);
-    Block x;
-    for (int m = 0; m < kN; ++m) x[m] = sample(random) * (windowed ? 0.5 * (1 - std::cos(kTwoPi * m / kN)) : 1.0);
-    return x;
-}
-
-struct Spectrum {
-    SpectrumPart re, im;
-    Spectrum() {
-        re.fill(kSentinel);
-        im.fill(kSentinel);
-    }
-};
+using test::noiseBlock;
+using test::Spectrum;
 
 Spectrum forward(const Block& x) {
-    Spectrum s;
+    Spectrum s = test::filledSpectrum(kSentinel);
     Fft(kN).forward(x.data(), s.re.data(), s.im.data());
     return s;
 }
@@ -49,7 +37,7 @@ TEST(Fft, ForwardMatchesTheDefiningSumOnBins0To256Only) {
     // rounding and far below any real fault.
     std::mt19937 random(20240611);
     for (int b = 0; b < 6; ++b) {
-        const Block x = randomBlock(random, b % 2 == 1);
+        const Block x = noiseBlock(random, b % 2 == 1);
         const Spectrum s = forward(x);
         for (int k = 0; k <= 256; ++k) {
             long double re = 0, im = 0;
@@ -115,7 +103,7 @@ TEST(Fft, InverseIsTheUnscaledRealPartOfTheConjugateSum) {
 
 TEST(Fft, ForwardMirrorInverseGivesTheBlockBack) {
     std::mt19937 random(99);
-    std::vector<Block> blocks = {randomBlock(random, true), randomBlock(random, false)};
+    std::vector<Block> blocks = {noiseBlock(random, true), noiseBlock(random, false)};
     Block alternating;
     for (int m = 0; m < kN; ++m) alternating[m] = m % 2 == 0 ? 12345.0 : -12345.0;
     blocks.push_back(alternating);
@@ -151,9 +139,9 @@ TEST(Fft, OneObjectGivesTheSameResultsInAnyOrderOfRuns) {
     // forward once read a scratch array as its zero imaginary input that
     // inverse had filled, and gave wrong bins ever after.
     std::mt19937 random(5);
-    const Block first = randomBlock(random, true), second = randomBlock(random, true);
+    const Block first = noiseBlock(random, true), second = noiseBlock(random, true);
     const Fft shared(kN);
-    Spectrum before, after;
+    Spectrum before = test::filledSpectrum(kSentinel), after = before;
     shared.forward(first.data(), before.re.data(), before.im.data());
     shared.mirror(before.re.data(), before.im.data());
     Block y, fresh;

@@ -10,15 +10,13 @@
 #include "common/RoundToSample.h"
 #include "stream/FramePacking.h"
 #include "stream/ZarnFormat.h"
+#include "tests/support/BandTestUtil.h"
 #include "tests/reference/LiteralKernels.h"
 
 namespace zarn {
 namespace {
 
-struct Scaled {
-    SpectrumPart re{};
-    SpectrumPart im{};
-};
+using test::Spectrum;
 
 TEST(StoredComponents, KeepTheTopBitsOfTheRoundedValue) {
     const struct {
@@ -34,7 +32,7 @@ TEST(StoredComponents, KeepTheTopBitsOfTheRoundedValue) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bits << " bits, x = " << c.x);
-        Scaled s;
+        Spectrum s;
         s.re[2] = s.im[2] = c.x;
         EncodedFrame frame;
         frame.allocation[1] = static_cast<std::uint8_t>(c.bits);
@@ -46,7 +44,7 @@ TEST(StoredComponents, KeepTheTopBitsOfTheRoundedValue) {
 }
 
 TEST(StoredComponents, StoreNothingWhereTheFrameHasNoField) {
-    Scaled s;
+    Spectrum s;
     s.re.fill(777.0);
     s.im.fill(-777.0);
     EncodedFrame frame;
@@ -79,7 +77,7 @@ TEST(StoredComponents, PackedTheyGiveTheLiteralWritersBytes) {
         EncodedFrame frame;
         for (auto& bits : frame.allocation) bits = static_cast<std::uint8_t>(frameIndex % 3 == 0 ? 15 : random() % 16);
         for (auto& e : frame.scale) e = static_cast<std::uint8_t>(random() % 16);
-        Scaled s;
+        Spectrum s;
         for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
             s.re[bin] = corners[random() % corners.size()];
             s.im[bin] = corners[random() % corners.size()];

@@ -8,6 +8,7 @@
 #include "dsp/Fft.h"
 #include "reduced/Dft.h"
 #include "reduced/FixedAllocator.h"
+#include "tests/support/BandTestUtil.h"
 
 namespace zarn {
 namespace {
@@ -15,25 +16,12 @@ namespace {
 constexpr std::int16_t kN = 512;
 constexpr double kSentinel = -777.25;
 
-struct Spectrum {
-    SpectrumPart re, im;
-    Spectrum() {
-        re.fill(kSentinel);
-        im.fill(kSentinel);
-    }
-};
+using test::Spectrum;
 
 Spectrum dftForward(const Block& x) {
-    Spectrum s;
+    Spectrum s = test::filledSpectrum(kSentinel);
     Dft().forward(x.data(), s.re.data(), s.im.data(), kN);
     return s;
-}
-
-Block windowedNoise(std::mt19937& random) {
-    std::uniform_int_distribution<int> sample(-32768, 32767);
-    Block x;
-    for (int m = 0; m < kN; ++m) x[m] = sample(random) * (0.5 * (1 - std::cos(kTwoPi * m / kN)));
-    return x;
 }
 
 TEST(Dft, PureBlocksGiveOneBinAndNothingPastNyquist) {
@@ -68,8 +56,6 @@ TEST(Dft, PureBlocksGiveOneBinAndNothingPastNyquist) {
 
 TEST(Dft, InverseIsUnscaled) {
     Spectrum s;
-    s.re.fill(0.0);
-    s.im.fill(0.0);
     s.re[0] = 1234.5;
     Block y;
     y.fill(kSentinel);
@@ -102,7 +88,7 @@ constexpr double kAgreement = 1e-8;
 TEST(Dft, AgreesWithTheFftBothWays) {
     std::mt19937 random(31337);
     for (int b = 0; b < 6; ++b) {
-        Block x = windowedNoise(random);
+        Block x = test::noiseBlock(random, true);
         // One block with a strong Nyquist component, which bin 256 alone carries.
         for (int m = 0; b == 0 && m < kN; ++m) x[m] = (m % 2 == 0 ? 9000.0 : -9000.0) + x[m] / 100;
         Spectrum fast;

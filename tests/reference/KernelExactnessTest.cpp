@@ -24,23 +24,14 @@
 #include "common/RoundToSample.h"
 #include "common/VectorDispatch.h"
 #include "tests/reference/LiteralKernels.h"
+#include "tests/support/BandTestUtil.h"
 
 namespace zarn {
 namespace {
 
 constexpr int kRandomBlocks = 300;
 
-// Identical bits in every entry, except that any NaN matches any NaN: which
-// NaN an operation returns depends on the order the compiler puts its
-// operands in, and no output byte depends on it (a NaN rounds to sample 0,
-// never wins a band's maximum and never decides a threshold).
-bool sameBits(const double* a, const double* b, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (std::isnan(a[i]) && std::isnan(b[i])) continue;
-        if (std::memcmp(a + i, b + i, sizeof(double)) != 0) return false;
-    }
-    return true;
-}
+using test::sameBits;
 
 // Time-domain blocks as the encoder meets them: windowed 16-bit samples, and
 // the corner cases around them.
@@ -155,18 +146,13 @@ TEST_P(EveryVectorPath, WindowMatchesTheDirectEvaluation) {
 }
 
 
-// The magnitudes at which a literal per-band decision flips, found by bisection
-// on a one-bin band: `decide(m)` must be monotone in m.
+// The smallest magnitude in [low, high] at which a literal per-band decision
+// differs from its decision at `low`: `decide(m)` must change once in between.
 template <class Decide>
 double flipPoint(Decide decide, double low, double high) {
     const auto start = decide(low);
-    for (int i = 0; i < 200; ++i) {
-        const double middle = low + (high - low) / 2;
-        if (middle == low || middle == high) break;
-        if (decide(middle) == start) low = middle;
-        else high = middle;
-    }
-    return high;
+    const double last = test::lastWhere(low, high, [&](double m) { return decide(m) == start; });
+    return std::nextafter(last, HUGE_VAL);
 }
 
 // Magnitudes within a few hundred ulps of `point`, plus a spread around it.

@@ -1,10 +1,12 @@
 #pragma once
-// Spectra and exact decision boundaries for the per-frame encoder steps.
+// Blocks, spectra and exact decision boundaries for the per-frame steps.
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <random>
+#include <vector>
 
 #include "common/Types.h"
 
@@ -20,7 +22,38 @@ struct Spectrum {
     SpectrumPart im{};
 };
 
-inline bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+// Every bin at `value`: one no step computes shows which bins were written.
+inline Spectrum filledSpectrum(double value) {
+    Spectrum s;
+    s.re.fill(value);
+    s.im.fill(value);
+    return s;
+}
+
+// Full-scale 16-bit noise, under the encoder's window if asked.
+inline Block noiseBlock(std::mt19937& random, bool windowed) {
+    std::uniform_int_distribution<int> sample(-32768, 32767);
+    Block x;
+    for (std::size_t m = 0; m < kBlockLength; ++m) {
+        x[m] = sample(random) * (windowed ? 0.5 * (1 - std::cos(kTwoPi * m / kBlockLength)) : 1.0);
+    }
+    return x;
+}
+
+// Identical bits, except that any NaN matches any NaN: which NaN an operation
+// returns depends on the order the compiler puts its operands in, and no
+// output byte depends on it (a NaN rounds to sample 0, never wins a band's
+// maximum and never decides a threshold).
+inline bool sameBits(double a, double b) {
+    return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+inline bool sameBits(const double* a, const double* b, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!sameBits(a[i], b[i])) return false;
+    }
+    return true;
+}
 
 // The level in dB exactly as the encoder measures it, from a bin's power.
 inline double levelDb(double power) { return 20 * std::log10(std::sqrt(power)); }
