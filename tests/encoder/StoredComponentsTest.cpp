@@ -64,11 +64,7 @@ TEST(StoredComponents, StoreNothingWhereTheFrameHasNoField) {
 // stored and packed, they must give the bytes of the literal writer, which
 // rounds and packs one field at a time.
 TEST(StoredComponents, PackedTheyGiveTheLiteralWritersBytes) {
-    std::vector<double> corners = {0.0,     -0.0,     0.5,      -0.5,      0.49999999999999994, -0.49999999999999994,
-                                   1.5,     -1.5,     2.5,      -2.5,      32766.5,             32767.0,
-                                   32767.4, 32767.5,  32767.6,  32768.0,   40000.0,             -32767.5,
-                                   -32768.0, -32768.4, -32768.5, -32769.0, -40000.0,            1e300,
-                                   -1e300,  HUGE_VAL, -HUGE_VAL, NAN,      4.9e-324,            -4.9e-324};
+    std::vector<double> corners = test::roundingCorners();
     std::mt19937 random(5);
     std::uniform_real_distribution<double> scaled(-32768.0, 32768.0);
     for (int i = 0; i < 2000; ++i) corners.push_back(scaled(random));

@@ -77,6 +77,17 @@ double lastWhere(double lo, double hi, Predicate holds) {
     return result;
 }
 
+// Values at every corner of rounding to a sample: halves and the doubles on
+// either side of them, the 16-bit ends and beyond them, signed zeros,
+// subnormals, NaN and infinities.
+inline std::vector<double> roundingCorners() {
+    return {0.0, -0.0, 0.5, -0.5, 0.49999999999999994, -0.49999999999999994, 1.5, -1.5, 2.5, -2.5,
+            32766.5, 32767.0, 32767.4, 32767.5, 32767.6, 32768.0, 40000.0, 65535.5, 2147483648.0,
+            -32767.5, -32768.0, -32768.4, -32768.5, -32769.0, -40000.0, -65536.5, -2147483649.0,
+            1e300, -1e300, HUGE_VAL, -HUGE_VAL, NAN, -NAN,
+            4.9e-324, -4.9e-324, 2.2250738585072014e-308, -1e-310};
+}
+
 struct Bin {
     double re, im;
 };
