@@ -7,7 +7,6 @@
 #include "common/Types.h"
 #include "dsp/Fft.h"
 #include "reduced/Dft.h"
-#include "reduced/FixedAllocator.h"
 #include "tests/support/BandTestUtil.h"
 
 namespace zarn {
@@ -113,18 +112,6 @@ TEST(Dft, AgreesWithTheFftBothWays) {
             ASSERT_NEAR(directBack[m], x[m], 1e-6) << "block " << b << ", sample " << m;
             ASSERT_NEAR(fastBack[m], directBack[m], 1e-6) << "block " << b << ", sample " << m;
         }
-    }
-}
-
-TEST(FixedAllocator, FifteenBitsInEveryBandWhateverWasThere) {
-    BitAllocation zeros{}, full, mixed;
-    full.fill(255);
-    for (std::size_t i = 0; i < mixed.size(); ++i) mixed[i] = static_cast<std::uint8_t>(i * 37);
-    BitAllocation expected;
-    expected.fill(15);
-    for (BitAllocation* allocation : {&zeros, &full, &mixed}) {
-        FixedAllocator().allocate(*allocation);
-        EXPECT_EQ(*allocation, expected);
     }
 }
 
