@@ -213,18 +213,5 @@ TEST(FramePacking, ReportsTheTagItFound) {
     }
 }
 
-TEST(FrameSize, CountsFieldsAndPaddingAsTheFramesHave) {
-    EXPECT_EQ(frameBytes(uniformAllocation(0)), 28u);
-    EXPECT_EQ(frameBytes(uniformAllocation(15)), 1052u);
-    // Band 1 at 5 bits: 224 content bits end on a word, so a whole word follows.
-    BitAllocation band1{};
-    band1[1] = 5;
-    EXPECT_EQ(frameBits(band1), 240u);
-    // Band 24 stores 77 reals and 76 imaginaries.
-    BitAllocation top{};
-    top[24] = 1;
-    EXPECT_EQ(frameBits(top), 212u + 2 * 153 + 16 - (212 + 2 * 153) % 16);
-}
-
 }  // namespace
 }  // namespace zarn
