@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "tests/support/ReferencePacker.h"
+
 namespace zarn::literal {
 
 namespace {
@@ -222,40 +224,6 @@ void dequantise(double* re, double* im, const ScaleExponents& scale) {
     }
 }
 
-namespace {
-
-struct LiteralPacker {
-    std::vector<std::uint8_t> bytes;
-    std::uint16_t accumulator = 0;
-    std::uint8_t pending = 0;
-    std::int32_t frameBits = 0;
-
-    void putBits(int count, std::uint16_t value) {
-        frameBits += count;
-        if (pending + count <= 16) {
-            accumulator = static_cast<std::uint16_t>((std::uint32_t{accumulator} << count) | value);
-            pending = static_cast<std::uint8_t>(pending + count);
-            if (pending == 16) {
-                emit(accumulator);
-                accumulator = 0;
-                pending = 0;
-            }
-            return;
-        }
-        const int free = 16 - pending;
-        const int rest = count - free;
-        emit(static_cast<std::uint16_t>((std::uint32_t{accumulator} << free) | (value >> rest)));
-        accumulator = static_cast<std::uint16_t>(value & ((1u << rest) - 1));
-        pending = static_cast<std::uint8_t>(rest);
-    }
-    void emit(std::uint16_t word) {
-        bytes.push_back(static_cast<std::uint8_t>(word & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(word >> 8));
-    }
-};
-
-}  // namespace
-
 Sample roundToSample(double x) {
     if (std::isnan(x)) return 0;
     if (x >= 32767.0) return 32767;
@@ -265,24 +233,14 @@ Sample roundToSample(double x) {
 
 std::vector<std::uint8_t> frameBytes(const BitAllocation& allocation, const ScaleExponents& scale,
                                      const double* re, const double* im) {
-    LiteralPacker packer;
-    packer.putBits(12, 0xFFF);
-    for (std::uint8_t bits : allocation) packer.putBits(4, bits);
-    for (std::uint8_t exponent : scale) packer.putBits(4, exponent);
-    packer.frameBits = 212;
-    std::size_t bin = 0;
-    for (std::size_t band = 0; band < kBandCount; ++band) {
-        const int b = allocation[band];
-        for (const std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
-            if (b == 0) continue;
-            const auto r = static_cast<std::uint16_t>(static_cast<std::uint16_t>(roundToSample(re[bin])) >> (15 - b));
-            const auto m = static_cast<std::uint16_t>(static_cast<std::uint16_t>(roundToSample(im[bin])) >> (15 - b));
-            packer.putBits(b + 1, r);
-            if (bin > 0 && bin < 256) packer.putBits(b + 1, m);
-        }
+    EncodedFrame frame;
+    frame.allocation = allocation;
+    frame.scale = scale;
+    for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
+        frame.re[bin] = roundToSample(re[bin]);
+        frame.im[bin] = roundToSample(im[bin]);
     }
-    packer.putBits(16 - (packer.frameBits % 16), 0);
-    return packer.bytes;
+    return test::referenceFrameBytes(frame);
 }
 
 void dftForward(const double* x, double* re, double* im, std::int16_t n) {
