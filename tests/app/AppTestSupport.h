@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/FileBytes.h"
+#include "tests/support/Messages.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 
@@ -56,9 +57,6 @@ inline const std::string kWaveIn = "Indtast WAVE PCM filnavn til input: ";
 inline const std::string kZarnOut = "Indtast Zarn filnavn til output: ";
 inline const std::string kZarnIn = "Indtast Zarn filnavn til input: ";
 inline const std::string kWaveOut = "Indtast WAVE PCM filnavn til output: ";
-inline const std::string kEncodeStart = "\nKonvertering fra WAVE PCM til Zarn startes\n\n";
-inline const std::string kDecodeStart = "\nKonvertering fra Zarn til WAVE PCM startes\n\n";
-inline const std::string kDone = "\nKonverteringen er fuldendt\n";
 inline const std::string kEncode = kEncodeStart + kDone;
 inline const std::string kDecode = kDecodeStart + kDone;
 

@@ -126,12 +126,11 @@ TEST(InfoProgram, ADamagedFileEndsWithItsReadersMessage) {
     Bytes trailingGarbage = frame;
     trailingGarbage.resize(56, 0);
     const std::vector<Damage> cases = {
-        {"no file", {}, music, true, "Ikke i stand til at aabne Zarn til laesning\n"},
-        {"26 bytes", Bytes(26, 0xFF), music, true,
-         "Fil stoerrelsen er for lille til at vaere af Zarn-formatet\n"},
-        {"no tag", noTag, music, false, "Header tag 0xFFF mangler (fejl: cda)\n"},
-        {"no tag after a frame", trailingGarbage, music, false, "Header tag 0xFFF mangler (fejl: 0)\n"},
-        {"short original", frame, Bytes(44, 0), false, "Filen er ikke af typen PCM WAVE\n"},
+        {"no file", {}, music, true, kZarnUnreadable},
+        {"26 bytes", Bytes(26, 0xFF), music, true, kZarnTooSmall},
+        {"no tag", noTag, music, false, badTag(0xCDA)},
+        {"no tag after a frame", trailingGarbage, music, false, badTag(0)},
+        {"short original", frame, Bytes(44, 0), false, kNotWave},
     };
     for (const Damage& damage : cases) {
         for (bool withOriginal : {false, true}) {
@@ -246,10 +245,10 @@ TEST(InfoProgram, ARemovedSignalThatCannotBeWrittenEndsWithOneLine) {
     };
     const Case cases[] = {
         // The codec's WAVE writer ends the process itself, before the report.
-        {"no/such/folder.wav", false, "Det er ikke muligt at aabne no/such/folder.wav til skrivning!\n", ""},
-        {"/dev/full", true, "", "Fejl ved skrivning til /dev/full\n"},
-        {"music.wav", false, "", "Outputfilen er den samme som inputfilen: music.wav\n"},
-        {"music.zarn", false, "", "Outputfilen er den samme som inputfilen: music.zarn\n"},
+        {"no/such/folder.wav", false, waveUnopenable("no/such/folder.wav", "skrivning"), ""},
+        {"/dev/full", true, "", writeFailed("/dev/full")},
+        {"music.wav", false, "", sameFile("music.wav")},
+        {"music.zarn", false, "", sameFile("music.zarn")},
     };
     const Bytes zarn = readFile(dir.file("music.zarn"));
     for (const Case& c : cases) {
@@ -268,7 +267,7 @@ TEST(InfoProgram, ARemovedSignalThatCannotBeWrittenEndsWithOneLine) {
     // Nor may the picture replace an input.
     const RunResult picture = runInfo(dir, {"music.zarn", "--picture", "music.zarn"});
     EXPECT_EQ(picture.exitStatus, 1);
-    EXPECT_EQ(picture.err, "Outputfilen er den samme som inputfilen: music.zarn\n");
+    EXPECT_EQ(picture.err, sameFile("music.zarn"));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/FileBytes.h"
+#include "tests/support/Messages.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -28,23 +27,6 @@ const BoundedProgram& zarnbasic() {
     return program;
 }
 
-const std::string kNotWave = "Filen er ikke af typen PCM WAVE";
-const std::string kZarnTooSmall = "Fil stoerrelsen er for lille til at vaere af Zarn-formatet";
-const std::string kZarnUnreadable = "Ikke i stand til at aabne Zarn til laesning";
-const std::string kZarnUnwritable = "Ikke i stand til at aabne Zarn til skrivning";
-
-std::string badTag(unsigned found) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%x", found);
-    return std::string("Header tag 0xFFF mangler (fejl: ") + hex + ")";
-}
-
-std::string waveUnopenable(const std::string& name, const char* purpose) {
-    return "Det er ikke muligt at aabne " + name + " til " + purpose + "!";
-}
-
-std::string writeFailed(const std::string& name) { return "Fejl ved skrivning til " + name; }
-
 bool startsWith(const std::string& text, const std::string& head) { return text.compare(0, head.size(), head) == 0; }
 
 bool endsWith(const std::string& text, const std::string& tail) {
@@ -56,15 +38,15 @@ bool endsWith(const std::string& text, const std::string& tail) {
 bool endsWithKnownFailure(const std::string& text, bool onStderr) {
     if (!endsWith(text, "\n")) return false;
     const std::size_t start = onStderr ? 0 : text.rfind('\n', text.size() - 2) + 1;
-    const std::string line = text.substr(start, text.size() - 1 - start);
+    const std::string line = text.substr(start);
     if (onStderr) {
         return line == kZarnUnreadable || line == kZarnUnwritable || line == kZarnTooSmall ||
                startsWith(line, "Fejl ved skrivning til ");
     }
     return line == kNotWave ||
            (startsWith(line, "Det er ikke muligt at aabne ") &&
-            (endsWith(line, " til laesning!") || endsWith(line, " til skrivning!"))) ||
-           (startsWith(line, "Header tag 0xFFF mangler (fejl: ") && endsWith(line, ")"));
+            (endsWith(line, " til laesning!\n") || endsWith(line, " til skrivning!\n"))) ||
+           (startsWith(line, "Header tag 0xFFF mangler (fejl: ") && endsWith(line, ")\n"));
 }
 
 // How a run must end: `frames` > 0 is a success whose WAVE output holds 256
@@ -114,11 +96,11 @@ void expectOutcome(const RunResult& result, const Outcome& expected, int convers
         const bool onStderr = !result.err.empty();
         EXPECT_TRUE(endsWithKnownFailure(onStderr ? result.err : result.out, onStderr)) << result.out << result.err;
     } else if (expected.onStderr) {
-        EXPECT_EQ(result.err, expected.message + "\n");
+        EXPECT_EQ(result.err, expected.message);
         EXPECT_TRUE(endsWith(result.out, "startes\n\n")) << result.out;
     } else {
         EXPECT_EQ(result.err, "");
-        EXPECT_TRUE(endsWith(result.out, "\n" + expected.message + "\n")) << result.out;
+        EXPECT_TRUE(endsWith(result.out, "\n" + expected.message)) << result.out;
     }
 }
 

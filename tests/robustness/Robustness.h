@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/support/FileBytes.h"
+#include "tests/support/Messages.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 
@@ -33,7 +34,5 @@ private:
     TempDir bin_;
     std::string path_;
 };
-
-inline const std::string kDone = "\nKonverteringen er fuldendt\n";
 
 }  // namespace zarn::test
