@@ -9,13 +9,13 @@
 #include "common/Types.h"
 #include "dsp/Fft.h"
 #include "tests/support/BandTestUtil.h"
+#include "tests/support/TransformChecks.h"
 
 namespace zarn {
 namespace {
 
 constexpr int kN = 512;
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
-constexpr double kSentinel = -777.25;
 
 // cos and sin of 2π·k·m/N in long double, the index product reduced modulo N
 // so that every angle is exact before the cosine.
@@ -26,7 +26,7 @@ using test::noiseBlock;
 using test::Spectrum;
 
 Spectrum forward(const Block& x) {
-    Spectrum s = test::filledSpectrum(kSentinel);
+    Spectrum s = test::filledSpectrum(test::kUnwritten);
     Fft(kN).forward(x.data(), s.re.data(), s.im.data());
     return s;
 }
@@ -52,35 +52,13 @@ TEST(Fft, ForwardMatchesTheDefiningSumOnBins0To256Only) {
         EXPECT_EQ(s.im[0], 0.0);
         EXPECT_EQ(s.im[256], 0.0);
         for (int k = 257; k < kN; ++k) {
-            ASSERT_EQ(s.re[k], kSentinel) << "bin " << k << " was written";
-            ASSERT_EQ(s.im[k], kSentinel) << "bin " << k << " was written";
+            ASSERT_EQ(s.re[k], test::kUnwritten) << "bin " << k << " was written";
+            ASSERT_EQ(s.im[k], test::kUnwritten) << "bin " << k << " was written";
         }
     }
 }
 
-TEST(Fft, PureBlocksGiveOneBin) {
-    const struct {
-        const char* name;
-        double (*sample)(int m);
-        int bin;
-        double re, im;
-    } cases[] = {
-        {"constant", [](int) { return 1000.0; }, 0, 1000.0, 0.0},
-        {"cosine at bin 8", [](int m) { return std::cos(kTwoPi * 8 * m / kN); }, 8, 0.5, 0.0},
-        // The forward kernel is e^(-i...): a sine lands on the negative imaginary axis.
-        {"sine at bin 3", [](int m) { return 100 * std::sin(kTwoPi * 3 * m / kN); }, 3, 0.0, -50.0},
-        {"alternating", [](int m) { return m % 2 == 0 ? -300.0 : 300.0; }, 256, -300.0, 0.0},
-    };
-    for (const auto& c : cases) {
-        Block x;
-        for (int m = 0; m < kN; ++m) x[m] = c.sample(m);
-        const Spectrum s = forward(x);
-        for (int k = 0; k <= 256; ++k) {
-            EXPECT_NEAR(s.re[k], k == c.bin ? c.re : 0.0, 1e-10) << c.name << ", bin " << k;
-            EXPECT_NEAR(s.im[k], k == c.bin ? c.im : 0.0, 1e-10) << c.name << ", bin " << k;
-        }
-    }
-}
+TEST(Fft, PureBlocksGiveOneBinAndNothingPastNyquist) { test::expectOneBinPerPureBlock(forward, 1e-10); }
 
 TEST(Fft, InverseIsTheUnscaledRealPartOfTheConjugateSum) {
     // Not a mirrored spectrum, so the imaginary input counts with its sign.
@@ -118,21 +96,7 @@ TEST(Fft, ForwardMirrorInverseGivesTheBlockBack) {
 }
 
 TEST(Fft, MirrorConjugatesBins1To255IntoTheUpperHalf) {
-    Spectrum s;
-    for (int k = 0; k <= 256; ++k) {
-        s.re[k] = k + 0.25;
-        s.im[k] = -3.0 * k - 0.5;
-    }
-    const Spectrum before = s;
-    Fft(kN).mirror(s.re.data(), s.im.data());
-    for (int k = 0; k <= 256; ++k) {
-        EXPECT_EQ(s.re[k], before.re[k]) << "bin " << k;
-        EXPECT_EQ(s.im[k], before.im[k]) << "bin " << k;
-    }
-    for (int j = 1; j <= 255; ++j) {
-        EXPECT_EQ(s.re[kN - j], s.re[j]) << "bin " << kN - j;
-        EXPECT_EQ(s.im[kN - j], -s.im[j]) << "bin " << kN - j;
-    }
+    test::expectMirrorConjugates([](double* re, double* im) { Fft(kN).mirror(re, im); });
 }
 
 TEST(Fft, OneObjectGivesTheSameResultsInAnyOrderOfRuns) {
@@ -141,7 +105,7 @@ TEST(Fft, OneObjectGivesTheSameResultsInAnyOrderOfRuns) {
     std::mt19937 random(5);
     const Block first = noiseBlock(random, true), second = noiseBlock(random, true);
     const Fft shared(kN);
-    Spectrum before = test::filledSpectrum(kSentinel), after = before;
+    Spectrum before = test::filledSpectrum(test::kUnwritten), after = before;
     shared.forward(first.data(), before.re.data(), before.im.data());
     shared.mirror(before.re.data(), before.im.data());
     Block y, fresh;

@@ -8,75 +8,34 @@
 #include "dsp/Fft.h"
 #include "reduced/Dft.h"
 #include "tests/support/BandTestUtil.h"
+#include "tests/support/TransformChecks.h"
 
 namespace zarn {
 namespace {
 
 constexpr std::int16_t kN = 512;
-constexpr double kSentinel = -777.25;
 
 using test::Spectrum;
 
 Spectrum dftForward(const Block& x) {
-    Spectrum s = test::filledSpectrum(kSentinel);
+    Spectrum s = test::filledSpectrum(test::kUnwritten);
     Dft().forward(x.data(), s.re.data(), s.im.data(), kN);
     return s;
 }
 
-TEST(Dft, PureBlocksGiveOneBinAndNothingPastNyquist) {
-    const struct {
-        const char* name;
-        double (*sample)(int m);
-        int bin;
-        double re, im;
-    } cases[] = {
-        {"constant", [](int) { return -2500.0; }, 0, -2500.0, 0.0},
-        {"cosine at bin 8", [](int m) { return std::cos(kTwoPi * 8 * m / kN); }, 8, 0.5, 0.0},
-        {"sine at bin 3", [](int m) { return 100 * std::sin(kTwoPi * 3 * m / kN); }, 3, 0.0, -50.0},
-        {"alternating", [](int m) { return m % 2 == 0 ? 300.0 : -300.0; }, 256, 300.0, 0.0},
-    };
-    for (const auto& c : cases) {
-        Block x;
-        for (int m = 0; m < kN; ++m) x[m] = c.sample(m);
-        const Spectrum s = dftForward(x);
-        for (int k = 0; k <= 256; ++k) {
-            EXPECT_NEAR(s.re[k], k == c.bin ? c.re : 0.0, 1e-9) << c.name << ", bin " << k;
-            EXPECT_NEAR(s.im[k], k == c.bin ? c.im : 0.0, 1e-9) << c.name << ", bin " << k;
-        }
-        // sin(0) is exactly 0, so the DC bin of a real block has no imaginary part.
-        EXPECT_EQ(s.im[0], 0.0) << c.name;
-        // The encoder's spectrum arrays end at bin 256.
-        for (int k = 257; k < kN; ++k) {
-            ASSERT_EQ(s.re[k], kSentinel) << c.name << ": bin " << k << " was written";
-            ASSERT_EQ(s.im[k], kSentinel) << c.name << ": bin " << k << " was written";
-        }
-    }
-}
+TEST(Dft, PureBlocksGiveOneBinAndNothingPastNyquist) { test::expectOneBinPerPureBlock(dftForward, 1e-9); }
 
 TEST(Dft, InverseIsUnscaled) {
     Spectrum s;
     s.re[0] = 1234.5;
     Block y;
-    y.fill(kSentinel);
+    y.fill(test::kUnwritten);
     Dft().inverse(s.re.data(), s.im.data(), y.data(), kN);
     for (int i = 0; i < kN; ++i) ASSERT_DOUBLE_EQ(y[i], 1234.5) << "sample " << i;
 }
 
 TEST(Dft, MirrorConjugatesBins1To255IntoTheUpperHalf) {
-    SpectrumPart re, im;
-    for (int k = 0; k < kN; ++k) {
-        re[k] = k < 257 ? k + 0.25 : kSentinel;
-        im[k] = k < 257 ? -3.0 * k - 0.5 : kSentinel;
-    }
-    Dft().mirror(re.data(), im.data(), kN);
-    for (int k = 0; k <= 256; ++k) {
-        EXPECT_EQ(re[k], k + 0.25) << "bin " << k;
-        EXPECT_EQ(im[k], -3.0 * k - 0.5) << "bin " << k;
-    }
-    for (int j = 1; j <= 255; ++j) {
-        EXPECT_EQ(re[kN - j], re[j]) << "bin " << kN - j;
-        EXPECT_EQ(im[kN - j], -im[j]) << "bin " << kN - j;
-    }
+    test::expectMirrorConjugates([](double* re, double* im) { Dft().mirror(re, im, kN); });
 }
 
 // The direct transform forms angles up to 2π·256·511/512 ≈ 1604 rad, which a
