@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "tests/support/BandTestUtil.h"
 #include "tests/support/ReferencePacker.h"
 
 namespace zarn::literal {
@@ -111,16 +112,11 @@ void applyWindow(double* x, std::int32_t n) {
 }
 
 void quietThreshold(double* re, double* im) {
-    static const double kThresholdDb[kBandCount] = {
-        18.7104,  12.4279,  9.48203,  7.72302,  6.56034,  5.71652,   4.54787,
-        3.73927,  3.09649,  2.52837,  2.97067,  1.06549,  0.0224146, -1.58687,
-        -3.59372, -4.85223, -4.98325, -4.54257, -1.50408, 1.15247,   2.4992,
-        4.24211,  8.80713,  21.3449,  57.5484};
     std::size_t bin = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
         for (std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
             const double level = 20 * std::log10(std::sqrt(re[bin] * re[bin] + im[bin] * im[bin]));
-            if (level <= kThresholdDb[band]) {
+            if (level <= test::kQuietThresholdDb[band]) {
                 re[bin] = 0.0;
                 im[bin] = 0.0;
             }
@@ -129,9 +125,6 @@ void quietThreshold(double* re, double* im) {
 }
 
 void mask(double* re, double* im) {
-    static const std::int32_t bandEdges[kBandCount + 1] = {-1, 1,  2,  3,  4,  5,  6,  8,   10,
-                                                           12, 14, 16, 19, 22, 26, 31, 36,  42,
-                                                           51, 61, 74, 89, 110, 139, 179, 256};
     const double attenuation = 1.0;
     double power[kCodedBins];
     for (std::size_t i = 0; i < kCodedBins; ++i) {
@@ -139,7 +132,8 @@ void mask(double* re, double* im) {
         power[i] = magnitude * magnitude * 0.0038910505836575876;
     }
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        const std::int32_t first = bandEdges[band] + 1, last = bandEdges[band + 1];
+        const auto first = static_cast<std::int32_t>(test::kFirstBin[band]);
+        const auto last = static_cast<std::int32_t>(test::kFirstBin[band + 1]) - 1;
         if (last - first <= 2) continue;
         double best = 0.0;
         std::int32_t peak = first;

@@ -17,6 +17,12 @@ namespace zarn::test {
 constexpr std::array<std::size_t, kBandCount + 1> kFirstBin = {
     0, 2, 3, 4, 5, 6, 7, 9, 11, 13, 15, 17, 20, 23, 27, 32, 37, 43, 52, 62, 75, 90, 111, 140, 180, 257};
 
+// Each band's threshold in quiet, in dB.
+constexpr std::array<double, kBandCount> kQuietThresholdDb = {
+    18.7104,  12.4279,  9.48203,  7.72302,  6.56034,  5.71652,   4.54787, 3.73927, 3.09649,
+    2.52837,  2.97067,  1.06549,  0.0224146, -1.58687, -3.59372, -4.85223, -4.98325, -4.54257,
+    -1.50408, 1.15247,  2.4992,   4.24211,  8.80713,  21.3449,   57.5484};
+
 struct Spectrum {
     SpectrumPart re{};
     SpectrumPart im{};
