@@ -126,11 +126,6 @@ Bytes randomBytes(std::size_t count, std::uint32_t seed) {
     return bytes;
 }
 
-Bytes withField(Bytes bytes, std::size_t offset, std::size_t width, std::uint32_t value) {
-    for (std::size_t i = 0; i < width; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    return bytes;
-}
-
 // One frame per started hop of 256 samples, and at least one.
 std::size_t framesFor(std::uint64_t samples) { return samples <= 256 ? 1 : (samples + 255) / 256; }
 

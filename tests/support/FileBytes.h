@@ -24,6 +24,12 @@ inline Bytes concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
+// `bytes` with the `width` bytes at `offset` holding `value`, low byte first.
+inline Bytes withField(Bytes bytes, std::size_t offset, std::size_t width, std::uint32_t value) {
+    for (std::size_t i = 0; i < width; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    return bytes;
+}
+
 // The header a decoder writes before it knows the length, and leaves behind
 // when it ends early: mono, 16 bits, 44100 samples a second, both sizes 0.
 inline Bytes provisionalHeader() {
@@ -35,13 +41,8 @@ inline Bytes provisionalHeader() {
 // The header of a finished file of `count` samples: both sizes filled in,
 // modulo 2^32 as the fields are 32 bits.
 inline Bytes finishedHeader(std::uint64_t count) {
-    Bytes header = provisionalHeader();
     const auto data = static_cast<std::uint32_t>(2 * count);
-    for (int i = 0; i < 4; ++i) {
-        header[4 + i] = static_cast<std::uint8_t>((data + 36) >> (8 * i));
-        header[40 + i] = static_cast<std::uint8_t>(data >> (8 * i));
-    }
-    return header;
+    return withField(withField(provisionalHeader(), 4, 4, data + 36), 40, 4, data);
 }
 
 // The samples after a 44-byte header, low byte first; an odd last byte is

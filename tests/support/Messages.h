@@ -30,6 +30,8 @@ inline std::string waveUnopenable(const std::string& name, const std::string& pu
 
 inline std::string writeFailed(const std::string& name) { return "Fejl ved skrivning til " + name + "\n"; }
 
-inline std::string sameFile(const std::string& name) { return "Outputfilen er den samme som inputfilen: " + name + "\n"; }
+inline std::string sameFile(const std::string& name) {
+    return "Outputfilen er den samme som inputfilen: " + name + "\n";
+}
 
 }  // namespace zarn::test

@@ -24,23 +24,14 @@ using test::provisionalHeader;
 using test::readFile;
 using test::samplesOf;
 using test::TempDir;
+using test::withField;
 using test::writeFile;
-
-void put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 // A WAVE file whose header declares `bits` per sample, `channels` and a data
 // chunk of `dataSizeField` bytes, followed by `data`.
 Bytes waveFile(std::uint8_t bits, std::uint8_t channels, std::uint32_t dataSizeField, const Bytes& data) {
-    Bytes bytes(44 + data.size());
-    const Bytes header = finishedHeader(0);
-    std::copy(header.begin(), header.end(), bytes.begin());
-    bytes[22] = channels;
-    bytes[34] = bits;
-    put32(bytes, 40, dataSizeField);
-    std::copy(data.begin(), data.end(), bytes.begin() + 44);
-    return bytes;
+    const Bytes header = withField(withField(finishedHeader(0), 22, 2, channels), 34, 2, bits);
+    return test::concat({withField(header, 40, 4, dataSizeField), data});
 }
 
 std::vector<Sample> readOneByOne(WaveReader& reader, std::size_t calls) {
