@@ -4,6 +4,7 @@
 // it, and the smallest Zarn frames. Written out here rather than taken from
 // the code, so that a slip in the code shows.
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
