@@ -60,11 +60,10 @@ inline std::vector<std::int16_t> samplesOf(const Bytes& wave) {
 // every scale exponent 15. The tag, the allocations, the scales and 12 bits
 // of padding: 28 bytes.
 inline Bytes silentFrameBytes() {
-    Bytes frame = {0xF0, 0xFF};
-    frame.insert(frame.end(), 12, 0x00);
-    frame.insert(frame.end(), 12, 0xFF);
-    frame.insert(frame.end(), {0x00, 0xF0});
-    return frame;
+    return {0xF0, 0xFF,  // the tag and band 0's allocation
+            0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+            0x00, 0xF0};  // the last scale, then the padding
 }
 
 // A frame with every band at 0 bits and every scale exponent 0: the tag and
