@@ -39,7 +39,7 @@ EncodedFrame stale() {
 }
 
 TEST_F(ZarnReaderTest, ReadsFramesBackToBackFromAFileOrFromMemory) {
-    const Bytes stream = test::bytes({test::band1FrameBytes(), test::silentFrameBytes(), test::band1FrameBytes()});
+    const Bytes stream = test::concat({test::band1FrameBytes(), test::silentFrameBytes(), test::band1FrameBytes()});
     FrameReader fromFile(file(stream));
     FrameReader fromMemory(stream.data(), stream.size());
     for (FrameReader* reader : {&fromFile, &fromMemory}) {
@@ -64,7 +64,7 @@ TEST_F(ZarnReaderTest, IgnoresTooFewTrailingBytesForAFrame) {
 
     for (std::size_t extra = 1; extra <= 26; ++extra) {
         SCOPED_TRACE(testing::Message() << extra << " trailing bytes");
-        FrameReader reader(file(test::bytes({test::silentFrameBytes(), test::repeated(extra, 0xAB)})));
+        FrameReader reader(file(test::concat({test::silentFrameBytes(), test::repeated(extra, 0xAB)})));
         EXPECT_TRUE(reader.readFrames(&d, 1));
         EXPECT_FALSE(reader.readFrames(&d, 1));
     }
@@ -116,7 +116,7 @@ void withStandardOutputOnly(Body body) {
 // A batch stops short before a bad frame and at the end; the bad frame is
 // fatal only once it comes first, so every frame before it is handed out.
 TEST_F(ZarnReaderDeathTest, ABatchStopsBeforeABadFrameAndAtTheEnd) {
-    const Bytes good = test::bytes({test::band1FrameBytes(), test::silentFrameBytes(), test::band1FrameBytes()});
+    const Bytes good = test::concat({test::band1FrameBytes(), test::silentFrameBytes(), test::band1FrameBytes()});
     EncodedFrame frames[8];
     FrameReader whole(good.data(), good.size());
     EXPECT_EQ(whole.readFrames(frames, 2), 2u);
@@ -125,7 +125,7 @@ TEST_F(ZarnReaderDeathTest, ABatchStopsBeforeABadFrameAndAtTheEnd) {
     EXPECT_TRUE(frames[0] == test::band1Frame());
     EXPECT_EQ(whole.readFrames(frames, 8), 0u);
 
-    const Bytes damaged = test::bytes({good, test::repeated(27, 0xAB)});
+    const Bytes damaged = test::concat({good, test::repeated(27, 0xAB)});
     EXPECT_EXIT(withStandardOutputOnly([&damaged] {
                     FrameReader reader(damaged.data(), damaged.size());
                     EncodedFrame batch[8];
@@ -141,13 +141,13 @@ TEST_F(ZarnReaderDeathTest, AFrameWithoutTheTagEndsTheProcess) {
         const char* found;
     };
     const Case cases[] = {
-        {test::bytes({{0xAB, 0xCD}, test::repeated(26, 0)}), "cda"},
+        {test::concat({{0xAB, 0xCD}, test::repeated(26, 0)}), "cda"},
         {test::repeated(28, 0), "0"},
-        {test::bytes({{0x10, 0x00}, test::repeated(26, 0)}), "1"},
-        {test::bytes({{0xE0, 0xFF}, test::repeated(26, 0)}), "ffe"},
+        {test::concat({{0x10, 0x00}, test::repeated(26, 0)}), "1"},
+        {test::concat({{0xE0, 0xFF}, test::repeated(26, 0)}), "ffe"},
         // After a whole frame, 27 bytes or more are taken for the next one.
-        {test::bytes({test::silentFrameBytes(), test::repeated(27, 0xAB)}), "aba"},
-        {test::bytes({test::band1FrameBytes(), test::repeated(40, 0xAB)}), "aba"},
+        {test::concat({test::silentFrameBytes(), test::repeated(27, 0xAB)}), "aba"},
+        {test::concat({test::band1FrameBytes(), test::repeated(40, 0xAB)}), "aba"},
     };
     for (const Case& c : cases) {
         const char* path = file(c.content);

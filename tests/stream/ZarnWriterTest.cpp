@@ -31,7 +31,7 @@ Bytes writtenFrames(const std::vector<EncodedFrame>& frames) {
 TEST(ZarnWriter, WritesFramesBackToBack) {
     EXPECT_TRUE(sameBytes(writtenFrames({}), {})) << "no file header";
     EXPECT_TRUE(sameBytes(writtenFrames({test::band1Frame(), test::silentFrame(), test::band1Frame()}),
-                          test::bytes({test::band1FrameBytes(), test::silentFrameBytes(), test::band1FrameBytes()})));
+                          test::concat({test::band1FrameBytes(), test::silentFrameBytes(), test::band1FrameBytes()})));
     // More than one buffer's worth: every frame whole and in order.
     std::mt19937 random(11);
     std::vector<EncodedFrame> frames;
