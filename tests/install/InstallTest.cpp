@@ -99,7 +99,8 @@ TEST_F(Installed, AProgramBuildsAgainstTheInstalledLibraryBothWays) {
 
     writeFile(work.file("CMakeLists.txt"), Bytes(std::begin(kUserProject), std::end(kUserProject) - 1));
     const RunResult configured = shell(
-        work.path(), shellWord(ZARN_CMAKE_COMMAND) + " -S . -B build -DZarn_DIR=" + shellWord(path(ZARN_INSTALL_LIBDIR "/cmake/Zarn")) +
+        work.path(), shellWord(ZARN_CMAKE_COMMAND) + " -S . -B build -DZarn_DIR=" +
+                         shellWord(path(ZARN_INSTALL_LIBDIR "/cmake/Zarn")) +
                          " -DEXAMPLE=" + example + " " + ZARN_USER_CMAKE_OPTIONS + " && " +
                          shellWord(ZARN_CMAKE_COMMAND) + " --build build");
     ASSERT_EQ(configured.exitStatus, 0) << configured.out << configured.err;

@@ -221,8 +221,8 @@ TEST(Library, ReportsMisuseAndFailuresAsCodes) {
     EXPECT_EQ(zarn_decoder_finish(decoder), ZARN_ERROR_STATE);
     zarn_decoder_destroy(decoder);
 
-    for (const int code : std::initializer_list<int>{ZARN_OK, ZARN_ERROR_ARGUMENT, ZARN_ERROR_MEMORY, ZARN_ERROR_BAD_TAG, ZARN_ERROR_TRUNCATED,
-                           ZARN_ERROR_OUTPUT, ZARN_ERROR_STATE, -99}) {
+    for (const int code : std::initializer_list<int>{ZARN_OK, ZARN_ERROR_ARGUMENT, ZARN_ERROR_MEMORY, ZARN_ERROR_BAD_TAG,
+                                                     ZARN_ERROR_TRUNCATED, ZARN_ERROR_OUTPUT, ZARN_ERROR_STATE, -99}) {
         EXPECT_GT(std::string(zarn_strerror(code)).size(), 0u);
     }
     EXPECT_EQ(std::string(zarn_version()), std::to_string(ZARN_VERSION_MAJOR) + "." +
