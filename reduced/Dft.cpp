@@ -22,10 +22,6 @@ namespace {
 constexpr int kLength = static_cast<int>(kBlockLength);
 constexpr int kHalf = kLength / 2;
 
-// The sweeps keep all their sums in registers only if their short loops are
-// unrolled whole; g++ 12 leaves longer ones rolled and the sums on the stack.
-#define ZARN_UNROLL _Pragma("GCC unroll 16")
-
 constexpr int kGroupRows = 8;  // outputs whose rotations are stored side by side
 
 // The cosines and sines of eight neighbouring outputs at one input index: two
