@@ -26,9 +26,10 @@ public:
     void forward(const double* const* x, double* const* re, double* const* im, std::size_t count) const;
     void inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) const;
 
-    // Frames a program should hand over at once: every path's sweep takes a
-    // whole number of them.
-    static constexpr std::size_t kBatch = 8;
+    // Frames a program should hand over at once: two sets of eight frames on
+    // the widest path, as many whole sets on every path, each pass over the
+    // tables serving all of them.
+    static constexpr std::size_t kBatch = 16;
 
     // Fills bins n−1 .. n/2+1 from bins 1 .. n/2−1 as complex conjugates.
     void mirror(double* re, double* im, std::int16_t n) const;
