@@ -31,6 +31,15 @@ public:
     // tables serving all of them.
     static constexpr std::size_t kBatch = 16;
 
+    // Products per frame, each a multiplication of its own followed by an
+    // addition of its own: forward, the cosine and the sine of bins 0..256 at
+    // each of 512 inputs; inverse, the two products of each of 512 outputs at
+    // each of 512 bins (one subtracted, then their difference added); the
+    // forward transform's 514 scalings by 1/512 aside. What bounds the
+    // transforms' speed (bench/PeakBench.cpp).
+    static constexpr std::size_t kForwardProducts = 257 * 512 * 2;
+    static constexpr std::size_t kInverseProducts = 512 * 512 * 2;
+
     // Fills bins n−1 .. n/2+1 from bins 1 .. n/2−1 as complex conjugates.
     void mirror(double* re, double* im, std::int16_t n) const;
 };
