@@ -139,10 +139,10 @@ struct Plan {
 };
 
 constexpr Plan kPlans[] = {
-    // Shapes are {frames, slices}.
-    // lanes, forward: shape and form;    inverse: shape and form;      alone: forward, inverse
-    {2, {2, 2}, Form::framePointers, /**/ {2, 4}, Form::framePointers, /*    */ {1, 4}, {1, 8}},
-    {4, {4, 1}, Form::framePointers, /**/ {2, 4}, Form::framePointers, /*    */ {1, 4}, {1, 8}},
+    // lanes, then {frames, slices} and form of a batch's forward and inverse
+    // sweeps, then {frames, slices} of a frame alone forward and inverse
+    {2, {2, 2}, Form::framePointers,     {2, 4}, Form::framePointers,     {1, 4}, {1, 8}},
+    {4, {4, 1}, Form::framePointers,     {2, 4}, Form::framePointers,     {1, 4}, {1, 8}},
     {8, {8, 1}, Form::framesAcrossLanes, {8, 2}, Form::interleavedInputs, {1, 4}, {1, 8}},
 };
 
@@ -158,15 +158,15 @@ template <int N>
 constexpr Plan kPlan = planFor<N>();
 
 // Whether every sweep of a batch's pass has a whole set of frames, every pass
-// whole slices within groups of rows, and every interleaved set one frame per
-// lane.
+// whole slices within groups of rows, every interleaved set one frame per
+// lane, and every sweep across the frames one slice.
 template <int N>
 constexpr bool soundPlan() {
     constexpr Plan plan = kPlan<N>;
     const auto fits = [](Shape shape, Form form, int outputs) {
         const bool interleaved = form != Form::framePointers;
         return Dft::kBatch % shape.frames == 0 && outputs % (shape.slices * N) == 0 &&
-               (!interleaved || shape.frames == N);
+               (!interleaved || shape.frames == N) && (form != Form::framesAcrossLanes || shape.slices == 1);
     };
     return plan.lanes == N && kGroupRows % N == 0 && fits(plan.forward, plan.forwardForm, kHalf) &&
            fits(plan.inverse, plan.inverseForm, kLength) && plan.forwardAlone.frames == 1 &&
