@@ -44,6 +44,7 @@ protected:
     static std::vector<std::string> pages() {
         std::vector<std::string> names = {"zarnconv", "zarnbasic"};
         if (ZARN_INSTALLS_ZARNINFO) names.push_back("zarninfo");
+        if (ZARN_INSTALLS_ZARN) names.push_back("zarn");
         return names;
     }
 
