@@ -1,5 +1,6 @@
 #include "cli/Progress.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace zarn::cli {
@@ -21,7 +22,7 @@ void Progress::update(std::uint64_t done, std::optional<std::uint64_t> total, do
     std::string line = "\r\033[K" + label_ + ":";
     char text[64];
     if (total && *total > 0) {
-        std::snprintf(text, sizeof text, " %3d %%", static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(*total)));
+        std::snprintf(text, sizeof text, " %3d %%", std::min(100, static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(*total))));
         line += text;
     }
     if (elapsed > 0.0) {

@@ -117,8 +117,10 @@ SoundInput::~SoundInput() {
 }
 
 std::optional<std::uint64_t> SoundInput::frames() const {
-    // A WAVE from a pipe with its sizes left open reports a huge count.
-    if (info_.frames <= 0 || info_.frames >= SF_COUNT_MAX / 2) return std::nullopt;
+    // From a pipe, a WAVE's size fields may say "unknown" (0xFFFFFFFF),
+    // which libsndfile reports as a count of its own; only a file that can
+    // be sought in has a length to trust.
+    if (!info_.seekable || info_.frames <= 0) return std::nullopt;
     return static_cast<std::uint64_t>(info_.frames);
 }
 

@@ -25,7 +25,7 @@ public:
     const std::string& name() const { return name_; }
     int channels() const { return info_.channels; }
     int sampleRate() const { return info_.samplerate; }
-    // Frames (one sample per channel) in the file, when its header knows.
+    // Frames (one sample per channel) in the file, where known.
     std::optional<std::uint64_t> frames() const;
     FileIdentity identity() const { return identity_; }
 

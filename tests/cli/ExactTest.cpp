@@ -131,6 +131,14 @@ TEST(Exact, DecodingGivesZarnconvsWave) {
     EXPECT_TRUE(readFile(dir.file("in.wav")) == expected);
     ASSERT_EQ(runCommand("(" + zarnCommand() + " -d -o - in.zarn > redirected.wav)", dir.path(), "").exitStatus, 0);
     EXPECT_TRUE(readFile(dir.file("redirected.wav")) == expected);
+    // FLAC and AIFF by the output's name, with the same samples.
+    for (const char* name : {"out.flac", "OUT.AIFF"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(runZarn(dir, std::string("-d in.zarn -o ") + name).exitStatus, 0);
+        const std::vector<std::int16_t> samples = readSamples(dir.file(name));
+        writeFile(dir.file("again.wav"), makeWaveFile(samples));
+        EXPECT_TRUE(readFile(dir.file("again.wav")) == expected);
+    }
 }
 
 // Through pipes both ways, the WAVE on the pipe has sizes that say
