@@ -131,8 +131,9 @@ TEST_F(Safety, ABadFileAmongGoodOnes) {
 }
 
 TEST_F(Safety, AWrongCallChangesNothing) {
-    for (const char* call : {"", "--bogus good.wav", "-o", "-x good.wav", "good.wav other.wav -o out.zarn",
-                             "-d -t good.zarn", "--quiet=yes good.wav", "-t good.wav -o out.wav"}) {
+    // Which calls are wrong is the command line's own test; here, what a
+    // wrong call does.
+    for (const char* call : {"", "--bogus good.wav", "good.wav other.wav -o out.zarn"}) {
         SCOPED_TRACE(call);
         const RunResult result = runZarn(dir_, call);
         EXPECT_EQ(result.exitStatus, 2);
