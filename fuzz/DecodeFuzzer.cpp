@@ -10,7 +10,7 @@
 #include "decoder/FrameDecoder.h"
 #include "decoder/FullSynthesis.h"
 #include "fuzz/FuzzSupport.h"
-#include "stream/ZarnReader.h"
+#include "stream/FrameReader.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     zarn::fuzz::silenceConsole();
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace zarn;
     try {
-        ZarnReader reader(data, size);
+        FrameReader reader(data, size);
         FrameDecoder<FullSynthesis> core;
         EncodedFrame frame;
         std::array<Sample, kHop> hop{};

@@ -19,10 +19,6 @@ RunResult shell(const std::string& directory, const std::string& command) {
     return runCommand(command, directory, "");
 }
 
-bool haveCommand(const char* name) {
-    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // One installation for all the tests in a process.
 class Installed : public ::testing::Test {
 protected:
