@@ -60,13 +60,13 @@ std::vector<double> asDoubles(const std::vector<std::int16_t>& samples) {
     return values;
 }
 
-std::vector<double> resampledTo(const std::vector<double>& mono, int rate) {
+std::vector<double> resampled(const std::vector<double>& mono, int from, int to) {
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
-    std::vector<double> out(static_cast<std::size_t>(std::ceil(mono.size() * (rate / 44100.0))) + 16);
+    std::vector<double> out(static_cast<std::size_t>(std::ceil(mono.size() * (static_cast<double>(to) / from))) + 16);
     std::size_t done = 0;
     const soxr_error_t error =
-        soxr_oneshot(44100, rate, 1, mono.data(), mono.size(), nullptr, out.data(), out.size(), &done, &io, &quality,
+        soxr_oneshot(from, to, 1, mono.data(), mono.size(), nullptr, out.data(), out.size(), &done, &io, &quality,
                      nullptr);
     EXPECT_EQ(error, nullptr);
     out.resize(done);

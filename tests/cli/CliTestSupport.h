@@ -32,9 +32,9 @@ std::vector<std::int16_t> readSamples(const std::string& path);
 // The music original as doubles, full scale 1.0.
 std::vector<double> asDoubles(const std::vector<std::int16_t>& samples);
 
-// `mono` at 44.1 kHz converted to `rate` by libsoxr, as the test's own
-// stand-in for a recording made at that rate.
-std::vector<double> resampledTo(const std::vector<double>& mono, int rate);
+// `mono` converted from one rate to another by libsoxr: the tests' own
+// stand-in for a recording made at another rate, and their own way back.
+std::vector<double> resampled(const std::vector<double>& mono, int from, int to);
 
 // 10·log10 of the original's energy over the error's, over the original's
 // length (missing decoded samples count as errors); `lag` delays the decoding.
