@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     switch (line.action) {
         case CommandLine::Action::Help: std::cout << kHelp; return 0;
         case CommandLine::Action::Version:
-            std::cout << "zarn " << zarn_version() << " (" << sf_version_string() << ", libsoxr " << soxr_version()
+            std::cout << "zarn " << zarn_version() << " (" << sf_version_string() << ", " << soxr_version()
                       << ")\n";
             return 0;
         case CommandLine::Action::WrongCall:
