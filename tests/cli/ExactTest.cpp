@@ -4,8 +4,6 @@
 
 #include <sndfile.h>
 
-#include <functional>
-
 #include "tests/cli/CliTestSupport.h"
 #include "tools/MusicSignal.h"
 
@@ -70,11 +68,6 @@ Bytes waveOfUnknownSize() {
     return file;
 }
 
-void writeContainer(const TempDir& dir, const std::string& name, int format) {
-    std::vector<double> values = asDoubles(samples());
-    writeSound(dir.file(name), format, 1, 44100, values);
-}
-
 // Encoding 16-bit mono 44.1 kHz input is zarnconv's and zarnbasic's byte for byte.
 TEST(Exact, PlainWaveGivesTheMenuProgramsBytes) {
     TempDir dir;
@@ -88,34 +81,29 @@ TEST(Exact, PlainWaveGivesTheMenuProgramsBytes) {
 }
 
 TEST(Exact, EveryContainerOfTheSameSamplesGivesTheSameBytes) {
-    const std::vector<std::pair<const char*, std::function<void(const TempDir&, const std::string&)>>> makers = {
-        {"chunks.wav", [](const TempDir& dir, const std::string& name) { writeFile(dir.file(name), waveWithChunks()); }},
-        {"unknown.wav",
-         [](const TempDir& dir, const std::string& name) { writeFile(dir.file(name), waveOfUnknownSize()); }},
-        {"in.flac", [](const TempDir& dir, const std::string& name) {
-             writeContainer(dir, name, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
-         }},
-        {"in.aiff", [](const TempDir& dir, const std::string& name) {
-             writeContainer(dir, name, SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
-         }},
-        {"in.rf64", [](const TempDir& dir, const std::string& name) {
-             writeContainer(dir, name, SF_FORMAT_RF64 | SF_FORMAT_PCM_16);
-         }},
-        {"in.wavex", [](const TempDir& dir, const std::string& name) {
-             writeContainer(dir, name, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16);
-         }},
+    struct Container {
+        const char* name;
+        int format;  // 0: the bytes are written by hand, above
     };
-    for (const auto& [name, make] : makers) {
+    for (const Container& container :
+         {Container{"chunks.wav", 0}, {"unknown.wav", 0}, {"in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+          {"in.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16}, {"in.rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
+          {"in.wavex", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16}}) {
+        const std::string name = container.name;
         SCOPED_TRACE(name);
         TempDir dir;
-        make(dir, name);
-        const RunResult byName = runZarn(dir, std::string(name) + " -o out.zarn");
+        if (container.format != 0) {
+            writeSound(dir.file(name), container.format, 1, 44100, asDoubles(samples()));
+        } else {
+            writeFile(dir.file(name), name == "chunks.wav" ? waveWithChunks() : waveOfUnknownSize());
+        }
+        const RunResult byName = runZarn(dir, name + " -o out.zarn");
         EXPECT_EQ(byName.exitStatus, 0) << byName.err;
         EXPECT_TRUE(readFile(dir.file("out.zarn")) == zarnconvEncoding());
         // Standard input is a pipe here: libsndfile must read WAVE without seeking.
-        if (std::string(name).find(".wav") == std::string::npos) continue;
+        if (name.find(".wav") == std::string::npos) continue;
         const RunResult piped =
-            runCommand("(cat " + std::string(name) + " | " + zarnCommand() + " - > piped.zarn)", dir.path(), "");
+            runCommand("(cat " + name + " | " + zarnCommand() + " - > piped.zarn)", dir.path(), "");
         EXPECT_EQ(piped.exitStatus, 0) << piped.err;
         EXPECT_TRUE(readFile(dir.file("piped.zarn")) == zarnconvEncoding());
     }
