@@ -18,17 +18,23 @@ namespace zarn {
 // program and the library alike.
 //
 // Bytes go to `out`, a callable bool(const std::uint8_t*, std::size_t) that
-// returns false to stop, a batch of whole frames at a time.
+// returns false to stop, a batch of whole frames at a time. An onlooker
+// (encoder/EncoderStages.h) may watch every frame's stages.
 template <class Analysis>
 class StreamEncoder {
 public:
     // Encodes `count` more samples. False when `out` refused.
     template <class Out>
     bool write(const Sample* samples, std::size_t count, Out& out) {
+        UnwatchedEncoding nobody;
+        return write(samples, count, out, nobody);
+    }
+    template <class Out, class Watch>
+    bool write(const Sample* samples, std::size_t count, Out& out, Watch& watch) {
         while (count > 0) {
             // Whole batches straight from the caller's samples, when none wait.
             if (waiting_ == 0 && count >= kBatch * kHop) {
-                if (!encode(samples, kBatch, out)) return false;
+                if (!encode(samples, kBatch, out, watch)) return false;
                 samples += kBatch * kHop;
                 count -= kBatch * kHop;
                 continue;
@@ -40,7 +46,7 @@ public:
             count -= take;
             if (waiting_ == hops_.size()) {
                 waiting_ = 0;
-                if (!encode(hops_.data(), kBatch, out)) return false;
+                if (!encode(hops_.data(), kBatch, out, watch)) return false;
             }
         }
         return true;
@@ -51,19 +57,24 @@ public:
     // refused.
     template <class Out>
     bool finish(Out& out) {
+        UnwatchedEncoding nobody;
+        return finish(out, nobody);
+    }
+    template <class Out, class Watch>
+    bool finish(Out& out, Watch& watch) {
         const std::size_t hops = (waiting_ + kHop - 1) / kHop;
         if (hops == 0 && framesWritten_ > 0) return true;
         std::fill(hops_.begin() + static_cast<std::ptrdiff_t>(waiting_), hops_.end(), Sample{0});
         waiting_ = 0;
-        return encode(hops_.data(), hops > 0 ? hops : 1, out);
+        return encode(hops_.data(), hops > 0 ? hops : 1, out, watch);
     }
 
 private:
     static constexpr std::size_t kBatch = FrameEncoder<Analysis>::kBatch;
 
-    template <class Out>
-    bool encode(const Sample* hops, std::size_t count, Out& out) {
-        core_.encodeBatch(hops, count, frames_.data());
+    template <class Out, class Watch>
+    bool encode(const Sample* hops, std::size_t count, Out& out, Watch& watch) {
+        core_.encodeBatch(hops, count, frames_.data(), watch);
         std::size_t size = 0;
         for (std::size_t f = 0; f < count; ++f) size += packFrame(frames_[f], bytes_.data() + size);
         framesWritten_ += count;

@@ -17,7 +17,8 @@ static int count(void *total, const int16_t *samples, size_t n) {
 
 int main(void) {
     int16_t tone[ZARN_SAMPLE_RATE];
-    for (int i = 0; i < ZARN_SAMPLE_RATE; ++i) tone[i] = (int16_t)(8000 * sin(i * 2 * 3.14159265 * 440 / ZARN_SAMPLE_RATE));
+    for (int i = 0; i < ZARN_SAMPLE_RATE; ++i)
+        tone[i] = (int16_t)(8000 * sin(i * 2 * 3.14159265 * 440 / ZARN_SAMPLE_RATE));
     size_t decoded = 0;
     int error;
     zarn_decoder *decoder = zarn_decoder_create(count, &decoded, &error);

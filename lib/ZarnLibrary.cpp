@@ -125,8 +125,9 @@ zarn_encoder* zarn_encoder_create(zarn_encoder_kind kind, zarn_write_fn write, v
         return nullptr;
     }
     const ByteSink sink{write, user};
-    EncoderCore* core = kind == ZARN_ENCODER_FULL ? static_cast<EncoderCore*>(create<EncoderOf<zarn::FullAnalysis>>(error, sink))
-                                                  : create<EncoderOf<zarn::ReducedAnalysis>>(error, sink);
+    EncoderCore* core = nullptr;
+    if (kind == ZARN_ENCODER_FULL) core = create<EncoderOf<zarn::FullAnalysis>>(error, sink);
+    if (kind == ZARN_ENCODER_REDUCED) core = create<EncoderOf<zarn::ReducedAnalysis>>(error, sink);
     if (core == nullptr) return nullptr;
     zarn_encoder* encoder = create<zarn_encoder>(error, core);
     if (encoder == nullptr) delete core;

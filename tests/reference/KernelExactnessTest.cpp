@@ -446,7 +446,9 @@ TEST(Dequantise, MatchesConvertingAndHalvingLiterally) {
                 expectRe[bin] = frame.re[bin];
                 expectIm[bin] = frame.im[bin];
             }
-            for (std::size_t band = 0; band < kBandCount; ++band) frame.scale[band] = static_cast<std::uint8_t>((e + band) % 16);
+            for (std::size_t band = 0; band < kBandCount; ++band) {
+                frame.scale[band] = static_cast<std::uint8_t>((e + band) % 16);
+            }
             literal::dequantise(expectRe.data(), expectIm.data(), frame.scale);
             dequantise(frame, re.data(), im.data());
             ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));
