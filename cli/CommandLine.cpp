@@ -24,7 +24,9 @@ void wrongCall(CommandLine& line, const std::string& error) {
 }
 
 void setMode(CommandLine& line, Mode mode) {
-    if (line.options.mode != Mode::Encode && line.options.mode != mode) wrongCall(line, "-d og -t kan ikke bruges sammen");
+    if (line.options.mode != Mode::Encode && line.options.mode != mode) {
+        wrongCall(line, "-d og -t kan ikke bruges sammen");
+    }
     line.options.mode = mode;
 }
 

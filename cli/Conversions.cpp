@@ -114,8 +114,9 @@ std::uint64_t decodeStream(const std::string& input, ByteInput& bytes, Sink& sin
     const auto check = [&](int status) {
         if (status == ZARN_OK) return;
         const std::string at = std::to_string(zarn_decoder_position(decoder.get()));
-        if (status == ZARN_ERROR_BAD_TAG) throw FileFailure(inputName(input), "beskadiget ramme ved byte " + at);
-        if (status == ZARN_ERROR_TRUNCATED) throw FileFailure(inputName(input), "filen slutter midt i rammen ved byte " + at);
+        const std::string name = inputName(input);
+        if (status == ZARN_ERROR_BAD_TAG) throw FileFailure(name, "beskadiget ramme ved byte " + at);
+        if (status == ZARN_ERROR_TRUNCATED) throw FileFailure(name, "filen slutter midt i rammen ved byte " + at);
         if (status == ZARN_ERROR_OUTPUT) outputFailure();
         throw FileFailure(inputName(input), libraryFailure(status));
     };

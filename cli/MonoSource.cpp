@@ -14,7 +14,9 @@ MonoSource::MonoSource(SoundInput& input, bool dither)
       ditherWanted_(dither) {
     if (direct_) return;
     buffers_ = std::make_unique<Buffers>();
-    if (input.sampleRate() != ZARN_SAMPLE_RATE) resampler_.emplace(static_cast<double>(input.sampleRate()), input.name());
+    if (input.sampleRate() != ZARN_SAMPLE_RATE) {
+        resampler_.emplace(static_cast<double>(input.sampleRate()), input.name());
+    }
 }
 
 std::string MonoSource::steps() const {

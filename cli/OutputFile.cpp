@@ -87,7 +87,8 @@ OutputFile::OutputFile(const std::string& name, bool force, const std::optional<
             path.push_back('\0');
             descriptor_ = createWatchedFile(path.data());
             if (descriptor_ < 0) {
-                throw FileFailure(outputName(name_), errno == ENOENT ? "mappen findes ikke" : causeOf(errno, "oprette filen"));
+                throw FileFailure(outputName(name_),
+                                  errno == ENOENT ? "mappen findes ikke" : causeOf(errno, "oprette filen"));
             }
             temporary_ = path.data();
             fchmod(descriptor_, newFileMode());

@@ -22,7 +22,8 @@ void Progress::update(std::uint64_t done, std::optional<std::uint64_t> total, do
     std::string line = "\r\033[K" + label_ + ":";
     char text[64];
     if (total && *total > 0) {
-        std::snprintf(text, sizeof text, " %3d %%", std::min(100, static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(*total))));
+        const double share = static_cast<double>(done) / static_cast<double>(*total);
+        std::snprintf(text, sizeof text, " %3d %%", std::min(100, static_cast<int>(100.0 * share)));
         line += text;
     }
     if (elapsed > 0.0) {

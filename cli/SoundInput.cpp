@@ -155,7 +155,9 @@ std::string SoundInput::description() const {
 }
 
 std::size_t SoundInput::checked(sf_count_t read) {
-    if (read < 0 || (read == 0 && sf_error(file_) != SF_ERR_NO_ERROR)) throw FileFailure(inputName(name_), "fejl under laesning");
+    if (read < 0 || (read == 0 && sf_error(file_) != SF_ERR_NO_ERROR)) {
+        throw FileFailure(inputName(name_), "fejl under laesning");
+    }
     return static_cast<std::size_t>(read);
 }
 

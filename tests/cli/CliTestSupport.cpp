@@ -77,7 +77,8 @@ double snrDb(const std::vector<std::int16_t>& original, const std::vector<std::i
     double signal = 0.0, noise = 0.0;
     for (std::size_t i = 0; i < original.size(); ++i) {
         const long at = static_cast<long>(i) + lag;
-        const double out = at >= 0 && at < static_cast<long>(decoded.size()) ? decoded[static_cast<std::size_t>(at)] : 0.0;
+        const bool inside = at >= 0 && at < static_cast<long>(decoded.size());
+        const double out = inside ? decoded[static_cast<std::size_t>(at)] : 0.0;
         signal += static_cast<double>(original[i]) * original[i];
         noise += (original[i] - out) * (original[i] - out);
     }

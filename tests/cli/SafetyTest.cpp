@@ -124,7 +124,8 @@ TEST_F(Safety, ABadFileAmongGoodOnes) {
     EXPECT_NE(result.err.find("zarn: text.txt: er ikke en lydfil, som libsndfile kender\n"), std::string::npos)
         << result.err;
     EXPECT_NE(result.err.find("zarn: missing.wav: findes ikke\n"), std::string::npos) << result.err;
-    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"good.wav", "good.zarn", "other.wav", "other.zarn", "text.txt"}));
+    EXPECT_EQ(filesIn(dir_),
+              (std::vector<std::string>{"good.wav", "good.zarn", "other.wav", "other.zarn", "text.txt"}));
     const RunResult quiet = runZarn(dir_, "-q -f good.wav other.wav");
     EXPECT_EQ(quiet.exitStatus, 0);
     EXPECT_EQ(quiet.err, "");
