@@ -102,7 +102,9 @@ SoundInput::SoundInput(const std::string& name) : name_(name) {
     if (file_ == nullptr) {
         const int error = sf_error(nullptr);
         if (ownsDescriptor_) close(descriptor_);
-        throw FileFailure(inputName(name_), openFailure(error));
+        // A Zarn file is the likeliest sound libsndfile does not know.
+        const bool zarn = name.size() > 5 && name.compare(name.size() - 5, 5, ".zarn") == 0;
+        throw FileFailure(inputName(name_), openFailure(error) + (zarn ? " (-d afkoder Zarn-filer)" : ""));
     }
     if (info_.channels < 1 || info_.samplerate < 1) {
         sf_close(file_);
