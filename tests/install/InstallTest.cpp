@@ -48,6 +48,7 @@ protected:
     static std::vector<std::string> pages() {
         std::vector<std::string> names = {"zarnconv", "zarnbasic"};
         if (ZARN_INSTALLS_ZARNINFO) names.push_back("zarninfo");
+        if (ZARN_INSTALLS_ZARN) names.push_back("zarn");
         return names;
     }
 
@@ -141,12 +142,14 @@ TEST_F(Installed, EveryManualPageRendersWithoutAWarning) {
     const bool groff = haveCommand("groff"), man = haveCommand("man");
     if (!groff && !man) GTEST_SKIP() << "neither groff nor man is installed";
     TempDir scratch;
-    std::vector<std::string> all = pages();
-    all.push_back("zarn");  // the library's, in section 3
-    for (const std::string& name : all) {
-        SCOPED_TRACE(name);
-        const std::string page =
-            path(name == "zarn" ? std::string("share/man/man3/zarn.3") : "share/man/man1/" + name + ".1");
+    // Each program's page in section 1, and the library's in section 3,
+    // which shares its name with the program zarn.
+    std::vector<std::pair<std::string, std::string>> all;
+    for (const std::string& name : pages()) all.emplace_back(name, "share/man/man1/" + name + ".1");
+    all.emplace_back("zarn", "share/man/man3/zarn.3");
+    for (const auto& [name, relative] : all) {
+        SCOPED_TRACE(relative);
+        const std::string page = path(relative);
         if (groff) {
             const RunResult lint = shell(scratch.path(), "LC_ALL=C.UTF-8 groff -ww -z -man " + shellWord(page));
             EXPECT_EQ(lint.exitStatus, 0);
