@@ -11,6 +11,8 @@
 # job runs --runs times (default 5), round-robin, pinned to one core where
 # taskset exists; the median wall time is reported, with × real time (audio
 # seconds ÷ seconds) and the largest peak resident memory of any run.
+# Where BUILD_FOLDER holds zarn, it is timed on the same file, from file to
+# file and through pipes, against zarnconv.
 # Where BUILD_FOLDER/bench/bench_peak is built, each round also measures the
 # machine's peak rate of separate multiplications and additions, and each
 # program whose name starts with zarnbasic gets its speed as a share of the
@@ -155,12 +157,28 @@ convert() {
     }
 }
 
+# Runs zarn with ARGUMENTS between two pipes, the file INPUT going in and
+# its output thrown away, by cat at either end: zarn alone is pinned, so that
+# the cats take the other core rather than zarn's time.
+throughPipes() {
+    local input=$1
+    shift
+    local pinned=("${pin[@]}")
+    pin=()
+    measure "$input" sh -c 'cat | "$@" | cat >/dev/null' sh "${pinned[@]}" "$build/zarn" "$@"
+    pin=("${pinned[@]}")
+}
+
 # Runs one job by name once.
 runJob() {
     case "$1" in
         "flac -5") measure /dev/null flac -5 -f --silent -o "$scratch/flac.flac" "$wave" ;;
         "flac -d") measure /dev/null flac -d -f --silent -o "$scratch/flac.wav" "$scratch/flac.flac" ;;
         "lame -V 2") measure /dev/null lame --quiet -V 2 "$wave" "$scratch/lame.mp3" ;;
+        "zarn encode") measure /dev/null "$build/zarn" -q -f "$wave" -o "$scratch/zarn.zarn" ;;
+        "zarn decode") measure /dev/null "$build/zarn" -q -f -d "$scratch/zarn.zarn" -o "$scratch/zarn.wav" ;;
+        "zarn pipe encode") throughPipes "$wave" -q - -o - ;;
+        "zarn pipe decode") throughPipes "$scratch/zarn.zarn" -q -d - -o - ;;
         *" encode") convert "${1% encode}" 1 "$wave" "$scratch/${1% encode}.zarn" ;;
         *" decode") convert "${1% decode}" 2 "$scratch/${1% decode}.zarn" "$scratch/${1% decode}.wav" ;;
     esac
@@ -180,6 +198,8 @@ audio=$(audioSeconds "$wave")
 
 jobs=()
 for p in "${programList[@]}"; do jobs+=("$p encode" "$p decode"); done
+haveZarn=0
+if [ -x "$build/zarn" ]; then haveZarn=1; jobs+=("zarn encode" "zarn decode" "zarn pipe encode" "zarn pipe decode"); fi
 haveFlac=0
 haveLame=0
 if command -v flac >/dev/null; then haveFlac=1; jobs+=("flac -5" "flac -d"); fi
@@ -229,7 +249,7 @@ for job in "${jobs[@]}"; do
         "$(awk -v a="$audio" -v s="${med[$job]}" 'BEGIN { print a / s }')" "$(mib "${peak[$job]}")"
 done
 
-if [ -n "$forwardBounds" ]; then
+if [ -n "$forwardBounds" ] && [[ " ${programList[*]}" == *" zarnbasic"* ]]; then
     forwardBound=$(median <<<"$forwardBounds")
     inverseBound=$(median <<<"$inverseBounds")
     echo
@@ -252,6 +272,13 @@ if [ -n "$forwardBounds" ]; then
 fi
 
 ratio() { awk -v fast="$1" -v slow="$2" 'BEGIN { printf "%.3f", fast / slow }'; }
+if [ $haveZarn = 1 ] && [[ " ${programList[*]} " == *" zarnconv "* ]]; then
+    echo
+    echo "zarn's time against zarnconv's on the same 16-bit mono input (at most 1.1 is the aim):"
+    for step in encode decode "pipe encode" "pipe decode"; do
+        printf '  %-30s %s\n' "zarn $step / zarnconv ${step#pipe }" "$(ratio "${med[zarn $step]}" "${med[zarnconv ${step#pipe }]}")"
+    done
+fi
 if [ $haveFlac = 1 ] || [ $haveLame = 1 ]; then
     echo
     echo "Speed relative to the reference tools in the same run (above 1: faster):"
