@@ -9,7 +9,7 @@ namespace {
 // One option as it may be spelt. An option that takes a value gets it from
 // the rest of its word or from the next argument; a new option with a value
 // (a bit rate, say) is one more row and one more field in Options.
-struct OptionSpec {
+struct OptionRow {
     char shortName;        // '\0' when there is only the long form
     const char* longName;  // without the leading "--"
     bool takesValue;
@@ -30,7 +30,7 @@ void setMode(CommandLine& line, Mode mode) {
     line.options.mode = mode;
 }
 
-const std::array<OptionSpec, 10> kOptions{{
+const std::array<OptionRow, 10> kOptions{{
     {'d', "decode", false, [](CommandLine& line, const std::string&) { setMode(line, Mode::Decode); }},
     {'t', "test", false, [](CommandLine& line, const std::string&) { setMode(line, Mode::Test); }},
     {'o', "output", true,
@@ -55,16 +55,16 @@ const std::array<OptionSpec, 10> kOptions{{
     {'\0', "no-dither", false, [](CommandLine& line, const std::string&) { line.options.dither = false; }},
 }};
 
-const OptionSpec* findShort(char name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.shortName == name) return &spec;
+const OptionRow* findShort(char name) {
+    for (const OptionRow& row : kOptions) {
+        if (row.shortName == name) return &row;
     }
     return nullptr;
 }
 
-const OptionSpec* findLong(const std::string& name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (name == spec.longName) return &spec;
+const OptionRow* findLong(const std::string& name) {
+    for (const OptionRow& row : kOptions) {
+        if (name == row.longName) return &row;
     }
     return nullptr;
 }
@@ -83,33 +83,33 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         } else if (argument.compare(0, 2, "--") == 0) {
             const std::size_t equals = argument.find('=');
             const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            const OptionSpec* spec = findLong(name);
-            if (spec == nullptr) {
+            const OptionRow* row = findLong(name);
+            if (row == nullptr) {
                 wrongCall(line, "ukendt tilvalg: --" + name);
-            } else if (!spec->takesValue && equals != std::string::npos) {
+            } else if (!row->takesValue && equals != std::string::npos) {
                 wrongCall(line, "--" + name + " tager ingen vaerdi");
-            } else if (spec->takesValue && equals == std::string::npos && i + 1 >= argc) {
+            } else if (row->takesValue && equals == std::string::npos && i + 1 >= argc) {
                 wrongCall(line, "--" + name + " kraever en vaerdi");
             } else {
-                spec->apply(line, !spec->takesValue           ? std::string()
+                row->apply(line, !row->takesValue           ? std::string()
                                   : equals != std::string::npos ? argument.substr(equals + 1)
                                                                 : std::string(argv[++i]));
             }
         } else {
             for (std::size_t at = 1; at < argument.size(); ++at) {
-                const OptionSpec* spec = findShort(argument[at]);
-                if (spec == nullptr) {
+                const OptionRow* row = findShort(argument[at]);
+                if (row == nullptr) {
                     wrongCall(line, std::string("ukendt tilvalg: -") + argument[at]);
                     break;
                 }
-                if (!spec->takesValue) {
-                    spec->apply(line, std::string());
+                if (!row->takesValue) {
+                    row->apply(line, std::string());
                     continue;
                 }
                 if (at + 1 < argument.size()) {
-                    spec->apply(line, argument.substr(at + 1));
+                    row->apply(line, argument.substr(at + 1));
                 } else if (i + 1 < argc) {
-                    spec->apply(line, argv[++i]);
+                    row->apply(line, argv[++i]);
                 } else {
                     wrongCall(line, std::string("-") + argument[at] + " kraever en vaerdi");
                 }
