@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::printf("lag %ld\nsamples %zu\ncorrelation %.6f\nsnr %.3f\nsegsnr %.3f\n", lag, o.count, correlation,
+    std::printf("lag %ld\nsamples %zu\ncorrelation %.6f\nsnr %.2f\nsegsnr %.2f\n", lag, o.count, correlation,
                 decibels(signal, noise), hops ? segmental / double(hops) : 0.0);
     if (!refOut.empty()) {
         writeWave(refOut, r, o.count);
