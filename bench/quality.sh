@@ -1,0 +1,336 @@
+#!/usr/bin/env bash
+# Quality per bit: encodes real recordings at 64 to 320 kbit/s with zarn and,
+# where installed, with lame (CBR), opusenc and ffmpeg's mp2, decodes each
+# back to 16-bit mono 44.1 kHz WAVE, lines the decoding up with its original
+# (bench/zarnalign: the peers put a delay of their own in front) and grades
+# it. Builds nothing.
+#
+#   bench/quality.sh [BUILD_FOLDER] [--rates "64 96 128 160 192 256 320"]
+#                    [--codecs "zarn lame opus mp2"]
+#
+# BUILD_FOLDER (default ./build) must hold zarn and bench/zarnalign. zarn
+# encodes as it can today: --full (its own variable rate) and --basic, each
+# once; once `zarn --help` lists --bitrate, it also encodes with -b N at
+# every rate. Every decoding gets SNR and segmental SNR (per 256-sample hop,
+# each held to -10..60 dB, silent hops skipped). With ZARN_PEAQ set to a
+# command, e.g. ZARN_PEAQ="peaq --basic {reference} {test}", that command
+# also grades both files, lowered by 3 dB and resampled to 48 kHz the same
+# way (sox gain -3 rate -v), and its Objective Difference Grade (0
+# imperceptible ... -4 very annoying) is taken from a line naming it, or else
+# the last number it prints. No PEAQ comes with the project. The table per
+# grade: codec, target and actual kbit/s (file size x 8 / duration), the
+# grade per recording, their mean and the worst, and the encode time summed
+# over the recordings.
+#
+# The recordings are cut from Debian packages (all in main), fetched on the
+# first run with apt-get download into $ZARN_QUALITY_CACHE (default
+# ~/.cache/zarn-quality), unpacked with dpkg-deb, mixed to mono, converted
+# to 44.1 kHz 16-bit with dither, freed of DC and normalised to -1 dB full
+# scale; nothing of them is kept in the repository. The five packages are
+# about 50 MB to download, once. Each recording is a kind of sound that
+# coders find hard in its own way:
+#   speech  puredata-doc voice.wav + voice2.wav and supercollider-common
+#           a11wlk01.wav: three short spoken phrases, one after another
+#           (7 s in all: no small package in main ships more speech)
+#   title   neverball-common bgm/title.ogg, 0-20 s: game music, a full mix
+#   track4  neverball-common bgm/track4.ogg, 40-60 s: another piece of it
+#   drums   sonic-pi-samples loop_amen_full, loop_tabla, loop_compus: drum
+#           loops, sharp attacks (pre-echo) and noise-like cymbals (24 s)
+#   piano   lmms-common instruments/piano02.ogg and sonic-pi-samples
+#           ambi_piano.flac: solo piano, partials closer than a coarse
+#           transform resolves (13 s)
+set -euo pipefail
+
+usage() {
+    sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'
+    exit "${1:-0}"
+}
+
+die() {
+    echo "quality.sh: $*" >&2
+    exit 1
+}
+
+build=./build
+rates="64 96 128 160 192 256 320"
+codecs="zarn lame opus mp2"
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --rates) [ $# -ge 2 ] || usage 2; rates=$2; shift 2 ;;
+        --codecs) [ $# -ge 2 ] || usage 2; codecs=$2; shift 2 ;;
+        -h|--help) usage 0 ;;
+        -*) echo "quality.sh: unknown option $1" >&2; usage 2 ;;
+        *) build=$1; shift ;;
+    esac
+done
+
+read -r -a rateList <<<"$rates"
+[ ${#rateList[@]} -gt 0 ] || die "--rates names no rate"
+for r in "${rateList[@]}"; do [[ $r =~ ^[1-9][0-9]*$ ]] || die "--rates takes whole kbit/s, not $r"; done
+zarn="$build/zarn"
+align="$build/bench/zarnalign"
+[ -x "$zarn" ] || die "no zarn in $build: build the project (zarn needs libsndfile1-dev and libsoxr-dev)"
+[ -x "$align" ] || die "no bench/zarnalign in $build: build the project"
+
+# --- Tools: the preparation needs sox and Debian's package tools; each peer
+# is skipped where missing ---
+
+missing=()
+for tool in sox apt-get dpkg-deb; do
+    command -v "$tool" >/dev/null || missing+=("$tool")
+done
+[ ${#missing[@]} -eq 0 ] || die "needs ${missing[*]} (apt-get install sox)"
+
+wanted() { [[ " $codecs " == *" $1 "* ]]; }
+declare -A have
+skipNotes=()
+peerCheck() {
+    local codec=$1 package=$2
+    shift 2
+    wanted "$codec" || return 0
+    local tool
+    for tool in "$@"; do
+        if ! command -v "$tool" >/dev/null; then
+            skipNotes+=("$codec: $tool is not installed (apt-get install $package)")
+            return 0
+        fi
+    done
+    have[$codec]=1
+}
+wanted zarn && have[zarn]=1
+peerCheck lame lame lame
+peerCheck opus opus-tools opusenc opusdec
+peerCheck mp2 ffmpeg ffmpeg
+
+# --- The recordings ---
+
+cache=${ZARN_QUALITY_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zarn-quality}
+mkdir -p "$cache/debs" "$cache/unpacked" "$cache/recordings"
+
+# name|package|start seconds|length seconds (empty: whole)|files, as the
+# package installs them, joined in this order
+recordings=(
+    "speech|puredata-doc supercollider-common|0||usr/share/puredata/doc/sound/voice.wav usr/share/puredata/doc/sound/voice2.wav usr/share/SuperCollider/sounds/a11wlk01.wav"
+    "title|neverball-common|0|20|usr/share/games/neverball/bgm/title.ogg"
+    "track4|neverball-common|40|20|usr/share/games/neverball/bgm/track4.ogg"
+    "drums|sonic-pi-samples|0||usr/share/sonic-pi/samples/loop_amen_full.flac usr/share/sonic-pi/samples/loop_tabla.flac usr/share/sonic-pi/samples/loop_compus.flac"
+    "piano|lmms-common sonic-pi-samples|0||usr/share/lmms/samples/instruments/piano02.ogg usr/share/sonic-pi/samples/ambi_piano.flac"
+)
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/zarn-quality.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+trap 'exit 130' INT TERM
+
+# Unpacks PACKAGE into the cache, downloading it first if need be; the
+# download runs inside the cache, whatever the package lists say of versions.
+unpack() {
+    local package=$1 deb
+    [ -e "$cache/unpacked/$package.done" ] && return 0
+    deb=$(find "$cache/debs" -maxdepth 1 -name "${package}_*.deb" | head -n 1)
+    if [ -z "$deb" ]; then
+        echo "Downloading $package (once, into $cache)" >&2
+        # As root apt warns that its sandbox user cannot write there; harmless.
+        (cd "$cache/debs" && apt-get download "$package" 2>&1 | { grep -v '^W: Download is performed unsandboxed' >&2 || true; }) ||
+            die "apt-get download $package failed: run apt-get update, or check the network"
+        deb=$(find "$cache/debs" -maxdepth 1 -name "${package}_*.deb" | head -n 1)
+        [ -n "$deb" ] || die "apt-get download $package left no .deb in $cache/debs"
+    fi
+    dpkg-deb -x "$deb" "$cache/unpacked"
+    touch "$cache/unpacked/$package.done"
+}
+
+# Mono, 44.1 kHz, 16-bit with dither, peak at -1 dB: pieces joined, then cut.
+# Halved first and kept in 32 bits until the end, so that neither the mix
+# nor the filters clip before the level is set.
+# A high-pass at 10 Hz removes the DC offset some samples carry (piano02's is
+# -29 dB): inaudible, it would count against every coder that drops it.
+prepare() {
+    local name=$1 packages=$2 start=$3 length=$4 files=$5 out="$cache/recordings/$1.wav"
+    [ -s "$out" ] && return 0
+    local package file i=0 pieces=()
+    for package in $packages; do unpack "$package"; done
+    for file in $files; do
+        [ -f "$cache/unpacked/$file" ] || die "$file is not in $packages (has the package changed?)"
+        i=$((i + 1))
+        sox -D -v 0.5 "$cache/unpacked/$file" -b 32 "$scratch/piece$i.wav" remix - rate -v 44100
+        pieces+=("$scratch/piece$i.wav")
+    done
+    local cut=(trim "$start")
+    [ -z "$length" ] || cut+=("$length")
+    sox "${pieces[@]}" -b 16 "$scratch/prepared.wav" "${cut[@]}" highpass 10 gain -n -1 dither
+    mv "$scratch/prepared.wav" "$out"
+}
+
+names=()
+for entry in "${recordings[@]}"; do
+    IFS='|' read -r name packages start length files <<<"$entry"
+    prepare "$name" "$packages" "$start" "$length" "$files"
+    names+=("$name")
+done
+
+# --- The encoders, and the decoders back to 16-bit mono 44.1 kHz WAVE ---
+
+now() { echo "${EPOCHREALTIME/,/.}"; }
+
+zarnRates=0
+"$zarn" --help 2>&1 | grep -q -- '--bitrate' && zarnRates=1
+
+# The rows: "codec|label|target kbit/s (- for none)".
+rows=()
+if [ -n "${have[zarn]:-}" ]; then
+    rows+=("zarn|zarn --full|-" "zarn|zarn --basic|-")
+    if [ $zarnRates = 1 ]; then
+        for r in "${rateList[@]}"; do rows+=("zarn|zarn -b $r|$r"); done
+    fi
+fi
+for codec in lame opus mp2; do
+    [ -n "${have[$codec]:-}" ] || continue
+    for r in "${rateList[@]}"; do rows+=("$codec|$codec $r|$r"); done
+done
+[ ${#rows[@]} -gt 0 ] || die "no codec to measure"
+
+# Encodes $1 (a WAVE) for ROW into $2; fails when the encoder refuses the
+# rate (ffmpeg's mp2 has no mono rate above 192 kbit/s at 44.1 kHz).
+encode() {
+    local label=$1 target=$2 input=$3 output=$4
+    case "$label" in
+        "zarn --full") "$zarn" -q -f --full "$input" -o "$output" ;;
+        "zarn --basic") "$zarn" -q -f --basic "$input" -o "$output" ;;
+        "zarn -b "*) "$zarn" -q -f -b "$target" "$input" -o "$output" ;;
+        lame*) lame --quiet --cbr -b "$target" "$input" "$output" ;;
+        opus*) opusenc --quiet --bitrate "$target" "$input" "$output" ;;
+        mp2*) ffmpeg -nostdin -v error -y -i "$input" -c:a mp2 -b:a "${target}k" -f mp2 "$output" ;;
+    esac
+}
+
+decode() {
+    local label=$1 input=$2 output=$3
+    case "$label" in
+        zarn*) "$zarn" -q -f -d "$input" -o "$output" ;;
+        lame*) lame --quiet --decode "$input" "$output" ;;
+        opus*) opusdec --quiet --rate 44100 "$input" "$output" ;;
+        mp2*) ffmpeg -nostdin -v error -y -i "$input" -ac 1 -ar 44100 -c:a pcm_s16le "$output" ;;
+    esac
+}
+
+# The ODG that $ZARN_PEAQ prints for the two files, both lowered by 3 dB (so
+# that the resampler's overshoot does not clip a decoding near full scale)
+# and resampled to 48 kHz, where PEAQ is defined.
+mkdir -p "$scratch/peaq"
+peaqGrade() {
+    local reference="$scratch/peaq/reference.wav" test="$scratch/peaq/test.wav" command output grade
+    sox -D "$1" -b 16 "$reference" gain -3 rate -v 48k
+    sox -D "$2" -b 16 "$test" gain -3 rate -v 48k
+    command=${ZARN_PEAQ//\{reference\}/$(printf '%q' "$reference")}
+    command=${command//\{test\}/$(printf '%q' "$test")}
+    output=$(sh -c "$command" 2>&1) || die "ZARN_PEAQ failed: $command: $output"
+    grade=$(sed -n 's/.*[Oo]bjective [Dd]ifference [Gg]rade[^-0-9]*\(-\{0,1\}[0-9][0-9.]*\).*/\1/p' <<<"$output" | tail -n 1)
+    [ -n "$grade" ] || grade=$(grep -oE -- '-?[0-9]+([.][0-9]+)?' <<<"$output" | tail -n 1 || true)
+    [ -n "$grade" ] || die "ZARN_PEAQ printed no grade: $output"
+    echo "$grade"
+}
+
+grades=(snr segsnr)
+[ -z "${ZARN_PEAQ:-}" ] || grades=(odg "${grades[@]}")
+declare -A value seconds bytes lags encodeSeconds
+totalAudio=0
+for name in "${names[@]}"; do
+    samples=$(( ($(stat -c %s "$cache/recordings/$name.wav") - 44) / 2 ))
+    seconds[$name]=$(awk -v n="$samples" 'BEGIN { printf "%.6f", n / 44100 }')
+    totalAudio=$(awk -v a="$totalAudio" -v b="${seconds[$name]}" 'BEGIN { print a + b }')
+done
+
+echo "Machine: $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(nproc) cores"
+echo "Recordings (mono 16-bit 44.1 kHz, from $cache/recordings):"
+for name in "${names[@]}"; do printf '  %-8s %6.1f s\n' "$name" "${seconds[$name]}"; done
+for note in "${skipNotes[@]}"; do echo "Skipped $note"; done
+[ $zarnRates = 1 ] || echo "zarn has no --bitrate yet: only --full and --basic, at their own rates"
+[ -n "${ZARN_PEAQ:-}" ] || echo "ZARN_PEAQ is not set: SNR and segmental SNR only"
+echo
+
+for row in "${rows[@]}"; do
+    IFS='|' read -r codec label target <<<"$row"
+    extension=$codec
+    encodeSeconds[$label]=0
+    for name in "${names[@]}"; do
+        original="$cache/recordings/$name.wav"
+        coded="$scratch/coded.$extension"
+        decoded="$scratch/decoded.wav"
+        rm -f "$coded" "$decoded"
+        start=$(now)
+        if ! encode "$label" "$target" "$original" "$coded" 2>"$scratch/encode.log"; then
+            value[$label,$name,refused]=1
+            continue
+        fi
+        end=$(now)
+        encodeSeconds[$label]=$(awk -v t="${encodeSeconds[$label]}" -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", t + b - a }')
+        bytes[$label,$name]=$(stat -c %s "$coded")
+        decode "$label" "$coded" "$decoded" || die "$label: decoding $name failed"
+        alignArgs=()
+        [ -z "${ZARN_PEAQ:-}" ] || alignArgs=(--write "$scratch/ref.wav" "$scratch/test.wav")
+        while read -r key number; do
+            case "$key" in
+                lag) lags[$label]+=" $number" ;;
+                snr|segsnr) value[$label,$name,$key]=$number ;;
+                correlation)
+                    awk -v c="$number" 'BEGIN { exit !(c < 0.5) }' &&
+                        echo "Warning: $label on $name lines up poorly (correlation $number)" >&2 ;;
+            esac
+        done < <("$align" "$original" "$decoded" "${alignArgs[@]}")
+        [ -z "${ZARN_PEAQ:-}" ] || value[$label,$name,odg]=$(peaqGrade "$scratch/ref.wav" "$scratch/test.wav")
+    done
+done
+
+# --- The tables ---
+
+describe() {
+    case "$1" in
+        odg) echo "Objective Difference Grade (ZARN_PEAQ; 0 imperceptible, -4 very annoying)" ;;
+        snr) echo "SNR in dB over the whole recording" ;;
+        segsnr) echo "Segmental SNR in dB (256-sample hops, each -10..60 dB, silent hops skipped)" ;;
+    esac
+}
+
+for grade in "${grades[@]}"; do
+    describe "$grade"
+    printf '%-14s %7s %7s' codec target actual
+    for name in "${names[@]}"; do printf ' %7s' "$name"; done
+    printf ' %7s %7s %8s\n' mean worst "encode s"
+    for row in "${rows[@]}"; do
+        IFS='|' read -r codec label target <<<"$row"
+        totalBytes=0
+        coded=0
+        line=""
+        list=""
+        for name in "${names[@]}"; do
+            if [ -n "${value[$label,$name,refused]:-}" ]; then
+                line+=$(printf ' %7s' refused)
+                continue
+            fi
+            totalBytes=$((totalBytes + ${bytes[$label,$name]}))
+            coded=$(awk -v a="$coded" -v b="${seconds[$name]}" 'BEGIN { print a + b }')
+            line+=$(printf ' %7.2f' "${value[$label,$name,$grade]}")
+            list+="${value[$label,$name,$grade]} "
+        done
+        if [ -z "$list" ]; then
+            printf '%-14s %7s %7s%s\n' "$label" "$target" - "$line"
+            continue
+        fi
+        actual=$(awk -v b="$totalBytes" -v s="$coded" 'BEGIN { printf "%.0f", b * 8 / s / 1000 }')
+        stats=$(tr ' ' '\n' <<<"$list" | sed '/^$/d' |
+            awk 'NR == 1 || $1 < w { w = $1 } { s += $1 } END { printf " %7.2f %7.2f", s / NR, w }')
+        printf '%-14s %7s %7s%s%s %8.2f\n' "$label" "$target" "$actual" "$line" "$stats" "${encodeSeconds[$label]}"
+    done
+    echo
+done
+
+echo "Lag of each decoding behind its original, in samples (zarnalign), all rates:"
+for codec in zarn lame opus mp2; do
+    found=""
+    for row in "${rows[@]}"; do
+        IFS='|' read -r rowCodec label target <<<"$row"
+        [ "$rowCodec" = "$codec" ] && found+="${lags[$label]:-} "
+    done
+    [ -z "${found// /}" ] || printf '  %-6s %s\n' "$codec" "$(tr ' ' '\n' <<<"$found" | sed '/^$/d' | sort -n | uniq | tr '\n' ' ')"
+done
+echo "Audio per codec and rate: $(awk -v a="$totalAudio" 'BEGIN { printf "%.1f", a }') s; actual kbit/s is the coded bytes x 8 over the recordings' duration"
