@@ -20,7 +20,9 @@
 # the last number it prints. No PEAQ comes with the project. The table per
 # grade: codec, target and actual kbit/s (file size x 8 / duration), the
 # grade per recording, their mean and the worst, and the encode time summed
-# over the recordings.
+# over the recordings. A peer that caps or refuses a rate says so in the
+# actual column (opusenc gives mono no more than 256 kbit/s) or with
+# "refused".
 #
 # The recordings are cut from Debian packages (all in main), fetched on the
 # first run with apt-get download into $ZARN_QUALITY_CACHE (default
