@@ -19,7 +19,6 @@ namespace zarn::bench {
 
 namespace {
 
-constexpr std::size_t kSampleRate = 44100;
 constexpr std::size_t kSignalSeconds = 8;  // 1378 frames of the music-like signal
 constexpr std::size_t kKeptFrames = 32;
 
@@ -34,10 +33,8 @@ void copySpectrum(const double* re, const double* im, Spectrum& to) {
 struct EncoderOnlooker {
     EncoderFrame frame;
 
-    void block(EncoderStage stage, const double* x) {
-        Block& to = stage == EncoderStage::read ? frame.raw : frame.windowed;
-        std::copy_n(x, kBlockLength, to.begin());
-    }
+    void framed(const double* x) { std::copy_n(x, kBlockLength, frame.raw.begin()); }
+    void windowed(const double* x) { std::copy_n(x, kBlockLength, frame.windowed.begin()); }
     void spectrum(EncoderStage stage, const double* re, const double* im) {
         switch (stage) {
             case EncoderStage::transformed: return copySpectrum(re, im, frame.transformed);
@@ -52,8 +49,7 @@ struct EncoderOnlooker {
 struct DecoderOnlooker {
     DecoderFrame frame;
 
-    void spectrum(DecoderStage stage, const double* re, const double* im) {
-        if (stage == DecoderStage::read) return copySpectrum(re, im, frame.read);
+    void spectrum(const double* re, const double* im) {
         std::copy_n(re, kBlockLength, frame.full.re.begin());
         std::copy_n(im, kBlockLength, frame.full.im.begin());
     }
@@ -106,7 +102,7 @@ private:
         EncodedFrame frame;
         std::array<Sample, kHop> hop{};
         for (std::size_t f = 0; reader.readFrames(&frame, 1); ++f) {
-            onlooker.frame.scale = frame.scale;
+            onlooker.frame.stored = frame;
             core.decode(frame, hop.data(), onlooker);
             if (kept(f)) decoder_[index(p)].push_back(onlooker.frame);
         }

@@ -37,8 +37,7 @@ struct EncoderFrame {
 
 // One frame of the decoder, as read from a Zarn file and after each step.
 struct DecoderFrame {
-    Spectrum read;          // as the reader leaves it: the dequantiser's input
-    ScaleExponents scale{};
+    EncodedFrame stored;    // as the reader leaves it: the dequantiser's input
     Spectrum full;          // dequantised and mirrored: the inverse transform's input
     Block inverse{};        // inverse transform output: the overlap-add's input
 };

@@ -1,14 +1,14 @@
 // Scaling per band, per frame, for each program's frames: quantise on what the
-// encoder's removal steps left (everything, in zarnbasic), dequantise on
-// values as the reader returns them. Both work in place on a fresh copy;
-// CopySpectrum measures that copy alone.
+// encoder's removal steps left (everything, in zarnbasic), in place on a fresh
+// copy (CopySpectrum measures that copy alone); dequantise on frames as the
+// reader returns them.
 
 #include <vector>
 
 #include "bench/FrameCorpus.h"
 #include "bench/VectorPaths.h"
 #include "common/EncodedFrame.h"
-#include "decoder/ScaleBack.h"
+#include "decoder/Dequantise.h"
 #include "encoder/Quantiser.h"
 
 namespace zarn::bench {
@@ -37,14 +37,13 @@ void QuantiseReduced(benchmark::State& state) { Quantise(state, Program::reduced
 [[maybe_unused]] const bool quantiseFullRegistered = onEveryVectorPath("Quantise/zarnconv", QuantiseFull);
 [[maybe_unused]] const bool quantiseReducedRegistered = onEveryVectorPath("Quantise/zarnbasic", QuantiseReduced);
 
+// The stored 16-bit components to scaled doubles in one pass.
 void Dequantise(benchmark::State& state, Program program) {
     const auto& frames = decoderFrames(program);
-    const Quantiser quantiser;
     alignas(64) Spectrum work;
     std::size_t next = 0;
     for (auto _ : state) {
-        copyCodedBins(frames[next].read, work);
-        quantiser.dequantise(work.re.data(), work.im.data(), frames[next].scale);
+        dequantise(frames[next].stored, work.re.data(), work.im.data());
         keep(&work);
         if (++next == frames.size()) next = 0;
     }
@@ -52,30 +51,6 @@ void Dequantise(benchmark::State& state, Program program) {
 }
 BENCHMARK_CAPTURE(Dequantise, zarnconv, Program::full);
 BENCHMARK_CAPTURE(Dequantise, zarnbasic, Program::reduced);
-
-// The decoder's own way back: the stored 16-bit components to scaled doubles
-// in one pass, which replaces converting them and Dequantise above.
-void ScaleBack(benchmark::State& state, Program program) {
-    const auto& decoded = decoderFrames(program);
-    std::vector<EncodedFrame> frames(decoded.size());
-    for (std::size_t f = 0; f < frames.size(); ++f) {
-        frames[f].scale = decoded[f].scale;
-        for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
-            frames[f].re[bin] = static_cast<Sample>(decoded[f].read.re[bin]);
-            frames[f].im[bin] = static_cast<Sample>(decoded[f].read.im[bin]);
-        }
-    }
-    alignas(64) Spectrum work;
-    std::size_t next = 0;
-    for (auto _ : state) {
-        scaleBack(frames[next], work.re.data(), work.im.data());
-        keep(&work);
-        if (++next == frames.size()) next = 0;
-    }
-    countFrames(state);
-}
-BENCHMARK_CAPTURE(ScaleBack, zarnconv, Program::full);
-BENCHMARK_CAPTURE(ScaleBack, zarnbasic, Program::reduced);
 
 BENCHMARK(copySpectrumBaseline)->Name("CopySpectrum");
 

@@ -4,6 +4,7 @@
 #include "bench/FrameCorpus.h"
 #include "bench/VectorPaths.h"
 #include "dsp/Fft.h"
+#include "dsp/Mirror.h"
 
 namespace zarn::bench {
 namespace {
@@ -32,7 +33,7 @@ void FftMirror(benchmark::State& state) {
     std::size_t next = 0;
     for (auto _ : state) {
         Spectrum& s = frames[next].full;
-        fft.mirror(s.re.data(), s.im.data());
+        mirror(s.re.data(), s.im.data());
         keep(&s);
         if (++next == frames.size()) next = 0;
     }

@@ -1,6 +1,6 @@
-// The encoder's analysis window and the decoder's overlap-add, per frame. Both
-// work in place, so each iteration starts from a fresh copy of its input;
-// CopyBlock measures that copy alone.
+// The encoder's framing and window, and the decoder's overlap-add, per frame.
+// The overlap-add works in place, so each iteration starts from a fresh copy
+// of its input; CopyBlock measures that copy alone.
 
 #include "bench/FrameCorpus.h"
 #include "dsp/FrameWindow.h"
@@ -8,24 +8,6 @@
 namespace zarn::bench {
 namespace {
 
-void Window(benchmark::State& state) {
-    const auto& frames = encoderFrames(Program::full);
-    const FrameWindow window;
-    // Work buffers 64-byte aligned: one 8 bytes off a 16-byte boundary makes
-    // vector accesses straddle cache lines, which doubled the window's time.
-    alignas(64) Block work;
-    std::size_t next = 0;
-    for (auto _ : state) {
-        work = frames[next].raw;
-        window.applyWindow(work.data(), static_cast<std::int32_t>(kBlockLength));
-        keep(&work);
-        if (++next == frames.size()) next = 0;
-    }
-    countFrames(state);
-}
-BENCHMARK(Window);
-
-// Framing a hop and windowing the Block in one pass, as the encoder does.
 void FrameWindowed(benchmark::State& state) {
     const std::vector<Sample>& samples = signal();
     const std::size_t hops = samples.size() / kHop;

@@ -50,9 +50,11 @@ struct LaneTypes {
     typedef std::uint16_t Words __attribute__((vector_size(N * sizeof(double))));
 };
 
+// One lane serves the kernels over bands a single bin wide; it compiles to
+// plain scalar code.
 template <int N>
 struct Lanes : LaneTypes<N> {
-    static_assert(N == 2 || N == 4 || N == 8, "two, four or eight lanes");
+    static_assert(N == 1 || N == 2 || N == 4 || N == 8, "one, two, four or eight lanes");
     using typename LaneTypes<N>::Real;
     using typename LaneTypes<N>::Mask;
     using typename LaneTypes<N>::Int32;

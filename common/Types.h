@@ -11,11 +11,17 @@ namespace zarn {
 // A signed 16-bit PCM value; widened to double without scaling for processing.
 using Sample = std::int16_t;
 
+// Samples per second of every signal the codec reads and writes.
+constexpr std::uint32_t kSampleRate = 44100;
+
 constexpr std::size_t kBlockLength = 512;  // samples per Block and bins per full Spectrum
 constexpr std::size_t kHop = 256;          // new samples per frame; half a Block
 constexpr std::size_t kCodedBins = 257;    // bins 0..256: DC up to and including Nyquist
 constexpr std::size_t kNyquistBin = 256;
 constexpr std::size_t kBandCount = 25;
+
+// The width of one bin of a Block's spectrum.
+constexpr double kHzPerBin = kSampleRate / static_cast<double>(kBlockLength);
 
 // 2π as the codec defines it; every angle is formed from this double.
 constexpr double kTwoPi = 6.283185307179586;

@@ -1,17 +1,17 @@
 #pragma once
-// The points of a frame's decoding that an onlooker may watch.
+// The points of a frame's decoding that an onlooker may watch. An onlooker
+// supplies
+//   void spectrum(const double* re, const double* im);  // dequantised and completed
+//                                                       // by symmetry, bins 0..511:
+//                                                       // the inverse transform's input
+//   void transformedBack(const double* block);          // the inverse transform's
+//                                                       // output: the overlap-add's input
 
 namespace zarn {
 
-enum class DecoderStage {
-    read,      // the stored components as doubles: the dequantiser's input
-    mirrored,  // dequantised and completed by symmetry: the inverse transform's input
-};
-
-// What the inverse transform gives, before the overlap-add, is shown as a
-// Block; the decoder's own loop watches nothing.
+// An onlooker that looks at nothing; the decoder's own loop uses it.
 struct UnwatchedDecoding {
-    void spectrum(DecoderStage, const double*, const double*) {}
+    void spectrum(const double*, const double*) {}
     void transformedBack(const double*) {}
 };
 

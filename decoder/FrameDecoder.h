@@ -4,16 +4,15 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 
 #include "common/EncodedFrame.h"
 #include "common/RoundToSample.h"
 #include "common/StaggeredArray.h"
 #include "common/Types.h"
 #include "decoder/DecoderStages.h"
-#include "decoder/ScaleBack.h"
+#include "decoder/Dequantise.h"
 #include "dsp/FrameWindow.h"
-#include "encoder/Quantiser.h"
+#include "dsp/Mirror.h"
 
 namespace zarn {
 
@@ -27,7 +26,6 @@ namespace zarn {
 //
 // `Synthesis` is the program's inverse transform. It supplies
 //   static constexpr std::size_t kBatch;  // frames its transform takes at once
-//   void mirror(double* re, double* im);
 //   void inverse(const double* const* re, const double* const* im, double* const* y,
 //                std::size_t count);      // 0..kBatch spectra, each alone
 // and is created before the FrameWindow.
@@ -63,7 +61,7 @@ public:
     }
 
     // The same, showing `watch` each frame's stages in order: each frame's
-    // first two before the batch is transformed, then the last frame by frame.
+    // spectrum before the batch is transformed, then each Block frame by frame.
     template <class Watch>
     std::size_t decodeBatch(const EncodedFrame* frames, std::size_t count, Sample* hops, Watch& watch) {
         assert(count <= kBatch);
@@ -75,18 +73,9 @@ public:
         for (std::size_t f = 0; f < count; ++f) {
             double* r = re_[f];
             double* i = im_[f];
-            if constexpr (std::is_same_v<Watch, UnwatchedDecoding>) {
-                scaleBack(frames[f], r, i);
-            } else {
-                for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
-                    r[bin] = frames[f].re[bin];
-                    i[bin] = frames[f].im[bin];
-                }
-                watch.spectrum(DecoderStage::read, r, i);
-                quantiser_.dequantise(r, i, frames[f].scale);
-            }
-            synthesis_.mirror(r, i);
-            watch.spectrum(DecoderStage::mirrored, r, i);
+            dequantise(frames[f], r, i);
+            mirror(r, i);
+            watch.spectrum(r, i);
             re[f] = r;
             im[f] = i;
             blocks[f] = blocks_[f];
@@ -109,7 +98,6 @@ public:
 private:
     Synthesis synthesis_;
     FrameWindow window_;
-    Quantiser quantiser_;
     // The kernels run on whole cache lines, so the working arrays start on one.
     StaggeredArray<kBlockLength, kBatch> re_;      // the frames' spectra, real parts, mirrored up to bin 511
     StaggeredArray<kBlockLength, kBatch> im_;      // and imaginary parts

@@ -9,7 +9,6 @@ namespace zarn {
 // inverse transform.
 class FullSynthesis {
 public:
-    void mirror(double* re, double* im) const { fft_.mirror(re, im); }
     // The fast transform is as quick one frame at a time.
     static constexpr std::size_t kBatch = 1;
 

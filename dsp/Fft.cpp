@@ -313,11 +313,4 @@ void Fft::inverse(const double* re, const double* im, double* y) const {
     runOnVectorPath<InverseKernel>(re, im, y);
 }
 
-void Fft::mirror(double* re, double* im) const {
-    for (std::uint32_t j = 1; j < kHalf; ++j) {
-        re[kLength - j] = re[j];
-        im[kLength - j] = im[j] * -1.0;
-    }
-}
-
 }  // namespace zarn

@@ -11,8 +11,8 @@ namespace zarn {
 // Conventions: forward X[k] = (1/N)·Σ x[m]·e^(−2πi·k·m/N), written for bins
 // 0..N/2 only (Nyquist included; bins above it are left untouched). The inverse
 // is unscaled, y[m] = Re Σ X[k]·e^(+2πi·k·m/N), and needs the full spectrum,
-// which mirror() completes by conjugate symmetry. Real and imaginary parts live
-// in separate arrays.
+// which mirror() (dsp/Mirror.h) completes by conjugate symmetry. Real and
+// imaginary parts live in separate arrays.
 //
 // An Fft holds no state: every run starts from its arguments alone, so forward
 // and inverse may follow each other on one object in any order.
@@ -27,8 +27,6 @@ public:
     void forward(const double* x, double* re, double* im) const;
     // Real part of the unscaled inverse of a full 512-bin spectrum into y.
     void inverse(const double* re, const double* im, double* y) const;
-    // Fills bins 511..257 from bins 1..255 as complex conjugates.
-    void mirror(double* re, double* im) const;
 };
 
 }  // namespace zarn

@@ -1,7 +1,6 @@
 #include "dsp/FrameWindow.h"
 
 #include <array>
-#include <cassert>
 #include <cmath>
 
 namespace zarn {
@@ -28,14 +27,8 @@ const std::array<double, kBlockLength>& hannTerms() {
 }  // namespace
 
 FrameWindow::FrameWindow() {
-    tail.fill(0.0);
+    tail_.fill(0.0);
     hannTerms();
-}
-
-void FrameWindow::applyWindow(double* x, [[maybe_unused]] std::int32_t n) const {
-    assert(n == static_cast<std::int32_t>(kBlockLength) && "the codec's only block length");
-    const auto& terms = hannTerms();
-    for (std::size_t i = 0; i < kBlockLength; ++i) x[i] = terms[i] * x[i] * 0.5;
 }
 
 void FrameWindow::frameWindowed(const double* previous, const Sample* hop, double* out) const {
@@ -47,8 +40,8 @@ void FrameWindow::frameWindowed(const double* previous, const Sample* hop, doubl
 void FrameWindow::overlapAdd(double* y, std::uint32_t n) {
     const std::uint32_t h = n / 2;
     for (std::uint32_t i = 0; i < h; ++i) {
-        y[i] = y[i] + tail[i];
-        tail[i] = y[i + h];
+        y[i] = y[i] + tail_[i];
+        tail_[i] = y[i + h];
     }
 }
 

@@ -15,20 +15,16 @@ class FrameWindow {
 public:
     FrameWindow();
 
-    // x[i] *= 0.5·(1 − cos(2π·i/n)) for i < n, where n is the block length
-    // and must be 512 (kBlockLength): the window is tabled for that alone.
-    void applyWindow(double* x, std::int32_t n) const;
-
     // The Block of `previous` (the hop before, as doubles) and `hop`, framed
-    // and windowed in one pass: out gets exactly what framing it and then
-    // applyWindow() would leave.
+    // and windowed in one pass: out[i] = x[i]·0.5·(1 − cos(2π·i/512)), x being
+    // the Block, each product formed as (1 − cos(2π·i/512))·x[i]·0.5.
     void frameWindowed(const double* previous, const Sample* hop, double* out) const;
 
     // Adds tail into y[0..n/2) and keeps y[n/2..n) as the next tail.
     void overlapAdd(double* y, std::uint32_t n);
 
 private:
-    HalfBlock tail;  // second half of the previous inverse-transformed Block
+    HalfBlock tail_;  // second half of the previous inverse-transformed Block
 };
 
 }  // namespace zarn

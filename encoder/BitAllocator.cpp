@@ -3,9 +3,10 @@
 #include <array>
 #include <cmath>
 
+#include "common/BandKernels.h"
 #include "common/BandTable.h"
 #include "common/Lanes.h"
-#include "encoder/LevelWindow.h"
+#include "encoder/LevelBracket.h"
 
 namespace zarn {
 
@@ -31,66 +32,42 @@ std::uint8_t bitsByLevels(const double* re, const double* im, std::size_t first,
     return bitsForLevel(level);
 }
 
-// Window g − 1 separates the powers that earn at least g bits from those that
+// Bracket g − 1 separates the powers that earn at least g bits from those that
 // do not, for g = 1 … 15.
-const std::array<LevelWindow, kMaxBits>& bitWindows() {
-    static const auto windows = [] {
-        std::array<LevelWindow, kMaxBits> result;
+const std::array<LevelBracket, kMaxBits>& bitBrackets() {
+    static const auto brackets = [] {
+        std::array<LevelBracket, kMaxBits> result;
         for (int g = 1; g <= kMaxBits; ++g) {
-            result[g - 1] = LevelWindow::find([g](double level) {
+            result[g - 1] = LevelBracket::find([g](double level) {
                 return bitsForLevel(level > kLevelFloor ? level : kLevelFloor) >= g;
             });
         }
         return result;
     }();
-    return windows;
-}
-
-// The largest power re² + im² of bins [first, end), the loudest bin, which
-// decides the band's bits. A power that is not a number never wins, just as
-// its level never raises the band's; the largest of the others is the same
-// in any order, so the lanes hold independent maxima.
-double largestPower(const double* re, const double* im, std::size_t first, std::size_t end) {
-    using L = Lanes<kPortableLanes>;
-    L::Real largest = {};
-    std::size_t bin = first;
-    for (; bin + L::count <= end; bin += L::count) {
-        L::Real r, m;
-        L::load(r, re + bin);
-        L::load(m, im + bin);
-        const L::Real p = r * r + m * m;
-        largest = p > largest ? p : largest;  // as MAXPD: a NaN p keeps the maximum so far
-    }
-    double result = 0.0;
-    for (int i = 0; i < L::count; ++i) {
-        if (largest[i] > result) result = largest[i];
-    }
-    for (; bin < end; ++bin) {
-        const double p = re[bin] * re[bin] + im[bin] * im[bin];
-        if (p > result) result = p;
-    }
-    return result;
+    return brackets;
 }
 
 }  // namespace
 
-BitAllocator::BitAllocator() { bitWindows(); }
+BitAllocator::BitAllocator() { bitBrackets(); }
 
 void BitAllocator::allocate(BitAllocation& allocation, const double* re, const double* im) const {
-    const auto& windows = bitWindows();
+    const auto& brackets = bitBrackets();
     for (std::size_t band = 0; band < kBandCount; ++band) {
         const std::size_t first = kBands.first[band], end = kBands.end[band];
-        const double largest = largestPower(re, im, first, end);
+        // The loudest bin decides the band's bits. A power that is not a
+        // number never wins, just as its level never raises the band's.
+        const double largest = BandKernels<kPortableLanes>::largest(Powers{re, im}, first, end);
         // Most bands of a scaled spectrum are loud enough for every bit.
-        if (windows[kMaxBits - 1].classify(largest) == LevelWindow::Outcome::above) {
+        if (brackets[kMaxBits - 1].classify(largest) == LevelBracket::Outcome::above) {
             allocation[band] = kMaxBits;
             continue;
         }
         std::uint8_t bits = 0;
-        for (const LevelWindow& window : windows) {
-            const LevelWindow::Outcome outcome = window.classify(largest);
-            if (outcome == LevelWindow::Outcome::below) break;
-            if (outcome == LevelWindow::Outcome::evaluate) {
+        for (const LevelBracket& bracket : brackets) {
+            const LevelBracket::Outcome outcome = bracket.classify(largest);
+            if (outcome == LevelBracket::Outcome::below) break;
+            if (outcome == LevelBracket::Outcome::evaluate) {
                 bits = bitsByLevels(re, im, first, end);
                 break;
             }

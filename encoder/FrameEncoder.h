@@ -4,7 +4,6 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 
 #include "common/EncodedFrame.h"
 #include "common/StaggeredArray.h"
@@ -52,7 +51,7 @@ public:
 
     // Encodes the Block that the 256 Samples at `hop` complete into `frame`.
     void encode(const Sample* hop, EncodedFrame& frame) {
-        Unwatched nobody;
+        UnwatchedEncoding nobody;
         encodeBatch(hop, 1, &frame, nobody);
     }
 
@@ -65,12 +64,12 @@ public:
     // Encodes the `count` (1..kBatch) consecutive hops at `hops` into
     // frames[0..count), exactly as one encode() after another would.
     void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames) {
-        Unwatched nobody;
+        UnwatchedEncoding nobody;
         encodeBatch(hops, count, frames, nobody);
     }
 
     // The same, showing `watch` each frame's stages in order: each frame's
-    // first two before the batch is transformed, then the rest frame by frame.
+    // Blocks before the batch is transformed, then the rest frame by frame.
     template <class Watch>
     void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames, Watch& watch) {
         assert(count >= 1 && count <= kBatch);
@@ -82,16 +81,14 @@ public:
         for (std::size_t f = 0; f < count; ++f) {
             double* block = blocks_[f];
             const Sample* hop = hops + f * kHop;
-            if constexpr (std::is_same_v<Watch, Unwatched>) {
-                // Framed and windowed in one pass: the raw Block is not kept.
-                window_.frameWindowed(previousHop_.data(), hop, block);
-            } else {
-                frameBlock(hop, block);
-                watch.block(EncoderStage::read, block);
-                window_.applyWindow(block, static_cast<std::int32_t>(kBlockLength));
+            if constexpr (WatchesFraming<Watch>::value) {
+                Block framed;
+                frameBlock(hop, framed.data());
+                watch.framed(framed.data());
             }
+            window_.frameWindowed(previousHop_.data(), hop, block);
             for (std::size_t i = 0; i < kHop; ++i) previousHop_[i] = static_cast<int>(hop[i]);
-            watch.block(EncoderStage::windowed, block);
+            watch.windowed(block);
             blocks[f] = block;
             re[f] = re_[f];
             im[f] = im_[f];
@@ -108,7 +105,7 @@ public:
     }
 
 private:
-    // Block b: the hop before, then `hop`.
+    // Block b, unwindowed: the hop before, then `hop`.
     void frameBlock(const Sample* hop, double* block) const {
         for (std::size_t i = 0; i < kHop; ++i) {
             block[i] = previousHop_[i];

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "common/BandKernels.h"
 #include "common/BandTable.h"
 #include "common/Fatal.h"
 #include "common/Lanes.h"
@@ -46,8 +47,8 @@ struct PowerKernel {
 
 }  // namespace
 
-MaskingModel::MaskingModel(double attenuationFactor) : power{}, attenuation(attenuationFactor) {
-    if (attenuation > 1) fail(std::cerr, "Daempning til maskering skal v\xE6re mindre eller lig 1");
+MaskingModel::MaskingModel(double attenuationFactor) : power_{}, attenuation_(attenuationFactor) {
+    if (attenuation_ > 1) fail(std::cerr, "Daempning til maskering skal v\xE6re mindre eller lig 1");
 }
 
 void MaskingModel::apply(double* re, double* im) {
@@ -58,7 +59,7 @@ void MaskingModel::apply(double* re, double* im) {
         if (last - first <= 2) continue;  // a band needs inner bins on both sides of a peak
         const std::int32_t peak = findPeak(first, last);
         if (peak == first || peak == last) continue;
-        const double p = power[peak];
+        const double p = power_[peak];
         const std::int32_t dl = peak - first;
         const std::int32_t dr = last - peak;
         const double slope = dl <= dr ? p / dl : p / dr;
@@ -68,7 +69,7 @@ void MaskingModel::apply(double* re, double* im) {
 }
 
 void MaskingModel::computePower(const double* re, const double* im) {
-    runOnVectorPath<PowerKernel>(re, im, power.data());
+    runOnVectorPath<PowerKernel>(re, im, power_.data());
 }
 
 std::int32_t MaskingModel::findPeak(std::int32_t first, std::int32_t last) const {
@@ -79,18 +80,9 @@ std::int32_t MaskingModel::findPeak(std::int32_t first, std::int32_t last) const
     // when none holds a number (powers are never negative, nor −0). Taking
     // the maximum first and then looking for it from the end compares as
     // the scan does, without a branch on every bin that the data decides.
-    Real lanes = {};
-    std::int32_t i = first + 1;
-    for (; i + L::count <= last; i += L::count) {
-        Real p;
-        L::load(p, &power[i]);
-        greaterOf(lanes, p, lanes);  // a NaN never wins
-    }
-    double best = 0.0;
-    for (int lane = 0; lane < L::count; ++lane) best = lanes[lane] > best ? lanes[lane] : best;
-    for (; i < last; ++i) best = power[i] > best ? power[i] : best;
-    for (i = last - 1; i > first; --i) {
-        if (power[i] == best) return i;
+    const double best = BandKernels<kPortableLanes>::largest(Values{power_.data()}, first + 1, last);
+    for (std::int32_t i = last - 1; i > first; --i) {
+        if (power_[i] == best) return i;
     }
     return first;
 }
@@ -99,7 +91,7 @@ void MaskingModel::maskRamp(double* re, double* im, double rampSlope, std::int32
                             std::int32_t first, std::int32_t last) const {
     // Several bins at a time, each with its own threshold formed exactly as alone.
     Real slopes, top, factor, step, distance = {};
-    L::splat(slopes, rampSlope), L::splat(top, power[peakBin]), L::splat(factor, attenuation);
+    L::splat(slopes, rampSlope), L::splat(top, power_[peakBin]), L::splat(factor, attenuation_);
     L::splat(step, L::count);
     for (int lane = 0; lane < L::count; ++lane) distance[lane] = first + lane - peakBin;
     const Real zero = {};
@@ -108,14 +100,14 @@ void MaskingModel::maskRamp(double* re, double* im, double rampSlope, std::int32
         Real r, m, p;
         L::load(r, re + i);
         L::load(m, im + i);
-        L::load(p, &power[i]);
+        L::load(p, &power_[i]);
         const L::Mask masked = (distance * slopes + top) * factor > p;
         L::store(re + i, masked ? zero : r);
         L::store(im + i, masked ? zero : m);
     }
     for (; i <= last; ++i) {
-        const double threshold = ((i - peakBin) * rampSlope + power[peakBin]) * attenuation;
-        if (threshold > power[i]) {
+        const double threshold = ((i - peakBin) * rampSlope + power_[peakBin]) * attenuation_;
+        if (threshold > power_[i]) {
             re[i] = 0.0;
             im[i] = 0.0;
         }

@@ -25,8 +25,8 @@ private:
     void maskRamp(double* re, double* im, double rampSlope, std::int32_t peakBin,
                   std::int32_t first, std::int32_t last) const;
 
-    std::array<double, kCodedBins> power;  // power of bins 0..256, refilled by every apply()
-    double attenuation;                    // factor on every threshold; at most 1
+    std::array<double, kCodedBins> power_;  // power of bins 0..256, refilled by every apply()
+    double attenuation_;                   // factor on every threshold; at most 1
 };
 
 }  // namespace zarn

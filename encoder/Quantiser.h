@@ -6,14 +6,13 @@ namespace zarn {
 
 // Block floating point per band: each band is multiplied by the largest power
 // of two 2^e (e ≤ 15) that keeps its largest component below 32768. Scaling by
-// powers of two only changes exponents, so dequantise() undoes it exactly;
-// precision is lost later, when the frame writer keeps the top bits.
+// powers of two only changes exponents, so the decoder's dequantise() undoes
+// it exactly; precision is lost later, when the frame writer keeps the top
+// bits.
 class Quantiser {
 public:
     // Scales bins 0..256 of re and im in place and records each band's exponent.
     void quantise(double* re, double* im, ScaleExponents& scale) const;
-    // Divides each band of bins 0..256 by 2^scale[band].
-    void dequantise(double* re, double* im, const ScaleExponents& scale) const;
 };
 
 }  // namespace zarn

@@ -7,7 +7,7 @@
 #include "common/Lanes.h"
 #include "common/VectorDispatch.h"
 #include "common/Types.h"
-#include "encoder/LevelWindow.h"
+#include "encoder/LevelBracket.h"
 
 namespace zarn {
 
@@ -24,45 +24,45 @@ constexpr std::array<double, kBandCount> kThresholdDb = {
 // Per bin, the powers below which its level is certainly at or under its
 // band's threshold (the bin goes), and above which it is certainly over it
 // (the bin stays); between them the level is evaluated.
-struct BinWindows {
+struct BinBrackets {
     std::array<double, kCodedBins> removeBelow;
     std::array<double, kCodedBins> keepAbove;
 
-    BinWindows() {
+    BinBrackets() {
         for (std::size_t band = 0; band < kBandCount; ++band) {
             const double threshold = kThresholdDb[band];
-            const LevelWindow window =
-                LevelWindow::find([threshold](double level) { return !(level <= threshold); });
+            const LevelBracket bracket =
+                LevelBracket::find([threshold](double level) { return !(level <= threshold); });
             for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
-                removeBelow[bin] = window.low();
-                keepAbove[bin] = window.high();
+                removeBelow[bin] = bracket.low();
+                keepAbove[bin] = bracket.high();
             }
         }
     }
 };
 
-const BinWindows& binWindows() {
-    static const BinWindows windows;
-    return windows;
+const BinBrackets& binBrackets() {
+    static const BinBrackets brackets;
+    return brackets;
 }
 
 // One bin the long way, for powers too close to the threshold to decide
 // otherwise (and for NaN).
-inline void decideByLevel(double* re, double* im, std::size_t bin, const BinWindows& windows) {
+inline void decideByLevel(double* re, double* im, std::size_t bin, const BinBrackets& brackets) {
     const double p = re[bin] * re[bin] + im[bin] * im[bin];
-    if (p > windows.keepAbove[bin]) return;
-    if (p < windows.removeBelow[bin] || levelOfPower(p) <= kThresholdDb[kBands.bandOf[bin]]) {
+    if (p > brackets.keepAbove[bin]) return;
+    if (p < brackets.removeBelow[bin] || levelOfPower(p) <= kThresholdDb[kBands.bandOf[bin]]) {
         re[bin] = 0.0;
         im[bin] = 0.0;
     }
 }
 
-// Nearly every bin is decided by its power alone, in one sweep that leaves
+// Nearly every bin is decided by its power alone, in one pass that leaves
 // the others as they are and only notes that there were any. Returns the
-// bins swept; the rest are left.
-struct Sweep {
+// bins passed over; the rest are left.
+struct DecideByPower {
     template <int N>
-    static ZARN_ALWAYS_INLINE std::size_t run(double* re, double* im, const BinWindows* windows, bool* undecidedFound) {
+    static ZARN_ALWAYS_INLINE std::size_t run(double* re, double* im, const BinBrackets* brackets, bool* undecidedFound) {
         using L = Lanes<N>;
         using Real = typename L::Real;
         const Real zero = {};
@@ -77,8 +77,8 @@ struct Sweep {
             Real r, m, removeBelow, keepAbove;
             L::load(r, re + bin);
             L::load(m, im + bin);
-            L::load(removeBelow, &windows->removeBelow[bin]);
-            L::load(keepAbove, &windows->keepAbove[bin]);
+            L::load(removeBelow, &brackets->removeBelow[bin]);
+            L::load(keepAbove, &brackets->keepAbove[bin]);
             const Real p = r * r + m * m;
             const typename L::Mask remove = p < removeBelow;
             undecided = undecided + ((remove | (p > keepAbove)) ? zero : one);
@@ -92,17 +92,17 @@ struct Sweep {
 
 }  // namespace
 
-QuietThreshold::QuietThreshold() { binWindows(); }
+QuietThreshold::QuietThreshold() { binBrackets(); }
 
 void QuietThreshold::apply(double* re, double* im) const {
-    const BinWindows& windows = binWindows();
+    const BinBrackets& brackets = binBrackets();
     bool undecided = false;
-    const std::size_t swept = runOnVectorPath<Sweep, 4>(re, im, &windows, &undecided);
-    for (std::size_t bin = swept; bin < kCodedBins; ++bin) decideByLevel(re, im, bin, windows);
-    // The rest the long way. A bin the sweep decided is decided the same way
-    // again: a kept one is still above its window, a removed one is now zero.
+    const std::size_t passed = runOnVectorPath<DecideByPower, 4>(re, im, &brackets, &undecided);
+    for (std::size_t bin = passed; bin < kCodedBins; ++bin) decideByLevel(re, im, bin, brackets);
+    // The rest the long way. A bin the pass decided is decided the same way
+    // again: a kept one is still above its bracket, a removed one is now zero.
     if (!undecided) return;
-    for (std::size_t bin = 0; bin < swept; ++bin) decideByLevel(re, im, bin, windows);
+    for (std::size_t bin = 0; bin < passed; ++bin) decideByLevel(re, im, bin, brackets);
 }
 
 }  // namespace zarn

@@ -9,10 +9,9 @@
 namespace zarn {
 
 // The side information of every frame of a Zarn file and the figures drawn
-// from it. Durations count 256 decoded samples per frame at 44100 per second.
+// from it. Durations count 256 decoded samples per frame at kSampleRate per second.
 class FrameTable {
 public:
-    static constexpr double kSampleRate = 44100.0;
 
     // Reads every whole frame of `path` with the codec's own frame reader, so a
     // damaged file ends the process with that reader's message.

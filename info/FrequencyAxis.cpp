@@ -4,13 +4,11 @@
 #include <cmath>
 
 #include "common/Types.h"
-#include "info/FrameTable.h"
 
 namespace zarn {
 
 namespace {
 
-constexpr double kHzPerBin = FrameTable::kSampleRate / static_cast<double>(kBlockLength);
 constexpr double kLowestLogBin = FrequencyAxis::kLowestLogHz / kHzPerBin;
 constexpr auto kTopBin = static_cast<double>(kNyquistBin);
 

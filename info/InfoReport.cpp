@@ -31,8 +31,8 @@ std::string percent(double share) {
 std::vector<std::string> bandRow(std::size_t band) {
     const auto first = static_cast<double>(kBands.first[band]);
     const auto last = static_cast<double>(kBands.last(band));
-    const double from = std::max(0.0, (first - 0.5) * InfoReport::kHzPerBin);
-    const double to = std::min(static_cast<double>(kNyquistBin), last + 0.5) * InfoReport::kHzPerBin;
+    const double from = std::max(0.0, (first - 0.5) * kHzPerBin);
+    const double to = std::min(static_cast<double>(kNyquistBin), last + 0.5) * kHzPerBin;
     return {std::to_string(band), number(from, 0), number(to, 0)};
 }
 

@@ -13,7 +13,6 @@ namespace zarn {
 // The text tables zarninfo prints.
 class InfoReport {
 public:
-    static constexpr double kHzPerBin = FrameTable::kSampleRate / static_cast<double>(kBlockLength);
 
     // The file's figures and one row per band.
     static void printFile(std::ostream& out, const std::string& zarnPath, const FrameTable& frames);

@@ -24,7 +24,7 @@ class Onlooker {
 public:
     Onlooker(Sonogram& spectrogram, bool countRemovals) : spectrogram_(spectrogram), countRemovals_(countRemovals) {}
 
-    void block(EncoderStage, const double*) {}
+    void windowed(const double*) {}
     void spectrum(EncoderStage stage, const double* re, const double* im) {
         switch (stage) {
             case EncoderStage::transformed:

@@ -387,12 +387,4 @@ void Dft::inverse(const double* const* re, const double* const* im, double* cons
     runOnVectorPath<InverseBatchKernel>(&inverseTable(), re, im, y, count);
 }
 
-void Dft::mirror(double* re, double* im, [[maybe_unused]] std::int16_t n) const {
-    assert(n == kLength && "the codec's only transform length");
-    for (int j = 1; j < kHalf; ++j) {
-        re[kLength - j] = re[j];
-        im[kLength - j] = im[j] * -1.0;
-    }
-}
-
 }  // namespace zarn

@@ -8,7 +8,7 @@ namespace zarn {
 // Direct O(n²) discrete Fourier transform, the reduced build's stand-in for the
 // FFT, with the same conventions: forward X[k] = (1/n)·Σ x[m]·e^(−2πi·k·m/n)
 // for bins 0..n/2 only; inverse y[i] = Re Σ X[j]·e^(+2πi·i·j/n), unscaled, over
-// a full spectrum that mirror() completes by conjugate symmetry.
+// a full spectrum that mirror() (dsp/Mirror.h) completes by conjugate symmetry.
 //
 // n is the transform length, which must be 512 (kBlockLength): the codec has
 // no other, and the tables behind the sums are built for that length alone.
@@ -29,9 +29,6 @@ public:
     // Frames a program should hand over at once: every path's sweep takes a
     // whole number of them.
     static constexpr std::size_t kBatch = 8;
-
-    // Fills bins n−1 .. n/2+1 from bins 1 .. n/2−1 as complex conjugates.
-    void mirror(double* re, double* im, std::int16_t n) const;
 };
 
 }  // namespace zarn

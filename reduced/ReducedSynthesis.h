@@ -9,9 +9,6 @@ namespace zarn {
 // inverse transform.
 class ReducedSynthesis {
 public:
-    void mirror(double* re, double* im) const {
-        dft_.mirror(re, im, static_cast<std::int16_t>(kBlockLength));
-    }
     // A batch shares each pass over the direct transform's tables.
     static constexpr std::size_t kBatch = Dft::kBatch;
 

@@ -2,6 +2,7 @@
 // The Zarn bit stream, packed and unpacked in memory: fields most significant
 // bit first, cut into 16-bit words that are stored low byte first.
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,13 +14,21 @@ namespace zarn {
 
 namespace wordrun {
 
-// Runs of whole 16-bit fields, eight words to a vector. Such a run keeps
-// the offset s (0..15) of its fields within the words, so every word of
-// it, read or written, is the low s bits of one field or word and the top
-// 16 − s of the next: no word waits for the one before, as one field at a
-// time through the accumulator does. Each vector's "one before" is loaded
-// from memory one element earlier rather than shuffled in, which two-lane
-// targets without a byte shuffle would do a lane at a time.
+// Runs of whole 16-bit fields, eight words to a vector. A run keeps the
+// offset s (0..15) at which its fields cross the words, the bits that wait
+// before it starts:
+//
+//   fields    … before ][        field k        ][     field k + 1 …
+//   words     …   word k    ][   word k + 1   ][ …
+//                 |← s →|← 16 − s →|
+//
+// so every word of the run, written or read, is the low s bits of the field
+// before and the top 16 − s bits of its own (funnel below), and every field
+// is the low s bits of the word before and the top 16 − s of the next: no
+// word waits for the one before, as one field at a time through the
+// accumulator does. Each vector's "one before" is loaded from memory one
+// element earlier rather than shuffled in, which two-lane targets without
+// a byte shuffle would do a lane at a time.
 using Words = Lanes<kPortableLanes>::Words;
 constexpr std::size_t kLanes = sizeof(Words) / sizeof(std::uint16_t);
 static_assert(kLanes == 8, "eight pairs fill two vectors of words");
@@ -100,9 +109,11 @@ public:
     }
 
     // putWord(re[0]), putWord(im[0]), putWord(re[1]) … putWord(im[pairs − 1]).
+    // Every run of 15-bit bands in a frame has a pair: pairs > 0.
     void putWordPairs(const std::int16_t* re, const std::int16_t* im, std::size_t pairs) {
         using namespace wordrun;
-        if (pairs == 0) return;
+        assert(pairs > 0 && "the first pair starts the run");
+        [[maybe_unused]] const std::uint32_t bitsBefore = bitCount();
         // The first pair one by one: from then on, the field before a real
         // part is the imaginary part one bin down.
         putWord(static_cast<std::uint16_t>(re[0]));
@@ -126,6 +137,7 @@ public:
             putWord(static_cast<std::uint16_t>(re[i]));
             putWord(static_cast<std::uint16_t>(im[i]));
         }
+        assert(pending_ == s && bitCount() == bitsBefore + 32 * pairs && "whole words keep the offset");
     }
 
     // Bytes of whole words written so far.
@@ -166,29 +178,29 @@ public:
     }
 
     // take(16) into re[0], im[0], re[1] … im[pairs − 1], as 16-bit values.
-    // False, with nothing taken, unless all their words are there.
+    // False, with nothing taken, unless all their words are there. Reads the
+    // word before the run, in whose low s bits its first field begins: a run
+    // in a frame always follows the frame's header.
     bool takeWordPairs(std::int16_t* re, std::int16_t* im, std::size_t pairs) {
         using namespace wordrun;
+        assert(size_ >= 2 && "a word run follows the frame's header");
         // Each field needs one new word: its offset is below 16.
         if ((limit_ - size_) / 4 < pairs) return false;
+        [[maybe_unused]] const std::uint32_t bitsBefore = bitCount();
         const int s = available_;
         std::size_t i = 0;
-        // Fields come whole only after a word was taken: the one before the
-        // next, in whose low s bits the first field begins.
-        if (size_ >= 2) {
-            for (; i + kLanes <= pairs; i += kLanes) {
-                Words low, high, lowBefore, highBefore, first, second;
-                load(lowBefore, bytes_ + size_ - 2);
-                load(low, bytes_ + size_);
-                load(highBefore, bytes_ + size_ + sizeof(Words) - 2);
-                load(high, bytes_ + size_ + sizeof(Words));
-                funnel(first, lowBefore, low, s);
-                funnel(second, highBefore, high, s);
-                separate(re + i, im + i, first, second);
-                size_ += 2 * sizeof(Words);
-            }
-            accumulator_ = static_cast<std::uint64_t>(bytes_[size_ - 2] | bytes_[size_ - 1] << 8);
+        for (; i + kLanes <= pairs; i += kLanes) {
+            Words low, high, lowBefore, highBefore, first, second;
+            load(lowBefore, bytes_ + size_ - 2);
+            load(low, bytes_ + size_);
+            load(highBefore, bytes_ + size_ + sizeof(Words) - 2);
+            load(high, bytes_ + size_ + sizeof(Words));
+            funnel(first, lowBefore, low, s);
+            funnel(second, highBefore, high, s);
+            separate(re + i, im + i, first, second);
+            size_ += 2 * sizeof(Words);
         }
+        accumulator_ = static_cast<std::uint64_t>(bytes_[size_ - 2] | bytes_[size_ - 1] << 8);
         for (; i < pairs; ++i) {
             std::uint32_t field = 0;
             take(16, field);
@@ -196,6 +208,7 @@ public:
             take(16, field);
             im[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(field));
         }
+        assert(available_ == s && bitCount() == bitsBefore + 32 * pairs && "whole words keep the offset");
         return true;
     }
 

@@ -19,32 +19,105 @@ std::size_t endOfWholeWords(const BitAllocation& allocation, std::size_t band) {
     return band;
 }
 
-// The bins [first, end) of a band with b bits, field by field. A field is the
-// top b + 1 bits of the 16-bit two's complement value.
-void putFields(BitPacker& packer, const EncodedFrame& frame, int b, std::size_t first, std::size_t end) {
-    const int shift = 15 - b;
-    for (std::size_t bin = first; bin < end; ++bin) {
-        packer.put(b + 1, static_cast<std::uint16_t>(frame.re[bin]) >> shift);
-        if (storesImaginary(bin)) packer.put(b + 1, static_cast<std::uint16_t>(frame.im[bin]) >> shift);
-    }
-}
-
-// False, with the bins filled as far as the bytes go, when they end first.
-bool takeFields(BitUnpacker& unpacker, EncodedFrame& frame, int b, std::size_t first, std::size_t end) {
-    // The field's bits go back to the top of the 16-bit value.
-    const int shift = 15 - b;
-    std::uint32_t field = 0;
-    for (std::size_t bin = first; bin < end; ++bin) {
-        if (!unpacker.take(b + 1, field)) return false;
-        frame.re[bin] = static_cast<Sample>(static_cast<std::uint16_t>(field << shift));
-        frame.im[bin] = 0;
-        if (storesImaginary(bin)) {
-            if (!unpacker.take(b + 1, field)) return false;
-            frame.im[bin] = static_cast<Sample>(static_cast<std::uint16_t>(field << shift));
+// A frame's body, after its header, in the order it is stored, as segments
+// that packing and unpacking each handle in their own way:
+//   empty(first, end)          a band without bits: nothing stored
+//   fields(bits, first, end)   a band of 1..14 bits: each bin's real part,
+//                              then its imaginary part (none at DC and
+//                              Nyquist), in bits + 1 bits each
+//   realWord(bin)              the real part of DC or Nyquist in a run of
+//                              15-bit bands: one whole 16-bit word
+//   wordPairs(first, end)      the other bins of such a run: real and
+//                              imaginary parts in turn, whole words
+// The walk stops at the first segment whose handler returns false, and
+// returns whether none did. Runs of 15-bit bands, the common case, are taken
+// whole so that their words can go a vector at a time.
+template <class Handler>
+bool walkBody(const BitAllocation& allocation, Handler& handle) {
+    for (std::size_t band = 0; band < kBandCount;) {
+        const int bits = allocation[band];
+        if (bits < 15) {
+            const std::size_t first = kBands.first[band], end = kBands.end[band];
+            if (!(bits == 0 ? handle.empty(first, end) : handle.fields(bits, first, end))) return false;
+            ++band;
+            continue;
         }
+        const std::size_t endBand = endOfWholeWords(allocation, band);
+        const std::size_t first = kBands.first[band], end = kBands.end[endBand - 1];
+        const std::size_t pairsFirst = first == 0 ? 1 : first;
+        const std::size_t pairsEnd = end > kNyquistBin ? kNyquistBin : end;
+        if (first == 0 && !handle.realWord(0)) return false;
+        if (!handle.wordPairs(pairsFirst, pairsEnd)) return false;
+        if (end > kNyquistBin && !handle.realWord(kNyquistBin)) return false;
+        band = endBand;
     }
     return true;
 }
+
+// The body of `frame` into `packer`.
+struct BodyPacker {
+    BitPacker& packer;
+    const EncodedFrame& frame;
+
+    bool empty(std::size_t, std::size_t) { return true; }
+    // A field is the top bits + 1 bits of the 16-bit two's complement value.
+    bool fields(int bits, std::size_t first, std::size_t end) {
+        const int shift = 15 - bits;
+        for (std::size_t bin = first; bin < end; ++bin) {
+            packer.put(bits + 1, static_cast<std::uint16_t>(frame.re[bin]) >> shift);
+            if (storesImaginary(bin)) packer.put(bits + 1, static_cast<std::uint16_t>(frame.im[bin]) >> shift);
+        }
+        return true;
+    }
+    bool realWord(std::size_t bin) {
+        packer.putWord(static_cast<std::uint16_t>(frame.re[bin]));
+        return true;
+    }
+    bool wordPairs(std::size_t first, std::size_t end) {
+        packer.putWordPairs(&frame.re[first], &frame.im[first], end - first);
+        return true;
+    }
+};
+
+// The body from `unpacker` into `frame`; a handler fails where the bytes end.
+struct BodyUnpacker {
+    BitUnpacker& unpacker;
+    EncodedFrame& frame;
+
+    bool empty(std::size_t first, std::size_t end) {
+        for (std::size_t bin = first; bin < end; ++bin) frame.re[bin] = frame.im[bin] = 0;
+        return true;
+    }
+    // The field's bits go back to the top of the 16-bit value.
+    bool fields(int bits, std::size_t first, std::size_t end) {
+        const int shift = 15 - bits;
+        std::uint32_t field = 0;
+        for (std::size_t bin = first; bin < end; ++bin) {
+            if (!unpacker.take(bits + 1, field)) return false;
+            frame.re[bin] = static_cast<Sample>(static_cast<std::uint16_t>(field << shift));
+            frame.im[bin] = 0;
+            if (storesImaginary(bin)) {
+                if (!unpacker.take(bits + 1, field)) return false;
+                frame.im[bin] = static_cast<Sample>(static_cast<std::uint16_t>(field << shift));
+            }
+        }
+        return true;
+    }
+    bool realWord(std::size_t bin) {
+        std::uint32_t field = 0;
+        if (!unpacker.take(16, field)) return false;
+        frame.re[bin] = static_cast<Sample>(static_cast<std::uint16_t>(field));
+        frame.im[bin] = 0;
+        return true;
+    }
+    bool wordPairs(std::size_t first, std::size_t end) {
+        if (unpacker.takeWordPairs(&frame.re[first], &frame.im[first], end - first)) return true;
+        // Not all there: field by field as far as they go, as a reader of
+        // one field at a time would leave the frame.
+        fields(15, first, end);
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -60,28 +133,8 @@ std::size_t packFrame(const EncodedFrame& frame, std::uint8_t* out) {
     for (std::size_t i = 1; i < kBandCount; i += 4) packer.putWord(fourFields(&frame.allocation[i]));
     for (std::size_t i = 0; i + 1 < kBandCount; i += 4) packer.putWord(fourFields(&frame.scale[i]));
     packer.put(kSideFieldBits, frame.scale[kBandCount - 1]);
-    for (std::size_t band = 0; band < kBandCount;) {
-        const int b = frame.allocation[band];
-        if (b == 0) {
-            ++band;
-            continue;
-        }
-        if (b != 15) {
-            putFields(packer, frame, b, kBands.first[band], kBands.end[band]);
-            ++band;
-            continue;
-        }
-        // The common case: a run of bands whose fields are whole 16-bit
-        // values, real and imaginary in turn but for bins 0 and 256.
-        const std::size_t endBand = endOfWholeWords(frame.allocation, band);
-        std::size_t bin = kBands.first[band];
-        const std::size_t end = kBands.end[endBand - 1];
-        if (bin == 0) packer.putWord(static_cast<std::uint16_t>(frame.re[bin++]));
-        const std::size_t pairsEnd = end < kNyquistBin ? end : kNyquistBin;
-        packer.putWordPairs(&frame.re[bin], &frame.im[bin], pairsEnd - bin);
-        if (end > kNyquistBin) packer.putWord(static_cast<std::uint16_t>(frame.re[kNyquistBin]));
-        band = endBand;
-    }
+    BodyPacker body{packer, frame};
+    walkBody(frame.allocation, body);
     packer.put(16 - static_cast<int>(packer.bitCount() % 16), 0);
     return packer.size();
 }
@@ -109,42 +162,8 @@ Unpacked unpackFrame(const std::uint8_t* bytes, std::size_t available, EncodedFr
     }
     if (!unpacker.take(kSideFieldBits, field)) return kCutShort;
     frame.scale[kBandCount - 1] = static_cast<std::uint8_t>(field);
-    for (std::size_t band = 0; band < kBandCount;) {
-        const int b = frame.allocation[band];
-        const std::size_t first = kBands.first[band];
-        if (b == 0) {
-            for (std::size_t bin = first; bin < kBands.end[band]; ++bin) frame.re[bin] = frame.im[bin] = 0;
-            ++band;
-            continue;
-        }
-        if (b != 15) {
-            if (!takeFields(unpacker, frame, b, first, kBands.end[band])) return kCutShort;
-            ++band;
-            continue;
-        }
-        // A run of whole 16-bit fields, as packFrame writes it; when its
-        // words are not all there, field by field as far as they go.
-        const std::size_t endBand = endOfWholeWords(frame.allocation, band);
-        const std::size_t end = kBands.end[endBand - 1];
-        std::size_t bin = first;
-        if (bin == 0) {
-            if (!unpacker.take(16, field)) return kCutShort;
-            frame.re[0] = static_cast<Sample>(static_cast<std::uint16_t>(field));
-            frame.im[0] = 0;
-            ++bin;
-        }
-        const std::size_t pairsEnd = end < kNyquistBin ? end : kNyquistBin;
-        if (!unpacker.takeWordPairs(&frame.re[bin], &frame.im[bin], pairsEnd - bin)) {
-            takeFields(unpacker, frame, 15, bin, end);
-            return kCutShort;
-        }
-        if (end > kNyquistBin) {
-            if (!unpacker.take(16, field)) return kCutShort;
-            frame.re[kNyquistBin] = static_cast<Sample>(static_cast<std::uint16_t>(field));
-            frame.im[kNyquistBin] = 0;
-        }
-        band = endBand;
-    }
+    BodyUnpacker body{unpacker, frame};
+    if (!walkBody(frame.allocation, body)) return kCutShort;
     if (!unpacker.take(16 - static_cast<int>(unpacker.bitCount() % 16), field)) return kCutShort;
     return {Unpacked::Outcome::frame, unpacker.size(), kFrameTag};
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/Types.h"
 #include "tools/MusicSignal.h"
 
 int main(int argc, char** argv) {
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zarnsample: SECONDS must lie between 0 and 86400\n");
         return 2;
     }
-    const auto bytes = zarn::makeWaveFile(zarn::makeMusicSignal(static_cast<std::size_t>(seconds * 44100)));
+    const auto bytes = zarn::makeWaveFile(zarn::makeMusicSignal(static_cast<std::size_t>(seconds * zarn::kSampleRate)));
     std::FILE* file = std::fopen(argv[1], "wb");
     if (file == nullptr) {
         std::perror(argv[1]);

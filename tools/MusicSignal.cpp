@@ -4,10 +4,12 @@
 #include <cstring>
 #include <random>
 
+#include "common/Types.h"
+#include "wave/WaveHeader.h"
+
 namespace zarn {
 
 std::vector<std::int16_t> makeMusicSignal(std::size_t sampleCount, std::uint32_t seed) {
-    constexpr double kRate = 44100.0;
     constexpr double kPi = 3.14159265358979323846;
     // A short progression of chords; each note is a tone with three overtones.
     static const double kChords[][3] = {
@@ -19,7 +21,7 @@ std::vector<std::int16_t> makeMusicSignal(std::size_t sampleCount, std::uint32_t
 
     std::vector<std::int16_t> samples(sampleCount);
     for (std::size_t i = 0; i < sampleCount; ++i) {
-        const double t = i / kRate;
+        const double t = i / static_cast<double>(kSampleRate);
         const auto note = static_cast<std::size_t>(t / kNoteSeconds);
         const double inNote = t - note * kNoteSeconds;
         // Fast attack, exponential decay: every note starts with a transient.
@@ -38,29 +40,12 @@ std::vector<std::int16_t> makeMusicSignal(std::size_t sampleCount, std::uint32_t
 }
 
 std::vector<std::uint8_t> makeWaveFile(const std::vector<std::int16_t>& samples) {
-    const auto dataSize = static_cast<std::uint32_t>(samples.size() * 2);
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(44 + dataSize);
-    auto tag = [&](const char* text) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(text[i]));
-    };
-    auto little = [&](std::uint32_t value, int width) {
-        for (int i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    };
-    tag("RIFF");
-    little(36 + dataSize, 4);
-    tag("WAVE");
-    tag("fmt ");
-    little(16, 4);
-    little(1, 2);
-    little(1, 2);
-    little(44100, 4);
-    little(88200, 4);
-    little(2, 2);
-    little(16, 2);
-    tag("data");
-    little(dataSize, 4);
-    for (std::int16_t sample : samples) little(static_cast<std::uint16_t>(sample), 2);
+    const WaveHeader header = waveHeader(2 * samples.size());
+    std::vector<std::uint8_t> bytes(header.begin(), header.end());
+    bytes.resize(header.size() + 2 * samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        storeLittle16(&bytes[header.size() + 2 * i], static_cast<std::uint16_t>(samples[i]));
+    }
     return bytes;
 }
 

@@ -1,7 +1,6 @@
 #include "wave/WaveWriter.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -9,29 +8,13 @@
 
 namespace zarn {
 
-namespace {
-
-void storeTag(std::uint8_t* bytes, const char* tag) { std::memcpy(bytes, tag, 4); }
-
-}  // namespace
-
 WaveWriter::WaveWriter(const char* path) : output_(path) {
     if (!output_.isOpen()) {
         fail(std::cout, std::string("Det er ikke muligt at aabne ") + path + " til skrivning!");
     }
-    storeTag(&header_[0], "RIFF");
+    // Both sizes stay 0 until the file is finished.
+    header_ = waveHeader(0);
     storeLittle32(&header_[kWaveRiffSizeOffset], 0);
-    storeTag(&header_[8], "WAVE");
-    storeTag(&header_[12], "fmt ");
-    storeLittle32(&header_[16], 16);     // format chunk size
-    storeLittle16(&header_[20], 1);      // PCM
-    storeLittle16(&header_[22], 1);      // channels
-    storeLittle32(&header_[24], 44100);  // samples per second
-    storeLittle32(&header_[28], 88200);  // bytes per second
-    storeLittle16(&header_[32], 2);      // block alignment
-    storeLittle16(&header_[kWaveBitsPerSampleOffset], 16);
-    storeTag(&header_[36], "data");
-    storeLittle32(&header_[kWaveDataSizeOffset], 0);
     output_.putBytes(header_.data(), header_.size());
 }
 
@@ -49,10 +32,7 @@ void WaveWriter::writeSamples(const Sample* samples, std::size_t count) {
 void WaveWriter::finish() {
     if (finished_) return;
     finished_ = true;
-    // The header's fields are 32 bits wide; larger outputs wrap as they must.
-    const auto dataSize = static_cast<std::uint32_t>(2 * sampleCount_);
-    storeLittle32(&header_[kWaveRiffSizeOffset], dataSize + 36);
-    storeLittle32(&header_[kWaveDataSizeOffset], dataSize);
+    header_ = waveHeader(2 * sampleCount_);
     output_.rewriteStart(header_.data(), header_.size());
     output_.close();
 }

@@ -8,6 +8,7 @@
 
 #include "common/Types.h"
 #include "dsp/Fft.h"
+#include "dsp/Mirror.h"
 
 namespace zarn {
 namespace {
@@ -122,21 +123,21 @@ TEST(Fft, ForwardMirrorInverseGivesTheBlockBack) {
     for (const Block& x : blocks) {
         Spectrum s = forward(x);
         Fft decoder(kN);
-        decoder.mirror(s.re.data(), s.im.data());
+        mirror(s.re.data(), s.im.data());
         Block y;
         decoder.inverse(s.re.data(), s.im.data(), y.data());
         for (int m = 0; m < kN; ++m) ASSERT_NEAR(y[m], x[m], 1e-8) << "sample " << m;
     }
 }
 
-TEST(Fft, MirrorConjugatesBins1To255IntoTheUpperHalf) {
+TEST(Mirror, ConjugatesBins1To255IntoTheUpperHalf) {
     Spectrum s;
     for (int k = 0; k <= 256; ++k) {
         s.re[k] = k + 0.25;
         s.im[k] = -3.0 * k - 0.5;
     }
     const Spectrum before = s;
-    Fft(kN).mirror(s.re.data(), s.im.data());
+    mirror(s.re.data(), s.im.data());
     for (int k = 0; k <= 256; ++k) {
         EXPECT_EQ(s.re[k], before.re[k]) << "bin " << k;
         EXPECT_EQ(s.im[k], before.im[k]) << "bin " << k;
@@ -155,7 +156,7 @@ TEST(Fft, OneObjectGivesTheSameResultsInAnyOrderOfRuns) {
     const Fft shared(kN);
     Spectrum before, after;
     shared.forward(first.data(), before.re.data(), before.im.data());
-    shared.mirror(before.re.data(), before.im.data());
+    mirror(before.re.data(), before.im.data());
     Block y, fresh;
     shared.inverse(before.re.data(), before.im.data(), y.data());
     Fft(kN).inverse(before.re.data(), before.im.data(), fresh.data());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -17,11 +18,18 @@ Block ramp() {
     return x;
 }
 
+// The Block of a hop before and a hop, windowed.
+Block framedAndWindowed(const FrameWindow& window, const Block& block) {
+    std::array<Sample, kHop> hop;
+    for (std::size_t i = 0; i < kHop; ++i) hop[i] = static_cast<Sample>(block[kHop + i]);
+    Block x;
+    window.frameWindowed(block.data(), hop.data(), x.data());
+    return x;
+}
+
 TEST(FrameWindow, PeriodicHannOfLengthN) {
     const Block original = ramp();
-    Block x = original;
-    const FrameWindow window;
-    window.applyWindow(x.data(), 512);
+    const Block x = framedAndWindowed(FrameWindow(), original);
     EXPECT_EQ(x[0], 0.0);
     EXPECT_DOUBLE_EQ(x[256], original[256]);
     EXPECT_NEAR(x[128], original[128] / 2, 1e-12);
@@ -64,7 +72,7 @@ std::vector<double> windowAndOverlapAdd(const std::vector<double>& signal) {
             block[i] = previous[i];
             previous[i] = block[i + kHop] = start + i < signal.size() ? signal[start + i] : 0.0;
         }
-        analysis.applyWindow(block.data(), 512);
+        block = framedAndWindowed(analysis, block);
         synthesis.overlapAdd(block.data(), 512);
         if (start > 0) output.insert(output.end(), block.begin(), block.begin() + kHop);
     }

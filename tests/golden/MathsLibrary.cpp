@@ -147,7 +147,7 @@ void addDftGroups(std::vector<MathsGroup>& groups) {
     }
 }
 
-// Levels in dB, 20·log10(sqrt(p)) as encoder/LevelWindow.h forms them, where
+// Levels in dB, 20·log10(sqrt(p)) as encoder/LevelBracket.h forms them, where
 // the threshold in quiet and the bit allocation compare them: powers
 // (1 + j/64)·2^e from far below the quietest level a frame holds to past the
 // 1e300 where their bisections start.

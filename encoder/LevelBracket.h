@@ -13,21 +13,21 @@ inline double levelOfPower(double p) { return 20 * std::log10(std::sqrt(p)); }
 // logarithm is needed only for powers very close to the threshold.
 //
 // `boundary` is found once by bisection over the doubles: the lowest power
-// whose computed level passes the test. Outside a window of ±2^−30 relative
+// whose computed level passes the test. Outside a bracket of ±2^−30 relative
 // around it the outcome is certain: a power 2^−30 away changes the true level
 // by 10·log10(1 + 2^−30) ≈ 4·10⁻⁹ dB, while sqrt, log10 and the product by 20
 // together err by less than 10⁻¹³ dB at any level up to several hundred dB.
-// Inside the window the caller evaluates the level itself.
-class LevelWindow {
+// Inside the bracket the caller evaluates the level itself.
+class LevelBracket {
 public:
     enum class Outcome { below, above, evaluate };
 
-    // A window that decides nothing: every power is evaluated.
-    LevelWindow() : low_(-HUGE_VAL), high_(HUGE_VAL) {}
+    // A bracket that decides nothing: every power is evaluated.
+    LevelBracket() : low_(-HUGE_VAL), high_(HUGE_VAL) {}
 
     // `passes(level)` must be monotone: false for low levels, true for high.
     template <class Test>
-    static LevelWindow find(Test passes) {
+    static LevelBracket find(Test passes) {
         std::uint64_t low = 0;                    // power 0: level −∞, fails
         std::uint64_t high = bitsOf(1e300);       // level 3000 dB, passes
         while (high - low > 1) {
@@ -36,7 +36,7 @@ public:
             else low = middle;
         }
         const double boundary = powerOf(high);
-        return LevelWindow(boundary * (1 - 0x1p-30), boundary * (1 + 0x1p-30));
+        return LevelBracket(boundary * (1 - 0x1p-30), boundary * (1 + 0x1p-30));
     }
 
     // Whether power p certainly fails (below), certainly passes (above), or
@@ -51,7 +51,7 @@ public:
     double high() const { return high_; }
 
 private:
-    LevelWindow(double low, double high) : low_(low), high_(high) {}
+    LevelBracket(double low, double high) : low_(low), high_(high) {}
 
     static std::uint64_t bitsOf(double value) {
         std::uint64_t bits;
