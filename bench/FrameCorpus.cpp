@@ -12,7 +12,7 @@
 #include "reduced/ReducedSynthesis.h"
 #include "stream/FramePacking.h"
 #include "stream/ZarnFormat.h"
-#include "stream/ZarnReader.h"
+#include "stream/FrameReader.h"
 #include "tools/MusicSignal.h"
 
 namespace zarn::bench {
@@ -96,7 +96,7 @@ private:
     template <class Synthesis>
     void decode(Program p) {
         const std::vector<std::uint8_t>& stream = streams_[index(p)];
-        ZarnReader reader(stream.data(), stream.size());
+        FrameReader reader(stream.data(), stream.size());
         FrameDecoder<Synthesis> core;
         DecoderOnlooker onlooker;
         EncodedFrame frame;

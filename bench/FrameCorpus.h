@@ -13,7 +13,7 @@
 
 #include "common/EncodedFrame.h"
 #include "common/Types.h"
-#include "stream/ZarnReader.h"
+#include "stream/FrameReader.h"
 
 namespace zarn::bench {
 
@@ -66,7 +66,7 @@ public:
 
 private:
     const std::vector<std::uint8_t>& stream_;
-    std::optional<ZarnReader> reader_;
+    std::optional<FrameReader> reader_;
     EncodedFrame frame_;
 };
 

@@ -12,7 +12,7 @@
 #include "encoder/StoredComponents.h"
 #include "stream/FramePacking.h"
 #include "stream/ZarnFormat.h"
-#include "stream/ZarnReader.h"
+#include "stream/FrameReader.h"
 
 namespace zarn::bench {
 namespace {

@@ -11,6 +11,10 @@
 # job runs --runs times (default 5), round-robin, pinned to one core where
 # taskset exists; the median wall time is reported, with × real time (audio
 # seconds ÷ seconds) and the largest peak resident memory of any run.
+# Where BUILD_FOLDER/bench/bench_peak is built, each round also measures the
+# machine's peak rate of separate multiplications and additions, and each
+# program whose name starts with zarnbasic gets its speed as a share of the
+# bound that rate sets for its direct transform (bench/PeakBench.cpp).
 # --memory-probe picks how peak memory is read: time (GNU time's %M, the
 # default where /usr/bin/time is GNU time) or proc (VmHWM sampled from /proc
 # while the job runs, a lower bound). A probe built on getrusage from a large
@@ -96,8 +100,9 @@ fi
 
 now() { echo "${EPOCHREALTIME/,/.}"; }
 
-# Runs "$@" pinned, with standard input from $1, and sets jobSeconds and
-# jobKib. Ends the script with the job's output when it fails.
+# Runs "$@" pinned, with standard input from $1, and sets jobSeconds, jobKib
+# and jobCpu (user + system seconds with GNU time; the wall time otherwise).
+# Ends the script with the job's output when it fails.
 measure() {
     local stdin=$1
     shift
@@ -105,10 +110,12 @@ measure() {
     case "$probe" in
         time)
             start=$(now)
-            "${pin[@]}" /usr/bin/time -f %M -o "$scratch/rss" "$@" <"$stdin" >"$log" 2>&1 || status=$?
+            "${pin[@]}" /usr/bin/time -f '%M %U %S' -o "$scratch/rss" "$@" <"$stdin" >"$log" 2>&1 || status=$?
             end=$(now)
             jobSeconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')
-            jobKib=$(tail -n 1 "$scratch/rss")
+            local user system
+            read -r jobKib user system < <(tail -n 1 "$scratch/rss")
+            jobCpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.6f", u + s }')
             ;;
         proc)
             local pid key value rest peak=0
@@ -125,6 +132,7 @@ measure() {
             end=$(now)
             jobSeconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')
             jobKib=$peak
+            jobCpu=$jobSeconds
             ;;
     esac
     if [ "$status" -ne 0 ]; then
@@ -184,13 +192,33 @@ echo "Each job $runs times, round-robin; median wall time; $pinNote; peak memory
 [ $haveLame = 1 ] || echo "lame is not installed: no comparison with it"
 echo
 
-declare -A times peak
+# The × real time that the machine's peak rate of separate multiplications
+# and additions allows each direct transform: the best of the vector paths,
+# "FORWARD INVERSE", or nothing where bench_peak is not built or fails.
+peakBench="$build/bench/bench_peak"
+directBounds() {
+    [ -x "$peakBench" ] || return 0
+    "${pin[@]}" "$peakBench" --benchmark_min_time=0.2 --benchmark_format=json 2>/dev/null |
+        awk -F': *' '/"forward_x"/ { v = $2 + 0; if (v > f) f = v }
+                     /"inverse_x"/ { v = $2 + 0; if (v > i) i = v }
+                     END { if (f > 0 && i > 0) print f, i }' || true
+}
+
+declare -A times cpuTimes peak
+forwardBounds=""
+inverseBounds=""
 for ((round = 1; round <= runs; ++round)); do
     for job in "${jobs[@]}"; do
         runJob "$job"
         times[$job]+="$jobSeconds "
+        cpuTimes[$job]+="$jobCpu "
         [ "${peak[$job]:-0}" -ge "$jobKib" ] || peak[$job]=$jobKib
     done
+    read -r forward inverse <<<"$(directBounds)" || true
+    if [ -n "${forward:-}" ]; then
+        forwardBounds+="$forward "
+        inverseBounds+="$inverse "
+    fi
 done
 
 declare -A med
@@ -200,6 +228,28 @@ for job in "${jobs[@]}"; do
     printf '%-20s %10.3f %14.1f %10s MiB\n' "$job" "${med[$job]}" \
         "$(awk -v a="$audio" -v s="${med[$job]}" 'BEGIN { print a / s }')" "$(mib "${peak[$job]}")"
 done
+
+if [ -n "$forwardBounds" ]; then
+    forwardBound=$(median <<<"$forwardBounds")
+    inverseBound=$(median <<<"$inverseBounds")
+    echo
+    echo "Direct transforms against their bound, the x real time the peak rate of separate"
+    echo "multiplications and additions allows (bench_peak, median of the rounds), by the"
+    if [ "$probe" = time ]; then
+        echo "jobs' CPU time (user + system; median), which other jobs on the core do not stretch:"
+    else
+        echo "jobs' wall time (no CPU time without GNU time; low if other jobs share the core):"
+    fi
+    for p in "${programList[@]}"; do
+        [[ $p == zarnbasic* ]] || continue
+        for step in encode decode; do
+            if [ $step = encode ]; then bound=$forwardBound; else bound=$inverseBound; fi
+            cpu=$(median <<<"${cpuTimes[$p $step]}")
+            awk -v job="$p $step" -v a="$audio" -v s="$cpu" -v b="$bound" \
+                'BEGIN { printf "  %-20s %8.1f of %8.1f x real time: %5.1f %%\n", job, a / s, b, 100 * a / s / b }'
+        done
+    done
+fi
 
 ratio() { awk -v fast="$1" -v slow="$2" 'BEGIN { printf "%.3f", fast / slow }'; }
 if [ $haveFlac = 1 ] || [ $haveLame = 1 ]; then

@@ -22,6 +22,14 @@
 // every helper a kernel calls is always_inline and takes vectors by reference.
 #define ZARN_ALWAYS_INLINE inline __attribute__((always_inline))
 
+// WATCHOUT: a kernel's arrays of vectors (sums, a block of values, tiles)
+// stay in registers only if every loop over them is unrolled whole, so that
+// each index is a constant. g++ 12 unrolls only the shortest loops by itself
+// and leaves the rest rolled, the arrays on the stack, zeroed and reloaded at
+// every step. Such loops are marked with ZARN_UNROLL, which g++ and clang
+// both honour; it is the one way kernels force unrolling.
+#define ZARN_UNROLL _Pragma("GCC unroll 16")
+
 namespace zarn {
 
 // Lanes on every target: 16 bytes, which x86 (SSE2), aarch64 (NEON) and

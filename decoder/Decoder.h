@@ -1,16 +1,14 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <iostream>
 #include <string>
 
 #include "common/Console.h"
-#include "common/EncodedFrame.h"
 #include "common/Fatal.h"
 #include "common/FileIdentity.h"
 #include "common/Types.h"
-#include "decoder/FrameDecoder.h"
+#include "decoder/StreamDecoder.h"
 #include "stream/ZarnReader.h"
 #include "wave/WaveWriter.h"
 
@@ -33,22 +31,23 @@ void Decoder<Synthesis>::decode(const char* zarnInput, const char* waveOutput) {
     writeEmptyLine(std::cout);
 
     ZarnReader reader(zarnInput);
-    FrameDecoder<Synthesis> core;
+    StreamDecoder<Synthesis> stream;
     refuseSameFile(zarnInput, waveOutput);
     WaveWriter writer(waveOutput);
 
-    // Frames go through the core a batch at a time. A bad frame ends the
-    // process only when it comes first in a batch, after every frame before
-    // it is decoded and written, so the output holds what it would hold
-    // frame by frame.
-    constexpr std::size_t kBatch = FrameDecoder<Synthesis>::kBatch;
-    std::array<EncodedFrame, kBatch> frames;
-    std::array<Sample, kBatch * kHop> hops{};
-    while (const std::size_t count = reader.readFrames(frames.data(), kBatch)) {
-        writer.writeSamples(hops.data(), kHop * core.decodeBatch(frames.data(), count, hops.data()));
+    // A bad frame ends the process only after every frame before it is
+    // decoded and written; an unfinished frame at the end is dropped quietly.
+    const auto write = [&writer](const Sample* samples, std::size_t count) {
+        writer.writeSamples(samples, count);
+        return true;
+    };
+    const std::uint8_t* bytes = nullptr;
+    while (const std::size_t size = reader.read(bytes)) {
+        if (stream.write(bytes, size, write) == StreamDecoder<Synthesis>::Status::badTag) {
+            ZarnReader::failBadTag(stream.badTag());
+        }
     }
-    core.finish(hops.data());
-    writer.writeSamples(hops.data(), kHop);
+    stream.finish(write);
 
     // Success is only announced for a file that reached the disk whole, its
     // final header included.

@@ -8,11 +8,10 @@
 #include <string>
 
 #include "common/Console.h"
-#include "common/EncodedFrame.h"
 #include "common/Fatal.h"
 #include "common/FileIdentity.h"
 #include "common/Types.h"
-#include "encoder/FrameEncoder.h"
+#include "encoder/StreamEncoder.h"
 #include "stream/ZarnWriter.h"
 #include "wave/WaveReader.h"
 
@@ -36,23 +35,24 @@ void Encoder<Analysis>::encode(const char* waveInput, const char* zarnOutput) {
     writeEmptyLine(std::cout);
 
     WaveReader reader(waveInput);
-    FrameEncoder<Analysis> core;
+    StreamEncoder<Analysis> stream;
     refuseSameFile(waveInput, zarnOutput);
     ZarnWriter writer(zarnOutput);
 
-    // Hops go through the core a batch at a time; reading cannot fail half-way
-    // (missing bytes read as silence), so the file is the same as frame by frame.
-    constexpr std::size_t kBatch = FrameEncoder<Analysis>::kBatch;
-    std::array<Sample, kBatch * kHop> hops{};
-    std::array<EncodedFrame, kBatch> frames;
-    const std::uint64_t frameCount = FrameEncoder<Analysis>::frameCount(reader.sampleCount());
-    for (std::uint64_t done = 0; done < frameCount;) {
-        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kBatch, frameCount - done));
-        reader.readSamples(hops.data(), count * kHop);
-        core.encodeBatch(hops.data(), count, frames.data());
-        for (std::size_t f = 0; f < count; ++f) writer.writeFrame(frames[f]);
-        done += count;
+    // Reading cannot fail half-way (missing bytes read as silence), so the
+    // file is whole whatever happens.
+    const auto write = [&writer](const std::uint8_t* bytes, std::size_t size) {
+        writer.write(bytes, size);
+        return true;
+    };
+    std::array<Sample, 16 * kHop> samples;
+    for (std::uint64_t left = reader.sampleCount(); left > 0;) {
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(samples.size(), left));
+        reader.readSamples(samples.data(), count);
+        stream.write(samples.data(), count, write);
+        left -= count;
     }
+    stream.finish(write);
 
     // Success is only announced for a file that reached the disk whole.
     writer.close();

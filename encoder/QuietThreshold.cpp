@@ -62,7 +62,8 @@ inline void decideByLevel(double* re, double* im, std::size_t bin, const BinBrac
 // bins passed over; the rest are left.
 struct DecideByPower {
     template <int N>
-    static ZARN_ALWAYS_INLINE std::size_t run(double* re, double* im, const BinBrackets* brackets, bool* undecidedFound) {
+    static ZARN_ALWAYS_INLINE std::size_t run(double* re, double* im, const BinBrackets* brackets,
+                                              bool* undecidedFound) {
         using L = Lanes<N>;
         using Real = typename L::Real;
         const Real zero = {};

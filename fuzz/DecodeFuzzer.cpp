@@ -14,12 +14,12 @@
 #include "decoder/FullSynthesis.h"
 #include "fuzz/FuzzSupport.h"
 #include "reduced/ReducedSynthesis.h"
-#include "stream/ZarnReader.h"
+#include "stream/FrameReader.h"
 
 namespace {
 
 template <class Synthesis>
-void decodeAll(zarn::ZarnReader& reader, unsigned choice) {
+void decodeAll(zarn::FrameReader& reader, unsigned choice) {
     using namespace zarn;
     constexpr std::size_t kBatch = FrameDecoder<Synthesis>::kBatch;
     FrameDecoder<Synthesis> core;
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace zarn;
     if (size == 0) return 0;
     try {
-        ZarnReader reader(data + 1, size - 1);
+        FrameReader reader(data + 1, size - 1);
         if (data[0] & 1) {
             decodeAll<ReducedSynthesis>(reader, data[0] >> 1);
         } else {

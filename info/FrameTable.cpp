@@ -5,7 +5,7 @@
 
 #include "common/EncodedFrame.h"
 #include "stream/ZarnFormat.h"
-#include "stream/ZarnReader.h"
+#include "stream/FrameReader.h"
 
 namespace zarn {
 
@@ -22,7 +22,7 @@ double meanOver(std::size_t count, Value value) {
 }  // namespace
 
 FrameTable::FrameTable(const std::string& path) {
-    ZarnReader reader(path.c_str());
+    FrameReader reader(path.c_str());
     EncodedFrame frame;
     while (reader.readFrames(&frame, 1)) {
         allocations_.push_back(frame.allocation);

@@ -1,10 +1,7 @@
 #include "info/SampleFiles.h"
 
-#include <array>
-
-#include "common/EncodedFrame.h"
-#include "decoder/FrameDecoder.h"
 #include "decoder/FullSynthesis.h"
+#include "decoder/StreamDecoder.h"
 #include "stream/ZarnReader.h"
 #include "wave/WaveReader.h"
 
@@ -19,15 +16,19 @@ std::vector<Sample> SampleFiles::readWave(const std::string& path) {
 
 std::vector<Sample> SampleFiles::decode(const std::string& zarnPath) {
     ZarnReader reader(zarnPath.c_str());
-    FrameDecoder<FullSynthesis> core;
+    StreamDecoder<FullSynthesis> stream;
     std::vector<Sample> samples;
-    EncodedFrame frame;
-    std::array<Sample, kHop> hop{};
-    while (reader.readFrames(&frame, 1)) {
-        if (core.decode(frame, hop.data())) samples.insert(samples.end(), hop.begin(), hop.end());
+    const auto keep = [&samples](const Sample* decoded, std::size_t count) {
+        samples.insert(samples.end(), decoded, decoded + count);
+        return true;
+    };
+    const std::uint8_t* bytes = nullptr;
+    while (const std::size_t size = reader.read(bytes)) {
+        if (stream.write(bytes, size, keep) == StreamDecoder<FullSynthesis>::Status::badTag) {
+            ZarnReader::failBadTag(stream.badTag());
+        }
     }
-    core.finish(hop.data());
-    samples.insert(samples.end(), hop.begin(), hop.end());
+    stream.finish(keep);
     return samples;
 }
 

@@ -1,11 +1,12 @@
 #include "info/SignalAnalysis.h"
 
-#include <algorithm>
+#include <array>
+#include <cstdint>
 
 #include "common/BandTable.h"
 #include "common/EncodedFrame.h"
-#include "encoder/FrameEncoder.h"
 #include "encoder/FullAnalysis.h"
+#include "encoder/StreamEncoder.h"
 
 namespace zarn {
 
@@ -19,10 +20,17 @@ void markNonzero(BinFlags& flags, const double* re, const double* im) {
 
 // Looks over the encoder's shoulder: the spectrum as transformed goes into
 // the spectrogram, and the bins alive before and after each perceptual step
-// are marked.
+// are counted per band, frame by frame.
 class Onlooker {
 public:
-    Onlooker(Sonogram& spectrogram, bool countRemovals) : spectrogram_(spectrogram), countRemovals_(countRemovals) {}
+    using BandCounts = std::array<std::uint64_t, kBandCount>;
+    Onlooker(Sonogram& spectrogram, bool countRemovals, BandCounts& nonzero, BandCounts& removedInQuiet,
+             BandCounts& removedByMasking)
+        : spectrogram_(spectrogram),
+          countRemovals_(countRemovals),
+          nonzero_(nonzero),
+          removedInQuiet_(removedInQuiet),
+          removedByMasking_(removedByMasking) {}
 
     void windowed(const double*) {}
     void spectrum(EncoderStage stage, const double* re, const double* im) {
@@ -37,23 +45,33 @@ public:
             case EncoderStage::masked:
                 if (countRemovals_) markNonzero(afterMasking_, re, im);
                 break;
-            default:
+            case EncoderStage::scaled:
+                finishFrame();
                 break;
         }
     }
 
-    void nextFrame() { ++frame_; }
-    const BinFlags& before() const { return before_; }
-    const BinFlags& afterQuiet() const { return afterQuiet_; }
-    const BinFlags& afterMasking() const { return afterMasking_; }
-
 private:
+    void finishFrame() {
+        ++frame_;
+        if (!countRemovals_) return;
+        for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
+            const std::size_t band = kBands.bandOf[bin];
+            nonzero_[band] += before_[bin];
+            removedInQuiet_[band] += before_[bin] && !afterQuiet_[bin];
+            removedByMasking_[band] += afterQuiet_[bin] && !afterMasking_[bin];
+        }
+    }
+
     Sonogram& spectrogram_;
     bool countRemovals_;
-    std::size_t frame_ = 0;
-    BinFlags before_{};
-    BinFlags afterQuiet_{};
-    BinFlags afterMasking_{};
+    BandCounts& nonzero_;           // per band, bins alive as transformed
+    BandCounts& removedInQuiet_;    // and of those, removed by the threshold in quiet
+    BandCounts& removedByMasking_;  // or by the masking model
+    std::size_t frame_ = 0;         // the frame being encoded
+    BinFlags before_{};             // its bins alive as transformed
+    BinFlags afterQuiet_{};         // after the threshold in quiet
+    BinFlags afterMasking_{};       // after the masking model
 };
 
 }  // namespace
@@ -61,25 +79,13 @@ private:
 SignalAnalysis::SignalAnalysis(const std::vector<Sample>& samples, std::size_t axisFrames,
                                std::size_t columns, bool countRemovals)
     : spectrogram_(axisFrames, columns) {
-    FrameEncoder<FullAnalysis> encoder;
-    Onlooker onlooker(spectrogram_, countRemovals);
-    EncodedFrame frame;
-    std::array<Sample, kHop> hop{};
-    const auto frames = static_cast<std::size_t>(FrameEncoder<FullAnalysis>::frameCount(samples.size()));
-    for (std::size_t f = 0; f < frames; ++f) {
-        // The last hop is padded with zeros, as the WAVE reader pads it.
-        const std::size_t start = f * kHop, end = std::min(samples.size(), start + kHop);
-        std::fill(std::copy(samples.begin() + start, samples.begin() + end, hop.begin()), hop.end(), 0);
-        encoder.encode(hop.data(), frame, onlooker);
-        onlooker.nextFrame();
-        if (!countRemovals) continue;
-        for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
-            const std::size_t band = kBands.bandOf[bin];
-            nonzero_[band] += onlooker.before()[bin];
-            removedInQuiet_[band] += onlooker.before()[bin] && !onlooker.afterQuiet()[bin];
-            removedByMasking_[band] += onlooker.afterQuiet()[bin] && !onlooker.afterMasking()[bin];
-        }
-    }
+    // The original goes through the encoder as the programs send it, its
+    // last hop completed with silence; only the onlooker keeps anything.
+    StreamEncoder<FullAnalysis> encoder;
+    Onlooker onlooker(spectrogram_, countRemovals, nonzero_, removedInQuiet_, removedByMasking_);
+    const auto discard = [](const std::uint8_t*, std::size_t) { return true; };
+    encoder.write(samples.data(), samples.size(), discard, onlooker);
+    encoder.finish(discard, onlooker);
 }
 
 }  // namespace zarn

@@ -1,5 +1,6 @@
 #include "reduced/Dft.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstddef>
 #include <cmath>
@@ -21,10 +22,6 @@ namespace {
 
 constexpr int kLength = static_cast<int>(kBlockLength);
 constexpr int kHalf = kLength / 2;
-
-// The sweeps keep all their sums in registers only if their short loops are
-// unrolled whole; g++ 12 leaves longer ones rolled and the sums on the stack.
-#define ZARN_UNROLL _Pragma("GCC unroll 16")
 
 constexpr int kGroupRows = 8;  // outputs whose rotations are stored side by side
 
@@ -86,70 +83,137 @@ const InverseTable& inverseTable() {
     return *table;
 }
 
-// Each sum waits for the addition before it, so a sweep over the inputs keeps
-// several independent sums going: for one frame, several slices of
-// neighbouring outputs; for a batch, the same slice of every frame in it, so
-// that each rotation read from the tables serves all of them. A batch turns
-// the sweep from waiting on memory (the tables are megabytes) into arithmetic.
-//
-// Frames per sweep and slices of N outputs per frame, chosen by measurement
-// on each path: enough sums to hide the adder's latency, few enough to stay
-// in the path's registers (16 vectors for two and four lanes, 32 for eight).
-struct SweepShape {
+// Words used below. A sweep is one run over every input of the sums (m
+// forward, j back) for a few slices of N neighbouring outputs of a set of
+// frames, all its sums in registers. Each sum waits for the addition before
+// it, so a sweep keeps several independent sums going, and each rotation it
+// reads serves every frame of its set. A pass is a batch's run over a whole
+// table: it sweeps the same outputs for every set of frames before it moves
+// on to the next ones, so that their rotations, read once from memory, serve
+// the later sets from the cache. The tables, 2 and 4 MiB, are more than a
+// core's L2 on some machines; read once for each set of eight frames, they
+// held an Intel Xeon's transforms to the pace at which it fetched them from
+// L3.
+
+// How a sweep lays its sums on the N lanes.
+enum class Form {
+    // N neighbouring outputs of one frame in a vector; each frame's input is
+    // broadcast, read through a pointer of the frame's own.
+    framePointers,
+    // The same, with every frame's inputs read from one interleaved copy
+    // (input j of frame f at [j][f]): then each is a fixed distance from one
+    // pointer, where eight pointers of their own took more registers than
+    // x86-64 has and were reloaded in the inner loop.
+    interleavedInputs,
+    // One frame in each lane, from one interleaved copy of the inputs: each
+    // rotation is one scalar that the multiplication broadcasts as it loads
+    // it, and each input vector serves all the slice's outputs.
+    framesAcrossLanes,
+};
+
+// A sweep's size: the frames in its set, and its slices of N outputs (one
+// slice with the frames across the lanes: N outputs of N frames).
+struct Shape {
     int frames;
     int slices;
 };
+
+// What each path does, chosen by measurement: enough sums in a sweep to hide
+// the adder's latency, few enough to stay in the path's registers (16 vectors
+// for two and four lanes, 32 for eight). With eight lanes the forward
+// transform runs its frames across the lanes, 25 % faster there and slower on
+// two and four; the inverse gained nothing measurable that way and keeps its
+// outputs across the lanes, two slices of them, so that each input it
+// broadcasts serves two products (4 % faster on an Intel Xeon than one
+// slice: fewer loads, the same arithmetic, no spills). A frame alone (and a
+// batch's few left over) keeps four slices in flight, eight for the inverse,
+// whose sums each take two products.
+struct Plan {
+    int lanes;
+    Shape forward;  // a batch's sweeps
+    Form forwardForm;
+    Shape inverse;
+    Form inverseForm;
+    Shape forwardAlone;  // one frame's sweeps
+    Shape inverseAlone;
+};
+
+constexpr Plan kPlans[] = {
+    // lanes, then {frames, slices} and form of a batch's forward and inverse
+    // sweeps, then {frames, slices} of a frame alone forward and inverse
+    {2, {2, 2}, Form::framePointers,     {2, 4}, Form::framePointers,     {1, 4}, {1, 8}},
+    {4, {4, 1}, Form::framePointers,     {2, 4}, Form::framePointers,     {1, 4}, {1, 8}},
+    {8, {8, 1}, Form::framesAcrossLanes, {8, 2}, Form::interleavedInputs, {1, 4}, {1, 8}},
+};
+
 template <int N>
-constexpr SweepShape forwardShape() {
-    return N >= 8 ? SweepShape{8, 1} : N >= 4 ? SweepShape{4, 1} : SweepShape{2, 2};
-}
-// With eight lanes, one frame to a lane, the sweeps take other forms: the
-// forward transform runs its frames across the lanes (forwardAcrossFrames),
-// 25 % faster there and slower on two and four; the inverse, which gained
-// nothing measurable that way, keeps its outputs across the lanes but reads
-// its inputs from one interleaved copy (inverseSweepInterleaved).
-template <int N>
-constexpr bool eightFrameForms() {
-    return N >= 8;
-}
-template <int N>
-constexpr SweepShape inverseShape() {
-    return N >= 8 ? SweepShape{8, 1} : SweepShape{2, 4};
+constexpr Plan planFor() {
+    for (const Plan& plan : kPlans) {
+        if (plan.lanes == N) return plan;
+    }
+    return {};
 }
 
+template <int N>
+constexpr Plan kPlan = planFor<N>();
+
+// Whether every sweep of a batch's pass has a whole set of frames, every pass
+// whole slices within groups of rows, every interleaved set one frame per
+// lane, and every sweep across the frames one slice.
+template <int N>
+constexpr bool soundPlan() {
+    constexpr Plan plan = kPlan<N>;
+    const auto fits = [](Shape shape, Form form, int outputs) {
+        const bool interleaved = form != Form::framePointers;
+        return Dft::kBatch % shape.frames == 0 && outputs % (shape.slices * N) == 0 &&
+               (!interleaved || shape.frames == N) && (form != Form::framesAcrossLanes || shape.slices == 1);
+    };
+    return plan.lanes == N && kGroupRows % N == 0 && fits(plan.forward, plan.forwardForm, kHalf) &&
+           fits(plan.inverse, plan.inverseForm, kLength) && plan.forwardAlone.frames == 1 &&
+           fits(plan.forwardAlone, Form::framePointers, kHalf) && plan.inverseAlone.frames == 1 &&
+           fits(plan.inverseAlone, Form::framePointers, kLength);
+}
+static_assert(soundPlan<2>() && soundPlan<4>() && soundPlan<8>(), "every path's plan fits the batch and the tables");
+
+// The outputs first … first + S·N − 1 of the F frames x[0 … F − 1].
 template <int N, int F, int S>
 ZARN_ALWAYS_INLINE void forwardSweep(const ForwardTable* table, const double* const* x, double* const* re,
-                                     double* const* im) {
+                                     double* const* im, int first) {
     using L = Lanes<N>;
     using Real = typename L::Real;
     constexpr double kScale = 1.0 / kLength;
-    for (int first = 0; first < kHalf; first += S * N) {
-        Real sumRe[F][S] = {}, sumIm[F][S] = {};
-        for (int m = 0; m < kLength; ++m) {
-            Real c[S], s[S];
-            ZARN_UNROLL for (int v = 0; v < S; ++v) {
-                const int k = first + v * N;
-                const RotationColumn& column = table->bins.groups[k / kGroupRows][m];
-                L::load(c[v], column.cos + k % kGroupRows);
-                L::load(s[v], column.sin + k % kGroupRows);
-            }
-            ZARN_UNROLL for (int f = 0; f < F; ++f) {
-                // x − (+0) is x for every x, −0 included, and g++ makes it one
-                // broadcast; filling the lanes one by one became eight.
-                const Real xm = x[f][m] - Real{};
-                ZARN_UNROLL for (int v = 0; v < S; ++v) {
-                    sumRe[f][v] = sumRe[f][v] + xm * c[v];
-                    sumIm[f][v] = sumIm[f][v] + xm * s[v];
-                }
-            }
+    Real sumRe[F][S] = {}, sumIm[F][S] = {};
+    for (int m = 0; m < kLength; ++m) {
+        Real c[S], s[S];
+        ZARN_UNROLL for (int v = 0; v < S; ++v) {
+            const int k = first + v * N;
+            const RotationColumn& column = table->bins.groups[k / kGroupRows][m];
+            L::load(c[v], column.cos + k % kGroupRows);
+            L::load(s[v], column.sin + k % kGroupRows);
         }
-        for (int f = 0; f < F; ++f) {
-            for (int v = 0; v < S; ++v) {
-                L::store(re[f] + first + v * N, sumRe[f][v] * kScale);
-                L::store(im[f] + first + v * N, sumIm[f][v] * kScale);
+        ZARN_UNROLL for (int f = 0; f < F; ++f) {
+            // x − (+0) is x for every x, −0 included, and g++ makes it one
+            // broadcast; filling the lanes one by one became eight.
+            const Real xm = x[f][m] - Real{};
+            ZARN_UNROLL for (int v = 0; v < S; ++v) {
+                sumRe[f][v] = sumRe[f][v] + xm * c[v];
+                sumIm[f][v] = sumIm[f][v] + xm * s[v];
             }
         }
     }
+    for (int f = 0; f < F; ++f) {
+        for (int v = 0; v < S; ++v) {
+            L::store(re[f] + first + v * N, sumRe[f][v] * kScale);
+            L::store(im[f] + first + v * N, sumIm[f][v] * kScale);
+        }
+    }
+}
+
+// The Nyquist bin of the F frames x[0 … F − 1].
+template <int F>
+ZARN_ALWAYS_INLINE void forwardNyquist(const ForwardTable* table, const double* const* x, double* const* re,
+                                       double* const* im) {
+    constexpr double kScale = 1.0 / kLength;
     double nyquistRe[F] = {}, nyquistIm[F] = {};
     for (int m = 0; m < kLength; ++m) {
         for (int f = 0; f < F; ++f) {
@@ -176,39 +240,40 @@ ZARN_ALWAYS_INLINE void interleave(const double* const* rows, typename Lanes<N>:
     }
 }
 
-// The forward transform of N frames at once, frame f in lane f: every sum
-// is the single-frame sum of one lane, each product x[f][m]·cos exactly as
-// alone. With the frames across the lanes, each rotation is one scalar that
-// the multiplication broadcasts as it loads it, and each input vector serves
-// K outputs.
-template <int N, int K>
-ZARN_ALWAYS_INLINE void forwardAcrossFrames(const ForwardTable* table, const double* const* x, double* const* re,
-                                            double* const* im) {
+// The outputs first … first + N − 1 of N frames, frame f in lane f of
+// columns (columns[m], lane f: x[f][m]): every sum is the single-frame sum of
+// one lane, each product x[f][m]·cos exactly as alone.
+template <int N>
+ZARN_ALWAYS_INLINE void forwardSweepAcrossFrames(const ForwardTable* table, const typename Lanes<N>::Real* columns,
+                                                 double* const* re, double* const* im, int first) {
     using L = Lanes<N>;
     using Real = typename L::Real;
     constexpr double kScale = 1.0 / kLength;
-    static_assert(K == N && kGroupRows % K == 0, "as many outputs per pass as lanes, within a group of rows");
-    alignas(64) Real columns[kLength];  // columns[m], lane f: x[f][m]
-    interleave<N>(x, columns);
-    for (int first = 0; first < kHalf; first += K) {
-        Real sumRe[K] = {}, sumIm[K] = {};
-        const int group = first / kGroupRows, row = first % kGroupRows;
-        for (int m = 0; m < kLength; ++m) {
-            const Real xm = columns[m];
-            const RotationColumn& column = table->bins.groups[group][m];
-            ZARN_UNROLL for (int k = 0; k < K; ++k) {
-                sumRe[k] = sumRe[k] + xm * column.cos[row + k];
-                sumIm[k] = sumIm[k] + xm * column.sin[row + k];
-            }
-        }
-        // K outputs of N frames: transposed, each frame's are a row.
-        L::transpose(sumRe);
-        L::transpose(sumIm);
-        ZARN_UNROLL for (int f = 0; f < N; ++f) {
-            L::store(re[f] + first, sumRe[f] * kScale);
-            L::store(im[f] + first, sumIm[f] * kScale);
+    Real sumRe[N] = {}, sumIm[N] = {};
+    const int group = first / kGroupRows, row = first % kGroupRows;
+    for (int m = 0; m < kLength; ++m) {
+        const Real xm = columns[m];
+        const RotationColumn& column = table->bins.groups[group][m];
+        ZARN_UNROLL for (int k = 0; k < N; ++k) {
+            sumRe[k] = sumRe[k] + xm * column.cos[row + k];
+            sumIm[k] = sumIm[k] + xm * column.sin[row + k];
         }
     }
+    // N outputs of N frames: transposed, each frame's are a row.
+    L::transpose(sumRe);
+    L::transpose(sumIm);
+    ZARN_UNROLL for (int f = 0; f < N; ++f) {
+        L::store(re[f] + first, sumRe[f] * kScale);
+        L::store(im[f] + first, sumIm[f] * kScale);
+    }
+}
+
+template <int N>
+ZARN_ALWAYS_INLINE void forwardNyquistAcrossFrames(const ForwardTable* table,
+                                                   const typename Lanes<N>::Real* columns, double* const* re,
+                                                   double* const* im) {
+    using Real = typename Lanes<N>::Real;
+    constexpr double kScale = 1.0 / kLength;
     Real nyquistRe = {}, nyquistIm = {};
     for (int m = 0; m < kLength; ++m) {
         nyquistRe = nyquistRe + columns[m] * table->nyquistCos[m];
@@ -222,118 +287,198 @@ ZARN_ALWAYS_INLINE void forwardAcrossFrames(const ForwardTable* table, const dou
     }
 }
 
+// The outputs first … first + S·N − 1 of the F frames re[0 … F − 1], im[…].
 template <int N, int F, int S>
 ZARN_ALWAYS_INLINE void inverseSweep(const InverseTable* table, const double* const* re, const double* const* im,
-                                     double* const* y) {
+                                     double* const* y, int first) {
     using L = Lanes<N>;
     using Real = typename L::Real;
-    for (int first = 0; first < kLength; first += S * N) {
-        Real sum[F][S] = {};
-        for (int j = 0; j < kLength; ++j) {
-            Real c[S], s[S];
-            ZARN_UNROLL for (int v = 0; v < S; ++v) {
-                const int i = first + v * N;
-                const RotationColumn& column = table->groups[i / kGroupRows][j];
-                L::load(c[v], column.cos + i % kGroupRows);
-                L::load(s[v], column.sin + i % kGroupRows);
-            }
-            ZARN_UNROLL for (int f = 0; f < F; ++f) {
-                const Real rj = re[f][j] - Real{};
-                const Real ij = im[f][j] - Real{};
-                ZARN_UNROLL for (int v = 0; v < S; ++v) sum[f][v] = sum[f][v] + (c[v] * rj - s[v] * ij);
-            }
+    Real sum[F][S] = {};
+    for (int j = 0; j < kLength; ++j) {
+        Real c[S], s[S];
+        ZARN_UNROLL for (int v = 0; v < S; ++v) {
+            const int i = first + v * N;
+            const RotationColumn& column = table->groups[i / kGroupRows][j];
+            L::load(c[v], column.cos + i % kGroupRows);
+            L::load(s[v], column.sin + i % kGroupRows);
         }
-        for (int f = 0; f < F; ++f) {
-            for (int v = 0; v < S; ++v) L::store(y[f] + first + v * N, sum[f][v]);
+        ZARN_UNROLL for (int f = 0; f < F; ++f) {
+            const Real rj = re[f][j] - Real{};
+            const Real ij = im[f][j] - Real{};
+            ZARN_UNROLL for (int v = 0; v < S; ++v) sum[f][v] = sum[f][v] + (c[v] * rj - s[v] * ij);
         }
+    }
+    for (int f = 0; f < F; ++f) {
+        for (int v = 0; v < S; ++v) L::store(y[f] + first + v * N, sum[f][v]);
     }
 }
 
-// inverseSweep for a batch of N frames on N lanes, reading its inputs from
-// one interleaved copy (input j of frame f at [j][f]): every frame's value is
-// then a fixed distance from one pointer, where eight pointers of their own
-// took more registers than x86-64 has and were reloaded in the inner loop.
+// inverseSweep of N frames, their inputs interleaved: lane f of
+// reColumns[j] is re[f][j].
+template <int N, int S>
+ZARN_ALWAYS_INLINE void inverseSweepInterleaved(const InverseTable* table, const typename Lanes<N>::Real* reColumns,
+                                                const typename Lanes<N>::Real* imColumns, double* const* y,
+                                                int first) {
+    using L = Lanes<N>;
+    using Real = typename L::Real;
+    Real sum[N][S] = {};
+    for (int j = 0; j < kLength; ++j) {
+        Real c[S], s[S];
+        ZARN_UNROLL for (int v = 0; v < S; ++v) {
+            const int i = first + v * N;
+            const RotationColumn& column = table->groups[i / kGroupRows][j];
+            L::load(c[v], column.cos + i % kGroupRows);
+            L::load(s[v], column.sin + i % kGroupRows);
+        }
+        ZARN_UNROLL for (int f = 0; f < N; ++f) {
+            const Real rj = reColumns[j][f] - Real{};
+            const Real ij = imColumns[j][f] - Real{};
+            ZARN_UNROLL for (int v = 0; v < S; ++v) sum[f][v] = sum[f][v] + (c[v] * rj - s[v] * ij);
+        }
+    }
+    for (int f = 0; f < N; ++f) {
+        for (int v = 0; v < S; ++v) L::store(y[f] + first + v * N, sum[f][v]);
+    }
+}
+
+// One frame's whole transform.
 template <int N>
-ZARN_ALWAYS_INLINE void inverseSweepInterleaved(const InverseTable* table, const double* const* re,
-                                                const double* const* im, double* const* y) {
-    using L = Lanes<N>;
-    using Real = typename L::Real;
-    alignas(64) Real reColumns[kLength];  // lane f: re[f][j]
-    alignas(64) Real imColumns[kLength];
-    interleave<N>(re, reColumns);
-    interleave<N>(im, imColumns);
-    for (int first = 0; first < kLength; first += N) {
-        Real sum[N] = {};
-        for (int j = 0; j < kLength; ++j) {
-            Real c, s;
-            const RotationColumn& column = table->groups[first / kGroupRows][j];
-            L::load(c, column.cos + first % kGroupRows);
-            L::load(s, column.sin + first % kGroupRows);
-            ZARN_UNROLL for (int f = 0; f < N; ++f) {
-                const Real rj = reColumns[j][f] - Real{};
-                const Real ij = imColumns[j][f] - Real{};
-                sum[f] = sum[f] + (c * rj - s * ij);
-            }
-        }
-        ZARN_UNROLL for (int f = 0; f < N; ++f) L::store(y[f] + first, sum[f]);
-    }
+ZARN_ALWAYS_INLINE void forwardAlone(const ForwardTable* table, const double* x, double* re, double* im) {
+    constexpr int S = kPlan<N>.forwardAlone.slices;
+    for (int first = 0; first < kHalf; first += S * N) forwardSweep<N, 1, S>(table, &x, &re, &im, first);
+    forwardNyquist<1>(table, &x, &re, &im);
 }
 
-// One frame alone: four slices of outputs in flight, eight for the inverse,
-// whose sums each take two products. A batch sends its few leftover frames
-// (fewLeft) this way.
+template <int N>
+ZARN_ALWAYS_INLINE void inverseAlone(const InverseTable* table, const double* re, const double* im, double* y) {
+    constexpr int S = kPlan<N>.inverseAlone.slices;
+    for (int first = 0; first < kLength; first += S * N) inverseSweep<N, 1, S>(table, &re, &im, &y, first);
+}
+
 struct ForwardKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const ForwardTable* table, const double* x, double* re, double* im) {
-        forwardSweep<N, 1, 4>(table, &x, &re, &im);
+        forwardAlone<N>(table, x, re, im);
     }
 };
 
 struct InverseKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const InverseTable* table, const double* re, const double* im, double* y) {
-        inverseSweep<N, 1, 8>(table, &re, &im, &y);
+        inverseAlone<N>(table, re, im, y);
     }
 };
 
-// Whether the frames of a batch from `first` on would fill less than half
-// of a sweep of F: they then go one at a time.
+// The frames of a batch (at most Dft::kBatch) in sets of F: `count` sets,
+// the last one filled up with a spare row (the last frame's input again, or a
+// scratch output) where the frames run out. Frames too few to fill half a set
+// go alone, from `alone` on.
 template <int F>
-constexpr bool fewLeft(std::size_t first, std::size_t count) {
-    return count - first < (F + 1) / 2;
+struct FrameSets {
+    static constexpr std::size_t kMost = Dft::kBatch / F;
+    std::size_t count = 0;
+    std::size_t alone = 0;
+
+    explicit FrameSets(std::size_t frames) {
+        const bool lastSet = frames % F >= (F + 1) / 2;  // the frames past the whole sets fill half of one
+        count = frames / F + (lastSet ? 1 : 0);
+        alone = lastSet ? frames : frames / F * F;
+    }
+
+    // sets[s][f]: rows[s·F + f], or spare past the frames.
+    template <class Row>
+    ZARN_ALWAYS_INLINE void fill(Row* const* rows, std::size_t frames, Row* spare, Row* (&sets)[kMost][F]) const {
+        for (std::size_t s = 0; s < count; ++s) {
+            for (int f = 0; f < F; ++f) {
+                const std::size_t frame = s * F + static_cast<std::size_t>(f);
+                sets[s][f] = frame < frames ? rows[frame] : spare;
+            }
+        }
+    }
+};
+
+// A batch of at most Dft::kBatch frames in one pass: the outputs from
+// `first` swept for every set before the next outputs.
+template <int N>
+ZARN_ALWAYS_INLINE void forwardBatch(const ForwardTable* table, const double* const* x, double* const* re,
+                                     double* const* im, std::size_t count) {
+    constexpr Plan plan = kPlan<N>;
+    constexpr int F = plan.forward.frames, S = plan.forward.slices;
+    const FrameSets<F> sets(count);
+    alignas(64) double scratchRe[kCodedBins], scratchIm[kCodedBins];
+    const double* in[FrameSets<F>::kMost][F];
+    double* outRe[FrameSets<F>::kMost][F];
+    double* outIm[FrameSets<F>::kMost][F];
+    sets.fill(x, count, x[count - 1], in);
+    sets.fill(re, count, scratchRe, outRe);
+    sets.fill(im, count, scratchIm, outIm);
+    if constexpr (plan.forwardForm == Form::framesAcrossLanes) {
+        alignas(64) typename Lanes<N>::Real columns[FrameSets<F>::kMost][kLength];
+        for (std::size_t s = 0; s < sets.count; ++s) interleave<N>(in[s], columns[s]);
+        for (int first = 0; first < kHalf; first += N) {
+            for (std::size_t s = 0; s < sets.count; ++s) {
+                forwardSweepAcrossFrames<N>(table, columns[s], outRe[s], outIm[s], first);
+            }
+        }
+        for (std::size_t s = 0; s < sets.count; ++s) {
+            forwardNyquistAcrossFrames<N>(table, columns[s], outRe[s], outIm[s]);
+        }
+    } else {
+        static_assert(plan.forwardForm == Form::framePointers, "no other form for the forward transform");
+        for (int first = 0; first < kHalf; first += S * N) {
+            for (std::size_t s = 0; s < sets.count; ++s) {
+                forwardSweep<N, F, S>(table, in[s], outRe[s], outIm[s], first);
+            }
+        }
+        for (std::size_t s = 0; s < sets.count; ++s) forwardNyquist<F>(table, in[s], outRe[s], outIm[s]);
+    }
+    for (std::size_t f = sets.alone; f < count; ++f) forwardAlone<N>(table, x[f], re[f], im[f]);
 }
 
-// The F frames of the sweep from `first`: past the batch's end, `spare`
-// (the last frame's input again, or a scratch output).
-template <class Row, int F>
-ZARN_ALWAYS_INLINE void framesOfSweep(Row* const* rows, std::size_t first, std::size_t count, Row* spare,
-                                      Row* (&sweep)[F]) {
-    for (int f = 0; f < F; ++f) sweep[f] = first + f < count ? rows[first + f] : spare;
+// The same for the inverse transform.
+template <int N>
+ZARN_ALWAYS_INLINE void inverseBatch(const InverseTable* table, const double* const* re, const double* const* im,
+                                     double* const* y, std::size_t count) {
+    constexpr Plan plan = kPlan<N>;
+    constexpr int F = plan.inverse.frames, S = plan.inverse.slices;
+    const FrameSets<F> sets(count);
+    alignas(64) double scratch[kLength];
+    const double* inRe[FrameSets<F>::kMost][F];
+    const double* inIm[FrameSets<F>::kMost][F];
+    double* out[FrameSets<F>::kMost][F];
+    sets.fill(re, count, re[count - 1], inRe);
+    sets.fill(im, count, im[count - 1], inIm);
+    sets.fill(y, count, scratch, out);
+    if constexpr (plan.inverseForm == Form::interleavedInputs) {
+        alignas(64) typename Lanes<N>::Real reColumns[FrameSets<F>::kMost][kLength];
+        alignas(64) typename Lanes<N>::Real imColumns[FrameSets<F>::kMost][kLength];
+        for (std::size_t s = 0; s < sets.count; ++s) {
+            interleave<N>(inRe[s], reColumns[s]);
+            interleave<N>(inIm[s], imColumns[s]);
+        }
+        for (int first = 0; first < kLength; first += S * N) {
+            for (std::size_t s = 0; s < sets.count; ++s) {
+                inverseSweepInterleaved<N, S>(table, reColumns[s], imColumns[s], out[s], first);
+            }
+        }
+    } else {
+        static_assert(plan.inverseForm == Form::framePointers, "no other form for the inverse transform");
+        for (int first = 0; first < kLength; first += S * N) {
+            for (std::size_t s = 0; s < sets.count; ++s) {
+                inverseSweep<N, F, S>(table, inRe[s], inIm[s], out[s], first);
+            }
+        }
+    }
+    for (std::size_t f = sets.alone; f < count; ++f) inverseAlone<N>(table, re[f], im[f], y[f]);
 }
 
+// Any number of frames, a batch at a time.
 struct ForwardBatchKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const ForwardTable* table, const double* const* x, double* const* re,
                                        double* const* im, std::size_t count) {
-        constexpr int F = forwardShape<N>().frames;
-        alignas(64) double scratchRe[kCodedBins], scratchIm[kCodedBins];
-        for (std::size_t first = 0; first < count; first += F) {
-            if (fewLeft<F>(first, count)) {
-                for (std::size_t f = first; f < count; ++f) forwardSweep<N, 1, 4>(table, x + f, re + f, im + f);
-                return;
-            }
-            const double* in[F];
-            double* outRe[F];
-            double* outIm[F];
-            framesOfSweep(x, first, count, x[count - 1], in);
-            framesOfSweep(re, first, count, scratchRe, outRe);
-            framesOfSweep(im, first, count, scratchIm, outIm);
-            if constexpr (eightFrameForms<N>()) {
-                static_assert(F == N, "one frame per lane");
-                forwardAcrossFrames<N, kGroupRows>(table, in, outRe, outIm);
-            } else {
-                forwardSweep<N, F, forwardShape<N>().slices>(table, in, outRe, outIm);
-            }
+        for (std::size_t done = 0; done < count; done += Dft::kBatch) {
+            forwardBatch<N>(table, x + done, re + done, im + done, std::min(count - done, Dft::kBatch));
         }
     }
 };
@@ -342,25 +487,8 @@ struct InverseBatchKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const InverseTable* table, const double* const* re, const double* const* im,
                                        double* const* y, std::size_t count) {
-        constexpr int F = inverseShape<N>().frames;
-        alignas(64) double scratch[kLength];
-        for (std::size_t first = 0; first < count; first += F) {
-            if (fewLeft<F>(first, count)) {
-                for (std::size_t f = first; f < count; ++f) inverseSweep<N, 1, 8>(table, re + f, im + f, y + f);
-                return;
-            }
-            const double* inRe[F];
-            const double* inIm[F];
-            double* out[F];
-            framesOfSweep(re, first, count, re[count - 1], inRe);
-            framesOfSweep(im, first, count, im[count - 1], inIm);
-            framesOfSweep(y, first, count, scratch, out);
-            if constexpr (eightFrameForms<N>()) {
-                static_assert(F == N, "one frame per lane");
-                inverseSweepInterleaved<N>(table, inRe, inIm, out);
-            } else {
-                inverseSweep<N, F, inverseShape<N>().slices>(table, inRe, inIm, out);
-            }
+        for (std::size_t done = 0; done < count; done += Dft::kBatch) {
+            inverseBatch<N>(table, re + done, im + done, y + done, std::min(count - done, Dft::kBatch));
         }
     }
 };

@@ -26,9 +26,19 @@ public:
     void forward(const double* const* x, double* const* re, double* const* im, std::size_t count) const;
     void inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) const;
 
-    // Frames a program should hand over at once: every path's sweep takes a
-    // whole number of them.
-    static constexpr std::size_t kBatch = 8;
+    // Frames a program should hand over at once: two sets of eight frames on
+    // the widest path, as many whole sets on every path, each pass over the
+    // tables serving all of them.
+    static constexpr std::size_t kBatch = 16;
+
+    // Products per frame, each a multiplication of its own followed by an
+    // addition of its own: forward, the cosine and the sine of bins 0..256 at
+    // each of 512 inputs; inverse, the two products of each of 512 outputs at
+    // each of 512 bins (one subtracted, then their difference added); the
+    // forward transform's 514 scalings by 1/512 aside. What bounds the
+    // transforms' speed (bench/PeakBench.cpp).
+    static constexpr std::size_t kForwardProducts = 257 * 512 * 2;
+    static constexpr std::size_t kInverseProducts = 512 * 512 * 2;
 };
 
 }  // namespace zarn

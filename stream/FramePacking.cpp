@@ -162,9 +162,10 @@ Unpacked unpackFrame(const std::uint8_t* bytes, std::size_t available, EncodedFr
     }
     if (!unpacker.take(kSideFieldBits, field)) return kCutShort;
     frame.scale[kBandCount - 1] = static_cast<std::uint8_t>(field);
+    const Unpacked cutShort{Unpacked::Outcome::cutShort, frameBytes(frame.allocation), kFrameTag};
     BodyUnpacker body{unpacker, frame};
-    if (!walkBody(frame.allocation, body)) return kCutShort;
-    if (!unpacker.take(16 - static_cast<int>(unpacker.bitCount() % 16), field)) return kCutShort;
+    if (!walkBody(frame.allocation, body)) return cutShort;
+    if (!unpacker.take(16 - static_cast<int>(unpacker.bitCount() % 16), field)) return cutShort;
     return {Unpacked::Outcome::frame, unpacker.size(), kFrameTag};
 }
 

@@ -21,12 +21,13 @@ struct Unpacked {
         badTag,    // the bytes do not begin with the frame tag
     };
     Outcome outcome;
-    std::size_t bytes;  // the frame's length, for a whole frame
+    std::size_t bytes;  // the frame's length, known once its header is whole; else 0
     unsigned tag;       // the 12 bits found where the tag belongs
 };
 
 // Reads the frame that starts at `bytes`, of which `available` are there.
 // `frame` is filled as far as the bytes go; it is whole only for a frame.
+// A frame cut short tells its length when its header is there.
 Unpacked unpackFrame(const std::uint8_t* bytes, std::size_t available, EncodedFrame& frame);
 
 }  // namespace zarn

@@ -4,15 +4,12 @@
 #include <cstdint>
 
 #include "common/BinaryInput.h"
-#include "common/EncodedFrame.h"
 
 namespace zarn {
 
-// Reads a Zarn file frame by frame (the layout is described at ZarnWriter).
-//
-// Trailing bytes too few for a frame header, and a frame cut short by the end
-// of the file, end the stream quietly; a frame that does not start with the
-// tag ends the process.
+// A Zarn stream from a file or from memory, opened and checked as the menu
+// programs do, and handed out as bytes for a FrameParser or a StreamDecoder
+// to cut into frames (the layout is described at ZarnWriter).
 class ZarnReader {
 public:
     // Opens `path`; ends the process if it cannot be read or is shorter than a
@@ -22,22 +19,26 @@ public:
     // reader; ends the process if it is shorter than a frame header.
     ZarnReader(const std::uint8_t* bytes, std::size_t size);
 
-    // Reads up to `capacity` whole frames into frames[0..), allocations
-    // included, and returns how many: fewer only where the stream ends or a
-    // frame lacks the tag, 0 at the end. A frame without the tag ends the
-    // process once it is the first one asked for, so a caller first gets,
-    // and can finish, every frame before it. frames[count] may be partly
-    // overwritten.
-    std::size_t readFrames(EncodedFrame* frames, std::size_t capacity);
+    // Points `bytes` at the stream's next bytes, up to 4 KiB of them, and
+    // returns how many: 0 at the end. They stay valid until the next call.
+    std::size_t read(const std::uint8_t*& bytes) {
+        const std::size_t count = input_.fill(BinaryInput::kWindow);
+        bytes = input_.unread();
+        input_.consume(count);
+        return count;
+    }
 
     // The stream's length in bytes, measured at opening.
     std::uint64_t size() const { return input_.size(); }
 
-private:
-    void refuseTooSmall() const;
+    // Ends the process as a frame that lacks the tag does: `tag` is what
+    // stood in its place.
     [[noreturn]] static void failBadTag(unsigned tag);
 
-    BinaryInput input_;  // the Zarn stream; its position is the next frame's start
+private:
+    void refuseTooSmall() const;
+
+    BinaryInput input_;  // the Zarn stream; its position is the next byte to hand out
 };
 
 }  // namespace zarn

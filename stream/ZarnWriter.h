@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "common/BinaryOutput.h"
-#include "common/EncodedFrame.h"
 
 namespace zarn {
 
@@ -18,8 +20,8 @@ public:
     // Creates or truncates `path`; ends the process if it cannot be opened.
     explicit ZarnWriter(const char* path);
 
-    // Appends one frame.
-    void writeFrame(const EncodedFrame& frame);
+    // Appends `size` bytes of whole frames.
+    void write(const std::uint8_t* bytes, std::size_t size) { output_.putBytes(bytes, size); }
 
     // Closes the file; every frame written so far is whole.
     void close() { output_.close(); }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileBytes.h"
+#include "tests/support/Messages.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 
@@ -55,9 +57,6 @@ inline const std::string kWaveIn = "Indtast WAVE PCM filnavn til input: ";
 inline const std::string kZarnOut = "Indtast Zarn filnavn til output: ";
 inline const std::string kZarnIn = "Indtast Zarn filnavn til input: ";
 inline const std::string kWaveOut = "Indtast WAVE PCM filnavn til output: ";
-inline const std::string kEncodeStart = "\nKonvertering fra WAVE PCM til Zarn startes\n\n";
-inline const std::string kDecodeStart = "\nKonvertering fra Zarn til WAVE PCM startes\n\n";
-inline const std::string kDone = "\nKonverteringen er fuldendt\n";
 inline const std::string kEncode = kEncodeStart + kDone;
 inline const std::string kDecode = kDecodeStart + kDone;
 
@@ -79,40 +78,6 @@ inline void convert(const Program& program, const TempDir& dir, char entry,
 inline void writeSamples(const TempDir& dir, const std::string& name,
                          const std::vector<std::int16_t>& samples) {
     writeFile(dir.file(name), makeWaveFile(samples));
-}
-
-// The samples after a 44-byte header; an odd last byte is ignored.
-inline std::vector<std::int16_t> samplesOf(const Bytes& wave) {
-    std::vector<std::int16_t> samples;
-    for (std::size_t i = 44; i + 1 < wave.size(); i += 2) {
-        samples.push_back(static_cast<std::int16_t>(wave[i] | (wave[i + 1] << 8)));
-    }
-    return samples;
-}
-
-// The header a decoder must write for `count` samples: mono, 16 bits,
-// 44100 per second, both sizes filled in.
-inline Bytes finishedHeader(std::size_t count) {
-    const Bytes whole = makeWaveFile(std::vector<std::int16_t>(count));
-    return Bytes(whole.begin(), whole.begin() + 44);
-}
-
-inline Bytes concat(Bytes first, const Bytes& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
-inline Bytes prefix(const Bytes& bytes, std::size_t count) {
-    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count));
-}
-
-// A whole frame with 0 bits in every band and every scale exponent 0: the
-// tag and 26 zero bytes.
-inline Bytes silentFrame() {
-    Bytes frame(28, 0);
-    frame[0] = 0xF0;
-    frame[1] = 0xFF;
-    return frame;
 }
 
 }  // namespace zarn::test

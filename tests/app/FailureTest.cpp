@@ -18,13 +18,13 @@ INSTANTIATE_TEST_SUITE_P(BothPrograms, Failure, ::testing::Values(kZarnconv, kZa
 std::map<std::string, Bytes> makeFixtures(const TempDir& dir) {
     Bytes noBits = makeWaveFile(makeMusicSignal(100, 5));
     noBits[34] = noBits[35] = 0;
-    Bytes tiny = silentFrame();
+    Bytes tiny = zeroFrameBytes();
     tiny.resize(26);
     const std::map<std::string, Bytes> fixtures = {
         {"in.wav", makeWaveFile(makeMusicSignal(600, 5))},
         {"short.wav", finishedHeader(0)},
         {"nobits.wav", noBits},
-        {"z.zarn", silentFrame()},
+        {"z.zarn", zeroFrameBytes()},
         {"tiny.zarn", tiny},
         {"empty.zarn", {}},
     };
@@ -46,23 +46,11 @@ struct FailureCase {
     bool endsInput = false;  // the script itself ends the input where a name is asked
 };
 
-std::string openForReading(const std::string& name) {
-    return "Det er ikke muligt at aabne " + name + " til laesning!\n";
-}
-
-std::string writeFailed(const std::string& name) { return "Fejl ved skrivning til " + name + "\n"; }
-
-std::string sameFile(const std::string& name) {
-    return "Outputfilen er den samme som inputfilen: " + name + "\n";
-}
+std::string openForReading(const std::string& name) { return waveUnopenable(name, "laesning"); }
 
 TEST_P(Failure, MessagesAndExitStatus) {
     const std::string encodeStart = kWaveIn + kZarnOut + kEncodeStart;
     const std::string decodeStart = kZarnIn + kWaveOut + kDecodeStart;
-    const std::string notWave = "Filen er ikke af typen PCM WAVE\n";
-    const std::string zarnUnreadable = "Ikke i stand til at aabne Zarn til laesning\n";
-    const std::string zarnTooSmall = "Fil stoerrelsen er for lille til at vaere af Zarn-formatet\n";
-    const std::string zarnUnwritable = "Ikke i stand til at aabne Zarn til skrivning\n";
     // clang-format off
     const std::vector<FailureCase> cases = {
         {"missing WAVE input", "1\nmissing.wav\nout.zarn\n",
@@ -72,11 +60,11 @@ TEST_P(Failure, MessagesAndExitStatus) {
         {"WAVE input is a directory", "1\ndir\nout.zarn\n",
          encodeStart + openForReading("dir"), "", {"out.zarn"}},
         {"WAVE input of 44 bytes", "1\nshort.wav\nout.zarn\n",
-         encodeStart + notWave, "", {"out.zarn"}},
+         encodeStart + kNotWave, "", {"out.zarn"}},
         {"0 bits per sample", "1\nnobits.wav\nout.zarn\n",
-         encodeStart + notWave, "", {"out.zarn"}},
+         encodeStart + kNotWave, "", {"out.zarn"}},
         {"Zarn output in a missing folder", "1\nin.wav\nnone/out.zarn\n",
-         encodeStart, zarnUnwritable, {}},
+         encodeStart, kZarnUnwritable, {}},
         {"Zarn output is the WAVE input", "1\nin.wav\nin.wav\n",
          encodeStart, sameFile("in.wav"), {}},
         {"Zarn output by another name", "1\nin.wav\n./in.wav\n",
@@ -86,17 +74,17 @@ TEST_P(Failure, MessagesAndExitStatus) {
         {"Zarn output is a symlink to the input", "1\nin.wav\nsym.zarn\n",
          encodeStart, sameFile("sym.zarn"), {}},
         {"missing Zarn input", "2\nmissing.zarn\nout.wav\n",
-         decodeStart, zarnUnreadable, {"out.wav"}},
+         decodeStart, kZarnUnreadable, {"out.wav"}},
         {"empty Zarn input name", "2\n\nout.wav\n",
-         decodeStart, zarnUnreadable, {"out.wav"}},
+         decodeStart, kZarnUnreadable, {"out.wav"}},
         {"Zarn input is a directory", "2\ndir\nout.wav\n",
-         decodeStart, zarnUnreadable, {"out.wav"}},
+         decodeStart, kZarnUnreadable, {"out.wav"}},
         {"empty Zarn input", "2\nempty.zarn\nout.wav\n",
-         decodeStart, zarnTooSmall, {"out.wav"}},
+         decodeStart, kZarnTooSmall, {"out.wav"}},
         {"Zarn input of 26 bytes", "2\ntiny.zarn\nout.wav\n",
-         decodeStart, zarnTooSmall, {"out.wav"}},
+         decodeStart, kZarnTooSmall, {"out.wav"}},
         {"WAVE output in a missing folder", "2\nz.zarn\nnone/out.wav\n",
-         decodeStart + "Det er ikke muligt at aabne none/out.wav til skrivning!\n", "", {}},
+         decodeStart + waveUnopenable("none/out.wav", "skrivning"), "", {}},
         {"WAVE output is the Zarn input", "2\nz.zarn\nz.zarn\n",
          decodeStart, sameFile("z.zarn"), {}},
         {"WAVE output is a hard link to the input", "2\nz.zarn\nhard.wav\n",
@@ -107,7 +95,7 @@ TEST_P(Failure, MessagesAndExitStatus) {
          kWaveIn + kZarnOut + kWaveOut + kEncodeStart + openForReading("missing.wav"), "",
          {"mid.zarn", "out.wav"}},
         {"entry 4 stops after a failed decode", "4\nmissing.zarn\nmid.wav\nout.zarn\n",
-         kZarnIn + kWaveOut + kZarnOut + kDecodeStart, zarnUnreadable, {"mid.wav", "out.zarn"}},
+         kZarnIn + kWaveOut + kZarnOut + kDecodeStart, kZarnUnreadable, {"mid.wav", "out.zarn"}},
         {"entry 4 refuses to decode onto its input", "4\nz.zarn\nz.zarn\nout.zarn\n",
          kZarnIn + kWaveOut + kZarnOut + kDecodeStart, sameFile("z.zarn"), {"out.zarn"}},
         {"entry 9 without input.wav", "9\n",
@@ -130,9 +118,9 @@ TEST_P(Failure, MessagesAndExitStatus) {
          kWaveIn + kZarnOut + kEncode + kMenu + "\n" + encodeStart + openForReading(""), "",
          {}, true},
         {"end of input keeps an unfinished line", "1\nin.wav\nout.zarn\n1\nin.wav",
-         kWaveIn + kZarnOut + kEncode + kMenu + "\n" + encodeStart, zarnUnwritable, {}, true},
+         kWaveIn + kZarnOut + kEncode + kMenu + "\n" + encodeStart, kZarnUnwritable, {}, true},
         {"end of input leaves the Zarn input name empty", "2\nz.zarn\nout.wav\n2\n",
-         decodeStart + kDone + kMenu + "\n" + decodeStart, zarnUnreadable, {}, true},
+         decodeStart + kDone + kMenu + "\n" + decodeStart, kZarnUnreadable, {}, true},
     };
     // clang-format on
     for (const FailureCase& c : cases) {

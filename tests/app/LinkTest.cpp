@@ -3,7 +3,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 
 #include "tests/app/AppTestSupport.h"
 
@@ -38,8 +37,7 @@ std::string lineNaming(const std::string& table, const std::string& name) {
 }
 
 TEST(Link, EachProgramHoldsOnlyItsOwnSteps) {
-    if (std::system(("command -v " + shellWord(ZARN_TEST_NM) + " >/dev/null 2>&1").c_str()) != 0)
-        GTEST_SKIP() << ZARN_TEST_NM " is not available";
+    if (!haveCommand(ZARN_TEST_NM)) GTEST_SKIP() << ZARN_TEST_NM " is not available";
     struct Case {
         Program program;
         std::vector<const char*> forbidden;

@@ -21,7 +21,7 @@
 #include "reduced/ReducedSynthesis.h"
 #include "stream/FramePacking.h"
 #include "stream/ZarnFormat.h"
-#include "stream/ZarnReader.h"
+#include "stream/FrameReader.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 #include "wave/WaveReader.h"
@@ -48,7 +48,7 @@ Bytes encodeInMemory(const Bytes& wave) {
 // The samples as the WAVE writer stores them, low byte first.
 template <class Synthesis>
 Bytes decodeInMemory(const Bytes& zarn) {
-    ZarnReader reader(zarn.data(), zarn.size());
+    FrameReader reader(zarn.data(), zarn.size());
     FrameDecoder<Synthesis> core;
     EncodedFrame frame;
     std::array<Sample, kHop> hop{};

@@ -9,37 +9,25 @@
 #include "common/Types.h"
 #include "dsp/Fft.h"
 #include "dsp/Mirror.h"
+#include "tests/support/BandTestUtil.h"
+#include "tests/support/TransformChecks.h"
 
 namespace zarn {
 namespace {
 
 constexpr int kN = 512;
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
-constexpr double kSentinel = -777.25;
 
 // cos and sin of 2π·k·m/N in long double, the index product reduced modulo N
 // so that every angle is exact before the cosine.
 long double cosAt(int k, int m) { return std::cos(2 * kPi * ((k * m) % kN) / kN); }
 long double sinAt(int k, int m) { return std::sin(2 * kPi * ((k * m) % kN) / kN); }
 
-// Full-scale 16-bit noise, windowed as the encoder does if asked.
-Block randomBlock(std::mt19937& random, bool windowed) {
-    std::uniform_int_distribution<int> sample(-32768, 32767);
-    Block x;
-    for (int m = 0; m < kN; ++m) x[m] = sample(random) * (windowed ? 0.5 * (1 - std::cos(kTwoPi * m / kN)) : 1.0);
-    return x;
-}
-
-struct Spectrum {
-    SpectrumPart re, im;
-    Spectrum() {
-        re.fill(kSentinel);
-        im.fill(kSentinel);
-    }
-};
+using test::noiseBlock;
+using test::Spectrum;
 
 Spectrum forward(const Block& x) {
-    Spectrum s;
+    Spectrum s = test::filledSpectrum(test::kUnwritten);
     Fft(kN).forward(x.data(), s.re.data(), s.im.data());
     return s;
 }
@@ -50,7 +38,7 @@ TEST(Fft, ForwardMatchesTheDefiningSumOnBins0To256Only) {
     // rounding and far below any real fault.
     std::mt19937 random(20240611);
     for (int b = 0; b < 6; ++b) {
-        const Block x = randomBlock(random, b % 2 == 1);
+        const Block x = noiseBlock(random, b % 2 == 1);
         const Spectrum s = forward(x);
         for (int k = 0; k <= 256; ++k) {
             long double re = 0, im = 0;
@@ -65,35 +53,13 @@ TEST(Fft, ForwardMatchesTheDefiningSumOnBins0To256Only) {
         EXPECT_EQ(s.im[0], 0.0);
         EXPECT_EQ(s.im[256], 0.0);
         for (int k = 257; k < kN; ++k) {
-            ASSERT_EQ(s.re[k], kSentinel) << "bin " << k << " was written";
-            ASSERT_EQ(s.im[k], kSentinel) << "bin " << k << " was written";
+            ASSERT_EQ(s.re[k], test::kUnwritten) << "bin " << k << " was written";
+            ASSERT_EQ(s.im[k], test::kUnwritten) << "bin " << k << " was written";
         }
     }
 }
 
-TEST(Fft, PureBlocksGiveOneBin) {
-    const struct {
-        const char* name;
-        double (*sample)(int m);
-        int bin;
-        double re, im;
-    } cases[] = {
-        {"constant", [](int) { return 1000.0; }, 0, 1000.0, 0.0},
-        {"cosine at bin 8", [](int m) { return std::cos(kTwoPi * 8 * m / kN); }, 8, 0.5, 0.0},
-        // The forward kernel is e^(-i...): a sine lands on the negative imaginary axis.
-        {"sine at bin 3", [](int m) { return 100 * std::sin(kTwoPi * 3 * m / kN); }, 3, 0.0, -50.0},
-        {"alternating", [](int m) { return m % 2 == 0 ? -300.0 : 300.0; }, 256, -300.0, 0.0},
-    };
-    for (const auto& c : cases) {
-        Block x;
-        for (int m = 0; m < kN; ++m) x[m] = c.sample(m);
-        const Spectrum s = forward(x);
-        for (int k = 0; k <= 256; ++k) {
-            EXPECT_NEAR(s.re[k], k == c.bin ? c.re : 0.0, 1e-10) << c.name << ", bin " << k;
-            EXPECT_NEAR(s.im[k], k == c.bin ? c.im : 0.0, 1e-10) << c.name << ", bin " << k;
-        }
-    }
-}
+TEST(Fft, PureBlocksGiveOneBinAndNothingPastNyquist) { test::expectOneBinPerPureBlock(forward, 1e-10); }
 
 TEST(Fft, InverseIsTheUnscaledRealPartOfTheConjugateSum) {
     // Not a mirrored spectrum, so the imaginary input counts with its sign.
@@ -116,7 +82,7 @@ TEST(Fft, InverseIsTheUnscaledRealPartOfTheConjugateSum) {
 
 TEST(Fft, ForwardMirrorInverseGivesTheBlockBack) {
     std::mt19937 random(99);
-    std::vector<Block> blocks = {randomBlock(random, true), randomBlock(random, false)};
+    std::vector<Block> blocks = {noiseBlock(random, true), noiseBlock(random, false)};
     Block alternating;
     for (int m = 0; m < kN; ++m) alternating[m] = m % 2 == 0 ? 12345.0 : -12345.0;
     blocks.push_back(alternating);
@@ -131,30 +97,16 @@ TEST(Fft, ForwardMirrorInverseGivesTheBlockBack) {
 }
 
 TEST(Mirror, ConjugatesBins1To255IntoTheUpperHalf) {
-    Spectrum s;
-    for (int k = 0; k <= 256; ++k) {
-        s.re[k] = k + 0.25;
-        s.im[k] = -3.0 * k - 0.5;
-    }
-    const Spectrum before = s;
-    mirror(s.re.data(), s.im.data());
-    for (int k = 0; k <= 256; ++k) {
-        EXPECT_EQ(s.re[k], before.re[k]) << "bin " << k;
-        EXPECT_EQ(s.im[k], before.im[k]) << "bin " << k;
-    }
-    for (int j = 1; j <= 255; ++j) {
-        EXPECT_EQ(s.re[kN - j], s.re[j]) << "bin " << kN - j;
-        EXPECT_EQ(s.im[kN - j], -s.im[j]) << "bin " << kN - j;
-    }
+    test::expectMirrorConjugates([](double* re, double* im) { mirror(re, im); });
 }
 
 TEST(Fft, OneObjectGivesTheSameResultsInAnyOrderOfRuns) {
     // forward once read a scratch array as its zero imaginary input that
     // inverse had filled, and gave wrong bins ever after.
     std::mt19937 random(5);
-    const Block first = randomBlock(random, true), second = randomBlock(random, true);
+    const Block first = noiseBlock(random, true), second = noiseBlock(random, true);
     const Fft shared(kN);
-    Spectrum before, after;
+    Spectrum before = test::filledSpectrum(test::kUnwritten), after = before;
     shared.forward(first.data(), before.re.data(), before.im.data());
     mirror(before.re.data(), before.im.data());
     Block y, fresh;

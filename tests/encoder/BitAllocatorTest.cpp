@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
 
+#include "tests/reference/LiteralKernels.h"
 #include "tests/support/BandTestUtil.h"
 
 namespace zarn {
@@ -22,8 +22,15 @@ BitAllocation allocate(const Spectrum& s) {
     return allocation;
 }
 
+BitAllocation allocateLiterally(const Spectrum& s) {
+    BitAllocation allocation;
+    literal::allocate(allocation, s.re.data(), s.im.data());
+    return allocation;
+}
+
 // Bits for a band whose only non-zero bin has exactly the power `p`.
-int bitsFor(double p) {
+template <class Allocate>
+int bitsFor(double p, Allocate allocate) {
     Spectrum s;
     const test::Bin b = test::binWithPower(p);
     EXPECT_EQ(b.re * b.re + b.im * b.im, p);
@@ -94,23 +101,19 @@ TEST(BitAllocator, OnlyTheLoudestBinOfABandCounts) {
 }
 
 TEST(BitAllocator, StepsExactlyWhereTheLevelPassesAWholeNumberOfBits) {
-    // The boundary powers of the rule carried out step by step in doubles.
+    // The boundary powers of the literal allocation, which carries the rule
+    // out step by step in doubles.
     // Just below a whole number n of bits, x + 1.0 already rounds up to n + 1,
     // so the step lies an ulp before the ceiling's; a threshold taken from
     // pow() on the magnitude misses it by a few ulps more.
-    const auto literalBits = [](double p) {
-        double x = std::max(test::levelDb(p), -4.98325) * 0.16610928695429153;
-        if (x - std::trunc(x) > 0) x += 1.0;
-        return static_cast<int>(std::min(x, 15.0));
-    };
     for (int n = 0; n <= 14; ++n) {
         SCOPED_TRACE(testing::Message() << "step from " << n << " bits");
         const double guess = std::pow(10.0, n * 6.020133 / 10);
-        const double last =
-            test::lastWhere(guess * 0.999, guess * 1.001, [&](double p) { return literalBits(p) <= n; });
+        const double last = test::lastWhere(guess * 0.999, guess * 1.001,
+                                            [&](double p) { return bitsFor(p, allocateLiterally) <= n; });
         const double next = std::nextafter(last, std::numeric_limits<double>::infinity());
-        EXPECT_EQ(bitsFor(last), n) << std::hexfloat << last;
-        EXPECT_EQ(bitsFor(next), n + 1) << std::hexfloat << next;
+        EXPECT_EQ(bitsFor(last, allocate), n) << std::hexfloat << last;
+        EXPECT_EQ(bitsFor(next, allocate), n + 1) << std::hexfloat << next;
         if (n == 14) {
             EXPECT_NEAR(std::sqrt(last), 16371.67, 0.01);
         }

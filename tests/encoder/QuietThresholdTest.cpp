@@ -14,11 +14,6 @@ using test::kFirstBin;
 using test::sameBits;
 using test::Spectrum;
 
-constexpr std::array<double, kBandCount> kThresholdDb = {
-    18.7104,  12.4279,  9.48203,  7.72302,  6.56034,  5.71652,   4.54787, 3.73927, 3.09649,
-    2.52837,  2.97067,  1.06549,  0.0224146, -1.58687, -3.59372, -4.85223, -4.98325, -4.54257,
-    -1.50408, 1.15247,  2.4992,   4.24211,  8.80713,  21.3449,   57.5484};
-
 constexpr double kSentinel = 123.25;  // in bins 257..511, which must keep it
 
 // Fills every bin of each band with power[band] exactly, turning the parts
@@ -59,7 +54,7 @@ TEST(QuietThreshold, RemovesUpToTheThresholdAndKeepsTheNextDoubleUp) {
     // encoder measures with; pow(10, T/10) can be a few ulps off.
     std::array<double, kBandCount> lastRemoved{}, firstKept{};
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        const double t = kThresholdDb[band], guess = std::pow(10.0, t / 10);
+        const double t = test::kQuietThresholdDb[band], guess = std::pow(10.0, t / 10);
         lastRemoved[band] =
             test::lastWhere(guess * 0.999, guess * 1.001, [t](double p) { return test::levelDb(p) <= t; });
         firstKept[band] = std::nextafter(lastRemoved[band], std::numeric_limits<double>::infinity());

@@ -10,15 +10,13 @@
 #include "common/RoundToSample.h"
 #include "stream/FramePacking.h"
 #include "stream/ZarnFormat.h"
+#include "tests/support/BandTestUtil.h"
 #include "tests/reference/LiteralKernels.h"
 
 namespace zarn {
 namespace {
 
-struct Scaled {
-    SpectrumPart re{};
-    SpectrumPart im{};
-};
+using test::Spectrum;
 
 TEST(StoredComponents, KeepTheTopBitsOfTheRoundedValue) {
     const struct {
@@ -34,7 +32,7 @@ TEST(StoredComponents, KeepTheTopBitsOfTheRoundedValue) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bits << " bits, x = " << c.x);
-        Scaled s;
+        Spectrum s;
         s.re[2] = s.im[2] = c.x;
         EncodedFrame frame;
         frame.allocation[1] = static_cast<std::uint8_t>(c.bits);
@@ -46,7 +44,7 @@ TEST(StoredComponents, KeepTheTopBitsOfTheRoundedValue) {
 }
 
 TEST(StoredComponents, StoreNothingWhereTheFrameHasNoField) {
-    Scaled s;
+    Spectrum s;
     s.re.fill(777.0);
     s.im.fill(-777.0);
     EncodedFrame frame;
@@ -66,11 +64,7 @@ TEST(StoredComponents, StoreNothingWhereTheFrameHasNoField) {
 // stored and packed, they must give the bytes of the literal writer, which
 // rounds and packs one field at a time.
 TEST(StoredComponents, PackedTheyGiveTheLiteralWritersBytes) {
-    std::vector<double> corners = {0.0,     -0.0,     0.5,      -0.5,      0.49999999999999994, -0.49999999999999994,
-                                   1.5,     -1.5,     2.5,      -2.5,      32766.5,             32767.0,
-                                   32767.4, 32767.5,  32767.6,  32768.0,   40000.0,             -32767.5,
-                                   -32768.0, -32768.4, -32768.5, -32769.0, -40000.0,            1e300,
-                                   -1e300,  HUGE_VAL, -HUGE_VAL, NAN,      4.9e-324,            -4.9e-324};
+    std::vector<double> corners = test::roundingCorners();
     std::mt19937 random(5);
     std::uniform_real_distribution<double> scaled(-32768.0, 32768.0);
     for (int i = 0; i < 2000; ++i) corners.push_back(scaled(random));
@@ -79,7 +73,7 @@ TEST(StoredComponents, PackedTheyGiveTheLiteralWritersBytes) {
         EncodedFrame frame;
         for (auto& bits : frame.allocation) bits = static_cast<std::uint8_t>(frameIndex % 3 == 0 ? 15 : random() % 16);
         for (auto& e : frame.scale) e = static_cast<std::uint8_t>(random() % 16);
-        Scaled s;
+        Spectrum s;
         for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
             s.re[bin] = corners[random() % corners.size()];
             s.im[bin] = corners[random() % corners.size()];

@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,20 +18,7 @@
 namespace zarn::test {
 namespace {
 
-std::uint64_t fnv1a(const Bytes& bytes) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (std::uint8_t byte : bytes) {
-        hash ^= byte;
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
-std::string hex(std::uint64_t value) {
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-    return text;
-}
+std::string hashOf(const Bytes& bytes) { return hexDigits(fnv1a(bytes.data(), bytes.size())); }
 
 // Signals that reach the corners: silence and constants (signed zeros),
 // full-scale squares (rounding at the 16-bit ends), noise and music.
@@ -73,8 +59,8 @@ TEST_P(GoldenOutput, EncodeAndDecodeKeepTheirBytes) {
     const RunResult run =
         runProgram(program, dir.path(), "1\nin.wav\nout.zarn\n2\nout.zarn\nout.wav\n5\n");
     ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
-    EXPECT_EQ(hex(fnv1a(readFile(dir.file("out.zarn")))), golden.zarnHash) << mathsLibraryNote();
-    EXPECT_EQ(hex(fnv1a(readFile(dir.file("out.wav")))), golden.waveHash) << mathsLibraryNote();
+    EXPECT_EQ(hashOf(readFile(dir.file("out.zarn"))), golden.zarnHash) << mathsLibraryNote();
+    EXPECT_EQ(hashOf(readFile(dir.file("out.wav"))), golden.waveHash) << mathsLibraryNote();
 }
 
 INSTANTIATE_TEST_SUITE_P(

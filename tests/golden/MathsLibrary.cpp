@@ -10,6 +10,20 @@
 
 namespace zarn::test {
 
+std::uint64_t fnv1a(const std::uint8_t* bytes, std::size_t count, std::uint64_t hash) {
+    for (std::size_t i = 0; i < count; ++i) {
+        hash ^= bytes[i];
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+std::string hexDigits(std::uint64_t value) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
 namespace {
 
 std::uint64_t bitsOf(double value) {
@@ -18,25 +32,20 @@ std::uint64_t bitsOf(double value) {
     return bits;
 }
 
-// FNV-1a over each value's bits, low byte first, so that a big-endian machine
-// gives the same fingerprint for the same values.
+// Each value's bits, low byte first, so that a big-endian machine gives the
+// same fingerprint for the same values.
 std::uint64_t fingerprintOf(const std::vector<double>& values) {
-    std::uint64_t hash = 14695981039346656037ull;
+    std::uint64_t hash = kFnvStart;
     for (double value : values) {
         const std::uint64_t bits = bitsOf(value);
-        for (int byte = 0; byte < 8; ++byte) {
-            hash ^= (bits >> (8 * byte)) & 0xFF;
-            hash *= 1099511628211ull;
-        }
+        std::uint8_t bytes[8];
+        for (int byte = 0; byte < 8; ++byte) bytes[byte] = static_cast<std::uint8_t>(bits >> (8 * byte));
+        hash = fnv1a(bytes, sizeof bytes, hash);
     }
     return hash;
 }
 
-std::string hex(std::uint64_t value) {
-    char text[19];
-    std::snprintf(text, sizeof text, "0x%016llx", static_cast<unsigned long long>(value));
-    return text;
-}
+std::string hex(std::uint64_t value) { return "0x" + hexDigits(value); }
 
 std::string format(const char* pattern, long long a, long long b = 0, long long c = 0) {
     char text[96];

@@ -14,6 +14,14 @@
 
 namespace zarn::test {
 
+// FNV-1a over `count` bytes, carrying on from `hash`: how the golden outputs
+// and the maths library's results are both fingerprinted.
+constexpr std::uint64_t kFnvStart = 14695981039346656037ull;
+std::uint64_t fnv1a(const std::uint8_t* bytes, std::size_t count, std::uint64_t hash = kFnvStart);
+
+// `value` as sixteen hexadecimal digits.
+std::string hexDigits(std::uint64_t value);
+
 enum class MathsFunction { cos, sin, log10 };
 
 // One function over the arguments the codec gives it.

@@ -119,21 +119,18 @@ TEST(InfoProgram, ADamagedFileEndsWithItsReadersMessage) {
         bool onStandardError;
         std::string message;
     };
-    Bytes frame(28, 0);  // every band at 0 bits, every scale exponent 0
-    frame[0] = 0xF0;
-    frame[1] = 0xFF;
+    const Bytes frame = zeroFrameBytes();
     const Bytes music = makeWaveFile(makeMusicSignal(2560));
     Bytes noTag = {0xAB, 0xCD};
     noTag.resize(30, 0);
     Bytes trailingGarbage = frame;
     trailingGarbage.resize(56, 0);
     const std::vector<Damage> cases = {
-        {"no file", {}, music, true, "Ikke i stand til at aabne Zarn til laesning\n"},
-        {"26 bytes", Bytes(26, 0xFF), music, true,
-         "Fil stoerrelsen er for lille til at vaere af Zarn-formatet\n"},
-        {"no tag", noTag, music, false, "Header tag 0xFFF mangler (fejl: cda)\n"},
-        {"no tag after a frame", trailingGarbage, music, false, "Header tag 0xFFF mangler (fejl: 0)\n"},
-        {"short original", frame, Bytes(44, 0), false, "Filen er ikke af typen PCM WAVE\n"},
+        {"no file", {}, music, true, kZarnUnreadable},
+        {"26 bytes", Bytes(26, 0xFF), music, true, kZarnTooSmall},
+        {"no tag", noTag, music, false, badTag(0xCDA)},
+        {"no tag after a frame", trailingGarbage, music, false, badTag(0)},
+        {"short original", frame, Bytes(44, 0), false, kNotWave},
     };
     for (const Damage& damage : cases) {
         for (bool withOriginal : {false, true}) {
@@ -189,21 +186,10 @@ TEST(InfoProgram, AWrongCallShowsTheUsage) {
 // The samples of a mono 16-bit WAVE file as WaveWriter writes it, after
 // checking its header says so.
 std::vector<Sample> waveSamples(const Bytes& file) {
-    auto little = [&](std::size_t at, int bytes) {
-        std::uint32_t value = 0;
-        for (int i = bytes - 1; i >= 0; --i) value = value << 8 | file[at + i];
-        return value;
-    };
     EXPECT_GE(file.size(), 44u);
     if (file.size() < 44) return {};
-    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
-    EXPECT_EQ(little(22, 2), 1u);      // channels
-    EXPECT_EQ(little(24, 4), 44100u);  // samples per second
-    EXPECT_EQ(little(34, 2), 16u);     // bits per sample
-    EXPECT_EQ(little(40, 4), file.size() - 44);
-    std::vector<Sample> samples((file.size() - 44) / 2);
-    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<Sample>(little(44 + 2 * i, 2));
-    return samples;
+    EXPECT_TRUE(prefix(file, 44) == finishedHeader((file.size() - 44) / 2));
+    return samplesOf(file);
 }
 
 // A reduced file decodes to its original exactly, but for the last Block's
@@ -259,10 +245,10 @@ TEST(InfoProgram, ARemovedSignalThatCannotBeWrittenEndsWithOneLine) {
     };
     const Case cases[] = {
         // The codec's WAVE writer ends the process itself, before the report.
-        {"no/such/folder.wav", false, "Det er ikke muligt at aabne no/such/folder.wav til skrivning!\n", ""},
-        {"/dev/full", true, "", "Fejl ved skrivning til /dev/full\n"},
-        {"music.wav", false, "", "Outputfilen er den samme som inputfilen: music.wav\n"},
-        {"music.zarn", false, "", "Outputfilen er den samme som inputfilen: music.zarn\n"},
+        {"no/such/folder.wav", false, waveUnopenable("no/such/folder.wav", "skrivning"), ""},
+        {"/dev/full", true, "", writeFailed("/dev/full")},
+        {"music.wav", false, "", sameFile("music.wav")},
+        {"music.zarn", false, "", sameFile("music.zarn")},
     };
     const Bytes zarn = readFile(dir.file("music.zarn"));
     for (const Case& c : cases) {
@@ -281,7 +267,7 @@ TEST(InfoProgram, ARemovedSignalThatCannotBeWrittenEndsWithOneLine) {
     // Nor may the picture replace an input.
     const RunResult picture = runInfo(dir, {"music.zarn", "--picture", "music.zarn"});
     EXPECT_EQ(picture.exitStatus, 1);
-    EXPECT_EQ(picture.err, "Outputfilen er den samme som inputfilen: music.zarn\n");
+    EXPECT_EQ(picture.err, sameFile("music.zarn"));
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileBytes.h"
+#include "tests/support/Messages.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 

@@ -19,9 +19,13 @@ RunResult shell(const std::string& directory, const std::string& command) {
     return runCommand(command, directory, "");
 }
 
-bool haveCommand(const char* name) {
-    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
-}
+// A user's CMake project around the example program.
+constexpr char kUserProject[] = R"(cmake_minimum_required(VERSION 3.16)
+project(user LANGUAGES C)
+find_package(Zarn 0.1 REQUIRED)
+add_executable(by-find-package ${EXAMPLE})
+target_link_libraries(by-find-package PRIVATE Zarn::${ZARN_TARGET} m)
+)";
 
 // One installation for all the tests in a process.
 class Installed : public ::testing::Test {
@@ -44,6 +48,7 @@ protected:
     static std::vector<std::string> pages() {
         std::vector<std::string> names = {"zarnconv", "zarnbasic"};
         if (ZARN_INSTALLS_ZARNINFO) names.push_back("zarninfo");
+        if (ZARN_INSTALLS_ZARN) names.push_back("zarn");
         return names;
     }
 
@@ -56,17 +61,57 @@ TempDir* Installed::prefix_ = nullptr;
 int Installed::installStatus_ = -1;
 std::string Installed::installLog_;
 
-TEST_F(Installed, ThePrefixHoldsTheProgramsAndTheirManualPagesAndNothingElse) {
+TEST_F(Installed, ThePrefixHoldsTheProgramsTheLibraryAndTheirManualPagesAndNothingElse) {
     std::set<std::string> expected;
     for (const std::string& name : pages()) {
         expected.insert("bin/" + name);
         expected.insert("share/man/man1/" + name + ".1");
     }
+    const std::string lib = ZARN_INSTALL_LIBDIR;
+    for (const char* file : {"/libzarn.so", "/libzarn.so.0", "/libzarn.so.0.1.0", "/libzarn.a", "/pkgconfig/zarn.pc",
+                             "/cmake/Zarn/ZarnConfig.cmake", "/cmake/Zarn/ZarnConfigVersion.cmake",
+                             "/cmake/Zarn/ZarnTargets.cmake"}) {
+        expected.insert(lib + file);
+    }
+    expected.insert("include/zarn.h");
+    expected.insert("share/man/man3/zarn.3");
     std::set<std::string> found;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(path(""))) {
-        if (!entry.is_directory()) found.insert(std::filesystem::relative(entry.path(), path("")).string());
+        // As named: std::filesystem::relative would resolve the library's links.
+        const std::string file = entry.path().string().substr(path("").size());
+        // The targets of each build type the package was installed from.
+        if (!entry.is_directory() && file.rfind(lib + "/cmake/Zarn/ZarnTargets-", 0) != 0) found.insert(file);
     }
     EXPECT_EQ(found, expected);
+}
+
+// A C program of the library's users, built against the installed prefix
+// through pkg-config and through CMake's find_package, and run.
+TEST_F(Installed, AProgramBuildsAgainstTheInstalledLibraryBothWays) {
+    if (!haveCommand("pkg-config")) GTEST_SKIP() << "pkg-config is not installed";
+    TempDir work;
+    const std::string example = shellWord(ZARN_EXAMPLE_SOURCE);
+    const std::string pkgConfig = "PKG_CONFIG_PATH=" + shellWord(path(ZARN_INSTALL_LIBDIR "/pkgconfig")) +
+                                  " pkg-config " + (ZARN_STATIC_PROGRAMS ? "--static " : "");
+    const RunResult built = shell(work.path(), shellWord(ZARN_C_COMPILER) + " " + ZARN_PROGRAM_LINK_FLAGS + " " +
+                                                   example + " -o by-pkg-config $(" + pkgConfig +
+                                                   "--cflags --libs zarn) -lm");
+    ASSERT_EQ(built.exitStatus, 0) << built.out << built.err;
+
+    writeFile(work.file("CMakeLists.txt"), Bytes(std::begin(kUserProject), std::end(kUserProject) - 1));
+    const RunResult configured = shell(
+        work.path(), shellWord(ZARN_CMAKE_COMMAND) + " -S . -B build -DZarn_DIR=" +
+                         shellWord(path(ZARN_INSTALL_LIBDIR "/cmake/Zarn")) +
+                         " -DEXAMPLE=" + example + " " + ZARN_USER_CMAKE_OPTIONS + " && " +
+                         shellWord(ZARN_CMAKE_COMMAND) + " --build build");
+    ASSERT_EQ(configured.exitStatus, 0) << configured.out << configured.err;
+
+    for (const char* program : {"by-pkg-config", "build/by-find-package"}) {
+        const RunResult run = shell(work.path(), "LD_LIBRARY_PATH=" + shellWord(path(ZARN_INSTALL_LIBDIR)) + " " +
+                                                     targetCommand(work.file(program)));
+        EXPECT_EQ(run.exitStatus, 0) << program << run.err;
+        EXPECT_EQ(run.out, "44100 samples in, 44288 out\n") << program;
+    }
 }
 
 TEST_F(Installed, TheInstalledProgramsWorkFromThePrefix) {
@@ -97,9 +142,14 @@ TEST_F(Installed, EveryManualPageRendersWithoutAWarning) {
     const bool groff = haveCommand("groff"), man = haveCommand("man");
     if (!groff && !man) GTEST_SKIP() << "neither groff nor man is installed";
     TempDir scratch;
-    for (const std::string& name : pages()) {
-        SCOPED_TRACE(name);
-        const std::string page = path("share/man/man1/" + name + ".1");
+    // Each program's page in section 1, and the library's in section 3,
+    // which shares its name with the program zarn.
+    std::vector<std::pair<std::string, std::string>> all;
+    for (const std::string& name : pages()) all.emplace_back(name, "share/man/man1/" + name + ".1");
+    all.emplace_back("zarn", "share/man/man3/zarn.3");
+    for (const auto& [name, relative] : all) {
+        SCOPED_TRACE(relative);
+        const std::string page = path(relative);
         if (groff) {
             const RunResult lint = shell(scratch.path(), "LC_ALL=C.UTF-8 groff -ww -z -man " + shellWord(page));
             EXPECT_EQ(lint.exitStatus, 0);

@@ -25,23 +25,14 @@
 #include "common/RoundToSample.h"
 #include "common/VectorDispatch.h"
 #include "tests/reference/LiteralKernels.h"
+#include "tests/support/BandTestUtil.h"
 
 namespace zarn {
 namespace {
 
 constexpr int kRandomBlocks = 300;
 
-// Identical bits in every entry, except that any NaN matches any NaN: which
-// NaN an operation returns depends on the order the compiler puts its
-// operands in, and no output byte depends on it (a NaN rounds to sample 0,
-// never wins a band's maximum and never decides a threshold).
-bool sameBits(const double* a, const double* b, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (std::isnan(a[i]) && std::isnan(b[i])) continue;
-        if (std::memcmp(a + i, b + i, sizeof(double)) != 0) return false;
-    }
-    return true;
-}
+using test::sameBits;
 
 // Time-domain blocks as the encoder meets them: windowed 16-bit samples, and
 // the corner cases around them.
@@ -150,18 +141,13 @@ TEST_P(EveryVectorPath, WindowMatchesTheDirectEvaluation) {
 }
 
 
-// The magnitudes at which a literal per-band decision flips, found by bisection
-// on a one-bin band: `decide(m)` must be monotone in m.
+// The smallest magnitude in [low, high] at which a literal per-band decision
+// differs from its decision at `low`: `decide(m)` must change once in between.
 template <class Decide>
 double flipPoint(Decide decide, double low, double high) {
     const auto start = decide(low);
-    for (int i = 0; i < 200; ++i) {
-        const double middle = low + (high - low) / 2;
-        if (middle == low || middle == high) break;
-        if (decide(middle) == start) low = middle;
-        else high = middle;
-    }
-    return high;
+    const double last = test::lastWhere(low, high, [&](double m) { return decide(m) == start; });
+    return std::nextafter(last, HUGE_VAL);
 }
 
 // Magnitudes within a few hundred ulps of `point`, plus a spread around it.
@@ -390,23 +376,17 @@ TEST_P(EveryVectorPath, MaskingMatchesTheDirectEvaluation) {
     }
 }
 
-// Values at every rounding corner: halves and the doubles on either side of
-// them, the 16-bit ends and beyond them, signed zeros, subnormals, NaN and
-// infinities, then random values on the writer's scale.
-std::vector<double> roundingCorners() {
-    std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 0.49999999999999994, -0.49999999999999994,
-                                  1.5, -1.5, 2.5, -2.5, 32766.5, 32767.0, 32767.4, 32767.5,
-                                  32767.6, 32768.0, 40000.0, -32767.5, -32768.0, -32768.4,
-                                  -32768.5, -32769.0, -40000.0, 65535.5, -65536.5, 2147483648.0,
-                                  -2147483649.0, 1e300, -1e300, HUGE_VAL, -HUGE_VAL, NAN, -NAN,
-                                  4.9e-324, -4.9e-324, 2.2250738585072014e-308, -1e-310};
+// The corners of rounding, random values on the writer's scale, and every
+// quarter from -33000 to 33000 with the doubles on either side of it: every
+// half and its neighbours, and every range between them.
+std::vector<double> roundingValues() {
+    std::vector<double> values = test::roundingCorners();
     std::mt19937 random(3);
     std::uniform_real_distribution<double> scaled(-32768.0, 32768.0);
     for (int i = 0; i < 5000; ++i) values.push_back(scaled(random));
-    for (int i = -40000; i <= 40000; i += 7) {
-        const double half = i + 0.5;
-        values.insert(values.end(), {half, std::nextafter(half, HUGE_VAL), std::nextafter(half, -HUGE_VAL),
-                                     static_cast<double>(i)});
+    for (int q = -4 * 33000; q <= 4 * 33000; ++q) {
+        const double x = q / 4.0;
+        values.insert(values.end(), {x, std::nextafter(x, HUGE_VAL), std::nextafter(x, -HUGE_VAL)});
     }
     return values;
 }
@@ -414,7 +394,7 @@ std::vector<double> roundingCorners() {
 TEST_P(EveryVectorPath, BatchRoundingMatchesTheLiteralRounding) {
     // Each value in every lane and in the scalar tail: the batch starts up
     // to seven values later and ends up to seven earlier.
-    const std::vector<double> values = roundingCorners();
+    const std::vector<double> values = roundingValues();
     for (std::size_t offset = 0; offset < 8; ++offset) {
         SCOPED_TRACE("offset " + std::to_string(offset));
         const std::size_t count = values.size() - offset - (7 * offset) % 8;
@@ -466,7 +446,9 @@ TEST(Dequantise, MatchesConvertingAndHalvingLiterally) {
                 expectRe[bin] = frame.re[bin];
                 expectIm[bin] = frame.im[bin];
             }
-            for (std::size_t band = 0; band < kBandCount; ++band) frame.scale[band] = static_cast<std::uint8_t>((e + band) % 16);
+            for (std::size_t band = 0; band < kBandCount; ++band) {
+                frame.scale[band] = static_cast<std::uint8_t>((e + band) % 16);
+            }
             literal::dequantise(expectRe.data(), expectIm.data(), frame.scale);
             dequantise(frame, re.data(), im.data());
             ASSERT_TRUE(sameBits(re.data(), expectRe.data(), kBlockLength));

@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "tests/support/BandTestUtil.h"
+#include "tests/support/ReferencePacker.h"
+
 namespace zarn::literal {
 
 namespace {
@@ -109,16 +112,11 @@ void applyWindow(double* x, std::int32_t n) {
 }
 
 void quietThreshold(double* re, double* im) {
-    static const double kThresholdDb[kBandCount] = {
-        18.7104,  12.4279,  9.48203,  7.72302,  6.56034,  5.71652,   4.54787,
-        3.73927,  3.09649,  2.52837,  2.97067,  1.06549,  0.0224146, -1.58687,
-        -3.59372, -4.85223, -4.98325, -4.54257, -1.50408, 1.15247,   2.4992,
-        4.24211,  8.80713,  21.3449,  57.5484};
     std::size_t bin = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
         for (std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
             const double level = 20 * std::log10(std::sqrt(re[bin] * re[bin] + im[bin] * im[bin]));
-            if (level <= kThresholdDb[band]) {
+            if (level <= test::kQuietThresholdDb[band]) {
                 re[bin] = 0.0;
                 im[bin] = 0.0;
             }
@@ -127,9 +125,6 @@ void quietThreshold(double* re, double* im) {
 }
 
 void mask(double* re, double* im) {
-    static const std::int32_t bandEdges[kBandCount + 1] = {-1, 1,  2,  3,  4,  5,  6,  8,   10,
-                                                           12, 14, 16, 19, 22, 26, 31, 36,  42,
-                                                           51, 61, 74, 89, 110, 139, 179, 256};
     const double attenuation = 1.0;
     double power[kCodedBins];
     for (std::size_t i = 0; i < kCodedBins; ++i) {
@@ -137,7 +132,8 @@ void mask(double* re, double* im) {
         power[i] = magnitude * magnitude * 0.0038910505836575876;
     }
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        const std::int32_t first = bandEdges[band] + 1, last = bandEdges[band + 1];
+        const auto first = static_cast<std::int32_t>(test::kFirstBin[band]);
+        const auto last = static_cast<std::int32_t>(test::kFirstBin[band + 1]) - 1;
         if (last - first <= 2) continue;
         double best = 0.0;
         std::int32_t peak = first;
@@ -222,40 +218,6 @@ void dequantise(double* re, double* im, const ScaleExponents& scale) {
     }
 }
 
-namespace {
-
-struct LiteralPacker {
-    std::vector<std::uint8_t> bytes;
-    std::uint16_t accumulator = 0;
-    std::uint8_t pending = 0;
-    std::int32_t frameBits = 0;
-
-    void putBits(int count, std::uint16_t value) {
-        frameBits += count;
-        if (pending + count <= 16) {
-            accumulator = static_cast<std::uint16_t>((std::uint32_t{accumulator} << count) | value);
-            pending = static_cast<std::uint8_t>(pending + count);
-            if (pending == 16) {
-                emit(accumulator);
-                accumulator = 0;
-                pending = 0;
-            }
-            return;
-        }
-        const int free = 16 - pending;
-        const int rest = count - free;
-        emit(static_cast<std::uint16_t>((std::uint32_t{accumulator} << free) | (value >> rest)));
-        accumulator = static_cast<std::uint16_t>(value & ((1u << rest) - 1));
-        pending = static_cast<std::uint8_t>(rest);
-    }
-    void emit(std::uint16_t word) {
-        bytes.push_back(static_cast<std::uint8_t>(word & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(word >> 8));
-    }
-};
-
-}  // namespace
-
 Sample roundToSample(double x) {
     if (std::isnan(x)) return 0;
     if (x >= 32767.0) return 32767;
@@ -265,24 +227,14 @@ Sample roundToSample(double x) {
 
 std::vector<std::uint8_t> frameBytes(const BitAllocation& allocation, const ScaleExponents& scale,
                                      const double* re, const double* im) {
-    LiteralPacker packer;
-    packer.putBits(12, 0xFFF);
-    for (std::uint8_t bits : allocation) packer.putBits(4, bits);
-    for (std::uint8_t exponent : scale) packer.putBits(4, exponent);
-    packer.frameBits = 212;
-    std::size_t bin = 0;
-    for (std::size_t band = 0; band < kBandCount; ++band) {
-        const int b = allocation[band];
-        for (const std::size_t end = bin + kBandWidths[band]; bin < end; ++bin) {
-            if (b == 0) continue;
-            const auto r = static_cast<std::uint16_t>(static_cast<std::uint16_t>(roundToSample(re[bin])) >> (15 - b));
-            const auto m = static_cast<std::uint16_t>(static_cast<std::uint16_t>(roundToSample(im[bin])) >> (15 - b));
-            packer.putBits(b + 1, r);
-            if (bin > 0 && bin < 256) packer.putBits(b + 1, m);
-        }
+    EncodedFrame frame;
+    frame.allocation = allocation;
+    frame.scale = scale;
+    for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
+        frame.re[bin] = roundToSample(re[bin]);
+        frame.im[bin] = roundToSample(im[bin]);
     }
-    packer.putBits(16 - (packer.frameBits % 16), 0);
-    return packer.bytes;
+    return test::referenceFrameBytes(frame);
 }
 
 void dftForward(const double* x, double* re, double* im, std::int16_t n) {

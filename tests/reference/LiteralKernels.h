@@ -27,8 +27,8 @@ void dequantise(double* re, double* im, const ScaleExponents& scale);
 // limits beyond them, 0 for NaN.
 Sample roundToSample(double x);
 
-// The bytes of one frame, packed one field at a time through a 16-bit
-// accumulator.
+// The bytes of one frame: each component rounded, then packed one bit at a
+// time.
 std::vector<std::uint8_t> frameBytes(const BitAllocation& allocation, const ScaleExponents& scale,
                                      const double* re, const double* im);
 

@@ -6,12 +6,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <random>
 #include <vector>
 
 #include "common/Types.h"
 #include "encoder/StoredComponents.h"
+#include "stream/FramePacking.h"
+#include "stream/ZarnFormat.h"
 #include "stream/ZarnWriter.h"
 #include "tests/robustness/Robustness.h"
 
@@ -28,23 +29,6 @@ const BoundedProgram& zarnbasic() {
     return program;
 }
 
-const std::string kNotWave = "Filen er ikke af typen PCM WAVE";
-const std::string kZarnTooSmall = "Fil stoerrelsen er for lille til at vaere af Zarn-formatet";
-const std::string kZarnUnreadable = "Ikke i stand til at aabne Zarn til laesning";
-const std::string kZarnUnwritable = "Ikke i stand til at aabne Zarn til skrivning";
-
-std::string badTag(unsigned found) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%x", found);
-    return std::string("Header tag 0xFFF mangler (fejl: ") + hex + ")";
-}
-
-std::string waveUnopenable(const std::string& name, const char* purpose) {
-    return "Det er ikke muligt at aabne " + name + " til " + purpose + "!";
-}
-
-std::string writeFailed(const std::string& name) { return "Fejl ved skrivning til " + name; }
-
 bool startsWith(const std::string& text, const std::string& head) { return text.compare(0, head.size(), head) == 0; }
 
 bool endsWith(const std::string& text, const std::string& tail) {
@@ -56,15 +40,15 @@ bool endsWith(const std::string& text, const std::string& tail) {
 bool endsWithKnownFailure(const std::string& text, bool onStderr) {
     if (!endsWith(text, "\n")) return false;
     const std::size_t start = onStderr ? 0 : text.rfind('\n', text.size() - 2) + 1;
-    const std::string line = text.substr(start, text.size() - 1 - start);
+    const std::string line = text.substr(start);
     if (onStderr) {
         return line == kZarnUnreadable || line == kZarnUnwritable || line == kZarnTooSmall ||
                startsWith(line, "Fejl ved skrivning til ");
     }
     return line == kNotWave ||
            (startsWith(line, "Det er ikke muligt at aabne ") &&
-            (endsWith(line, " til laesning!") || endsWith(line, " til skrivning!"))) ||
-           (startsWith(line, "Header tag 0xFFF mangler (fejl: ") && endsWith(line, ")"));
+            (endsWith(line, " til laesning!\n") || endsWith(line, " til skrivning!\n"))) ||
+           (startsWith(line, "Header tag 0xFFF mangler (fejl: ") && endsWith(line, ")\n"));
 }
 
 // How a run must end: `frames` > 0 is a success whose WAVE output holds 256
@@ -105,7 +89,7 @@ void expectOutcome(const RunResult& result, const Outcome& expected, int convers
         if (!expected.anyCleanEnd) {
             EXPECT_EQ(samples, 256 * expected.frames);
         }
-        EXPECT_TRUE(Bytes(output.begin(), output.begin() + 44) == finishedHeader(samples));
+        EXPECT_TRUE(prefix(output, 44) == finishedHeader(samples));
         return;
     }
     EXPECT_EQ(result.exitStatus, 1) << result.out << result.err;
@@ -114,11 +98,11 @@ void expectOutcome(const RunResult& result, const Outcome& expected, int convers
         const bool onStderr = !result.err.empty();
         EXPECT_TRUE(endsWithKnownFailure(onStderr ? result.err : result.out, onStderr)) << result.out << result.err;
     } else if (expected.onStderr) {
-        EXPECT_EQ(result.err, expected.message + "\n");
+        EXPECT_EQ(result.err, expected.message);
         EXPECT_TRUE(endsWith(result.out, "startes\n\n")) << result.out;
     } else {
         EXPECT_EQ(result.err, "");
-        EXPECT_TRUE(endsWith(result.out, "\n" + expected.message + "\n")) << result.out;
+        EXPECT_TRUE(endsWith(result.out, "\n" + expected.message)) << result.out;
     }
 }
 
@@ -141,18 +125,6 @@ Bytes randomBytes(std::size_t count, std::uint32_t seed) {
     std::mt19937 random(seed);
     Bytes bytes(count);
     for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
-    return bytes;
-}
-
-Bytes prefix(const Bytes& bytes, std::size_t count) { return Bytes(bytes.begin(), bytes.begin() + count); }
-
-Bytes concat(Bytes first, const Bytes& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
-Bytes withField(Bytes bytes, std::size_t offset, std::size_t width, std::uint32_t value) {
-    for (std::size_t i = 0; i < width; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
     return bytes;
 }
 
@@ -231,7 +203,8 @@ Bytes uniformFrames(const std::vector<std::array<int, 3>>& frames) {
             SpectrumPart coefficients;
             coefficients.fill(value);
             storeComponents(coefficients.data(), coefficients.data(), frame);
-            writer.writeFrame(frame);
+            std::uint8_t bytes[kMaxFrameBytes];
+            writer.write(bytes, packFrame(frame, bytes));
         }
     }
     return readFile(path);
@@ -260,12 +233,12 @@ TEST(Catalogue, ZarnInputs) {
     const Bytes silent = uniformFrames({{0, 15, 0}});
     ASSERT_EQ(silent.size(), 28u);
     cases.push_back({"a silent frame", silent, converts(1)});
-    cases.push_back({"a silent frame and 26 zero bytes", concat(silent, Bytes(26, 0)), converts(1)});
-    cases.push_back({"a silent frame and 27 zero bytes", concat(silent, Bytes(27, 0)), failsOnStdout(badTag(0))});
+    cases.push_back({"a silent frame and 26 zero bytes", concat({silent, Bytes(26, 0)}), converts(1)});
+    cases.push_back({"a silent frame and 27 zero bytes", concat({silent, Bytes(27, 0)}), failsOnStdout(badTag(0))});
     // Tag, allocations and scales all ones, then coefficients of −1: frames of 1052 bytes.
     cases.push_back({"a tag and 1050 bytes FF", Bytes(1052, 0xFF), converts(1)});
     cases.push_back({"a tag and 3000 bytes FF", Bytes(3002, 0xFF), converts(2)});
-    cases.push_back({"the tag only, then zeros", concat({0xF0, 0xFF}, Bytes(1100, 0)), failsOnStdout(badTag(0))});
+    cases.push_back({"the tag only, then zeros", concat({{0xF0, 0xFF}, Bytes(1100, 0)}), failsOnStdout(badTag(0))});
     // Allocation and scale at 0, 1 and 15 under full-scale coefficients: the
     // decoder must saturate where the sums leave the 16-bit range.
     cases.push_back({"header fields at 0 and at their maximum",
@@ -321,7 +294,7 @@ std::vector<Bytes> decodeAll(const BoundedProgram& program, const std::vector<By
 // is whole that is 256 zero samples, and below 27 bytes the file is refused.
 void expectCuts(const TwoFrames& stream, const BoundedProgram& decoder, const std::vector<std::size_t>& cuts) {
     const Bytes oneFrame = decodeAll(decoder, {prefix(stream.zarn, stream.firstFrame)})[0];
-    const Bytes noFrame = concat(finishedHeader(256), Bytes(512, 0));
+    const Bytes noFrame = concat({finishedHeader(256), Bytes(512, 0)});
     std::vector<Bytes> zarns;
     std::vector<std::size_t> decodable;
     for (const std::size_t cut : cuts) {
@@ -359,17 +332,17 @@ TEST(Catalogue, TrailingBytes) {
     const TwoFrames stream = encodeTwoFrames(zarnconv());
     std::vector<Bytes> zarns = {stream.zarn};
     for (std::size_t count = 1; count <= 26; ++count) {
-        zarns.push_back(concat(stream.zarn, randomBytes(count, static_cast<std::uint32_t>(count))));
+        zarns.push_back(concat({stream.zarn, randomBytes(count, static_cast<std::uint32_t>(count))}));
     }
     // Frames cut short: a silent one at 27 bytes, one of 1052 at 1000.
-    zarns.push_back(concat(stream.zarn, concat({0xF0, 0xFF}, Bytes(25, 0))));
-    zarns.push_back(concat(stream.zarn, Bytes(1000, 0xFF)));
+    zarns.push_back(concat({stream.zarn, {0xF0, 0xFF}, Bytes(25, 0)}));
+    zarns.push_back(concat({stream.zarn, Bytes(1000, 0xFF)}));
     const std::vector<Bytes> outputs = decodeAll(zarnconv(), zarns);
     for (std::size_t i = 1; i < outputs.size(); ++i) EXPECT_TRUE(outputs[i] == outputs[0]) << "case " << i;
 
     for (const std::size_t count : {27, 28, 1000}) {
         SCOPED_TRACE(std::to_string(count) + " zero bytes after the last frame");
-        expectDecode(zarnconv(), concat(stream.zarn, Bytes(count, 0)), failsOnStdout(badTag(0)));
+        expectDecode(zarnconv(), concat({stream.zarn, Bytes(count, 0)}), failsOnStdout(badTag(0)));
     }
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Frames, expected bytes and a plain bit packer for the Zarn bit stream.
+// Frames, expected bytes and runs of fields for the Zarn bit stream.
 
 #include <gtest/gtest.h>
 
@@ -12,11 +12,13 @@
 
 #include "common/EncodedFrame.h"
 #include "common/Types.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/ReferencePacker.h"
 #include "tests/support/TestFiles.h"
 
 namespace zarn::test {
 
-// Every scale 15 and no bits anywhere: the smallest frame.
+// Every scale 15 and no bits anywhere: the smallest frame, silentFrameBytes().
 inline EncodedFrame silentFrame() {
     EncodedFrame f;
     f.scale.fill(15);
@@ -32,45 +34,13 @@ inline EncodedFrame band1Frame() {
     return f;
 }
 
-inline Bytes bytes(std::initializer_list<std::vector<std::uint8_t>> parts) {
-    Bytes out;
-    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
 inline Bytes repeated(std::size_t count, std::uint8_t byte) { return Bytes(count, byte); }
 
-// Allocation 0 everywhere, every scale exponent 15: tag, header, 12 zero bits.
-inline Bytes silentFrameBytes() {
-    return bytes({{0xF0, 0xFF}, repeated(12, 0x00), repeated(12, 0xFF), {0x00, 0xF0}});
-}
 // band1Frame(): the content ends on a word boundary, so a whole zero word
 // follows.
 inline Bytes band1FrameBytes() {
-    return bytes({{0xF0, 0xFF, 0x00, 0x50}, repeated(10, 0x00), repeated(12, 0xFF), {0xC0, 0xFF, 0x00, 0x00}});
+    return concat({{0xF0, 0xFF, 0x00, 0x50}, repeated(10, 0x00), repeated(12, 0xFF), {0xC0, 0xFF, 0x00, 0x00}});
 }
-
-// The straightforward packer: fields kept as single bits, most significant
-// first, cut into 16-bit words that are stored low byte first.
-class ReferencePacker {
-public:
-    void put(int count, unsigned value) {
-        for (int bit = count - 1; bit >= 0; --bit) bits_.push_back((value >> bit) & 1u);
-    }
-    std::size_t size() const { return bits_.size(); }
-    Bytes bytes() const {
-        Bytes out;
-        for (std::size_t start = 0; start + 16 <= bits_.size(); start += 16) {
-            unsigned word = 0;
-            for (std::size_t bit = start; bit < start + 16; ++bit) word = word << 1 | bits_[bit];
-            out.push_back(static_cast<std::uint8_t>(word & 0xFF));
-            out.push_back(static_cast<std::uint8_t>(word >> 8));
-        }
-        return out;
-    }
-
-private:
-    std::vector<bool> bits_;
-};
 
 inline std::string hex(const Bytes& data) {
     std::string text;

@@ -45,6 +45,10 @@ std::string shellWord(const std::string& text) {
     return word + "'";
 }
 
+bool haveCommand(const std::string& name) {
+    return std::system(("command -v " + shellWord(name) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
 std::string targetCommand(const std::string& path) {
     // The environment's ZARN_TEST_EMULATOR, even empty, stands in for the
     // build's own: a static 32-bit x86 build also runs natively on x86-64.

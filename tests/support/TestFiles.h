@@ -41,6 +41,9 @@ struct RunResult {
 // `text` as one word of a shell command line.
 std::string shellWord(const std::string& text);
 
+// Whether the shell finds a command called `name` on this machine.
+bool haveCommand(const std::string& name);
+
 // The shell words that start the program built at `path` on this build's
 // target: through the emulator when the build is a cross build, or through
 // the shell words in the environment variable ZARN_TEST_EMULATOR where set.

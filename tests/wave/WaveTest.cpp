@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Fatal.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 #include "wave/WaveReader.h"
@@ -17,38 +18,20 @@ namespace zarn {
 namespace {
 
 using test::Bytes;
+using test::finishedHeader;
+using test::prefix;
+using test::provisionalHeader;
 using test::readFile;
+using test::samplesOf;
 using test::TempDir;
+using test::withField;
 using test::writeFile;
-
-void put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-// The header of a mono 16-bit 44100 Hz file of `samples` samples; before the
-// sizes are known both size fields are 0.
-Bytes expectedHeader(std::uint32_t samples, bool sizesKnown = true) {
-    Bytes header = {'R', 'I', 'F', 'F', 0, 0, 0, 0,  'W',  'A',  'V', 'E', 'f', 'm', 't',
-                    ' ', 16,  0,   0,   0, 1, 0, 1,  0,    0x44, 0xAC, 0,   0,   0x88, 0x58,
-                    1,   0,   2,   0,   16, 0, 'd', 'a', 't', 'a', 0,   0,   0,   0};
-    if (sizesKnown) {
-        put32(header, 4, 36 + 2 * samples);
-        put32(header, 40, 2 * samples);
-    }
-    return header;
-}
 
 // A WAVE file whose header declares `bits` per sample, `channels` and a data
 // chunk of `dataSizeField` bytes, followed by `data`.
 Bytes waveFile(std::uint8_t bits, std::uint8_t channels, std::uint32_t dataSizeField, const Bytes& data) {
-    Bytes bytes(44 + data.size());
-    const Bytes header = expectedHeader(0);
-    std::copy(header.begin(), header.end(), bytes.begin());
-    bytes[22] = channels;
-    bytes[34] = bits;
-    put32(bytes, 40, dataSizeField);
-    std::copy(data.begin(), data.end(), bytes.begin() + 44);
-    return bytes;
+    const Bytes header = withField(withField(finishedHeader(0), 22, 2, channels), 34, 2, bits);
+    return test::concat({withField(header, 40, 4, dataSizeField), data});
 }
 
 std::vector<Sample> readOneByOne(WaveReader& reader, std::size_t calls) {
@@ -160,7 +143,7 @@ TEST(WaveWriter, WritesTheHeaderWithFinalSizesAndTheSamples) {
         }
         const Bytes file = readFile(path);
         ASSERT_EQ(file.size(), 44 + 2 * count);
-        EXPECT_EQ(Bytes(file.begin(), file.begin() + 44), expectedHeader(count)) << count << " samples";
+        EXPECT_EQ(prefix(file, 44), finishedHeader(count)) << count << " samples";
         if (count == 0) continue;  // a bare header is no input for the reader
 
         // Read back a hop at a time, as the encoder does: zeros past the end.
@@ -189,7 +172,7 @@ TEST(WaveWriter, StoresSamplesLowByteFirst) {
     }
     const Bytes file = readFile(path);
     ASSERT_EQ(file.size(), 54u);
-    EXPECT_EQ(Bytes(file.begin(), file.begin() + 44), expectedHeader(5));
+    EXPECT_EQ(prefix(file, 44), finishedHeader(5));
     EXPECT_EQ(Bytes(file.begin() + 44, file.end()),
               (Bytes{0xFE, 0xFF, 0x00, 0x01, 0xFF, 0x7F, 0x00, 0x80, 0x01, 0x00}));
 }
@@ -206,11 +189,8 @@ TEST_F(WaveDeathTest, FatalExitLeavesProvisionalHeaderAndEverySample) {
         ::testing::ExitedWithCode(1), "^brudt\n$");
     const Bytes file = readFile(path);
     ASSERT_EQ(file.size(), 44 + 2 * samples.size());
-    EXPECT_EQ(Bytes(file.begin(), file.begin() + 44), expectedHeader(0, false));
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const auto value = static_cast<std::uint16_t>(file[44 + 2 * i] | (file[45 + 2 * i] << 8));
-        ASSERT_EQ(static_cast<std::int16_t>(value), samples[i]) << "sample " << i;
-    }
+    EXPECT_EQ(prefix(file, 44), provisionalHeader());
+    EXPECT_TRUE(samplesOf(file) == samples);
 }
 
 TEST_F(WaveDeathTest, WriterRefusesAPathItCannotCreate) {

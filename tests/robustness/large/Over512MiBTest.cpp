@@ -34,15 +34,6 @@ Bytes readPart(const std::string& path, std::uint64_t offset, std::size_t count)
     return bytes;
 }
 
-// Silence leaves every band 0 bits and the scale exponent 15: 28 bytes.
-Bytes silentFrame() {
-    Bytes silent = {0xF0, 0xFF};
-    silent.insert(silent.end(), 12, 0x00);
-    silent.insert(silent.end(), 12, 0xFF);
-    silent.insert(silent.end(), {0x00, 0xF0});
-    return silent;
-}
-
 // Encodes a header and `samples` samples of silence (a sparse file) with
 // `program`, and checks that every one of the frames they imply is silent.
 // The output is read a piece at a time: at 3 GiB in it is 170 MB.
@@ -54,7 +45,7 @@ void expectSilentFramesOfSparseWave(const BoundedProgram& program, std::uint64_t
     ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
     EXPECT_EQ(result.err, "");
 
-    const Bytes silent = silentFrame();
+    const Bytes silent = silentFrameBytes();
     const std::uint64_t frames = samples / 256;
     ASSERT_EQ(fileSize(dir.file("big.zarn")), silent.size() * frames);
     std::ifstream zarn(dir.file("big.zarn"), std::ios::binary);
@@ -98,9 +89,7 @@ TEST(Over512MiB, ZarnInputDecodesToTheSamplesItsFramesImply) {
     ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
     const Bytes loud = readFile(dir.file("loud.zarn"));
     ASSERT_EQ(loud.size(), 1052u);
-    Bytes silent(28, 0);
-    silent[0] = 0xF0;
-    silent[1] = 0xFF;
+    const Bytes silent = zeroFrameBytes();
 
     // 1052·loudFrames + 28·silentFrames = 2^29 + 4, with 263 = 1052 / 4 and 7 = 28 / 4.
     std::uint64_t silentFrames = 0;

@@ -1,0 +1,32 @@
+#pragma once
+// Where decoded samples go: a 16-bit mono 44.1 kHz WAVE file, or FLAC or
+// AIFF through libsndfile where the output's name ends in .flac or .aiff.
+// A WAVE that cannot be rewritten at the end (a pipe) says in its size
+// fields that its size is unknown (0xFFFFFFFF), as other programs write them
+// to a pipe; readers then read up to the end of the stream.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "cli/OutputFile.h"
+
+namespace zarn::cli {
+
+class DecodedOutput {
+public:
+    virtual ~DecodedOutput() = default;
+    // Never throws, so the decoder's callback may call it; false once a
+    // write failed.
+    virtual bool write(const std::int16_t* samples, std::size_t count) noexcept = 0;
+    // Completes the file's header or trailer; throws FileFailure.
+    virtual void finish() = 0;
+    // Why the last write failed.
+    virtual std::string cause() const = 0;
+};
+
+// Chooses the format by `file`'s name; writes to `file`.
+std::unique_ptr<DecodedOutput> openDecodedOutput(OutputFile& file);
+
+}  // namespace zarn::cli

@@ -1,0 +1,211 @@
+// The C interface of libzarn over the streaming coder. Everything C++ stays
+// behind it: no exception crosses it, and every failure becomes a code.
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+#include "common/EncodedFrame.h"
+#include "decoder/FullSynthesis.h"
+#include "decoder/StreamDecoder.h"
+#include "encoder/FullAnalysis.h"
+#include "encoder/StreamEncoder.h"
+#include "lib/zarn.h"
+#include "reduced/ReducedAnalysis.h"
+#include "stream/FramePacking.h"
+#include "stream/ZarnFormat.h"
+
+static_assert(ZARN_SAMPLE_RATE == zarn::kSampleRate && ZARN_FRAME_SAMPLES == zarn::kHop &&
+                  ZARN_MAX_FRAME_BYTES == zarn::kMaxFrameBytes && ZARN_MIN_FRAME_BYTES == zarn::kMinFrameBytes &&
+                  ZARN_BANDS == zarn::kBandCount,
+              "the public constants are the codec's own");
+
+namespace {
+
+// What an encoder does, whichever analysis it was made with.
+class EncoderCore {
+public:
+    virtual ~EncoderCore() = default;
+    virtual bool write(const zarn::Sample* samples, std::size_t count) = 0;
+    virtual bool finish() = 0;
+};
+
+// The caller's write function as the streaming coder's output.
+struct ByteSink {
+    zarn_write_fn write;
+    void* user;
+    bool operator()(const std::uint8_t* bytes, std::size_t size) const { return write(user, bytes, size) == 0; }
+};
+
+template <class Analysis>
+class EncoderOf final : public EncoderCore {
+public:
+    explicit EncoderOf(ByteSink sink) : sink_(sink) {}
+    bool write(const zarn::Sample* samples, std::size_t count) override { return stream_.write(samples, count, sink_); }
+    bool finish() override { return stream_.finish(sink_); }
+
+private:
+    ByteSink sink_;
+    zarn::StreamEncoder<Analysis> stream_;
+};
+
+struct SampleSink {
+    zarn_samples_fn output;
+    void* user;
+    bool operator()(const zarn::Sample* samples, std::size_t count) const { return output(user, samples, count) == 0; }
+};
+
+// Where an object stands: it takes input until it fails or is finished.
+enum class State { open, failed, finished };
+
+int report(int error, int* to) {
+    if (to != nullptr) *to = error;
+    return error;
+}
+
+// Creates a T, or reports why not. T's constructor may build the codec's
+// process-wide tables, which allocate the first time, and its checks of its
+// settings report through an exception (see LibraryFailure.cpp).
+template <class T, class... Args>
+T* create(int* error, Args&&... args) {
+    try {
+        T* object = new (std::nothrow) T(std::forward<Args>(args)...);
+        report(object != nullptr ? ZARN_OK : ZARN_ERROR_MEMORY, error);
+        return object;
+    } catch (const std::bad_alloc&) {
+        report(ZARN_ERROR_MEMORY, error);
+    } catch (const std::exception&) {
+        report(ZARN_ERROR_ARGUMENT, error);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+struct zarn_encoder {
+    explicit zarn_encoder(EncoderCore* c) : core(c) {}
+    ~zarn_encoder() { delete core; }
+    zarn_encoder(const zarn_encoder&) = delete;
+    zarn_encoder& operator=(const zarn_encoder&) = delete;
+
+    EncoderCore* core;  // the streaming encoder of the kind asked for
+    State state = State::open;
+};
+
+struct zarn_decoder {
+    explicit zarn_decoder(SampleSink s) : sink(s) {}
+
+    SampleSink sink;
+    zarn::StreamDecoder<zarn::FullSynthesis> stream;
+    State state = State::open;
+};
+
+extern "C" {
+
+const char* zarn_strerror(int error) {
+    switch (error) {
+        case ZARN_OK: return "no error";
+        case ZARN_ERROR_ARGUMENT: return "invalid argument";
+        case ZARN_ERROR_MEMORY: return "out of memory";
+        case ZARN_ERROR_BAD_TAG: return "frame tag missing: the stream is damaged";
+        case ZARN_ERROR_TRUNCATED: return "the stream ends inside a frame";
+        case ZARN_ERROR_OUTPUT: return "the output function reported a failure";
+        case ZARN_ERROR_STATE: return "the object was finished or has failed";
+        default: return "unknown error";
+    }
+}
+
+const char* zarn_version(void) { return "0.1.0"; }
+
+zarn_encoder* zarn_encoder_create(zarn_encoder_kind kind, zarn_write_fn write, void* user, int* error) {
+    if (write == nullptr || (kind != ZARN_ENCODER_FULL && kind != ZARN_ENCODER_REDUCED)) {
+        report(ZARN_ERROR_ARGUMENT, error);
+        return nullptr;
+    }
+    const ByteSink sink{write, user};
+    EncoderCore* core = nullptr;
+    if (kind == ZARN_ENCODER_FULL) core = create<EncoderOf<zarn::FullAnalysis>>(error, sink);
+    if (kind == ZARN_ENCODER_REDUCED) core = create<EncoderOf<zarn::ReducedAnalysis>>(error, sink);
+    if (core == nullptr) return nullptr;
+    zarn_encoder* encoder = create<zarn_encoder>(error, core);
+    if (encoder == nullptr) delete core;
+    return encoder;
+}
+
+int zarn_encoder_write(zarn_encoder* encoder, const int16_t* samples, size_t count) {
+    if (encoder == nullptr || (samples == nullptr && count > 0)) return ZARN_ERROR_ARGUMENT;
+    if (encoder->state != State::open) return ZARN_ERROR_STATE;
+    if (count == 0 || encoder->core->write(samples, count)) return ZARN_OK;
+    encoder->state = State::failed;
+    return ZARN_ERROR_OUTPUT;
+}
+
+int zarn_encoder_finish(zarn_encoder* encoder) {
+    if (encoder == nullptr) return ZARN_ERROR_ARGUMENT;
+    if (encoder->state != State::open) return ZARN_ERROR_STATE;
+    const bool written = encoder->core->finish();
+    encoder->state = written ? State::finished : State::failed;
+    return written ? ZARN_OK : ZARN_ERROR_OUTPUT;
+}
+
+void zarn_encoder_destroy(zarn_encoder* encoder) { delete encoder; }
+
+zarn_decoder* zarn_decoder_create(zarn_samples_fn output, void* user, int* error) {
+    if (output == nullptr) {
+        report(ZARN_ERROR_ARGUMENT, error);
+        return nullptr;
+    }
+    return create<zarn_decoder>(error, SampleSink{output, user});
+}
+
+namespace {
+
+int outcome(zarn_decoder* decoder, zarn::StreamDecoder<zarn::FullSynthesis>::Status status, State success) {
+    using Status = zarn::StreamDecoder<zarn::FullSynthesis>::Status;
+    decoder->state = status == Status::ok ? success : State::failed;
+    switch (status) {
+        case Status::ok: return ZARN_OK;
+        case Status::badTag: return ZARN_ERROR_BAD_TAG;
+        case Status::truncated: return ZARN_ERROR_TRUNCATED;
+        case Status::refused: return ZARN_ERROR_OUTPUT;
+    }
+    return ZARN_ERROR_STATE;
+}
+
+}  // namespace
+
+int zarn_decoder_write(zarn_decoder* decoder, const uint8_t* bytes, size_t size) {
+    if (decoder == nullptr || (bytes == nullptr && size > 0)) return ZARN_ERROR_ARGUMENT;
+    if (decoder->state != State::open) return ZARN_ERROR_STATE;
+    if (size == 0) return ZARN_OK;
+    return outcome(decoder, decoder->stream.write(bytes, size, decoder->sink), State::open);
+}
+
+int zarn_decoder_finish(zarn_decoder* decoder) {
+    if (decoder == nullptr) return ZARN_ERROR_ARGUMENT;
+    if (decoder->state != State::open) return ZARN_ERROR_STATE;
+    return outcome(decoder, decoder->stream.finish(decoder->sink), State::finished);
+}
+
+uint64_t zarn_decoder_position(const zarn_decoder* decoder) {
+    return decoder != nullptr ? decoder->stream.position() : 0;
+}
+
+void zarn_decoder_destroy(zarn_decoder* decoder) { delete decoder; }
+
+int zarn_frame_read_info(const uint8_t* bytes, size_t size, zarn_frame_info* info) {
+    if ((bytes == nullptr && size > 0) || info == nullptr) return ZARN_ERROR_ARGUMENT;
+    zarn::EncodedFrame frame;
+    const zarn::Unpacked unpacked = zarn::unpackFrame(bytes, size, frame);
+    if (unpacked.outcome == zarn::Unpacked::Outcome::badTag) return ZARN_ERROR_BAD_TAG;
+    info->bytes = unpacked.bytes;
+    for (std::size_t band = 0; band < zarn::kBandCount; ++band) {
+        info->bits[band] = frame.allocation[band];
+        info->scale[band] = frame.scale[band];
+    }
+    return unpacked.outcome == zarn::Unpacked::Outcome::frame ? ZARN_OK : ZARN_ERROR_TRUNCATED;
+}
+
+}  // extern "C"

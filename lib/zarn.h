@@ -1,0 +1,181 @@
+/*
+ * zarn.h: the Zarn audio codec as a C library.
+ *
+ * Zarn stores 16-bit mono sound at 44100 samples per second as frames of 256
+ * samples each, back to back, with no file header. An encoder turns samples
+ * into those bytes and a decoder turns them back into samples; both stream:
+ * they take input in pieces of any size and hand their output, as soon as it
+ * is complete, to a function the caller gives them.
+ *
+ * Every function reports failure as a value: a negative zarn_error code, or
+ * NULL with the code stored through an `error` pointer. The library never
+ * prints, never ends the process, allocates memory only in the *_create
+ * functions and keeps no state shared between objects, so separate objects
+ * may be used from separate threads at once. One object must not be used
+ * from two threads at once.
+ *
+ *     #include <zarn.h>
+ *     int written(void *file, const uint8_t *bytes, size_t size) {
+ *         return fwrite(bytes, 1, size, file) == size ? 0 : -1;
+ *     }
+ *     int error;
+ *     zarn_encoder *encoder = zarn_encoder_create(ZARN_ENCODER_FULL, written, stdout, &error);
+ *     zarn_encoder_write(encoder, samples, count);   (as often as needed)
+ *     zarn_encoder_finish(encoder);
+ *     zarn_encoder_destroy(encoder);
+ *
+ * Build with `pkg-config --cflags --libs zarn`, or in CMake with
+ * find_package(Zarn) and the target Zarn::zarn.
+ */
+#ifndef ZARN_H
+#define ZARN_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define ZARN_EXPORT __attribute__((visibility("default")))
+#else
+#define ZARN_EXPORT
+#endif
+
+/* The library's version, as numbers and as the text "MAJOR.MINOR.PATCH". */
+#define ZARN_VERSION_MAJOR 0
+#define ZARN_VERSION_MINOR 1
+#define ZARN_VERSION_PATCH 0
+
+/* Samples per second of every signal the codec reads and writes. */
+#define ZARN_SAMPLE_RATE 44100
+/* Samples per frame: each frame decodes to this many samples. */
+#define ZARN_FRAME_SAMPLES 256
+/* The largest frame, in bytes, and the smallest. */
+#define ZARN_MAX_FRAME_BYTES 1052
+#define ZARN_MIN_FRAME_BYTES 28
+/* Bands per frame, each with its own bits and scale exponent. */
+#define ZARN_BANDS 25
+
+/* What the functions return: ZARN_OK, or a negative code. */
+typedef enum zarn_error {
+    ZARN_OK = 0,
+    ZARN_ERROR_ARGUMENT = -1,  /* a null pointer, or a setting out of range */
+    ZARN_ERROR_MEMORY = -2,    /* the object could not be allocated */
+    ZARN_ERROR_BAD_TAG = -3,   /* a frame does not begin with the frame tag 0xFFF */
+    ZARN_ERROR_TRUNCATED = -4, /* the stream ends inside a frame */
+    ZARN_ERROR_OUTPUT = -5,    /* the caller's output function reported a failure */
+    ZARN_ERROR_STATE = -6      /* the object was finished, or failed before */
+} zarn_error;
+
+/* A text for `error` (a zarn_error), such as "frame tag missing"; never NULL.
+ * The text is static: the caller must not free it. */
+ZARN_EXPORT const char *zarn_strerror(int error);
+
+/* The library's version as "MAJOR.MINOR.PATCH"; static, never NULL. */
+ZARN_EXPORT const char *zarn_version(void);
+
+/* ---- Encoding ---------------------------------------------------------- */
+
+/* Which decisions the encoder makes. Every kind writes a valid Zarn stream
+ * that every Zarn decoder plays.
+ *   ZARN_ENCODER_FULL     the fast transform, a threshold in quiet and a
+ *                         masking model that remove inaudible bins, and bits
+ *                         measured per band: zarnconv's bytes
+ *   ZARN_ENCODER_REDUCED  the direct transform and 15 bits in every band:
+ *                         zarnbasic's bytes */
+typedef enum zarn_encoder_kind {
+    ZARN_ENCODER_FULL = 0,
+    ZARN_ENCODER_REDUCED = 1
+} zarn_encoder_kind;
+
+/* Receives the encoder's output: `size` bytes at `bytes`, valid only during
+ * the call. Returns 0 when it took them; anything else makes the encoder
+ * fail with ZARN_ERROR_OUTPUT. `user` is the pointer given at creation. */
+typedef int (*zarn_write_fn)(void *user, const uint8_t *bytes, size_t size);
+
+typedef struct zarn_encoder zarn_encoder;
+
+/* Creates an encoder of `kind` that hands its bytes to `write` with `user`.
+ * Returns NULL on failure, with the reason in *error when `error` is not
+ * NULL (ZARN_ERROR_ARGUMENT for an unknown kind or a NULL `write`,
+ * ZARN_ERROR_MEMORY); otherwise *error is ZARN_OK. The caller owns the
+ * encoder and releases it with zarn_encoder_destroy(). */
+ZARN_EXPORT zarn_encoder *zarn_encoder_create(zarn_encoder_kind kind, zarn_write_fn write, void *user, int *error);
+
+/* Encodes `count` samples (mono, 16-bit, 44100 per second) at `samples`, any
+ * number per call, 0 included. Whole frames go to the write function as soon
+ * as they are complete, several at a time. Returns ZARN_OK, ZARN_ERROR_OUTPUT
+ * when the write function failed, ZARN_ERROR_STATE after a failure or
+ * zarn_encoder_finish(), or ZARN_ERROR_ARGUMENT. */
+ZARN_EXPORT int zarn_encoder_write(zarn_encoder *encoder, const int16_t *samples, size_t count);
+
+/* Encodes what is left, the last frame padded with silence, and hands it to
+ * the write function. A stream of no samples still gets one frame. After it,
+ * only zarn_encoder_destroy() may follow. Returns as zarn_encoder_write(). */
+ZARN_EXPORT int zarn_encoder_finish(zarn_encoder *encoder);
+
+/* Releases the encoder; NULL is allowed. Unfinished input is dropped. */
+ZARN_EXPORT void zarn_encoder_destroy(zarn_encoder *encoder);
+
+/* ---- Decoding ---------------------------------------------------------- */
+
+/* Receives decoded samples: `count` of them at `samples`, valid only during
+ * the call. Returns 0 when it took them; anything else makes the decoder
+ * fail with ZARN_ERROR_OUTPUT. */
+typedef int (*zarn_samples_fn)(void *user, const int16_t *samples, size_t count);
+
+typedef struct zarn_decoder zarn_decoder;
+
+/* Creates a decoder that hands its samples to `output` with `user`. Returns
+ * NULL on failure, with the reason in *error as for zarn_encoder_create().
+ * The caller owns the decoder and releases it with zarn_decoder_destroy(). */
+ZARN_EXPORT zarn_decoder *zarn_decoder_create(zarn_samples_fn output, void *user, int *error);
+
+/* Decodes the `size` bytes at `bytes`, the stream's next ones, cut anywhere
+ * (one byte at a time works). Samples go to the output function as frames
+ * complete; the decoding of each frame finishes the samples of the one
+ * before, so they lag the input by one frame. A frame without the frame tag
+ * fails with ZARN_ERROR_BAD_TAG once every sample before it has come out;
+ * zarn_decoder_position() then tells where it starts. Returns ZARN_OK,
+ * ZARN_ERROR_BAD_TAG, ZARN_ERROR_OUTPUT, ZARN_ERROR_STATE after a failure or
+ * zarn_decoder_finish(), or ZARN_ERROR_ARGUMENT. */
+ZARN_EXPORT int zarn_decoder_write(zarn_decoder *decoder, const uint8_t *bytes, size_t size);
+
+/* Ends the stream: hands out the last 256 samples, which fade out with the
+ * encoder's window (256 zeros when no frame came). Bytes left over that do
+ * not make a whole frame fail with ZARN_ERROR_TRUNCATED, after those samples.
+ * After it, only zarn_decoder_destroy() may follow. Returns as
+ * zarn_decoder_write(). */
+ZARN_EXPORT int zarn_decoder_finish(zarn_decoder *decoder);
+
+/* Bytes of the stream taken as whole frames so far: after a failure, where
+ * the damaged or unfinished frame starts. */
+ZARN_EXPORT uint64_t zarn_decoder_position(const zarn_decoder *decoder);
+
+/* Releases the decoder; NULL is allowed. */
+ZARN_EXPORT void zarn_decoder_destroy(zarn_decoder *decoder);
+
+/* ---- Frames ------------------------------------------------------------ */
+
+/* What a frame's header says. */
+typedef struct zarn_frame_info {
+    uint8_t bits[ZARN_BANDS];  /* bits per band, 0..15; a band with 0 stores nothing */
+    uint8_t scale[ZARN_BANDS]; /* per band, the power of two 0..15 it was scaled by */
+    size_t bytes;              /* the frame's length in bytes */
+} zarn_frame_info;
+
+/* Reads the header of the frame that starts at `bytes`, of which `size` are
+ * there, into *info. Returns ZARN_OK; ZARN_ERROR_BAD_TAG when they do not
+ * begin with the frame tag; ZARN_ERROR_TRUNCATED when fewer than the frame's
+ * bytes (info->bytes, filled in when the header is there) are at hand; or
+ * ZARN_ERROR_ARGUMENT. Frames follow each other directly: the next one starts
+ * info->bytes further on. */
+ZARN_EXPORT int zarn_frame_read_info(const uint8_t *bytes, size_t size, zarn_frame_info *info);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ZARN_H */

@@ -1,0 +1,76 @@
+// The spellings flac, opusenc and lame users type, and the calls that must
+// be refused before any file is touched.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "cli/CommandLine.h"
+
+namespace zarn::cli {
+namespace {
+
+CommandLine parse(std::vector<const char*> words) {
+    words.insert(words.begin(), "zarn");
+    return parseCommandLine(static_cast<int>(words.size()), words.data());
+}
+
+TEST(CommandLine, OptionsAndFilesInAnyOrder) {
+    const CommandLine line = parse({"a.wav", "-dfq", "--basic", "b.zarn", "--no-dither", "--", "-c.zarn", "-"});
+    ASSERT_EQ(line.action, CommandLine::Action::Run) << line.error;
+    EXPECT_EQ(line.options.mode, Mode::Decode);
+    EXPECT_TRUE(line.options.force);
+    EXPECT_TRUE(line.options.quiet);
+    EXPECT_FALSE(line.options.dither);
+    EXPECT_EQ(line.options.kind, ZARN_ENCODER_REDUCED);
+    EXPECT_EQ(line.options.files, (std::vector<std::string>{"a.wav", "b.zarn", "-c.zarn", "-"}));
+
+    const CommandLine defaults = parse({"a.wav"});
+    EXPECT_EQ(defaults.options.mode, Mode::Encode);
+    EXPECT_EQ(defaults.options.kind, ZARN_ENCODER_FULL);
+    EXPECT_TRUE(defaults.options.dither);
+    EXPECT_FALSE(defaults.options.output);
+}
+
+TEST(CommandLine, EverySpellingOfAValue) {
+    for (const std::vector<const char*>& words :
+         {std::vector<const char*>{"-o", "x.zarn", "a.wav"}, {"-ox.zarn", "a.wav"}, {"a.wav", "--output", "x.zarn"},
+          {"--output=x.zarn", "a.wav"}, {"-qo", "x.zarn", "a.wav"}}) {
+        const CommandLine line = parse(words);
+        ASSERT_EQ(line.action, CommandLine::Action::Run) << words[0] << ": " << line.error;
+        EXPECT_EQ(line.options.output, "x.zarn") << words[0];
+        EXPECT_EQ(line.options.files, std::vector<std::string>{"a.wav"}) << words[0];
+    }
+    // The value is taken as it is, even when it looks like an option.
+    EXPECT_EQ(parse({"-o", "-", "-"}).options.output, "-");
+    EXPECT_EQ(parse({"-o", "--basic", "a.wav"}).options.output, "--basic");
+}
+
+TEST(CommandLine, WrongCalls) {
+    for (const std::vector<const char*>& words :
+         {std::vector<const char*>{}, {"-q"}, {"--frobnicate", "a.wav"}, {"-z", "a.wav"}, {"a.wav", "-o"},
+          {"a.wav", "--output"}, {"--force=yes", "a.wav"}, {"-o", "x", "-o", "y", "a.wav"}, {"-o", "", "a.wav"},
+          {"-o", "x.zarn", "a.wav", "b.wav"}, {"-d", "-t", "a.zarn"}, {"-t", "-o", "x.wav", "a.zarn"},
+          {"--help", "--frobnicate"}}) {
+        std::string call;
+        for (const char* word : words) call += std::string(word) + " ";
+        const CommandLine line = parse(words);
+        EXPECT_EQ(line.action, CommandLine::Action::WrongCall) << call;
+        EXPECT_FALSE(line.error.empty()) << call;
+    }
+    EXPECT_EQ(parse({"-h"}).action, CommandLine::Action::Help);
+    EXPECT_EQ(parse({"a.wav", "--version"}).action, CommandLine::Action::Version);
+}
+
+TEST(CommandLine, OutputNames) {
+    EXPECT_EQ(defaultOutput("song.wav", Mode::Encode), "song.zarn");
+    EXPECT_EQ(defaultOutput("dir.v2/song", Mode::Encode), "dir.v2/song.zarn");
+    EXPECT_EQ(defaultOutput("dir/.hidden", Mode::Encode), "dir/.hidden.zarn");
+    EXPECT_EQ(defaultOutput("a.b.flac", Mode::Encode), "a.b.zarn");
+    EXPECT_EQ(defaultOutput("song.zarn", Mode::Decode), "song.wav");
+    EXPECT_EQ(defaultOutput("-", Mode::Encode), "-");
+    EXPECT_EQ(defaultOutput("-", Mode::Decode), "-");
+}
+
+}  // namespace
+}  // namespace zarn::cli

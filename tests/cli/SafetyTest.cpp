@@ -1,0 +1,152 @@
+// What zarn does when things go wrong: no partial output and no harm to an
+// existing file, one line naming the file and the cause, the other files
+// still converted, and the exit status saying which kind of failure it was.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "tests/cli/CliTestSupport.h"
+#include "tools/MusicSignal.h"
+
+namespace zarn::test {
+namespace {
+
+class Safety : public ::testing::Test {
+protected:
+    void SetUp() override { writeFile(dir_.file("good.wav"), makeWaveFile(makeMusicSignal(5000, 4))); }
+
+    TempDir dir_;
+};
+
+TEST_F(Safety, AnExistingOutputIsKeptUnlessForced) {
+    writeFile(dir_.file("good.zarn"), Bytes{1, 2, 3});
+    const RunResult refused = runZarn(dir_, "good.wav");
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.err, "zarn: good.zarn: findes allerede (-f overskriver)\n");
+    EXPECT_TRUE(readFile(dir_.file("good.zarn")) == (Bytes{1, 2, 3}));
+    EXPECT_EQ(runZarn(dir_, "-f good.wav").exitStatus, 0);
+    EXPECT_GT(readFile(dir_.file("good.zarn")).size(), 3u);
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"good.wav", "good.zarn"}));
+}
+
+TEST_F(Safety, TheInputIsNeverItsOwnOutput) {
+    ASSERT_EQ(link(dir_.file("good.wav").c_str(), dir_.file("same.zarn").c_str()), 0);
+    const Bytes before = readFile(dir_.file("good.wav"));
+    for (const char* call : {"-f good.wav -o good.wav", "-f good.wav -o same.zarn", "-f - -o good.wav <good.wav"}) {
+        SCOPED_TRACE(call);
+        const RunResult result = runCommand("(" + zarnCommand() + " " + call + ")", dir_.path(), "");
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_NE(result.err.find("outputfilen er den samme som inputfilen"), std::string::npos) << result.err;
+        EXPECT_TRUE(readFile(dir_.file("good.wav")) == before);
+    }
+}
+
+// A damaged input, a full disk: the line names the file that failed and
+// why, and the output folder holds no trace of the attempt.
+TEST_F(Safety, AFailedConversionLeavesNothing) {
+    ASSERT_EQ(runZarn(dir_, "good.wav").exitStatus, 0);
+    const Bytes good = readFile(dir_.file("good.zarn"));
+    const std::string end = std::to_string(good.size());
+    // Zeros where the next frame's tag should be; then the first 20 bytes of
+    // a frame and no more.
+    Bytes damaged = good, cut = good;
+    damaged.insert(damaged.end(), 40, 0);
+    cut.insert(cut.end(), good.begin(), good.begin() + 20);
+    writeFile(dir_.file("damaged.zarn"), damaged);
+    writeFile(dir_.file("cut.zarn"), cut);
+
+    const RunResult decoded = runZarn(dir_, "-d damaged.zarn");
+    EXPECT_EQ(decoded.exitStatus, 1);
+    EXPECT_EQ(decoded.err, "zarn: damaged.zarn: beskadiget ramme ved byte " + end + "\n");
+    const RunResult tested = runZarn(dir_, "-t good.zarn damaged.zarn cut.zarn");
+    EXPECT_EQ(tested.exitStatus, 1);
+    EXPECT_EQ(tested.err, "good.zarn: i orden, 0,12 s\n"
+                          "zarn: damaged.zarn: beskadiget ramme ved byte " + end + "\n"
+                          "zarn: cut.zarn: filen slutter midt i rammen ved byte " + end + "\n");
+    const RunResult decodedCut = runZarn(dir_, "-d cut.zarn");
+    EXPECT_EQ(decodedCut.exitStatus, 1);
+
+    for (const char* call : {"good.wav -o /dev/full", "-d good.zarn -o /dev/full"}) {
+        SCOPED_TRACE(call);
+        const RunResult full = runZarn(dir_, call);
+        EXPECT_EQ(full.exitStatus, 1);
+        EXPECT_EQ(full.err, "zarn: /dev/full: disken er fuld\n");
+    }
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"cut.zarn", "damaged.zarn", "good.wav", "good.zarn"}));
+}
+
+// Interrupted while its input is still coming, zarn removes its temporary
+// file and ends by the signal, as if it had none of its own.
+TEST_F(Safety, AnInterruptLeavesNothing) {
+    int toZarn[2];
+    ASSERT_EQ(pipe(toZarn), 0);
+    const std::string command = "cd " + shellWord(dir_.path()) + " && exec " + zarnCommand() + " - -o out.zarn";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(toZarn[0], STDIN_FILENO);
+        close(toZarn[0]);
+        close(toZarn[1]);
+        signal(SIGINT, SIG_DFL);
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(toZarn[0]);
+    // A header and a little sound, and then the pipe stays open.
+    const Bytes wave = makeWaveFile(makeMusicSignal(20000, 6));
+    const Bytes start(wave.begin(), wave.begin() + 20000);
+    ASSERT_EQ(write(toZarn[1], start.data(), start.size()), static_cast<ssize_t>(start.size()));
+    // zarn has opened its output once the temporary file is there.
+    bool started = false;
+    for (int wait = 0; wait < 2000 && !started; ++wait) {
+        for (const std::string& name : filesIn(dir_)) started = started || name.rfind(".out.zarn", 0) == 0;
+        if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(started) << "no temporary file appeared";
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(toZarn[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"good.wav"});
+}
+
+// With several files, one that fails stops none of the others, and the
+// status tells that one failed.
+TEST_F(Safety, ABadFileAmongGoodOnes) {
+    writeFile(dir_.file("text.txt"), Bytes{'h', 'e', 'j', '\n'});
+    writeFile(dir_.file("other.wav"), makeWaveFile(makeMusicSignal(3000, 8)));
+    const RunResult result = runZarn(dir_, "good.wav text.txt missing.wav other.wav");
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.err.find("zarn: text.txt: er ikke en lydfil, som libsndfile kender\n"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("zarn: missing.wav: findes ikke\n"), std::string::npos) << result.err;
+    EXPECT_EQ(filesIn(dir_),
+              (std::vector<std::string>{"good.wav", "good.zarn", "other.wav", "other.zarn", "text.txt"}));
+    const RunResult quiet = runZarn(dir_, "-q -f good.wav other.wav");
+    EXPECT_EQ(quiet.exitStatus, 0);
+    EXPECT_EQ(quiet.err, "");
+}
+
+TEST_F(Safety, AWrongCallChangesNothing) {
+    // Which calls are wrong is the command line's own test; here, what a
+    // wrong call does.
+    for (const char* call : {"", "--bogus good.wav", "good.wav other.wav -o out.zarn"}) {
+        SCOPED_TRACE(call);
+        const RunResult result = runZarn(dir_, call);
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_NE(result.err.find("\nBrug: zarn [TILVALG] FIL...\n"), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"good.wav"});
+    const RunResult help = runZarn(dir_, "--help");
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_EQ(help.out.rfind("Brug: zarn", 0), 0u);
+    EXPECT_EQ(runZarn(dir_, "--version").exitStatus, 0);
+}
+
+}  // namespace
+}  // namespace zarn::test

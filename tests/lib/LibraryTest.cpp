@@ -1,0 +1,270 @@
+// libzarn through its C interface alone: the programs' bytes and samples,
+// streaming cut anywhere, damage reported after every sample before it,
+// misuse as codes, threads, and what the shared library exports.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lib/zarn.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TestFiles.h"
+#include "tools/MusicSignal.h"
+
+namespace zarn::test {
+namespace {
+
+using Samples = std::vector<std::int16_t>;
+
+int collectBytes(void* to, const std::uint8_t* bytes, std::size_t size) {
+    static_cast<Bytes*>(to)->insert(static_cast<Bytes*>(to)->end(), bytes, bytes + size);
+    return 0;
+}
+
+int collectSamples(void* to, const std::int16_t* samples, std::size_t count) {
+    static_cast<Samples*>(to)->insert(static_cast<Samples*>(to)->end(), samples, samples + count);
+    return 0;
+}
+
+// `samples` encoded by a `kind` encoder fed `piece` samples a call.
+Bytes encode(zarn_encoder_kind kind, const Samples& samples, std::size_t piece) {
+    Bytes out;
+    int error = 1;
+    zarn_encoder* encoder = zarn_encoder_create(kind, collectBytes, &out, &error);
+    EXPECT_EQ(error, ZARN_OK);
+    for (std::size_t at = 0; at < samples.size(); at += piece) {
+        EXPECT_EQ(zarn_encoder_write(encoder, samples.data() + at, std::min(piece, samples.size() - at)), ZARN_OK);
+    }
+    EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_OK);
+    zarn_encoder_destroy(encoder);
+    return out;
+}
+
+// What a decoder fed `piece` bytes a call gave, and how it ended.
+struct Decoded {
+    Samples samples;
+    int writeStatus = ZARN_OK;   // the first failure of a write, if any
+    int finishStatus = ZARN_OK;  // finish, when no write failed
+    std::uint64_t position = 0;
+};
+
+Decoded decode(const Bytes& stream, std::size_t piece) {
+    Decoded result;
+    zarn_decoder* decoder = zarn_decoder_create(collectSamples, &result.samples, nullptr);
+    for (std::size_t at = 0; at < stream.size() && result.writeStatus == ZARN_OK; at += piece) {
+        result.writeStatus = zarn_decoder_write(decoder, stream.data() + at, std::min(piece, stream.size() - at));
+    }
+    if (result.writeStatus == ZARN_OK) result.finishStatus = zarn_decoder_finish(decoder);
+    result.position = zarn_decoder_position(decoder);
+    zarn_decoder_destroy(decoder);
+    return result;
+}
+
+// The offsets at which the stream's frames start, read with the frame call.
+std::vector<std::size_t> frameStarts(const Bytes& stream) {
+    std::vector<std::size_t> starts;
+    for (std::size_t at = 0; at < stream.size();) {
+        zarn_frame_info info;
+        EXPECT_EQ(zarn_frame_read_info(stream.data() + at, stream.size() - at, &info), ZARN_OK);
+        starts.push_back(at);
+        at += info.bytes;
+    }
+    return starts;
+}
+
+Samples wavSamples(const Bytes& wave) {
+    Samples samples((wave.size() - 44) / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<std::int16_t>(wave[44 + 2 * i] | wave[45 + 2 * i] << 8);
+    }
+    return samples;
+}
+
+// Runs a menu conversion, entry 1 or 2, of `program` in `dir`.
+void convert(const char* program, const TempDir& dir, const char* entry, const char* from, const char* to) {
+    const RunResult run =
+        runProgram(program, dir.path(), std::string(entry) + "\n" + from + "\n" + to + "\n5\n");
+    ASSERT_EQ(run.exitStatus, 0) << program << run.out << run.err;
+}
+
+TEST(Library, EncodesAsTheProgramsDoAndDecodesToTheirSamples) {
+    // A length that is no multiple of a hop nor of a batch of eight.
+    const Samples music = makeMusicSignal(9 * 2048 + 300, 4);
+    TempDir dir;
+    writeFile(dir.file("in.wav"), makeWaveFile(music));
+    convert(ZARNCONV_PATH, dir, "1", "in.wav", "full.zarn");
+    convert(ZARNBASIC_PATH, dir, "1", "in.wav", "basic.zarn");
+    const Bytes full = encode(ZARN_ENCODER_FULL, music, music.size());
+    const Bytes basic = encode(ZARN_ENCODER_REDUCED, music, music.size());
+    ASSERT_TRUE(full == readFile(dir.file("full.zarn")));
+    ASSERT_TRUE(basic == readFile(dir.file("basic.zarn")));
+
+    for (const char* name : {"full", "basic"}) {
+        SCOPED_TRACE(name);
+        const Decoded decoded = decode(readFile(dir.file(std::string(name) + ".zarn")), 4096);
+        EXPECT_EQ(decoded.finishStatus, ZARN_OK);
+        const std::string zarn = std::string(name) + ".zarn";
+        convert(ZARNCONV_PATH, dir, "2", zarn.c_str(), "byconv.wav");
+        convert(ZARNBASIC_PATH, dir, "2", zarn.c_str(), "bybasic.wav");
+        EXPECT_TRUE(decoded.samples == wavSamples(readFile(dir.file("byconv.wav"))));
+        EXPECT_TRUE(decoded.samples == wavSamples(readFile(dir.file("bybasic.wav"))));
+    }
+    // No samples at all still make one frame, and it decodes to one hop.
+    const Bytes empty = encode(ZARN_ENCODER_FULL, {}, 1);
+    EXPECT_EQ(frameStarts(empty).size(), 1u);
+    EXPECT_EQ(decode(empty, 1).samples, Samples(256, 0));
+}
+
+TEST(Library, PiecesOfAnySizeGiveTheSameBytesAndSamples) {
+    const Samples music = makeMusicSignal(20 * 256 + 17, 9);
+    for (const zarn_encoder_kind kind : {ZARN_ENCODER_FULL, ZARN_ENCODER_REDUCED}) {
+        const Bytes whole = encode(kind, music, music.size());
+        for (const std::size_t piece : {1, 2, 255, 256, 257, 2047, 2048, 2049, 5000}) {
+            ASSERT_TRUE(encode(kind, music, piece) == whole) << "kind " << kind << ", " << piece << " a call";
+        }
+        const Decoded expected = decode(whole, whole.size());
+        ASSERT_EQ(expected.samples.size(), 21u * 256);
+        // Every size from one byte to past the largest frame, and then odd ones.
+        for (std::size_t piece = 1; piece <= 1100; piece += piece < 64 ? 1 : 13) {
+            const Decoded decoded = decode(whole, piece);
+            ASSERT_EQ(decoded.finishStatus, ZARN_OK) << piece;
+            ASSERT_TRUE(decoded.samples == expected.samples) << "kind " << kind << ", " << piece << " bytes a call";
+        }
+        // A frame at a time, as the frame call cuts them.
+        Decoded byFrame;
+        zarn_decoder* decoder = zarn_decoder_create(collectSamples, &byFrame.samples, nullptr);
+        const std::vector<std::size_t> starts = frameStarts(whole);
+        EXPECT_EQ(starts.size(), 21u);
+        for (std::size_t f = 0; f < starts.size(); ++f) {
+            const std::size_t end = f + 1 < starts.size() ? starts[f + 1] : whole.size();
+            ASSERT_EQ(zarn_decoder_write(decoder, whole.data() + starts[f], end - starts[f]), ZARN_OK);
+            EXPECT_EQ(byFrame.samples.size(), f * 256) << "a frame finishes the hop before it";
+        }
+        EXPECT_EQ(zarn_decoder_finish(decoder), ZARN_OK);
+        zarn_decoder_destroy(decoder);
+        EXPECT_TRUE(byFrame.samples == expected.samples);
+    }
+}
+
+TEST(Library, DamageIsReportedAfterEverySampleBeforeIt) {
+    const Bytes stream = encode(ZARN_ENCODER_FULL, makeMusicSignal(12 * 256, 2), 4096);
+    const std::vector<std::size_t> starts = frameStarts(stream);
+    const Samples clean = decode(stream, stream.size()).samples;
+    for (const std::size_t damaged : {std::size_t{0}, std::size_t{1}, std::size_t{7}}) {
+        Bytes bad = stream;
+        bad[starts[damaged] + 1] ^= 0x80;  // the tag's top bit
+        // A cut stream keeps what came before the cut frame and gets the last hop.
+        const Bytes cut = prefix(stream, starts[damaged] + 40);
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{100}, stream.size()}) {
+            SCOPED_TRACE(testing::Message() << "frame " << damaged << ", " << piece << " bytes a call");
+            const Decoded tagless = decode(bad, piece);
+            EXPECT_EQ(tagless.writeStatus, ZARN_ERROR_BAD_TAG);
+            EXPECT_EQ(tagless.position, starts[damaged]);
+            const std::size_t before = damaged > 0 ? (damaged - 1) * 256 : 0;
+            ASSERT_EQ(tagless.samples.size(), before);
+            EXPECT_TRUE(std::equal(tagless.samples.begin(), tagless.samples.end(), clean.begin()));
+
+            const Decoded truncated = decode(cut, piece);
+            EXPECT_EQ(truncated.writeStatus, ZARN_OK);
+            EXPECT_EQ(truncated.finishStatus, ZARN_ERROR_TRUNCATED);
+            EXPECT_EQ(truncated.position, starts[damaged]);
+            ASSERT_EQ(truncated.samples.size(), before + 256);
+            EXPECT_TRUE(std::equal(truncated.samples.begin(), truncated.samples.begin() + before, clean.begin()));
+        }
+    }
+    // Fewer bytes than a header, tag or not, are an unfinished frame.
+    for (const Bytes& tail : {Bytes{0xAB}, Bytes(26, 0x00)}) {
+        const Decoded decoded = decode(concat({stream, tail}), 64);
+        EXPECT_EQ(decoded.finishStatus, ZARN_ERROR_TRUNCATED);
+        EXPECT_EQ(decoded.position, stream.size());
+        EXPECT_TRUE(decoded.samples == clean);
+    }
+}
+
+int refuse(void*, const std::uint8_t*, std::size_t) { return -1; }
+
+TEST(Library, ReportsMisuseAndFailuresAsCodes) {
+    int error = ZARN_OK;
+    EXPECT_EQ(zarn_encoder_create(ZARN_ENCODER_FULL, nullptr, nullptr, &error), nullptr);
+    EXPECT_EQ(error, ZARN_ERROR_ARGUMENT);
+    EXPECT_EQ(zarn_encoder_create(static_cast<zarn_encoder_kind>(7), collectBytes, nullptr, &error), nullptr);
+    EXPECT_EQ(error, ZARN_ERROR_ARGUMENT);
+    EXPECT_EQ(zarn_decoder_create(nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(zarn_encoder_write(nullptr, nullptr, 0), ZARN_ERROR_ARGUMENT);
+    EXPECT_EQ(zarn_decoder_finish(nullptr), ZARN_ERROR_ARGUMENT);
+    zarn_encoder_destroy(nullptr);
+    zarn_decoder_destroy(nullptr);
+
+    // An output that refuses fails the call that fed it, and the encoder stays failed.
+    zarn_encoder* encoder = zarn_encoder_create(ZARN_ENCODER_FULL, refuse, nullptr, &error);
+    const Samples hop(256, 100);
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_OUTPUT);
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_STATE);
+    EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_ERROR_STATE);
+    zarn_encoder_destroy(encoder);
+
+    Bytes out;
+    encoder = zarn_encoder_create(ZARN_ENCODER_REDUCED, collectBytes, &out, nullptr);
+    EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_OK);
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_STATE);
+    zarn_encoder_destroy(encoder);
+
+    Samples samples;
+    zarn_decoder* decoder = zarn_decoder_create(collectSamples, &samples, nullptr);
+    EXPECT_EQ(zarn_decoder_write(decoder, Bytes(30, 0).data(), 30), ZARN_ERROR_BAD_TAG);
+    EXPECT_EQ(zarn_decoder_write(decoder, out.data(), out.size()), ZARN_ERROR_STATE);
+    EXPECT_EQ(zarn_decoder_finish(decoder), ZARN_ERROR_STATE);
+    zarn_decoder_destroy(decoder);
+
+    for (const int code : std::initializer_list<int>{ZARN_OK, ZARN_ERROR_ARGUMENT, ZARN_ERROR_MEMORY, ZARN_ERROR_BAD_TAG,
+                                                     ZARN_ERROR_TRUNCATED, ZARN_ERROR_OUTPUT, ZARN_ERROR_STATE, -99}) {
+        EXPECT_GT(std::string(zarn_strerror(code)).size(), 0u);
+    }
+    EXPECT_EQ(std::string(zarn_version()), std::to_string(ZARN_VERSION_MAJOR) + "." +
+                                                std::to_string(ZARN_VERSION_MINOR) + "." +
+                                                std::to_string(ZARN_VERSION_PATCH));
+}
+
+TEST(Library, EncodersInSeparateThreadsGiveTheBytesOfOne) {
+    const Samples music = makeMusicSignal(40 * 256, 5);
+    // The first objects of a process build the codec's tables: both at once here.
+    Bytes fromThread[4];
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&fromThread, &music, t] {
+            fromThread[t] = encode(t % 2 ? ZARN_ENCODER_REDUCED : ZARN_ENCODER_FULL, music, 1000 + 7 * t);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_TRUE(fromThread[0] == encode(ZARN_ENCODER_FULL, music, music.size()));
+    EXPECT_TRUE(fromThread[1] == encode(ZARN_ENCODER_REDUCED, music, music.size()));
+    EXPECT_TRUE(fromThread[2] == fromThread[0]);
+    EXPECT_TRUE(fromThread[3] == fromThread[1]);
+}
+
+TEST(Library, TheSharedLibraryExportsOnlyItsOwnFunctions) {
+    if (!haveCommand(ZARN_TEST_NM)) GTEST_SKIP() << ZARN_TEST_NM " is not available";
+    FILE* pipe = popen((shellWord(ZARN_TEST_NM) + " -D --defined-only " + shellWord(ZARN_SHARED_LIBRARY)).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::vector<std::string> exported;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        std::string name(line);
+        name = name.substr(name.find_last_of(' ') + 1);
+        name = name.substr(0, name.find_first_of("@\n"));
+        exported.push_back(name);
+    }
+    pclose(pipe);
+    EXPECT_GE(exported.size(), 13u);
+    for (const std::string& name : exported) {
+        EXPECT_TRUE(name.rfind("zarn_", 0) == 0 || name == "ZARN_0") << name;
+    }
+}
+
+}  // namespace
+}  // namespace zarn::test
