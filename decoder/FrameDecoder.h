@@ -65,9 +65,11 @@ public:
     template <class Watch>
     std::size_t decodeBatch(const EncodedFrame* frames, std::size_t count, Sample* hops, Watch& watch) {
         assert(count <= kBatch);
-        const double* re[kBatch];
-        const double* im[kBatch];
-        double* blocks[kBatch];
+        // Null past count: the transform is handed whole arrays, and g++
+        // cannot see that it reads only the first count of them.
+        const double* re[kBatch] = {};
+        const double* im[kBatch] = {};
+        double* blocks[kBatch] = {};
         for (std::size_t f = 0; f < count; ++f) {
             double* r = re_[f];
             double* i = im_[f];

@@ -73,9 +73,11 @@ public:
     template <class Watch>
     void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames, Watch& watch) {
         assert(count >= 1 && count <= kBatch);
-        const double* blocks[kBatch];
-        double* re[kBatch];
-        double* im[kBatch];
+        // Null past count: the transform is handed whole arrays, and g++
+        // cannot see that it reads only the first count of them.
+        const double* blocks[kBatch] = {};
+        double* re[kBatch] = {};
+        double* im[kBatch] = {};
         for (std::size_t f = 0; f < count; ++f) {
             double* block = blocks_[f];
             const Sample* hop = hops + f * kHop;
