@@ -124,7 +124,8 @@ struct FftLevels {
         }
         for (std::uint32_t first = 0; first < kLength / kBlock; first += N) {
             Values x[kBlock];
-            loadBlock<Forward>(x, inRe + first, inIm + first, t);
+            // The forward transform has no imaginary input (inIm is null).
+            loadBlock<Forward>(x, inRe + first, Forward ? nullptr : inIm + first, t);
             blockLevels(x, c, s);
             // Each lane's results belong to a block of its own: transposed
             // N values at a time, each lane's become one vector.
