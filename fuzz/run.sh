@@ -2,7 +2,7 @@
 # Usage: fuzz/run.sh SECONDS
 #
 # Builds the libFuzzer targets if needed (clang++, in build-fuzz, or in
-# $ZARN_FUZZ_BUILD) and runs both at once for SECONDS each, starting from the
+# $ZARN_FUZZ_BUILD) and runs all three, two at a time, for SECONDS each, starting from the
 # seed corpus in fuzz/corpus/<target>. The seed corpus is only read: what the
 # fuzzer learns goes to <build>/fuzz-out/corpus-<target>, crashes and hangs to
 # <build>/fuzz-out/crashes, the logs to <build>/fuzz-out/<target>.log. Replay
@@ -18,29 +18,40 @@ build="${ZARN_FUZZ_BUILD:-$root/build-fuzz}"
 out="$build/fuzz-out"
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DZARN_FUZZ=ON -DZARN_TESTS=OFF
+  cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZARN_FUZZ=ON -DZARN_TESTS=OFF
 fi
-cmake --build "$build" --target zarn_fuzz_decode zarn_fuzz_encode
+cmake --build "$build" --target zarn_fuzz_decode zarn_fuzz_encode zarn_fuzz_stream
 mkdir -p "$out/crashes"
 
-pids=()
-for target in decode encode; do
+# Runs one target for the time given, in the background; its pid in $!.
+start() {
+  local target=$1
   mkdir -p "$out/corpus-$target"
   # Inputs are capped so that every run stays short; a run over 10 s is a hang.
   "$build/fuzz/zarn_fuzz_$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
     -print_final_stats=1 -artifact_prefix="$out/crashes/$target-" \
     "$out/corpus-$target" "$root/fuzz/corpus/$target" >"$out/$target.log" 2>&1 &
-  pids+=($!)
-done
+}
 
-status=0
-for i in 0 1; do
-  target=$([ $i -eq 0 ] && echo decode || echo encode)
-  if ! wait "${pids[$i]}"; then
+# Waits for one target and reports it.
+finish() {
+  local target=$1 pid=$2
+  if ! wait "$pid"; then
     status=1
     echo "$target: FAILED, see $out/$target.log and $out/crashes" >&2
   fi
   # The last status line: executions (#N), coverage (cov) and features (ft).
   echo "$target: $(grep -E '^#[0-9]+' "$out/$target.log" | tail -n 1)"
-done
+}
+
+status=0
+start decode
+decode=$!
+start encode
+encode=$!
+finish decode "$decode"
+start stream
+stream=$!
+finish encode "$encode"
+finish stream "$stream"
 exit $status
