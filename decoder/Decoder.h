@@ -35,19 +35,11 @@ void Decoder<Synthesis>::decode(const char* zarnInput, const char* waveOutput) {
     refuseSameFile(zarnInput, waveOutput);
     WaveWriter writer(waveOutput);
 
-    // A bad frame ends the process only after every frame before it is
-    // decoded and written; an unfinished frame at the end is dropped quietly.
     const auto write = [&writer](const Sample* samples, std::size_t count) {
         writer.writeSamples(samples, count);
         return true;
     };
-    const std::uint8_t* bytes = nullptr;
-    while (const std::size_t size = reader.read(bytes)) {
-        if (stream.write(bytes, size, write) == StreamDecoder<Synthesis>::Status::badTag) {
-            ZarnReader::failBadTag(stream.badTag());
-        }
-    }
-    stream.finish(write);
+    decodeAll(reader, stream, write);
 
     // Success is only announced for a file that reached the disk whole, its
     // final header included.

@@ -22,13 +22,7 @@ std::vector<Sample> SampleFiles::decode(const std::string& zarnPath) {
         samples.insert(samples.end(), decoded, decoded + count);
         return true;
     };
-    const std::uint8_t* bytes = nullptr;
-    while (const std::size_t size = reader.read(bytes)) {
-        if (stream.write(bytes, size, keep) == StreamDecoder<FullSynthesis>::Status::badTag) {
-            ZarnReader::failBadTag(stream.badTag());
-        }
-    }
-    stream.finish(keep);
+    decodeAll(reader, stream, keep);
     return samples;
 }
 
