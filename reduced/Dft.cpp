@@ -287,6 +287,19 @@ ZARN_ALWAYS_INLINE void forwardNyquistAcrossFrames(const ForwardTable* table,
     }
 }
 
+// The rotations of input j for the outputs first … first + S·N − 1, N at a
+// time: what every inverse sweep multiplies its inputs by.
+template <int N, int S>
+ZARN_ALWAYS_INLINE void inverseRotations(const InverseTable* table, int first, int j, typename Lanes<N>::Real* c,
+                                         typename Lanes<N>::Real* s) {
+    ZARN_UNROLL for (int v = 0; v < S; ++v) {
+        const int i = first + v * N;
+        const RotationColumn& column = table->groups[i / kGroupRows][j];
+        Lanes<N>::load(c[v], column.cos + i % kGroupRows);
+        Lanes<N>::load(s[v], column.sin + i % kGroupRows);
+    }
+}
+
 // The outputs first … first + S·N − 1 of the F frames re[0 … F − 1], im[…].
 template <int N, int F, int S>
 ZARN_ALWAYS_INLINE void inverseSweep(const InverseTable* table, const double* const* re, const double* const* im,
@@ -296,12 +309,7 @@ ZARN_ALWAYS_INLINE void inverseSweep(const InverseTable* table, const double* co
     Real sum[F][S] = {};
     for (int j = 0; j < kLength; ++j) {
         Real c[S], s[S];
-        ZARN_UNROLL for (int v = 0; v < S; ++v) {
-            const int i = first + v * N;
-            const RotationColumn& column = table->groups[i / kGroupRows][j];
-            L::load(c[v], column.cos + i % kGroupRows);
-            L::load(s[v], column.sin + i % kGroupRows);
-        }
+        inverseRotations<N, S>(table, first, j, c, s);
         ZARN_UNROLL for (int f = 0; f < F; ++f) {
             const Real rj = re[f][j] - Real{};
             const Real ij = im[f][j] - Real{};
@@ -324,12 +332,7 @@ ZARN_ALWAYS_INLINE void inverseSweepInterleaved(const InverseTable* table, const
     Real sum[N][S] = {};
     for (int j = 0; j < kLength; ++j) {
         Real c[S], s[S];
-        ZARN_UNROLL for (int v = 0; v < S; ++v) {
-            const int i = first + v * N;
-            const RotationColumn& column = table->groups[i / kGroupRows][j];
-            L::load(c[v], column.cos + i % kGroupRows);
-            L::load(s[v], column.sin + i % kGroupRows);
-        }
+        inverseRotations<N, S>(table, first, j, c, s);
         ZARN_UNROLL for (int f = 0; f < N; ++f) {
             const Real rj = reColumns[j][f] - Real{};
             const Real ij = imColumns[j][f] - Real{};
