@@ -44,6 +44,30 @@ TEST(ZarnWriter, WritesFramesBackToBack) {
     EXPECT_TRUE(sameBytes(writtenFrames(frames), expected));
 }
 
+// Writes of a batch of frames, of a byte, of exactly and of more than a
+// buffer's worth, in an order that fills the buffer to every state: the file
+// is the writes back to back.
+TEST(ZarnWriter, WritesOfAnySizeKeepTheirOrder) {
+    std::mt19937 random(12);
+    const std::size_t sizes[] = {16 * kMaxFrameBytes, 1, 16 * kMaxFrameBytes, 16 * kMaxFrameBytes, 65536, 3,
+                                 16 * kMaxFrameBytes, 70000, 65535, 2, 200000, 16 * kMaxFrameBytes};
+    Bytes expected;
+    test::TempDir dir;
+    const std::string path = dir.file("out.zarn");
+    ZarnWriter writer(path.c_str());
+    for (int round = 0; round < 3; ++round) {
+        for (const std::size_t size : sizes) {
+            Bytes piece(size);
+            for (std::uint8_t& byte : piece) byte = static_cast<std::uint8_t>(random());
+            writer.write(piece.data(), piece.size());
+            expected.insert(expected.end(), piece.begin(), piece.end());
+        }
+    }
+    writer.close();
+    EXPECT_FALSE(writer.failed());
+    EXPECT_TRUE(sameBytes(test::readFile(path), expected));
+}
+
 TEST(ZarnWriterDeathTest, UnopenablePathEndsTheProcess) {
     test::TempDir dir;
     const std::string path = dir.file("missing/out.zarn");
