@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "common/EncodedFrame.h"
 #include "common/Types.h"
@@ -13,6 +14,12 @@
 
 namespace zarn {
 
+// Whether `Core` treats the stream's last hops apart.
+template <class Core, class = void>
+struct EndsStreams : std::false_type {};
+template <class Core>
+struct EndsStreams<Core, std::void_t<decltype(&Core::template encodeLastBatch<UnwatchedEncoding>)>> : std::true_type {};
+
 // Samples to a Zarn stream, as they arrive in pieces of any size: the hops,
 // the batches, the frame encoder and the packing joined once, for every
 // program and the library alike.
@@ -20,9 +27,16 @@ namespace zarn {
 // Bytes go to `out`, a callable bool(const std::uint8_t*, std::size_t) that
 // returns false to stop, a batch of whole frames at a time. An onlooker
 // (encoder/EncoderStages.h) may watch every frame's stages.
-template <class Analysis>
-class StreamEncoder {
+//
+// `Core` encodes hops into frames a batch at a time, as FrameEncoder does;
+// a core whose stream ends differently (see EndsStreams) is handed the last
+// batch through encodeLastBatch.
+template <class Core>
+class StreamEncoderOf {
 public:
+    // The core, for its settings.
+    Core& core() { return core_; }
+
     // Encodes `count` more samples. False when `out` refused.
     template <class Out>
     bool write(const Sample* samples, std::size_t count, Out& out) {
@@ -32,9 +46,16 @@ public:
     template <class Out, class Watch>
     bool write(const Sample* samples, std::size_t count, Out& out, Watch& watch) {
         while (count > 0) {
-            // Whole batches straight from the caller's samples, when none wait.
-            if (waiting_ == 0 && count >= kBatch * kHop) {
-                if (!encode(samples, kBatch, out, watch)) return false;
+            // A full batch waits until more samples come: the stream's last
+            // hops go to the core as such.
+            if (waiting_ == hops_.size()) {
+                waiting_ = 0;
+                if (!encode(hops_.data(), kBatch, false, out, watch)) return false;
+            }
+            // Whole batches straight from the caller's samples, when none
+            // wait and more follow them.
+            if (waiting_ == 0 && count > kBatch * kHop) {
+                if (!encode(samples, kBatch, false, out, watch)) return false;
                 samples += kBatch * kHop;
                 count -= kBatch * kHop;
                 continue;
@@ -44,10 +65,6 @@ public:
             waiting_ += take;
             samples += take;
             count -= take;
-            if (waiting_ == hops_.size()) {
-                waiting_ = 0;
-                if (!encode(hops_.data(), kBatch, out, watch)) return false;
-            }
         }
         return true;
     }
@@ -66,27 +83,39 @@ public:
         if (hops == 0 && framesWritten_ > 0) return true;
         std::fill(hops_.begin() + static_cast<std::ptrdiff_t>(waiting_), hops_.end(), Sample{0});
         waiting_ = 0;
-        return encode(hops_.data(), hops > 0 ? hops : 1, out, watch);
+        return encode(hops_.data(), hops > 0 ? hops : 1, true, out, watch);
     }
 
 private:
-    static constexpr std::size_t kBatch = FrameEncoder<Analysis>::kBatch;
+    static constexpr std::size_t kBatch = Core::kBatch;
 
     template <class Out, class Watch>
-    bool encode(const Sample* hops, std::size_t count, Out& out, Watch& watch) {
-        core_.encodeBatch(hops, count, frames_.data(), watch);
+    bool encode(const Sample* hops, std::size_t count, bool last, Out& out, Watch& watch) {
+        if constexpr (EndsStreams<Core>::value) {
+            if (last) {
+                core_.encodeLastBatch(hops, count, frames_.data(), watch);
+            } else {
+                core_.encodeBatch(hops, count, frames_.data(), watch);
+            }
+        } else {
+            core_.encodeBatch(hops, count, frames_.data(), watch);
+        }
         std::size_t size = 0;
         for (std::size_t f = 0; f < count; ++f) size += packFrame(frames_[f], bytes_.data() + size);
         framesWritten_ += count;
         return out(static_cast<const std::uint8_t*>(bytes_.data()), size);
     }
 
-    FrameEncoder<Analysis> core_;
+    Core core_;
     std::array<Sample, kBatch * kHop> hops_{};                   // samples waiting for a batch to fill
     std::size_t waiting_ = 0;                                    // how many of hops_ wait
     std::array<EncodedFrame, kBatch> frames_;                    // a batch's frames
     std::array<std::uint8_t, kBatch * kMaxFrameBytes> bytes_{};  // and their bytes, back to back
     std::uint64_t framesWritten_ = 0;                            // frames handed to `out` so far
 };
+
+// The menu programs' stream encoders, by their analysis.
+template <class Analysis>
+using StreamEncoder = StreamEncoderOf<FrameEncoder<Analysis>>;
 
 }  // namespace zarn
