@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <string>
 
 namespace zarn::cli {
 namespace {
@@ -30,7 +31,24 @@ void setMode(CommandLine& line, Mode mode) {
     line.options.mode = mode;
 }
 
-const std::array<OptionRow, 10> kOptions{{
+// A bit rate in kbit/s: digits alone, within what the rate encoder holds.
+void setBitrate(CommandLine& line, const std::string& value) {
+    int rate = 0;
+    bool digits = !value.empty() && value.size() <= 3;
+    for (const char c : value) {
+        digits = digits && c >= '0' && c <= '9';
+        if (digits) rate = rate * 10 + (c - '0');
+    }
+    if (!digits || rate < ZARN_BITRATE_MIN || rate > ZARN_BITRATE_MAX) {
+        wrongCall(line, "-b kraever en bitrate fra " + std::to_string(ZARN_BITRATE_MIN) + " til " +
+                            std::to_string(ZARN_BITRATE_MAX) + " kbit/s, ikke '" + value + "'");
+        return;
+    }
+    line.options.kind = ZARN_ENCODER_BITRATE;
+    line.options.bitrate = rate;
+}
+
+const std::array<OptionRow, 11> kOptions{{
     {'d', "decode", false, [](CommandLine& line, const std::string&) { setMode(line, Mode::Decode); }},
     {'t', "test", false, [](CommandLine& line, const std::string&) { setMode(line, Mode::Test); }},
     {'o', "output", true,
@@ -49,6 +67,7 @@ const std::array<OptionRow, 10> kOptions{{
      [](CommandLine& line, const std::string&) {
          if (line.action == CommandLine::Action::Run) line.action = CommandLine::Action::Version;
      }},
+    {'b', "bitrate", true, setBitrate},
     {'\0', "full", false, [](CommandLine& line, const std::string&) { line.options.kind = ZARN_ENCODER_FULL; }},
     {'\0', "basic", false,
      [](CommandLine& line, const std::string&) { line.options.kind = ZARN_ENCODER_REDUCED; }},

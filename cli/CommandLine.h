@@ -16,7 +16,8 @@ enum class Mode { Encode, Decode, Test };
 
 struct Options {
     Mode mode = Mode::Encode;
-    zarn_encoder_kind kind = ZARN_ENCODER_FULL;
+    zarn_encoder_kind kind = ZARN_ENCODER_BITRATE;  // the last of -b, --full and --basic given
+    int bitrate = ZARN_BITRATE_DEFAULT;              // kbit/s, for ZARN_ENCODER_BITRATE
     bool force = false;   // an existing output file is replaced
     bool quiet = false;   // nothing but failures on standard error
     bool dither = true;   // wide samples get TPDF dither; otherwise they are rounded

@@ -144,6 +144,10 @@ std::string encodeFile(const std::string& input, const std::string& output, cons
         },
         &file, &error));
     if (!encoder) throw FileFailure(inputName(input), libraryFailure(error));
+    if (options.kind == ZARN_ENCODER_BITRATE) {
+        const int status = zarn_encoder_set_bitrate(encoder.get(), options.bitrate);
+        if (status != ZARN_OK) throw FileFailure(inputName(input), libraryFailure(status));
+    }
 
     const auto check = [&](int status) {
         if (status == ZARN_ERROR_OUTPUT) throw FileFailure(outputName(output), file.cause());

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <new>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 #include "common/EncodedFrame.h"
 #include "decoder/FullSynthesis.h"
 #include "decoder/StreamDecoder.h"
 #include "encoder/FullAnalysis.h"
+#include "encoder/RateEncoder.h"
 #include "encoder/StreamEncoder.h"
 #include "lib/zarn.h"
 #include "reduced/ReducedAnalysis.h"
@@ -21,6 +23,10 @@ static_assert(ZARN_SAMPLE_RATE == zarn::kSampleRate && ZARN_FRAME_SAMPLES == zar
                   ZARN_MAX_FRAME_BYTES == zarn::kMaxFrameBytes && ZARN_MIN_FRAME_BYTES == zarn::kMinFrameBytes &&
                   ZARN_BANDS == zarn::kBandCount,
               "the public constants are the codec's own");
+static_assert(ZARN_BITRATE_MIN == zarn::RateEncoder::kLowestBitrate &&
+                  ZARN_BITRATE_MAX == zarn::RateEncoder::kHighestBitrate &&
+                  ZARN_BITRATE_DEFAULT == zarn::RateEncoder::kDefaultBitrate,
+              "the bit rates are the rate encoder's own");
 
 namespace {
 
@@ -30,6 +36,8 @@ public:
     virtual ~EncoderCore() = default;
     virtual bool write(const zarn::Sample* samples, std::size_t count) = 0;
     virtual bool finish() = 0;
+    // False for an encoder without a bit rate.
+    virtual bool setBitrate(unsigned) { return false; }
 };
 
 // The caller's write function as the streaming coder's output.
@@ -39,16 +47,23 @@ struct ByteSink {
     bool operator()(const std::uint8_t* bytes, std::size_t size) const { return write(user, bytes, size) == 0; }
 };
 
-template <class Analysis>
+template <class Core>
 class EncoderOf final : public EncoderCore {
 public:
     explicit EncoderOf(ByteSink sink) : sink_(sink) {}
     bool write(const zarn::Sample* samples, std::size_t count) override { return stream_.write(samples, count, sink_); }
     bool finish() override { return stream_.finish(sink_); }
+    bool setBitrate(unsigned kbitPerSecond) override {
+        if constexpr (std::is_same_v<Core, zarn::RateEncoder>) {
+            stream_.core().setBitrate(kbitPerSecond);
+            return true;
+        }
+        return false;
+    }
 
 private:
     ByteSink sink_;
-    zarn::StreamEncoder<Analysis> stream_;
+    zarn::StreamEncoderOf<Core> stream_;
 };
 
 struct SampleSink {
@@ -92,6 +107,7 @@ struct zarn_encoder {
 
     EncoderCore* core;  // the streaming encoder of the kind asked for
     State state = State::open;
+    bool written = false;  // whether samples have reached it
 };
 
 struct zarn_decoder {
@@ -120,23 +136,33 @@ const char* zarn_strerror(int error) {
 const char* zarn_version(void) { return "0.1.0"; }
 
 zarn_encoder* zarn_encoder_create(zarn_encoder_kind kind, zarn_write_fn write, void* user, int* error) {
-    if (write == nullptr || (kind != ZARN_ENCODER_FULL && kind != ZARN_ENCODER_REDUCED)) {
+    if (write == nullptr ||
+        (kind != ZARN_ENCODER_FULL && kind != ZARN_ENCODER_REDUCED && kind != ZARN_ENCODER_BITRATE)) {
         report(ZARN_ERROR_ARGUMENT, error);
         return nullptr;
     }
     const ByteSink sink{write, user};
     EncoderCore* core = nullptr;
-    if (kind == ZARN_ENCODER_FULL) core = create<EncoderOf<zarn::FullAnalysis>>(error, sink);
-    if (kind == ZARN_ENCODER_REDUCED) core = create<EncoderOf<zarn::ReducedAnalysis>>(error, sink);
+    if (kind == ZARN_ENCODER_FULL) core = create<EncoderOf<zarn::FrameEncoder<zarn::FullAnalysis>>>(error, sink);
+    if (kind == ZARN_ENCODER_REDUCED) core = create<EncoderOf<zarn::FrameEncoder<zarn::ReducedAnalysis>>>(error, sink);
+    if (kind == ZARN_ENCODER_BITRATE) core = create<EncoderOf<zarn::RateEncoder>>(error, sink);
     if (core == nullptr) return nullptr;
     zarn_encoder* encoder = create<zarn_encoder>(error, core);
     if (encoder == nullptr) delete core;
     return encoder;
 }
 
+int zarn_encoder_set_bitrate(zarn_encoder* encoder, int kbitPerSecond) {
+    if (encoder == nullptr || kbitPerSecond < ZARN_BITRATE_MIN || kbitPerSecond > ZARN_BITRATE_MAX)
+        return ZARN_ERROR_ARGUMENT;
+    if (encoder->state != State::open || encoder->written) return ZARN_ERROR_STATE;
+    return encoder->core->setBitrate(static_cast<unsigned>(kbitPerSecond)) ? ZARN_OK : ZARN_ERROR_ARGUMENT;
+}
+
 int zarn_encoder_write(zarn_encoder* encoder, const int16_t* samples, size_t count) {
     if (encoder == nullptr || (samples == nullptr && count > 0)) return ZARN_ERROR_ARGUMENT;
     if (encoder->state != State::open) return ZARN_ERROR_STATE;
+    encoder->written = encoder->written || count > 0;
     if (count == 0 || encoder->core->write(samples, count)) return ZARN_OK;
     encoder->state = State::failed;
     return ZARN_ERROR_OUTPUT;

@@ -27,7 +27,8 @@ TEST(CommandLine, OptionsAndFilesInAnyOrder) {
 
     const CommandLine defaults = parse({"a.wav"});
     EXPECT_EQ(defaults.options.mode, Mode::Encode);
-    EXPECT_EQ(defaults.options.kind, ZARN_ENCODER_FULL);
+    EXPECT_EQ(defaults.options.kind, ZARN_ENCODER_BITRATE);
+    EXPECT_EQ(defaults.options.bitrate, 192);
     EXPECT_TRUE(defaults.options.dither);
     EXPECT_FALSE(defaults.options.output);
 }

@@ -72,7 +72,7 @@ Bytes waveOfUnknownSize() {
 TEST(Exact, PlainWaveGivesTheMenuProgramsBytes) {
     TempDir dir;
     writeFile(dir.file("in.wav"), makeWaveFile(samples()));
-    ASSERT_EQ(runZarn(dir, "in.wav").exitStatus, 0);
+    ASSERT_EQ(runZarn(dir, "--full in.wav").exitStatus, 0);
     ASSERT_EQ(runZarn(dir, "--basic in.wav -o basic.zarn").exitStatus, 0);
     ASSERT_EQ(runZarn(dir, "--basic --full in.wav -o full.zarn").exitStatus, 0);
     EXPECT_TRUE(readFile(dir.file("in.zarn")) == zarnconvEncoding());
@@ -97,13 +97,13 @@ TEST(Exact, EveryContainerOfTheSameSamplesGivesTheSameBytes) {
         } else {
             writeFile(dir.file(name), name == "chunks.wav" ? waveWithChunks() : waveOfUnknownSize());
         }
-        const RunResult byName = runZarn(dir, name + " -o out.zarn");
+        const RunResult byName = runZarn(dir, "--full " + name + " -o out.zarn");
         EXPECT_EQ(byName.exitStatus, 0) << byName.err;
         EXPECT_TRUE(readFile(dir.file("out.zarn")) == zarnconvEncoding());
         // Standard input is a pipe here: libsndfile must read WAVE without seeking.
         if (name.find(".wav") == std::string::npos) continue;
         const RunResult piped =
-            runCommand("(cat " + name + " | " + zarnCommand() + " - > piped.zarn)", dir.path(), "");
+            runCommand("(cat " + name + " | " + zarnCommand() + " --full - > piped.zarn)", dir.path(), "");
         EXPECT_EQ(piped.exitStatus, 0) << piped.err;
         EXPECT_TRUE(readFile(dir.file("piped.zarn")) == zarnconvEncoding());
     }
@@ -136,7 +136,8 @@ TEST(Pipes, BothWaysWithAWaveOthersRead) {
     writeFile(dir.file("in.wav"), makeWaveFile(samples()));
     const Bytes decoded = menuOutput(ZARNCONV_PATH, '2', zarnconvEncoding());
     const RunResult piped = runCommand(
-        "(cat in.wav | " + zarnCommand() + " - | " + zarnCommand() + " -d - -o - | cat > out.wav)", dir.path(), "");
+        "(cat in.wav | " + zarnCommand() + " --full - | " + zarnCommand() + " -d - -o - | cat > out.wav)", dir.path(),
+        "");
     ASSERT_EQ(piped.err.find("zarn:"), std::string::npos) << piped.err;
     const Bytes out = readFile(dir.file("out.wav"));
     ASSERT_EQ(out.size(), decoded.size());

@@ -83,7 +83,7 @@ protected:
         }
         writeSound(dir_.file(file), input.format, input.channels, input.rate,
                    input.channels == 2 ? stereoAround(mono, side) : mono);
-        const RunResult encoded = runZarn(dir_, file + " -o out.zarn");
+        const RunResult encoded = runZarn(dir_, "--full " + file + " -o out.zarn");
         EXPECT_EQ(encoded.exitStatus, 0) << encoded.err;
         const RunResult decoded = runZarn(dir_, "-d out.zarn -o out.wav");
         EXPECT_EQ(decoded.exitStatus, 0) << decoded.err;
@@ -153,7 +153,7 @@ TEST_P(LossyFormats, CostOnlyWhatTheyLose) {
     // original, and the bound below would say nothing.
     ASSERT_GT(formatSnr, 15.0);
 
-    ASSERT_EQ(runZarn(dir, file + " -o in.zarn").exitStatus, 0);
+    ASSERT_EQ(runZarn(dir, "--full " + file + " -o in.zarn").exitStatus, 0);
     ASSERT_EQ(runZarn(dir, "-d in.zarn").exitStatus, 0);
     EXPECT_GE(snrDb(original(), readSamples(dir.file("in.wav"))), combinedSnr(zarnconvSnr(), formatSnr) - kAllowanceDb)
         << input.name << " alone reaches " << formatSnr << " dB, zarnconv alone " << zarnconvSnr() << " dB";

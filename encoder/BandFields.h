@@ -1,0 +1,138 @@
+#pragma once
+// The stored fields of a band, chosen rather than cut: a band coded with g
+// bits and exponent e holds each component x as a (g + 1)-bit field f, which
+// every decoder turns back into f·2^(15 − g) / 2^e = f·Δ, the step Δ being
+// 2^(15 − g − e). The rate encoder stores the nearest such value:
+// f = round(x / Δ), held to the field's range −2^g .. 2^g − 1.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "common/BandTable.h"
+#include "common/Types.h"
+#include "stream/ZarnFormat.h"
+
+namespace zarn {
+
+// A band's coding: bits g (0: the band is off and stores nothing) and
+// exponent e. An off band carries e = 15, as an empty band does in the
+// menu programs' frames.
+struct BandCoding {
+    std::uint8_t bits = 0;
+    std::uint8_t exponent = 15;
+};
+
+// Rounds to nearest, halves to even, for |v| < 2^51: adding 1.5·2^52 leaves
+// no bits below the units, and taking it away again is exact. Plain IEEE
+// arithmetic, so it gives the same bits on every machine and in every lane.
+constexpr double kRoundingShift = 6755399441055744.0;
+
+// The largest e ≤ 15 with m·2^e < 32768, as doubling m until it reaches
+// 32768 finds it: m·2^e < 2^15 holds exactly when m's binary exponent y
+// (m = f·2^y, 1 ≤ f < 2) is below 15 − e, so e = 14 − y, within 0..15.
+// Zero and tiny m give 15; m of 32768 or more, infinity and NaN give 0.
+inline int bandExponent(double m) {
+    if (!(m < 32768.0)) return 0;
+    std::uint64_t bits;
+    std::memcpy(&bits, &m, sizeof bits);
+    const int y = static_cast<int>((bits >> 52) & 0x7FF) - 1023;  // −1023 for zero and subnormals
+    return y >= 14 ? 0 : y <= -1 ? 15 : 14 - y;
+}
+
+// 2^k for the k a field's step or its inverse can have, −30 .. 30.
+struct PowersOfTwo {
+    std::array<double, 61> values{};
+    constexpr PowersOfTwo() {
+        values[30] = 1.0;
+        for (int k = 1; k <= 30; ++k) {
+            values[30 + k] = values[29 + k] * 2.0;
+            values[30 - k] = values[31 - k] * 0.5;
+        }
+    }
+    constexpr double operator()(int k) const { return values[static_cast<std::size_t>(30 + k)]; }
+};
+inline constexpr PowersOfTwo kPowerOfTwo{};
+
+// What quantising with one (g, e) needs: the factor to the field's scale,
+// the step back, and the field's range, all as doubles.
+struct FieldScale {
+    double toField;  // 1/Δ = 2^(g + e − 15)
+    double step;     // Δ
+    double low;      // −2^g
+    double high;     // 2^g − 1
+
+    static FieldScale of(int bits, int exponent) {
+        const int stepExponent = 15 - bits - exponent;
+        return {kPowerOfTwo(-stepExponent), kPowerOfTwo(stepExponent), -kPowerOfTwo(bits), kPowerOfTwo(bits) - 1.0};
+    }
+};
+
+// The field that stores x under `scale`.
+inline double fieldOf(double x, const FieldScale& scale) {
+    double f = (x * scale.toField + kRoundingShift) - kRoundingShift;
+    if (f < scale.low) f = scale.low;
+    if (f > scale.high) f = scale.high;
+    return f;
+}
+
+// Where each band's run of stored components starts in BandComponents,
+// and how many it stores: two per bin, less the imaginary parts of bins 0
+// and 256. Each run is padded with zeros to a multiple of eight, so that the
+// kernels over a band need no tail; a zero costs no error at any step.
+struct ComponentLayout {
+    static constexpr std::size_t kAlign = 8;
+
+    std::array<std::uint16_t, kBandCount> offset{};
+    std::array<std::uint16_t, kBandCount> count{};
+    std::array<std::uint16_t, kBandCount> padded{};
+    std::size_t total = 0;
+};
+
+constexpr ComponentLayout makeComponentLayout() {
+    ComponentLayout layout;
+    std::size_t at = 0;
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        const std::size_t count = storedComponents(band);
+        const std::size_t padded =
+            (count + ComponentLayout::kAlign - 1) / ComponentLayout::kAlign * ComponentLayout::kAlign;
+        layout.offset[band] = static_cast<std::uint16_t>(at);
+        layout.count[band] = static_cast<std::uint16_t>(count);
+        layout.padded[band] = static_cast<std::uint16_t>(padded);
+        at += padded;
+    }
+    layout.total = at;
+    return layout;
+}
+
+inline constexpr ComponentLayout kComponentLayout = makeComponentLayout();
+
+// A frame's stored components gathered band by band: the real part of every
+// bin of a band, then its imaginary parts.
+struct BandComponents {
+    alignas(64) std::array<double, kComponentLayout.total> values{};
+
+    // Each band's largest magnitude and sum of squares, as gather() found them.
+    std::array<double, kBandCount> peak{};
+    std::array<double, kBandCount> energy{};
+
+    // Gathers bins 0..256 of a spectrum, and measures each band; the
+    // padding stays zero.
+    void gather(const double* re, const double* im);
+
+    const double* band(std::size_t b) const { return values.data() + kComponentLayout.offset[b]; }
+};
+
+// Σ (x − fieldOf(x)·Δ)² over a band's padded run, for each of `count`
+// scales: the exact squared error of every choice at once.
+void quantisationErrors(const double* x, std::size_t padded, const FieldScale* scales, std::size_t count,
+                        double* errors);
+
+// Stores band `band` of a spectrum under `coding` into the frame's
+// components: each field shifted into the top g + 1 bits of a Sample, as
+// the frame writer takes it. Off bands are cleared.
+void storeBand(const double* re, const double* im, std::size_t band, BandCoding coding,
+               std::array<Sample, kCodedBins>& outRe, std::array<Sample, kCodedBins>& outIm);
+
+}  // namespace zarn

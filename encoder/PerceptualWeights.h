@@ -1,0 +1,32 @@
+#pragma once
+
+#include <array>
+
+#include "common/Types.h"
+
+namespace zarn {
+
+// How much an error in each band counts, for the rate encoder's choices.
+//
+// A band's mask is the power that the frame's own sound, spread over the
+// Bark scale, leaves unheard around it. The weight is mask^−0.5: an error
+// counts less where the music is loud, but far from in proportion. At this
+// transform's 86 Hz resolution a full masking model (weight 1/mask) takes
+// piano and dense music for noise and lets the error rise to about 10 dB
+// under the signal, which listeners hear. The threshold in quiet is left
+// out: measured, it cost the quiet passages of speech more than it saved.
+class PerceptualWeights {
+public:
+    PerceptualWeights();
+
+    // The weight of every band for a spectrum whose bands hold `energy`
+    // (the sum of their squared components).
+    void weigh(const std::array<double, kBandCount>& energy, std::array<double, kBandCount>& weights) const;
+
+private:
+    // spread_[b][j]: the share of band j's power per bin that masks band b.
+    std::array<std::array<double, kBandCount>, kBandCount> spread_{};
+    std::array<double, kBandCount> perBinShare_{};  // 1 / the band's width
+};
+
+}  // namespace zarn

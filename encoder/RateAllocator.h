@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "common/Types.h"
+#include "encoder/BandFields.h"
+
+namespace zarn {
+
+using BandCodings = std::array<BandCoding, kBandCount>;
+
+// Chooses every band's coding for one frame by rate and distortion: the
+// choice that costs least in weight · squared error + λ · bits, each band
+// on its own, since a band's bits and error depend on its coding alone.
+//
+// For a band whose largest component sets exponent e* (the largest keeping
+// it below 32768), the choices are e* with g bits, e* + 1 with g − 1 bits
+// (the same step, one bit less per component, the largest components
+// clipped), and off. Among the g, fine steps cost error Δ²/12 a component
+// and a bit for every halving of Δ, so the best step is about
+// √(6λ / (weight · ln 2)); that one and its neighbours are measured
+// exactly.
+//
+// `bands` limits the coded bands to 0 .. bands − 1. Returns the frame's
+// size in bits, padding included.
+std::size_t chooseCodings(const BandComponents& components, const std::array<double, kBandCount>& weights,
+                          double lambda, std::size_t bands, BandCodings& codings);
+
+// Spends up to `extra` more bits on a frame that λ left small: first a bit
+// more for each coded band, from the lowest up, which lowers its error;
+// then, when every coded band has all 15, bands of zeros, which cost bits
+// and change nothing. Returns the frame's size in bits.
+std::size_t spendSurplus(BandCodings& codings, std::size_t extra);
+
+}  // namespace zarn

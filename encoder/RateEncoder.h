@@ -1,0 +1,87 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "common/EncodedFrame.h"
+#include "common/Types.h"
+#include "dsp/Fft.h"
+#include "encoder/BandFields.h"
+#include "encoder/EncoderStages.h"
+#include "encoder/PerceptualWeights.h"
+#include "encoder/RateAllocator.h"
+#include "encoder/RateControl.h"
+
+namespace zarn {
+
+// The encoder that holds a bit rate: every band gets the bits and the
+// exponent that buy the most quality for the stream's size, where the menu
+// programs' encoders give every band they keep all 15 bits. Its frames are
+// plain Zarn frames, which every decoder plays.
+//
+// Analysis by synthesis: the decoder overlap-adds without a synthesis
+// window, so each Block can aim at what the decoder still lacks. The first
+// half of Block b aims at the input less what the decoder already has from
+// Block b − 1's second half, so it corrects that half's error at no cost in
+// bits; the second half aims at the windowed new hop, as usual. The last
+// Block's second half has no successor to share it with and aims at the hop
+// itself, unwindowed, so a stream's end does not fade.
+//
+// Frames depend on the frames before them, so they are encoded one after
+// another; a batch only spares the caller calls.
+class RateEncoder {
+public:
+    static constexpr unsigned kLowestBitrate = 64;
+    static constexpr unsigned kHighestBitrate = 320;
+    static constexpr unsigned kDefaultBitrate = 192;
+
+    static constexpr std::size_t kBatch = 16;
+
+    // `kbitPerSecond` from kLowestBitrate to kHighestBitrate; the caller
+    // checks it.
+    explicit RateEncoder(unsigned kbitPerSecond = kDefaultBitrate);
+
+    // Aims at another bit rate from the next frame on.
+    void setBitrate(unsigned kbitPerSecond);
+
+    // As FrameEncoder::encodeBatch: the Blocks that `count` consecutive hops
+    // complete. An onlooker sees each Block's aim and its spectrum.
+    template <class Watch>
+    void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames, Watch& watch) {
+        for (std::size_t f = 0; f < count; ++f) encodeWatched(hops + f * kHop, false, frames[f], watch);
+    }
+
+    // The same for the stream's last hops: the last Block ends unwindowed.
+    template <class Watch>
+    void encodeLastBatch(const Sample* hops, std::size_t count, EncodedFrame* frames, Watch& watch) {
+        for (std::size_t f = 0; f < count; ++f) encodeWatched(hops + f * kHop, f + 1 == count, frames[f], watch);
+    }
+
+private:
+    template <class Watch>
+    void encodeWatched(const Sample* hop, bool last, EncodedFrame& frame, Watch& watch) {
+        encode(hop, last, frame);
+        watch.windowed(aim_.data());
+        watch.spectrum(EncoderStage::transformed, re_.data(), im_.data());
+    }
+
+    void encode(const Sample* hop, bool last, EncodedFrame& frame);
+    // Decodes `frame` as every decoder does and keeps its second half.
+    void decodeTail(const EncodedFrame& frame);
+
+    Fft fft_{kBlockLength};
+    PerceptualWeights weights_;
+    RateControl control_;
+    std::size_t bands_ = kBandCount;  // bands that may be coded: a fixed low-pass at low rates
+    HalfBlock falling_{};             // the window's second half
+    HalfBlock previousHop_{};
+    HalfBlock decodedTail_{};  // what the decoder holds of the last Block's second half
+    Block aim_{};
+    SpectrumPart re_{}, im_{};
+    BandComponents components_;
+    BandCodings codings_{};
+    std::array<double, kBandCount> bandWeights_{};
+    Block decoded_{};
+};
+
+}  // namespace zarn
