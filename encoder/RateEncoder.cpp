@@ -17,7 +17,7 @@ constexpr std::size_t kLowPassBands = 20;
 
 }  // namespace
 
-RateEncoder::RateEncoder(unsigned kbitPerSecond) : control_(kbitPerSecond) {
+RateEncoder::RateEncoder(unsigned kbitPerSecond, Aim aim) : aim_(aim), control_(kbitPerSecond) {
     setBitrate(kbitPerSecond);
     for (std::size_t i = 0; i < kHop; ++i)
         falling_[i] = 0.5 * (1.0 - std::cos(kTwoPi * static_cast<double>(kHop + i) / kBlockLength));
@@ -31,11 +31,12 @@ void RateEncoder::setBitrate(unsigned kbitPerSecond) {
 void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
     for (std::size_t i = 0; i < kHop; ++i) {
         const double x = hop[i];
-        aim_[i] = previousHop_[i] - decodedTail_[i];
-        aim_[kHop + i] = last ? x : x * falling_[i];
+        target_[i] = aim_ == Aim::whatTheDecoderLacks ? previousHop_[i] - decodedTail_[i]
+                                                      : previousHop_[i] * (1.0 - falling_[i]);
+        target_[kHop + i] = last ? x : x * falling_[i];
         previousHop_[i] = x;
     }
-    fft_.forward(aim_.data(), re_.data(), im_.data());
+    fft_.forward(target_.data(), re_.data(), im_.data());
 
     components_.gather(re_.data(), im_.data());
     weights_.weigh(components_.energy, bandWeights_);

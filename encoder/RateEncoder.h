@@ -37,9 +37,16 @@ public:
 
     static constexpr std::size_t kBatch = 16;
 
+    // What each Block's first half aims at.
+    enum class Aim {
+        whatTheDecoderLacks,  // the input less what the Block before left there
+        windowedInput,        // the windowed input, as the menu programs' encoders do
+    };
+
     // `kbitPerSecond` from kLowestBitrate to kHighestBitrate; the caller
-    // checks it.
-    explicit RateEncoder(unsigned kbitPerSecond = kDefaultBitrate);
+    // checks it. Encoders are made with the first aim; the second serves
+    // measurements of what the first gains.
+    explicit RateEncoder(unsigned kbitPerSecond = kDefaultBitrate, Aim aim = Aim::whatTheDecoderLacks);
 
     // Aims at another bit rate from the next frame on.
     void setBitrate(unsigned kbitPerSecond);
@@ -61,7 +68,7 @@ private:
     template <class Watch>
     void encodeWatched(const Sample* hop, bool last, EncodedFrame& frame, Watch& watch) {
         encode(hop, last, frame);
-        watch.windowed(aim_.data());
+        watch.windowed(target_.data());
         watch.spectrum(EncoderStage::transformed, re_.data(), im_.data());
     }
 
@@ -69,6 +76,7 @@ private:
     // Decodes `frame` as every decoder does and keeps its second half.
     void decodeTail(const EncodedFrame& frame);
 
+    Aim aim_;
     Fft fft_{kBlockLength};
     PerceptualWeights weights_;
     RateControl control_;
@@ -76,7 +84,7 @@ private:
     HalfBlock falling_{};             // the window's second half
     HalfBlock previousHop_{};
     HalfBlock decodedTail_{};  // what the decoder holds of the last Block's second half
-    Block aim_{};
+    Block target_{};
     SpectrumPart re_{}, im_{};
     BandComponents components_;
     BandCodings codings_{};
