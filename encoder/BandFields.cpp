@@ -37,33 +37,57 @@ struct MeasureKernel {
     }
 };
 
+// Every candidate band's four scales at once, in one pass over the band:
+// the loads are shared, and the four sums are independent, so their
+// additions overlap.
 struct ErrorKernel {
+    static constexpr int C = static_cast<int>(BandCandidates::kPerBand);
+
     template <int N>
-    static ZARN_ALWAYS_INLINE void run(const double* x, std::size_t padded, const FieldScale* scales, std::size_t count,
-                                       double* errors) {
+    static ZARN_ALWAYS_INLINE void run(const double* values, BandCandidates* candidates) {
         using L = Lanes<N>;
         using Real = typename L::Real;
         Real shift;
         L::splat(shift, kRoundingShift);
-        for (std::size_t c = 0; c < count; ++c) {
-            Real toField, step, low, high;
-            L::splat(toField, scales[c].toField);
-            L::splat(step, scales[c].step);
-            L::splat(low, scales[c].low);
-            L::splat(high, scales[c].high);
-            Real sum = {};
-            for (std::size_t i = 0; i < padded; i += N) {
-                Real v, f, held;
-                L::load(v, x + i);
-                f = (v * toField + shift) - shift;
-                greaterOf(held, f, low);
-                lesserOf(f, held, high);
-                const Real e = v - f * step;
-                sum += e * e;
+        for (std::size_t at = 0; at < candidates->count; ++at) {
+            const std::size_t band = candidates->band[at];
+            const double* x = values + kComponentLayout.offset[band];
+            const FieldScale* scales = candidates->scales[at].data();
+            Real toField[C], step[C], low[C], high[C], sum[C], energy[C];
+            ZARN_UNROLL
+            for (int c = 0; c < C; ++c) {
+                L::splat(toField[c], scales[c].toField);
+                L::splat(step[c], scales[c].step);
+                L::splat(low[c], scales[c].low);
+                L::splat(high[c], scales[c].high);
+                sum[c] = Real{};
+                energy[c] = Real{};
             }
-            double total = 0.0;
-            for (int lane = 0; lane < N; ++lane) total += sum[lane];
-            errors[c] = total;
+            for (std::size_t i = 0; i < kComponentLayout.padded[band]; i += N) {
+                Real v;
+                L::load(v, x + i);
+                ZARN_UNROLL
+                for (int c = 0; c < C; ++c) {
+                    Real f, held;
+                    f = (v * toField[c] + shift) - shift;
+                    greaterOf(held, f, low[c]);
+                    lesserOf(f, held, high[c]);
+                    const Real y = f * step[c];
+                    const Real e = v - y;
+                    sum[c] += e * e;
+                    energy[c] += y * y;
+                }
+            }
+            ZARN_UNROLL
+            for (int c = 0; c < C; ++c) {
+                double total = 0.0, reconstructed = 0.0;
+                for (int lane = 0; lane < N; ++lane) {
+                    total += sum[c][lane];
+                    reconstructed += energy[c][lane];
+                }
+                candidates->errors[at][static_cast<std::size_t>(c)] = total;
+                candidates->kept[at][static_cast<std::size_t>(c)] = reconstructed;
+            }
         }
     }
 };
@@ -81,10 +105,8 @@ void BandComponents::gather(const double* re, const double* im) {
     runOnVectorPath<MeasureKernel>(static_cast<const double*>(values.data()), peak.data(), energy.data());
 }
 
-void quantisationErrors(const double* x, std::size_t padded, const FieldScale* scales, std::size_t count,
-                        double* errors) {
-    assert(padded % ComponentLayout::kAlign == 0);
-    runOnVectorPath<ErrorKernel>(x, padded, scales, count, errors);
+void quantisationErrors(const BandComponents& components, BandCandidates& candidates) {
+    runOnVectorPath<ErrorKernel>(static_cast<const double*>(components.values.data()), &candidates);
 }
 
 void storeBand(const double* re, const double* im, std::size_t band, BandCoding coding,

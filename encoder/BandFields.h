@@ -124,10 +124,28 @@ struct BandComponents {
     const double* band(std::size_t b) const { return values.data() + kComponentLayout.offset[b]; }
 };
 
-// Σ (x − fieldOf(x)·Δ)² over a band's padded run, for each of `count`
-// scales: the exact squared error of every choice at once.
-void quantisationErrors(const double* x, std::size_t padded, const FieldScale* scales, std::size_t count,
-                        double* errors);
+// The candidate codings of the bands worth measuring in one frame, four
+// each, and what each would cost in error and keep of the band's energy.
+struct BandCandidates {
+    static constexpr std::size_t kPerBand = 4;
+
+    std::size_t count = 0;                      // bands measured
+    std::array<std::uint8_t, kBandCount> band{};  // which, in order
+    std::array<std::array<FieldScale, kPerBand>, kBandCount> scales{};
+    std::array<std::array<double, kPerBand>, kBandCount> errors{};  // Σ (x − fieldOf(x)·Δ)²
+    std::array<std::array<double, kPerBand>, kBandCount> kept{};    // Σ (fieldOf(x)·Δ)²
+
+    // Adds band `b` with the codings at `codings` (kPerBand of them, all
+    // with bits).
+    void add(std::size_t b, const BandCoding* codings) {
+        band[count] = static_cast<std::uint8_t>(b);
+        for (std::size_t c = 0; c < kPerBand; ++c) scales[count][c] = FieldScale::of(codings[c].bits, codings[c].exponent);
+        ++count;
+    }
+};
+
+// Measures every candidate exactly: one pass over each band's padded run.
+void quantisationErrors(const BandComponents& components, BandCandidates& candidates);
 
 // Stores band `band` of a spectrum under `coding` into the frame's
 // components: each field shifted into the top g + 1 bits of a Sample, as

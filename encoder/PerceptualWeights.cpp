@@ -1,5 +1,6 @@
 #include "encoder/PerceptualWeights.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -28,29 +29,36 @@ constexpr double kFloor = 1e-3;
 
 }  // namespace
 
+// Below this share a masker is left out: 70 dB under its own level.
+constexpr double kNegligible = 1e-7;
+
 PerceptualWeights::PerceptualWeights() {
     std::array<double, kBandCount> bark{};
     for (std::size_t band = 0; band < kBandCount; ++band) {
         const double centre = 0.5 * (kBands.first[band] + kBands.last(band)) * kHzPerBin;
         bark[band] = barkOf(centre);
-        perBinShare_[band] = 1.0 / kBands.width(band);
     }
-    for (std::size_t b = 0; b < kBandCount; ++b)
+    for (std::size_t b = 0; b < kBandCount; ++b) {
+        maskers_[b] = {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(b)};
         for (std::size_t j = 0; j < kBandCount; ++j) {
             const double distance = bark[b] - bark[j];  // from the masker j up to band b
             const double db = distance < 0 ? kSlopeBelow * distance : -kSlopeAbove * distance;
-            spread_[b][j] = std::pow(10.0, (db - kMaskOffset) / 10.0);
+            // The masker's energy spread over its own bins.
+            const double share = std::pow(10.0, (db - kMaskOffset) / 10.0) / kBands.width(j);
+            spread_[b][j] = share;
+            if (share * kBands.width(j) < kNegligible) continue;
+            maskers_[b].first = std::min<std::uint8_t>(maskers_[b].first, static_cast<std::uint8_t>(j));
+            maskers_[b].second = std::max<std::uint8_t>(maskers_[b].second, static_cast<std::uint8_t>(j));
         }
+    }
 }
 
-void PerceptualWeights::weigh(const std::array<double, kBandCount>& energy,
-                              std::array<double, kBandCount>& weights) const {
-    std::array<double, kBandCount> perBin{};
-    for (std::size_t band = 0; band < kBandCount; ++band) perBin[band] = energy[band] * perBinShare_[band];
+void PerceptualWeights::weigh(const std::array<double, kBandCount>& energy, BandWeights& weights) const {
     for (std::size_t b = 0; b < kBandCount; ++b) {
         double mask = 0.0;
-        for (std::size_t j = 0; j < kBandCount; ++j) mask += spread_[b][j] * perBin[j];
-        weights[b] = fastExp2(kWeightPower * fastLog2(mask > kFloor ? mask : kFloor));
+        for (std::size_t j = maskers_[b].first; j <= maskers_[b].second; ++j) mask += spread_[b][j] * energy[j];
+        weights.log2Weight[b] = kWeightPower * fastLog2(mask > kFloor ? mask : kFloor);
+        weights.weight[b] = fastExp2(weights.log2Weight[b]);
     }
 }
 

@@ -1,10 +1,18 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <utility>
 
 #include "common/Types.h"
 
 namespace zarn {
+
+// How much an error in each band counts, and its base-2 logarithm.
+struct BandWeights {
+    std::array<double, kBandCount> weight{};
+    std::array<double, kBandCount> log2Weight{};
+};
 
 // How much an error in each band counts, for the rate encoder's choices.
 //
@@ -21,12 +29,14 @@ public:
 
     // The weight of every band for a spectrum whose bands hold `energy`
     // (the sum of their squared components).
-    void weigh(const std::array<double, kBandCount>& energy, std::array<double, kBandCount>& weights) const;
+    void weigh(const std::array<double, kBandCount>& energy, BandWeights& weights) const;
 
 private:
-    // spread_[b][j]: the share of band j's power per bin that masks band b.
+    // spread_[b][j]: the share of band j's energy that masks each bin of
+    // band b, for the bands j from maskers_[b].first to .second, beyond
+    // which it is negligible.
     std::array<std::array<double, kBandCount>, kBandCount> spread_{};
-    std::array<double, kBandCount> perBinShare_{};  // 1 / the band's width
+    std::array<std::pair<std::uint8_t, std::uint8_t>, kBandCount> maskers_{};
 };
 
 }  // namespace zarn

@@ -10,66 +10,60 @@ namespace zarn {
 
 namespace {
 
-constexpr double kLn2 = 0.6931471805599453;
-
-// The best coding of one band, and what it costs.
-BandCoding chooseBand(const BandComponents& components, std::size_t band, double weight, double lambda) {
-    const double* x = components.band(band);
-    const std::size_t count = kComponentLayout.count[band], padded = kComponentLayout.padded[band];
-    const double peak = components.peak[band], energy = components.energy[band];
-    BandCoding best;  // off
-    if (peak == 0.0) return best;
-    double bestCost = weight * energy;
-
-    const int top = bandExponent(peak);
-    const double stepExponent = 0.5 * fastLog2(6.0 * lambda / (weight * kLn2));
-    const int estimate = std::clamp(static_cast<int>(std::lround(15.0 - stepExponent)) - top, 1, 15);
-
-    // The estimate and its neighbours at e*; then the best of them one
-    // exponent higher with a bit less: the same step, the largest
-    // components clipped.
-    std::array<FieldScale, 3> scales{};
-    std::array<double, 3> errors{};
-    const int lowest = std::max(estimate - 1, 1), highest = std::min(estimate + 1, 15);
-    const std::size_t count3 = static_cast<std::size_t>(highest - lowest + 1);
-    for (int g = lowest; g <= highest; ++g) scales[static_cast<std::size_t>(g - lowest)] = FieldScale::of(g, top);
-    quantisationErrors(x, padded, scales.data(), count3, errors.data());
-    const auto consider = [&](int g, int e, double error) {
-        const double cost = weight * error + lambda * static_cast<double>((g + 1) * static_cast<int>(count));
-        if (cost < bestCost) {
-            bestCost = cost;
-            best = {static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(e)};
-        }
-    };
-    for (int g = lowest; g <= highest; ++g) consider(g, top, errors[static_cast<std::size_t>(g - lowest)]);
-    if (best.bits > 1 && top < 15) {
-        const int g = best.bits - 1;
-        const FieldScale clipped = FieldScale::of(g, top + 1);
-        double error = 0.0;
-        quantisationErrors(x, padded, &clipped, 1, &error);
-        consider(g, top + 1, error);
-    }
-    return best;
-}
+// log2(6 / ln 2): the best step's square is 6λ / (weight · ln 2).
+constexpr double kLog2StepFactor = 3.1137301553744785;
 
 }  // namespace
 
-namespace {
+std::size_t chooseCodings(const BandComponents& components, const BandWeights& weights, double lambda,
+                          std::size_t bands, BandCodings& codings) {
+    const double log2Lambda = fastLog2(lambda);
+    // The candidates of every band that may be worth coding, measured in one
+    // pass over the frame.
+    BandCandidates candidates;
+    std::array<BandCoding, BandCandidates::kPerBand * kBandCount> choices{};
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        codings[band] = BandCoding{};  // off
+        const double weight = weights.weight[band], energy = components.energy[band];
+        const double count = kComponentLayout.count[band];
+        // Every coding costs at least two bits a component, and none loses
+        // more than the whole band.
+        if (band >= bands || components.peak[band] == 0.0 || 2.0 * weight * energy <= lambda * 2.0 * count) continue;
 
-std::size_t frameBitsOf(const BandCodings& codings) {
+        const int top = bandExponent(components.peak[band]);
+        const double steps = 15.0 - 0.5 * (kLog2StepFactor + log2Lambda - weights.log2Weight[band]);  // g + e
+        const int rounded = steps >= 0 ? static_cast<int>(steps + 0.5) : -static_cast<int>(0.5 - steps);
+        const int estimate = std::clamp(rounded - top, 2, 14);
+        // The estimate and its neighbours at e*, and the estimate one
+        // exponent higher with a bit less: the same step, the largest
+        // components clipped (or, at e* = 15, the estimate again).
+        BandCoding* mine = choices.data() + BandCandidates::kPerBand * candidates.count;
+        for (int c = 0; c < 3; ++c) mine[c] = {static_cast<std::uint8_t>(estimate - 1 + c), static_cast<std::uint8_t>(top)};
+        mine[3] = top < 15 ? BandCoding{static_cast<std::uint8_t>(estimate - 1), static_cast<std::uint8_t>(top + 1)}
+                           : mine[1];
+        candidates.add(band, mine);
+    }
+    quantisationErrors(components, candidates);
+
+    for (std::size_t at = 0; at < candidates.count; ++at) {
+        const std::size_t band = candidates.band[at];
+        const double weight = weights.weight[band], energy = components.energy[band];
+        const double count = kComponentLayout.count[band];
+        const double rootEnergy = std::sqrt(energy);
+        double bestCost = 2.0 * weight * energy;  // off: all error, all level lost
+        for (std::size_t c = 0; c < BandCandidates::kPerBand; ++c) {
+            const BandCoding coding = choices[BandCandidates::kPerBand * at + c];
+            const double loss = rootEnergy - std::sqrt(candidates.kept[at][c]);
+            const double cost = weight * (candidates.errors[at][c] + loss * loss) + lambda * (coding.bits + 1) * count;
+            if (cost < bestCost) {
+                bestCost = cost;
+                codings[band] = coding;
+            }
+        }
+    }
     BitAllocation allocation{};
     for (std::size_t band = 0; band < kBandCount; ++band) allocation[band] = codings[band].bits;
     return frameBits(allocation);
-}
-
-}  // namespace
-
-std::size_t chooseCodings(const BandComponents& components, const std::array<double, kBandCount>& weights,
-                          double lambda, std::size_t bands, BandCodings& codings) {
-    for (std::size_t band = 0; band < kBandCount; ++band) {
-        codings[band] = band < bands ? chooseBand(components, band, weights[band], lambda) : BandCoding{};
-    }
-    return frameBitsOf(codings);
 }
 
 }  // namespace zarn

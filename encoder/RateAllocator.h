@@ -5,14 +5,20 @@
 
 #include "common/Types.h"
 #include "encoder/BandFields.h"
+#include "encoder/PerceptualWeights.h"
 
 namespace zarn {
 
 using BandCodings = std::array<BandCoding, kBandCount>;
 
 // Chooses every band's coding for one frame by rate and distortion: the
-// choice that costs least in weight · squared error + λ · bits, each band
-// on its own, since a band's bits and error depend on its coding alone.
+// choice that costs least in weight · distortion + λ · bits, each band on
+// its own, since a band's bits and error depend on its coding alone.
+//
+// The distortion is the squared error plus the squared loss of the band's
+// level, (√energy − √energy kept)², which the squared error alone treats
+// lightly: steps that round a band's weaker components to zero leave holes
+// that come and go from frame to frame, which listeners hear as a warble.
 //
 // For a band whose largest component sets exponent e* (the largest keeping
 // it below 32768), the choices are e* with g bits, e* + 1 with g − 1 bits
@@ -24,7 +30,7 @@ using BandCodings = std::array<BandCoding, kBandCount>;
 //
 // `bands` limits the coded bands to 0 .. bands − 1. Returns the frame's
 // size in bits, padding included.
-std::size_t chooseCodings(const BandComponents& components, const std::array<double, kBandCount>& weights,
-                          double lambda, std::size_t bands, BandCodings& codings);
+std::size_t chooseCodings(const BandComponents& components, const BandWeights& weights, double lambda,
+                          std::size_t bands, BandCodings& codings);
 
 }  // namespace zarn

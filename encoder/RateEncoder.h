@@ -88,7 +88,7 @@ private:
     SpectrumPart re_{}, im_{};
     BandComponents components_;
     BandCodings codings_{};
-    std::array<double, kBandCount> bandWeights_{};
+    BandWeights bandWeights_;
     Block decoded_{};
 };
 
