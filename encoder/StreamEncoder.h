@@ -46,15 +46,16 @@ public:
     template <class Out, class Watch>
     bool write(const Sample* samples, std::size_t count, Out& out, Watch& watch) {
         while (count > 0) {
-            // A full batch waits until more samples come: the stream's last
-            // hops go to the core as such.
+            // A core that ends streams apart gets a full batch only once
+            // more samples come, so that the stream's last hops reach it as
+            // such; the others get it at once.
             if (waiting_ == hops_.size()) {
                 waiting_ = 0;
                 if (!encode(hops_.data(), kBatch, false, out, watch)) return false;
             }
             // Whole batches straight from the caller's samples, when none
-            // wait and more follow them.
-            if (waiting_ == 0 && count > kBatch * kHop) {
+            // wait (and, for such a core, more follow them).
+            if (waiting_ == 0 && count >= kBatch * kHop + kHeldBack) {
                 if (!encode(samples, kBatch, false, out, watch)) return false;
                 samples += kBatch * kHop;
                 count -= kBatch * kHop;
@@ -65,6 +66,10 @@ public:
             waiting_ += take;
             samples += take;
             count -= take;
+            if (kHeldBack == 0 && waiting_ == hops_.size()) {
+                waiting_ = 0;
+                if (!encode(hops_.data(), kBatch, false, out, watch)) return false;
+            }
         }
         return true;
     }
@@ -88,6 +93,8 @@ public:
 
 private:
     static constexpr std::size_t kBatch = Core::kBatch;
+    // Samples that must follow a batch before it is encoded.
+    static constexpr std::size_t kHeldBack = EndsStreams<Core>::value ? 1 : 0;
 
     template <class Out, class Watch>
     bool encode(const Sample* hops, std::size_t count, bool last, Out& out, Watch& watch) {
