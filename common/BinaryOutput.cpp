@@ -1,5 +1,7 @@
 #include "common/BinaryOutput.h"
 
+#include <cstring>
+
 namespace zarn {
 
 BinaryOutput* BinaryOutput::firstOpen_ = nullptr;
@@ -16,7 +18,20 @@ BinaryOutput::BinaryOutput(const char* path) : file_(std::fopen(path, "wb")) {
 BinaryOutput::~BinaryOutput() { close(); }
 
 void BinaryOutput::putBytesSlowly(const std::uint8_t* bytes, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) putByte(bytes[i]);
+    // Fill the buffer up and hand it over; what is left then either fits in
+    // the empty buffer or goes to the file directly, as one piece.
+    const std::size_t room = buffer_.size() - used_;
+    std::memcpy(buffer_.data() + used_, bytes, room);
+    used_ += room;
+    bytes += room;
+    count -= room;
+    drain();
+    if (count < buffer_.size()) {
+        std::memcpy(buffer_.data(), bytes, count);
+        used_ = count;
+    } else if (file_ != nullptr && std::fwrite(bytes, 1, count, file_) != count) {
+        failed_ = true;
+    }
 }
 
 void BinaryOutput::drain() {

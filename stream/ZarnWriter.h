@@ -21,7 +21,7 @@ public:
     explicit ZarnWriter(const char* path);
 
     // Appends `size` bytes of whole frames.
-    void write(const std::uint8_t* bytes, std::size_t size);
+    void write(const std::uint8_t* bytes, std::size_t size) { output_.putBytes(bytes, size); }
 
     // Closes the file; every frame written so far is whole.
     void close() { output_.close(); }
@@ -30,14 +30,7 @@ public:
     bool failed() const { return output_.failed(); }
 
 private:
-    // What BinaryOutput buffers. It copies a write that does not fit in what
-    // its buffer has left a byte at a time, which cost a batch of frames more
-    // than its packing; so a write that would not fit goes out after the
-    // buffer is emptied. Were the buffer smaller, writes would only be slower.
-    static constexpr std::size_t kOutputBuffer = 65536;
-
-    BinaryOutput output_;       // the Zarn file
-    std::size_t buffered_ = 0;  // bytes written to output_ since it was last emptied
+    BinaryOutput output_;  // the Zarn file
 };
 
 }  // namespace zarn

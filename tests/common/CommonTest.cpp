@@ -123,16 +123,16 @@ TEST(BinaryInput, OpensRegularFilesOnly) {
 
 TEST(BinaryOutput, EveryByteReachesTheFile) {
     TempDir dir;
-    // More than two buffers' worth.
-    const Bytes bytes = pattern(40000, 3);
+    // More than three buffers' worth (the buffer holds 65536 bytes).
+    const Bytes bytes = pattern(210000, 3);
     const std::string closed = dir.file("closed"), destroyed = dir.file("destroyed");
     {
         BinaryOutput out(closed.c_str());
         ASSERT_TRUE(out.isOpen());
-        // Blocks that fit, one a byte too long for the space left, one longer
-        // than the whole buffer; then single bytes.
+        // Blocks that fit, one a byte too long for the space left, one that
+        // leaves more than a whole buffer after filling it; then single bytes.
         std::size_t done = 0;
-        for (const std::size_t size : {3, 5000, 9000, 2382, 12000, 1}) {
+        for (const std::size_t size : {3, 60000, 5534, 140000, 1}) {
             out.putBytes(bytes.data() + done, size);
             done += size;
         }
