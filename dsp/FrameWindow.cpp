@@ -29,11 +29,19 @@ const std::array<double, kBlockLength>& hannTerms() {
 // The window as a plain loop, which the compiler vectorises for each path on
 // its own: the widest paths convert sixteen Samples to doubles in two
 // instructions, where the portable one takes several per pair.
+// With `keep` it also leaves the hop as doubles in `kept` (which may be
+// `previous`: the first half is done with it by then).
+template <bool keep>
 struct WindowKernel {
     template <int N>
-    static ZARN_ALWAYS_INLINE void run(const double* terms, const double* previous, const Sample* hop, double* out) {
+    static ZARN_ALWAYS_INLINE void run(const double* terms, const double* previous, const Sample* hop, double* out,
+                                       double* kept) {
         for (std::size_t i = 0; i < kHop; ++i) out[i] = terms[i] * previous[i] * 0.5;
-        for (std::size_t i = 0; i < kHop; ++i) out[kHop + i] = terms[kHop + i] * static_cast<int>(hop[i]) * 0.5;
+        for (std::size_t i = 0; i < kHop; ++i) {
+            const double x = static_cast<int>(hop[i]);
+            out[kHop + i] = terms[kHop + i] * x * 0.5;
+            if constexpr (keep) kept[i] = x;
+        }
     }
 };
 
@@ -45,7 +53,11 @@ FrameWindow::FrameWindow() {
 }
 
 void FrameWindow::frameWindowed(const double* previous, const Sample* hop, double* out) const {
-    runOnVectorPath<WindowKernel>(hannTerms().data(), previous, hop, out);
+    runOnVectorPath<WindowKernel<false>>(hannTerms().data(), previous, hop, out, static_cast<double*>(nullptr));
+}
+
+void FrameWindow::frameWindowedKeeping(double* previous, const Sample* hop, double* out) const {
+    runOnVectorPath<WindowKernel<true>>(hannTerms().data(), static_cast<const double*>(previous), hop, out, previous);
 }
 
 void FrameWindow::overlapAdd(double* y, std::uint32_t n) {

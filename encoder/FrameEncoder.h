@@ -86,8 +86,7 @@ public:
                 frameBlock(hop, framed.data());
                 watch.framed(framed.data());
             }
-            window_.frameWindowed(previousHop_.data(), hop, block);
-            for (std::size_t i = 0; i < kHop; ++i) previousHop_[i] = static_cast<int>(hop[i]);
+            window_.frameWindowedKeeping(previousHop_.data(), hop, block);
             watch.windowed(block);
             blocks[f] = block;
             re[f] = re_[f];

@@ -126,10 +126,12 @@ TEST_P(EveryVectorPath, WindowMatchesTheDirectEvaluation) {
     for (std::size_t h = 4; h < hops.size(); ++h) {
         for (Sample& s : hops[h]) s = static_cast<Sample>(random());
     }
-    HalfBlock previous{};
+    // The keeping form carries each hop over as the next Block's first half.
+    HalfBlock previous{}, kept{};
     for (const auto& hop : hops) {
-        Block fast, slow;
+        Block fast, keeping, slow;
         window.frameWindowed(previous.data(), hop.data(), fast.data());
+        window.frameWindowedKeeping(kept.data(), hop.data(), keeping.data());
         for (std::size_t i = 0; i < kHop; ++i) {
             slow[i] = previous[i];
             slow[kHop + i] = hop[i];
@@ -137,6 +139,8 @@ TEST_P(EveryVectorPath, WindowMatchesTheDirectEvaluation) {
         }
         literal::applyWindow(slow.data(), static_cast<std::int32_t>(kBlockLength));
         ASSERT_TRUE(sameBits(fast.data(), slow.data(), kBlockLength));
+        ASSERT_TRUE(sameBits(keeping.data(), slow.data(), kBlockLength));
+        ASSERT_TRUE(sameBits(kept.data(), previous.data(), kHop));
     }
 }
 
