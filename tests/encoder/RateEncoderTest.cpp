@@ -1,0 +1,308 @@
+// The rate encoder's frames: fields rounded to the nearest step as the
+// decoder reads them back, what aiming at the decoder's shortfall gains,
+// bands left off that decode to silence, and a stream's end at full level.
+
+#include "encoder/RateEncoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <type_traits>
+#include <vector>
+
+#include "common/BandTable.h"
+#include "decoder/Dequantise.h"
+#include "decoder/FullSynthesis.h"
+#include "decoder/StreamDecoder.h"
+#include "dsp/Fft.h"
+#include "encoder/FullAnalysis.h"
+#include "encoder/StreamEncoder.h"
+#include "stream/FramePacking.h"
+#include "stream/FrameParser.h"
+#include "stream/ZarnFormat.h"
+#include "tools/MusicSignal.h"
+
+namespace zarn {
+namespace {
+
+using Samples = std::vector<Sample>;
+using Bytes = std::vector<std::uint8_t>;
+using Aim = RateEncoder::Aim;
+
+// A rate encoder that aims every Block at the windowed input, as the menu
+// programs' encoders do.
+struct WindowedAimEncoder : RateEncoder {
+    WindowedAimEncoder() : RateEncoder(kDefaultBitrate, Aim::windowedInput) {}
+};
+
+// `samples` through the stream encoder over `Core`, set to `kbitPerSecond`
+// when it holds a rate.
+template <class Core>
+Bytes encode(const Samples& samples, unsigned kbitPerSecond = 0) {
+    const auto encoder = std::make_unique<StreamEncoderOf<Core>>();
+    if constexpr (std::is_base_of_v<RateEncoder, Core>) encoder->core().setBitrate(kbitPerSecond);
+    Bytes bytes;
+    auto out = [&](const std::uint8_t* data, std::size_t size) {
+        bytes.insert(bytes.end(), data, data + size);
+        return true;
+    };
+    encoder->write(samples.data(), samples.size(), out);
+    encoder->finish(out);
+    return bytes;
+}
+
+Samples decode(const Bytes& bytes) {
+    const auto decoder = std::make_unique<StreamDecoder<FullSynthesis>>();
+    Samples samples;
+    auto out = [&](const Sample* data, std::size_t count) {
+        samples.insert(samples.end(), data, data + count);
+        return true;
+    };
+    EXPECT_EQ(decoder->write(bytes.data(), bytes.size(), out), StreamDecoder<FullSynthesis>::Status::ok);
+    EXPECT_EQ(decoder->finish(out), StreamDecoder<FullSynthesis>::Status::ok);
+    return samples;
+}
+
+std::vector<EncodedFrame> framesOf(const Bytes& bytes) {
+    std::vector<EncodedFrame> frames;
+    FrameParser parser;
+    const std::uint8_t* at = bytes.data();
+    std::size_t left = bytes.size();
+    EncodedFrame frame;
+    while (parser.next(at, left, frame) == FrameParser::Outcome::frame) frames.push_back(frame);
+    EXPECT_EQ(left, 0u);
+    EXPECT_EQ(parser.pending(), 0u);
+    return frames;
+}
+
+// The rate encoder's own frames for `samples`, the last hop completed with
+// silence, encoded one hop at a time.
+std::vector<EncodedFrame> rateFrames(const Samples& samples, unsigned kbitPerSecond) {
+    const auto encoder = std::make_unique<RateEncoder>(kbitPerSecond);
+    Samples hops = samples;
+    hops.resize((samples.size() + kHop - 1) / kHop * kHop);
+    std::vector<EncodedFrame> frames(hops.size() / kHop);
+    UnwatchedEncoding nobody;
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        if (f + 1 < frames.size()) {
+            encoder->encodeBatch(hops.data() + f * kHop, 1, &frames[f], nobody);
+        } else {
+            encoder->encodeLastBatch(hops.data() + f * kHop, 1, &frames[f], nobody);
+        }
+    }
+    return frames;
+}
+
+// The energy of `samples` from bin `first` of a 512-bin spectrum up, under
+// a Hann window, summed over Blocks half a Block apart.
+double energyFromBin(const Samples& samples, std::size_t first) {
+    const Fft fft(kBlockLength);
+    double energy = 0.0;
+    for (std::size_t at = 0; at + kBlockLength <= samples.size(); at += kHop) {
+        Block block;
+        SpectrumPart re{}, im{};
+        for (std::size_t i = 0; i < kBlockLength; ++i)
+            block[i] = samples[at + i] * 0.5 * (1.0 - std::cos(kTwoPi * static_cast<double>(i) / kBlockLength));
+        fft.forward(block.data(), re.data(), im.data());
+        for (std::size_t bin = first; bin < kCodedBins; ++bin) energy += re[bin] * re[bin] + im[bin] * im[bin];
+    }
+    return energy;
+}
+
+double snrDb(const Samples& original, const Samples& decoded) {
+    double signal = 0.0, noise = 0.0;
+    for (std::size_t i = 0; i < original.size(); ++i) {
+        const double d = static_cast<double>(original[i]) - decoded[i];
+        signal += static_cast<double>(original[i]) * original[i];
+        noise += d * d;
+    }
+    return 10.0 * std::log10(signal / noise);
+}
+
+double rms(const Sample* samples, std::size_t count) {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < count; ++i) sum += static_cast<double>(samples[i]) * samples[i];
+    return std::sqrt(sum / static_cast<double>(count));
+}
+
+Samples tone(std::size_t count, double hz, double amplitude) {
+    Samples samples(count);
+    for (std::size_t i = 0; i < count; ++i)
+        samples[i] =
+            static_cast<Sample>(std::lround(amplitude * std::sin(kTwoPi * hz * static_cast<double>(i) / kSampleRate)));
+    return samples;
+}
+
+// The field that stores m·2^−20 with g bits and exponent e, in integers: the
+// quotient by the step 2^(15 − g − e), that is m / 2^(35 − g − e), rounded to
+// nearest with halves to even, held to −2^g .. 2^g − 1.
+std::int64_t literalField(std::int64_t m, int g, int e) {
+    const std::int64_t step = std::int64_t{1} << (35 - g - e);
+    std::int64_t q = m / step, r = m % step;
+    if (r < 0) {  // floor division
+        q -= 1;
+        r += step;
+    }
+    if (2 * r > step || (2 * r == step && q % 2 != 0)) q += 1;
+    const std::int64_t low = -(std::int64_t{1} << g), high = (std::int64_t{1} << g) - 1;
+    return q < low ? low : q > high ? high : q;
+}
+
+TEST(RateEncoderFields, RoundToTheNearestStepAtEveryBitsAndExponentAndReadBackAsFieldTimesStep) {
+    std::mt19937_64 random(5);
+    for (int g = 1; g <= 15; ++g) {
+        for (int e = 0; e <= 15; ++e) {
+            SCOPED_TRACE(testing::Message() << "g = " << g << ", e = " << e);
+            const FieldScale scale = FieldScale::of(g, e);
+            const std::int64_t step = std::int64_t{1} << (35 - g - e);  // Δ in units of 2^−20
+            const std::int64_t range = std::int64_t{1} << g;
+            // Whole steps, halves between them (the ties), a unit of 2^−20
+            // either side of the halves, at both ends of the field's range,
+            // around zero and beyond the range.
+            std::vector<std::int64_t> units;
+            for (const std::int64_t k : {-range - 5, -range - 1, -range, -range + 1, std::int64_t{-3}, std::int64_t{-2},
+                                         std::int64_t{-1}, std::int64_t{0}, std::int64_t{1}, std::int64_t{2},
+                                         std::int64_t{3}, range - 2, range - 1, range, range + 4}) {
+                for (const std::int64_t offset :
+                     {std::int64_t{0}, step / 2, step / 2 - 1, step / 2 + 1, -step / 2, -step / 2 - 1, step - 1}) {
+                    units.push_back(k * step + offset);
+                }
+            }
+            std::uniform_int_distribution<std::int64_t> anywhere(-(range + 2) * step, (range + 2) * step);
+            for (int i = 0; i < 200; ++i) units.push_back(anywhere(random));
+
+            for (const std::int64_t m : units) {
+                const double x = std::ldexp(static_cast<double>(m), -20);
+                const std::int64_t expected = literalField(m, g, e);
+                ASSERT_EQ(fieldOf(x, scale), static_cast<double>(expected)) << "x = " << x;
+
+                // Stored as the frame holds it, and read back as every
+                // decoder reads it: the field times the step. Band 0 holds
+                // bin 0, whose imaginary part is never stored, and bin 1.
+                SpectrumPart re{}, im{};
+                re[0] = x;
+                im[0] = x;
+                re[1] = x;
+                im[1] = -x;
+                EncodedFrame frame;
+                storeBand(re.data(), im.data(), 0,
+                          BandCoding{static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(e)}, frame.re, frame.im);
+                const std::int64_t negated = literalField(-m, g, e);
+                EXPECT_EQ(frame.re[0], expected * (1 << (15 - g)));
+                EXPECT_EQ(frame.re[1], expected * (1 << (15 - g)));
+                EXPECT_EQ(frame.im[1], negated * (1 << (15 - g)));
+                EXPECT_EQ(frame.im[0], 0);
+                frame.allocation[0] = static_cast<std::uint8_t>(g);
+                frame.scale[0] = static_cast<std::uint8_t>(e);
+                SpectrumPart back{}, backIm{};
+                dequantise(frame, back.data(), backIm.data());
+                EXPECT_EQ(back[0], std::ldexp(static_cast<double>(expected), 15 - g - e));
+                EXPECT_EQ(backIm[1], std::ldexp(static_cast<double>(negated), 15 - g - e));
+            }
+            // Far beyond the range, either way, the ends of it.
+            for (const double x : {1e9, 1e15, 1e300, -1e9, -1e15, -1e300}) {
+                EXPECT_EQ(fieldOf(x, scale), x > 0 ? static_cast<double>(range - 1) : static_cast<double>(-range))
+                    << "x = " << x;
+            }
+        }
+    }
+}
+
+// The same music at the same rate, with and without analysis by synthesis:
+// aiming each Block's first half at what the decoder still lacks corrects
+// the Block before at no cost in bits. Measured on this signal: 0.9 dB
+// better at 96 and 192 kbit/s, 3.0 dB at 320, at sizes within 0.1 % of each
+// other; sizes 2 % apart would explain about 0.1 dB.
+TEST(RateEncoderAim, WhatTheDecoderLacksLowersTheErrorAtTheSameSize) {
+    const Samples music = makeMusicSignal(4 * kSampleRate, 3);
+    for (const unsigned rate : {96u, 192u, 320u}) {
+        SCOPED_TRACE(testing::Message() << rate << " kbit/s");
+        const Bytes lacks = encode<RateEncoder>(music, rate);
+        const Bytes windowed = encode<WindowedAimEncoder>(music, rate);
+        EXPECT_NEAR(static_cast<double>(lacks.size()) / static_cast<double>(windowed.size()), 1.0, 0.02);
+        const double gain = snrDb(music, decode(lacks)) - snrDb(music, decode(windowed));
+        EXPECT_GT(gain, 0.3) << "dB gained by analysis by synthesis";
+    }
+}
+
+// A band the encoder leaves off costs only its side fields: allocation 0,
+// exponent 15 as in the menu programs' empty bands, no components, so every
+// decoder reads zeros there. Below 112 kbit/s the bands from 6.4 kHz up
+// stay off in every frame, and the decoded noise there falls away.
+TEST(RateEncoderBands, BandsLeftOffHoldNothingAndTheTopFiveStayOffBelow112) {
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> full(-20000, 20000);
+    Samples noise(kSampleRate);
+    for (Sample& s : noise) s = static_cast<Sample>(full(random));
+    Samples pause = makeMusicSignal(2 * kSampleRate, 6);
+    std::fill(pause.begin() + kSampleRate / 2, pause.begin() + kSampleRate, Sample{0});
+
+    for (const Samples* input : {&noise, &pause}) {
+        for (const unsigned rate : {64u, 111u, 320u}) {
+            SCOPED_TRACE(testing::Message()
+                         << (input == &noise ? "noise" : "music with a pause") << " at " << rate << " kbit/s");
+            const std::vector<EncodedFrame> frames = rateFrames(*input, rate);
+            // The frames hold nothing beyond their allocation: packed and
+            // parsed again, they are what the encoder made, and what the
+            // stream encoder writes in batches.
+            Bytes packed;
+            for (const EncodedFrame& frame : frames) {
+                std::uint8_t bytes[kMaxFrameBytes];
+                packed.insert(packed.end(), bytes, bytes + packFrame(frame, bytes));
+            }
+            ASSERT_TRUE(framesOf(packed) == frames);
+            ASSERT_TRUE(packed == encode<RateEncoder>(*input, rate));
+
+            std::size_t off = 0;
+            for (std::size_t f = 0; f < frames.size(); ++f) {
+                SpectrumPart re{}, im{};
+                dequantise(frames[f], re.data(), im.data());
+                for (std::size_t band = 0; band < kBandCount; ++band) {
+                    if (rate < 112 && band >= 20) {
+                        ASSERT_EQ(frames[f].allocation[band], 0) << "frame " << f << ", band " << band;
+                    }
+                    if (frames[f].allocation[band] != 0) continue;
+                    ++off;
+                    ASSERT_EQ(frames[f].scale[band], 15) << "frame " << f << ", band " << band;
+                    for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
+                        ASSERT_EQ(re[bin], 0.0) << "frame " << f << ", bin " << bin;
+                        ASSERT_EQ(im[bin], 0.0) << "frame " << f << ", bin " << bin;
+                    }
+                }
+            }
+            EXPECT_GT(off, 0u);
+        }
+    }
+    // Above the cut the decoded noise holds only what the overlap-add of
+    // band-limited Blocks leaks there: 33 dB below the input's (measured).
+    const Samples decoded = decode(encode<RateEncoder>(noise, 64));
+    const double input = energyFromBin(noise, 80), left = energyFromBin(decoded, 80);
+    EXPECT_LT(10.0 * std::log10(left / input), -20.0);
+}
+
+// The last Block's second half has no successor to complete it, so it aims
+// at the hop itself: a stream's end keeps its level, where the menu
+// programs' encoder lets it fade with the window (by 4.3 dB on a tone).
+// Both ways of ending: a last batch of 16 hops and one of 5.
+TEST(RateEncoderEnd, TheLastHopKeepsTheInputsLevelWhereTheMenuEncoderFadesIt) {
+    for (const std::size_t hops : {32u, 37u}) {
+        const Samples input = tone(hops * kHop, 1000.0, 10000.0);
+        const double level = rms(input.data() + input.size() - kHop, kHop);
+        const auto lastHopDb = [&](const Samples& decoded) {
+            EXPECT_EQ(decoded.size(), input.size());
+            return 20.0 * std::log10(rms(decoded.data() + decoded.size() - kHop, kHop) / level);
+        };
+        for (const unsigned rate : {128u, 320u}) {
+            EXPECT_NEAR(lastHopDb(decode(encode<RateEncoder>(input, rate))), 0.0, 1.0)
+                << hops << " hops at " << rate << " kbit/s";
+        }
+        EXPECT_LT(lastHopDb(decode(encode<FrameEncoder<FullAnalysis>>(input))), -3.0) << hops << " hops, menu encoder";
+    }
+}
+
+}  // namespace
+}  // namespace zarn
