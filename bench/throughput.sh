@@ -6,13 +6,16 @@
 #
 #   bench/throughput.sh [BUILD_FOLDER] [--seconds N] [--runs N]
 #                       [--programs "zarnconv zarnbasic"] [--memory-probe KIND]
+#                       [--rates "64 128 192 256 320"]
 #
 # BUILD_FOLDER (default ./build) must hold zarnsample and the programs. Every
 # job runs --runs times (default 5), round-robin, pinned to one core where
 # taskset exists; the median wall time is reported, with × real time (audio
 # seconds ÷ seconds) and the largest peak resident memory of any run.
 # Where BUILD_FOLDER holds zarn, it is timed on the same file, from file to
-# file and through pipes, against zarnconv.
+# file and through pipes, with --full against zarnconv; and with -b N at each
+# of --rates against flac -5, which the rate encoder is to match (1,000 x
+# real time), with its peak memory for the 60 s file and the long one.
 # Where BUILD_FOLDER/bench/bench_peak is built, each round also measures the
 # machine's peak rate of separate multiplications and additions, and each
 # program whose name starts with zarnbasic gets its speed as a share of the
@@ -38,12 +41,14 @@ build=./build
 seconds=600
 runs=5
 programs="zarnconv zarnbasic"
+rates="64 128 192 256 320"
 probe=auto
 while [ $# -gt 0 ]; do
     case "$1" in
         --seconds) [ $# -ge 2 ] || usage 2; seconds=$2; shift 2 ;;
         --runs) [ $# -ge 2 ] || usage 2; runs=$2; shift 2 ;;
         --programs) [ $# -ge 2 ] || usage 2; programs=$2; shift 2 ;;
+        --rates) [ $# -ge 2 ] || usage 2; rates=$2; shift 2 ;;
         --memory-probe) [ $# -ge 2 ] || usage 2; probe=$2; shift 2 ;;
         -h|--help) usage 0 ;;
         -*) echo "throughput.sh: unknown option $1" >&2; usage 2 ;;
@@ -55,6 +60,8 @@ done
     die "--seconds must be a positive number"
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "--runs must be a positive whole number"
 read -r -a programList <<<"$programs"
+read -r -a rateList <<<"$rates"
+for r in "${rateList[@]}"; do [[ $r =~ ^[0-9]+$ ]] || die "--rates must be whole kbit/s"; done
 [ ${#programList[@]} -gt 0 ] || die "--programs names no program"
 [ -x "$build/zarnsample" ] || die "no zarnsample in $build: build the project first"
 for p in "${programList[@]}"; do
@@ -175,10 +182,11 @@ runJob() {
         "flac -5") measure /dev/null flac -5 -f --silent -o "$scratch/flac.flac" "$wave" ;;
         "flac -d") measure /dev/null flac -d -f --silent -o "$scratch/flac.wav" "$scratch/flac.flac" ;;
         "lame -V 2") measure /dev/null lame --quiet -V 2 "$wave" "$scratch/lame.mp3" ;;
-        "zarn encode") measure /dev/null "$build/zarn" -q -f "$wave" -o "$scratch/zarn.zarn" ;;
+        "zarn encode") measure /dev/null "$build/zarn" -q -f --full "$wave" -o "$scratch/zarn.zarn" ;;
         "zarn decode") measure /dev/null "$build/zarn" -q -f -d "$scratch/zarn.zarn" -o "$scratch/zarn.wav" ;;
-        "zarn pipe encode") throughPipes "$wave" -q - -o - ;;
+        "zarn pipe encode") throughPipes "$wave" -q --full - -o - ;;
         "zarn pipe decode") throughPipes "$scratch/zarn.zarn" -q -d - -o - ;;
+        "zarn -b "*) measure /dev/null "$build/zarn" -q -f -b "${1#zarn -b }" "$wave" -o "$scratch/rate.zarn" ;;
         *" encode") convert "${1% encode}" 1 "$wave" "$scratch/${1% encode}.zarn" ;;
         *" decode") convert "${1% decode}" 2 "$scratch/${1% decode}.zarn" "$scratch/${1% decode}.wav" ;;
     esac
@@ -199,7 +207,11 @@ audio=$(audioSeconds "$wave")
 jobs=()
 for p in "${programList[@]}"; do jobs+=("$p encode" "$p decode"); done
 haveZarn=0
-if [ -x "$build/zarn" ]; then haveZarn=1; jobs+=("zarn encode" "zarn decode" "zarn pipe encode" "zarn pipe decode"); fi
+if [ -x "$build/zarn" ]; then
+    haveZarn=1
+    jobs+=("zarn encode" "zarn decode" "zarn pipe encode" "zarn pipe decode")
+    for r in "${rateList[@]}"; do jobs+=("zarn -b $r"); done
+fi
 haveFlac=0
 haveLame=0
 if command -v flac >/dev/null; then haveFlac=1; jobs+=("flac -5" "flac -d"); fi
@@ -279,6 +291,18 @@ if [ $haveZarn = 1 ] && [[ " ${programList[*]} " == *" zarnconv "* ]]; then
         printf '  %-30s %s\n' "zarn $step / zarnconv ${step#pipe }" "$(ratio "${med[zarn $step]}" "${med[zarnconv ${step#pipe }]}")"
     done
 fi
+if [ $haveZarn = 1 ] && [ ${#rateList[@]} -gt 0 ]; then
+    echo
+    echo "The rate encoder, file to file, by CPU time (1,000 x real time and flac -5's speed are the aim):"
+    for r in "${rateList[@]}"; do
+        cpu=$(median <<<"${cpuTimes[zarn -b $r]}")
+        line=$(awk -v a="$audio" -v s="$cpu" 'BEGIN { printf "%8.1f x real time", a / s }')
+        if [ $haveFlac = 1 ]; then
+            line+=", against flac -5: $(ratio "$(median <<<"${cpuTimes[flac -5]}")" "$cpu")"
+        fi
+        printf '  %-20s %s\n' "zarn -b $r" "$line"
+    done
+fi
 if [ $haveFlac = 1 ] || [ $haveLame = 1 ]; then
     echo
     echo "Speed relative to the reference tools in the same run (above 1: faster):"
@@ -314,3 +338,13 @@ for p in "${programList[@]}"; do
         printf '  %-20s %8s MiB %8s MiB   (%s)\n' "$p $step" "$(mib "$small")" "$(mib "$large")" "$verdict"
     done
 done
+if [ $haveZarn = 1 ] && [ ${#rateList[@]} -gt 0 ]; then
+    r=${rateList[$((${#rateList[@]} / 2))]}
+    measure /dev/null "$build/zarn" -q -f -b "$r" "$short" -o "$scratch/minute-rate.zarn"
+    small=$jobKib
+    large=${peak[zarn -b $r]}
+    difference=$((large - small))
+    verdict="within 1 MiB"
+    [ ${difference#-} -le 1024 ] || verdict="differs by more than 1 MiB"
+    printf '  %-20s %8s MiB %8s MiB   (%s)\n' "zarn -b $r" "$(mib "$small")" "$(mib "$large")" "$verdict"
+fi
