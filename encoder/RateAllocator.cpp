@@ -13,6 +13,12 @@ namespace {
 // log2(6 / ln 2): the best step's square is 6λ / (weight · ln 2).
 constexpr double kLog2StepFactor = 3.1137301553744785;
 
+std::size_t frameBitsOf(const BandCodings& codings) {
+    BitAllocation allocation{};
+    for (std::size_t band = 0; band < kBandCount; ++band) allocation[band] = codings[band].bits;
+    return frameBits(allocation);
+}
+
 }  // namespace
 
 std::size_t chooseCodings(const BandComponents& components, const BandWeights& weights, double lambda,
@@ -61,9 +67,19 @@ std::size_t chooseCodings(const BandComponents& components, const BandWeights& w
             }
         }
     }
-    BitAllocation allocation{};
-    for (std::size_t band = 0; band < kBandCount; ++band) allocation[band] = codings[band].bits;
-    return frameBits(allocation);
+    return frameBitsOf(codings);
+}
+
+std::size_t padWithZeros(const BandComponents& components, BandCodings& codings, std::size_t extra) {
+    for (std::size_t band = 0; band < kBandCount && extra > 0; ++band) {
+        if (codings[band].bits != 0 || components.peak[band] != 0.0) continue;
+        const std::size_t count = kComponentLayout.count[band];
+        const std::size_t bits = std::min<std::size_t>(extra / count, 16);
+        if (bits < 2) continue;
+        codings[band].bits = static_cast<std::uint8_t>(bits - 1);  // g + 1 bits a component
+        extra -= bits * count;
+    }
+    return frameBitsOf(codings);
 }
 
 }  // namespace zarn

@@ -33,4 +33,9 @@ using BandCodings = std::array<BandCoding, kBandCount>;
 std::size_t chooseCodings(const BandComponents& components, const BandWeights& weights, double lambda,
                           std::size_t bands, BandCodings& codings);
 
+// Adds about `extra` bits to a frame in bands that hold nothing but zeros,
+// which stay zeros: how a stream keeps its rate over digital silence.
+// Returns the frame's size in bits.
+std::size_t padWithZeros(const BandComponents& components, BandCodings& codings, std::size_t extra);
+
 }  // namespace zarn

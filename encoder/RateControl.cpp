@@ -18,9 +18,9 @@ namespace {
 constexpr double kReservoirFrames = 2.0;
 // The share of the reservoir term that the level takes over each frame.
 constexpr double kLearning = 0.02;
-// Bits a stream may save for later, in frames of target. Digital silence
-// costs a frame's header whatever λ is; what it leaves unspent must not
-// buy seconds of frames at the largest size once the music starts.
+// Bits a stream may save for later, in frames of target: what digital
+// silence leaves unspent must not buy seconds of frames at the largest
+// size once the music starts.
 constexpr double kMostSaved = 40.0;
 // How far the level may move from where it started: it must not run away
 // while a long silence saves bits.
@@ -41,6 +41,11 @@ RateControl::RateControl(double kbitPerSecond)
 double RateControl::reservoirTerm() const { return overspent_ / (target_ * kReservoirFrames); }
 
 double RateControl::lambda() const { return std::exp2(level_ + reservoirTerm()); }
+
+std::size_t RateControl::unsaved(std::size_t bits) const {
+    const double below = -kMostSaved * target_ - (overspent_ + static_cast<double>(bits) - target_);
+    return below > 0 ? static_cast<std::size_t>(below) : 0;
+}
 
 void RateControl::spent(std::size_t bits) {
     overspent_ = std::max(overspent_ + static_cast<double>(bits) - target_, -kMostSaved * target_);

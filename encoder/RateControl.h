@@ -20,6 +20,12 @@ public:
     // λ for the next frame.
     double lambda() const;
 
+    // Bits below `bits` that the next frame must carry all the same, because
+    // the stream cannot save them: it has saved all it may. Digital silence
+    // costs a frame's header whatever λ is, and a stream must keep its rate
+    // over it too.
+    std::size_t unsaved(std::size_t bits) const;
+
     // The next frame took `bits`.
     void spent(std::size_t bits);
 

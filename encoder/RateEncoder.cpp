@@ -46,7 +46,9 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
 
     components_.gather(re_.data(), im_.data());
     weights_.weigh(components_.energy, bandWeights_);
-    control_.spent(chooseCodings(components_, bandWeights_, control_.lambda(), bands_, codings_));
+    std::size_t bits = chooseCodings(components_, bandWeights_, control_.lambda(), bands_, codings_);
+    if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra);
+    control_.spent(bits);
     for (std::size_t band = 0; band < kBandCount; ++band) {
         frame.allocation[band] = codings_[band].bits;
         frame.scale[band] = codings_[band].exponent;

@@ -118,6 +118,14 @@ Samples musicWithAQuietPassage() {
     return samples;
 }
 
+// A second of digital silence at the end, which no allocation makes cost
+// more than frame headers: the stream keeps its rate with bands of zeros.
+Samples musicEndingInSilence() {
+    Samples samples = makeMusicSignal(kTenSeconds, 10);
+    std::fill(samples.end() - ZARN_SAMPLE_RATE, samples.end(), std::int16_t{0});
+    return samples;
+}
+
 // Noise through a one-pole low-pass at about 360 Hz: dull, and cheap to code.
 Samples lowPassedNoise() {
     std::mt19937 random(4);
@@ -135,6 +143,7 @@ class BitrateAccuracy : public ::testing::TestWithParam<RateCase> {};
 
 INSTANTIATE_TEST_SUITE_P(Signals, BitrateAccuracy,
                          ::testing::Values(RateCase{"music", music}, RateCase{"quietPassage", musicWithAQuietPassage},
+                                           RateCase{"silentEnd", musicEndingInSilence},
                                            RateCase{"lowPassedNoise", lowPassedNoise}),
                          [](const auto& info) { return std::string(info.param.name); });
 
