@@ -37,9 +37,9 @@ struct MeasureKernel {
     }
 };
 
-// Every candidate band's four scales at once, in one pass over the band:
-// the loads are shared, and the four sums are independent, so their
-// additions overlap.
+// Every candidate band's scales at once, in one pass over the band: the
+// loads are shared, and the sums are independent, so their additions
+// overlap.
 struct ErrorKernel {
     static constexpr int C = static_cast<int>(BandCandidates::kPerBand);
 
@@ -53,13 +53,14 @@ struct ErrorKernel {
             const std::size_t band = candidates->band[at];
             const double* x = values + kComponentLayout.offset[band];
             const FieldScale* scales = candidates->scales[at].data();
+            // Broadcast by adding to zeros: none of these is −0.
             Real toField[C], step[C], low[C], high[C], sum[C], energy[C];
             ZARN_UNROLL
             for (int c = 0; c < C; ++c) {
-                L::splat(toField[c], scales[c].toField);
-                L::splat(step[c], scales[c].step);
-                L::splat(low[c], scales[c].low);
-                L::splat(high[c], scales[c].high);
+                toField[c] = Real{} + scales[c].toField;
+                step[c] = Real{} + scales[c].step;
+                low[c] = Real{} + scales[c].low;
+                high[c] = Real{} + scales[c].high;
                 sum[c] = Real{};
                 energy[c] = Real{};
             }

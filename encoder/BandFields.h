@@ -124,10 +124,10 @@ struct BandComponents {
     const double* band(std::size_t b) const { return values.data() + kComponentLayout.offset[b]; }
 };
 
-// The candidate codings of the bands worth measuring in one frame, four
+// The candidate codings of the bands worth measuring in one frame, three
 // each, and what each would cost in error and keep of the band's energy.
 struct BandCandidates {
-    static constexpr std::size_t kPerBand = 4;
+    static constexpr std::size_t kPerBand = 3;
 
     std::size_t count = 0;                      // bands measured
     std::array<std::uint8_t, kBandCount> band{};  // which, in order

@@ -38,14 +38,17 @@ std::size_t chooseCodings(const BandComponents& components, const BandWeights& w
 
         const int top = bandExponent(components.peak[band]);
         const double steps = 15.0 - 0.5 * (kLog2StepFactor + log2Lambda - weights.log2Weight[band]);  // g + e
-        const int rounded = steps >= 0 ? static_cast<int>(steps + 0.5) : -static_cast<int>(0.5 - steps);
-        const int estimate = std::clamp(rounded - top, 2, 14);
-        // The estimate and its neighbours at e*, and the estimate one
-        // exponent higher with a bit less: the same step, the largest
-        // components clipped (or, at e* = 15, the estimate again).
+        // The two whole numbers of bits either side of the estimate at e*,
+        // and the nearer of them one exponent higher with a bit less: the
+        // same step, the largest components clipped (at e* = 15, the nearer
+        // once more).
+        const int below = (steps >= 0 ? static_cast<int>(steps) : -static_cast<int>(1.0 - steps)) - top;
+        const int lower = std::clamp(below, 1, 14);
+        const int nearer = std::clamp(steps - (below + top) < 0.5 ? below : below + 1, 2, 15);
         BandCoding* mine = choices.data() + BandCandidates::kPerBand * candidates.count;
-        for (int c = 0; c < 3; ++c) mine[c] = {static_cast<std::uint8_t>(estimate - 1 + c), static_cast<std::uint8_t>(top)};
-        mine[3] = top < 15 ? BandCoding{static_cast<std::uint8_t>(estimate - 1), static_cast<std::uint8_t>(top + 1)}
+        mine[0] = {static_cast<std::uint8_t>(lower), static_cast<std::uint8_t>(top)};
+        mine[1] = {static_cast<std::uint8_t>(lower + 1), static_cast<std::uint8_t>(top)};
+        mine[2] = top < 15 ? BandCoding{static_cast<std::uint8_t>(nearer - 1), static_cast<std::uint8_t>(top + 1)}
                            : mine[1];
         candidates.add(band, mine);
     }
