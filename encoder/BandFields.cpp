@@ -110,6 +110,35 @@ void quantisationErrors(const BandComponents& components, BandCandidates& candid
     runOnVectorPath<ErrorKernel>(static_cast<const double*>(components.values.data()), &candidates);
 }
 
+namespace {
+
+// A band's fields as the top bits of Samples: each field times 2^(15 − g)
+// (the lowest field, −2^g, gives −32768), for `count` values on N lanes.
+struct StoreKernel {
+    template <int N>
+    static ZARN_ALWAYS_INLINE void run(const double* x, std::size_t count, const FieldScale* scale, double toSample,
+                                       Sample* out) {
+        using L = Lanes<N>;
+        using Real = typename L::Real;
+        // Broadcast by adding to zeros: none of these is −0.
+        const Real shift = Real{} + kRoundingShift, toField = Real{} + scale->toField, low = Real{} + scale->low,
+                   high = Real{} + scale->high, up = Real{} + toSample;
+        std::size_t i = 0;
+        for (; i + N <= count; i += N) {
+            Real v, f, held;
+            L::load(v, x + i);
+            f = (v * toField + shift) - shift;
+            greaterOf(held, f, low);
+            lesserOf(f, held, high);
+            const typename L::Int32 samples = __builtin_convertvector(f * up, typename L::Int32);
+            for (int lane = 0; lane < N; ++lane) out[i + static_cast<std::size_t>(lane)] = static_cast<Sample>(samples[lane]);
+        }
+        for (; i < count; ++i) out[i] = static_cast<Sample>(static_cast<int>(fieldOf(x[i], *scale) * toSample));
+    }
+};
+
+}  // namespace
+
 void storeBand(const double* re, const double* im, std::size_t band, BandCoding coding,
                std::array<Sample, kCodedBins>& outRe, std::array<Sample, kCodedBins>& outIm) {
     const std::size_t first = kBands.first[band], end = kBands.end[band];
@@ -118,16 +147,14 @@ void storeBand(const double* re, const double* im, std::size_t band, BandCoding 
         return;
     }
     const FieldScale scale = FieldScale::of(coding.bits, coding.exponent);
-    const int shift = 15 - coding.bits;
-    const auto stored = [&](double x) {
-        // The field times 2^(15 − g) fills a Sample's top bits; the lowest
-        // field, −2^g, gives −32768.
-        return static_cast<Sample>(static_cast<int>(fieldOf(x, scale)) * (1 << shift));
-    };
-    for (std::size_t bin = first; bin < end; ++bin) {
-        outRe[bin] = stored(re[bin]);
-        outIm[bin] = storesImaginary(bin) ? stored(im[bin]) : Sample{0};
-    }
+    const double toSample = kPowerOfTwo(15 - coding.bits);
+    // Every bin stores its real part, and all but DC and Nyquist their
+    // imaginary part.
+    const std::size_t imFirst = first == 0 ? 1 : first, imEnd = end > kNyquistBin ? kNyquistBin : end;
+    runOnVectorPath<StoreKernel, 4>(re + first, end - first, &scale, toSample, outRe.data() + first);
+    runOnVectorPath<StoreKernel, 4>(im + imFirst, imEnd - imFirst, &scale, toSample, outIm.data() + imFirst);
+    if (first == 0) outIm[0] = 0;
+    if (end > kNyquistBin) outIm[kNyquistBin] = 0;
 }
 
 }  // namespace zarn

@@ -54,19 +54,29 @@ std::size_t chooseCodings(const BandComponents& components, const BandWeights& w
     }
     quantisationErrors(components, candidates);
 
+    // Every candidate's cost in flat loops, which the compiler vectorises
+    // (square roots included), then the cheapest of each band.
+    constexpr std::size_t kPer = BandCandidates::kPerBand;
+    std::array<double, kBandCount> rootEnergy{}, offCost{};
+    std::array<double, kPer * kBandCount> cost{};
     for (std::size_t at = 0; at < candidates.count; ++at) {
         const std::size_t band = candidates.band[at];
-        const double weight = weights.weight[band], energy = components.energy[band];
-        const double count = kComponentLayout.count[band];
-        const double rootEnergy = std::sqrt(energy);
-        double bestCost = 2.0 * weight * energy;  // off: all error, all level lost
-        for (std::size_t c = 0; c < BandCandidates::kPerBand; ++c) {
-            const BandCoding coding = choices[BandCandidates::kPerBand * at + c];
-            const double loss = rootEnergy - std::sqrt(candidates.kept[at][c]);
-            const double cost = weight * (candidates.errors[at][c] + loss * loss) + lambda * (coding.bits + 1) * count;
-            if (cost < bestCost) {
-                bestCost = cost;
-                codings[band] = coding;
+        rootEnergy[at] = components.energy[band];
+        offCost[at] = 2.0 * weights.weight[band] * components.energy[band];  // all error, all level lost
+    }
+    for (std::size_t at = 0; at < candidates.count; ++at) rootEnergy[at] = std::sqrt(rootEnergy[at]);
+    for (std::size_t i = 0; i < kPer * candidates.count; ++i) {
+        const std::size_t at = i / kPer, band = candidates.band[at];
+        const double loss = rootEnergy[at] - std::sqrt(candidates.kept[at][i % kPer]);
+        cost[i] = weights.weight[band] * (candidates.errors[at][i % kPer] + loss * loss) +
+                  lambda * (choices[i].bits + 1) * kComponentLayout.count[band];
+    }
+    for (std::size_t at = 0; at < candidates.count; ++at) {
+        double best = offCost[at];
+        for (std::size_t c = 0; c < kPer; ++c) {
+            if (cost[kPer * at + c] < best) {
+                best = cost[kPer * at + c];
+                codings[candidates.band[at]] = choices[kPer * at + c];
             }
         }
     }
