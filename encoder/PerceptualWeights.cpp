@@ -38,28 +38,26 @@ PerceptualWeights::PerceptualWeights() {
         const double centre = 0.5 * (kBands.first[band] + kBands.last(band)) * kHzPerBin;
         bark[band] = barkOf(centre);
     }
-    for (std::size_t b = 0; b < kBandCount; ++b) {
-        maskers_[b] = {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(b)};
-        for (std::size_t j = 0; j < kBandCount; ++j) {
+    for (std::size_t j = 0; j < kBandCount; ++j) {
+        for (std::size_t b = 0; b < kBandCount; ++b) {
             const double distance = bark[b] - bark[j];  // from the masker j up to band b
             const double db = distance < 0 ? kSlopeBelow * distance : -kSlopeAbove * distance;
+            const double share = std::pow(10.0, (db - kMaskOffset) / 10.0);
             // The masker's energy spread over its own bins.
-            const double share = std::pow(10.0, (db - kMaskOffset) / 10.0) / kBands.width(j);
-            spread_[b][j] = share;
-            if (share * kBands.width(j) < kNegligible) continue;
-            maskers_[b].first = std::min<std::uint8_t>(maskers_[b].first, static_cast<std::uint8_t>(j));
-            maskers_[b].second = std::max<std::uint8_t>(maskers_[b].second, static_cast<std::uint8_t>(j));
+            spread_[j][b] = share < kNegligible ? 0.0 : share / kBands.width(j);
         }
     }
 }
 
 void PerceptualWeights::weigh(const std::array<double, kBandCount>& energy, BandWeights& weights) const {
-    for (std::size_t b = 0; b < kBandCount; ++b) {
-        double mask = 0.0;
-        for (std::size_t j = maskers_[b].first; j <= maskers_[b].second; ++j) mask += spread_[b][j] * energy[j];
-        weights.log2Weight[b] = kWeightPower * fastLog2(mask > kFloor ? mask : kFloor);
-        weights.weight[b] = fastExp2(weights.log2Weight[b]);
+    // Plain loops over whole rows, which the compiler vectorises.
+    std::array<double, kBandCount> mask{};
+    for (std::size_t j = 0; j < kBandCount; ++j) {
+        for (std::size_t b = 0; b < kBandCount; ++b) mask[b] += spread_[j][b] * energy[j];
     }
+    for (std::size_t b = 0; b < kBandCount; ++b)
+        weights.log2Weight[b] = kWeightPower * fastLog2(mask[b] > kFloor ? mask[b] : kFloor);
+    for (std::size_t b = 0; b < kBandCount; ++b) weights.weight[b] = fastExp2(weights.log2Weight[b]);
 }
 
 }  // namespace zarn

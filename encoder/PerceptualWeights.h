@@ -1,8 +1,6 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
-#include <utility>
 
 #include "common/Types.h"
 
@@ -32,11 +30,9 @@ public:
     void weigh(const std::array<double, kBandCount>& energy, BandWeights& weights) const;
 
 private:
-    // spread_[b][j]: the share of band j's energy that masks each bin of
-    // band b, for the bands j from maskers_[b].first to .second, beyond
-    // which it is negligible.
+    // spread_[j][b]: the share of band j's energy that masks each bin of
+    // band b; 0 where it is negligible.
     std::array<std::array<double, kBandCount>, kBandCount> spread_{};
-    std::array<std::pair<std::uint8_t, std::uint8_t>, kBandCount> maskers_{};
 };
 
 }  // namespace zarn
