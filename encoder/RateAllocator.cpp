@@ -21,13 +21,13 @@ std::size_t frameBitsOf(const BandCodings& codings) {
 
 }  // namespace
 
-std::size_t chooseCodings(const BandComponents& components, const BandWeights& weights, double lambda,
-                          std::size_t bands, BandCodings& codings) {
+std::size_t RateAllocator::choose(const BandComponents& components, const BandWeights& weights, double lambda,
+                                  std::size_t bands, BandCodings& codings) {
     const double log2Lambda = fastLog2(lambda);
     // The candidates of every band that may be worth coding, measured in one
     // pass over the frame.
-    BandCandidates candidates;
-    std::array<BandCoding, BandCandidates::kPerBand * kBandCount> choices{};
+    BandCandidates& candidates = candidates_;
+    candidates.count = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
         codings[band] = BandCoding{};  // off
         const double weight = weights.weight[band], energy = components.energy[band];
@@ -45,7 +45,7 @@ std::size_t chooseCodings(const BandComponents& components, const BandWeights& w
         const int below = (steps >= 0 ? static_cast<int>(steps) : -static_cast<int>(1.0 - steps)) - top;
         const int lower = std::clamp(below, 1, 14);
         const int nearer = std::clamp(steps - (below + top) < 0.5 ? below : below + 1, 2, 15);
-        BandCoding* mine = choices.data() + BandCandidates::kPerBand * candidates.count;
+        BandCoding* mine = choices_.data() + BandCandidates::kPerBand * candidates.count;
         mine[0] = {static_cast<std::uint8_t>(lower), static_cast<std::uint8_t>(top)};
         mine[1] = {static_cast<std::uint8_t>(lower + 1), static_cast<std::uint8_t>(top)};
         mine[2] = top < 15 ? BandCoding{static_cast<std::uint8_t>(nearer - 1), static_cast<std::uint8_t>(top + 1)}
@@ -56,27 +56,24 @@ std::size_t chooseCodings(const BandComponents& components, const BandWeights& w
 
     // Every candidate's cost in flat loops, which the compiler vectorises
     // (square roots included), then the cheapest of each band.
-    constexpr std::size_t kPer = BandCandidates::kPerBand;
-    std::array<double, kBandCount> rootEnergy{}, offCost{};
-    std::array<double, kPer * kBandCount> cost{};
     for (std::size_t at = 0; at < candidates.count; ++at) {
         const std::size_t band = candidates.band[at];
-        rootEnergy[at] = components.energy[band];
-        offCost[at] = 2.0 * weights.weight[band] * components.energy[band];  // all error, all level lost
+        rootEnergy_[at] = components.energy[band];
+        offCost_[at] = 2.0 * weights.weight[band] * components.energy[band];  // all error, all level lost
     }
-    for (std::size_t at = 0; at < candidates.count; ++at) rootEnergy[at] = std::sqrt(rootEnergy[at]);
+    for (std::size_t at = 0; at < candidates.count; ++at) rootEnergy_[at] = std::sqrt(rootEnergy_[at]);
     for (std::size_t i = 0; i < kPer * candidates.count; ++i) {
         const std::size_t at = i / kPer, band = candidates.band[at];
-        const double loss = rootEnergy[at] - std::sqrt(candidates.kept[at][i % kPer]);
-        cost[i] = weights.weight[band] * (candidates.errors[at][i % kPer] + loss * loss) +
-                  lambda * (choices[i].bits + 1) * kComponentLayout.count[band];
+        const double loss = rootEnergy_[at] - std::sqrt(candidates.kept[at][i % kPer]);
+        cost_[i] = weights.weight[band] * (candidates.errors[at][i % kPer] + loss * loss) +
+                  lambda * (choices_[i].bits + 1) * kComponentLayout.count[band];
     }
     for (std::size_t at = 0; at < candidates.count; ++at) {
-        double best = offCost[at];
+        double best = offCost_[at];
         for (std::size_t c = 0; c < kPer; ++c) {
-            if (cost[kPer * at + c] < best) {
-                best = cost[kPer * at + c];
-                codings[candidates.band[at]] = choices[kPer * at + c];
+            if (cost_[kPer * at + c] < best) {
+                best = cost_[kPer * at + c];
+                codings[candidates.band[at]] = choices_[kPer * at + c];
             }
         }
     }

@@ -30,8 +30,19 @@ using BandCodings = std::array<BandCoding, kBandCount>;
 //
 // `bands` limits the coded bands to 0 .. bands − 1. Returns the frame's
 // size in bits, padding included.
-std::size_t chooseCodings(const BandComponents& components, const BandWeights& weights, double lambda,
-                          std::size_t bands, BandCodings& codings);
+class RateAllocator {
+public:
+    std::size_t choose(const BandComponents& components, const BandWeights& weights, double lambda,
+                       std::size_t bands, BandCodings& codings);
+
+private:
+    // Working space, kept from frame to frame so that no frame clears it.
+    static constexpr std::size_t kPer = BandCandidates::kPerBand;
+    BandCandidates candidates_;
+    std::array<BandCoding, kPer * kBandCount> choices_;
+    std::array<double, kBandCount> rootEnergy_, offCost_;
+    std::array<double, kPer * kBandCount> cost_;
+};
 
 // Adds about `extra` bits to a frame in bands that hold nothing but zeros,
 // which stay zeros: how a stream keeps its rate over digital silence.

@@ -46,7 +46,7 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
 
     components_.gather(re_.data(), im_.data());
     weights_.weigh(components_.energy, bandWeights_);
-    std::size_t bits = chooseCodings(components_, bandWeights_, control_.lambda(), bands_, codings_);
+    std::size_t bits = allocator_.choose(components_, bandWeights_, control_.lambda(), bands_, codings_);
     if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra);
     control_.spent(bits);
     for (std::size_t band = 0; band < kBandCount; ++band) {

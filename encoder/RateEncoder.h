@@ -87,6 +87,7 @@ private:
     Block target_{};
     SpectrumPart re_{}, im_{};
     BandComponents components_;
+    RateAllocator allocator_;
     BandCodings codings_{};
     BandWeights bandWeights_;
     Block decoded_{};
