@@ -1,7 +1,6 @@
 #include "encoder/RateEncoder.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "decoder/Dequantise.h"
 #include "dsp/Mirror.h"
@@ -23,7 +22,7 @@ std::size_t bandsAt(unsigned kbitPerSecond) {
 
 }  // namespace
 
-RateEncoder::RateEncoder(unsigned kbitPerSecond, Aim aim) : aim_(getenv("X_WIN") ? Aim::windowedInput : aim), control_(kbitPerSecond) {
+RateEncoder::RateEncoder(unsigned kbitPerSecond, Aim aim) : aim_(aim), control_(kbitPerSecond) {
     setBitrate(kbitPerSecond);
     for (std::size_t i = 0; i < kHop; ++i)
         falling_[i] = 0.5 * (1.0 - std::cos(kTwoPi * static_cast<double>(kHop + i) / kBlockLength));
