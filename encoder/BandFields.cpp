@@ -131,7 +131,11 @@ struct StoreKernel {
             greaterOf(held, f, low);
             lesserOf(f, held, high);
             const typename L::Int32 samples = __builtin_convertvector(f * up, typename L::Int32);
-            for (int lane = 0; lane < N; ++lane) out[i + static_cast<std::size_t>(lane)] = static_cast<Sample>(samples[lane]);
+            if constexpr (N == 4) {
+                narrowToSamples(out + i, samples);
+            } else {
+                for (int lane = 0; lane < N; ++lane) out[i + static_cast<std::size_t>(lane)] = static_cast<Sample>(samples[lane]);
+            }
         }
         for (; i < count; ++i) out[i] = static_cast<Sample>(static_cast<int>(fieldOf(x[i], *scale) * toSample));
     }
