@@ -192,7 +192,9 @@ done
 [ ${#rows[@]} -gt 0 ] || die "no codec to measure"
 
 # Encodes $1 (a WAVE) for ROW into $2; fails when the encoder refuses the
-# rate (ffmpeg's mp2 has no mono rate above 192 kbit/s at 44.1 kHz).
+# rate. MPEG audio layer II has no mono rate above 192 kbit/s; ffmpeg
+# writes such streams all the same, but no player need take them, so they
+# count as refused here.
 encode() {
     local label=$1 target=$2 input=$3 output=$4
     case "$label" in
@@ -201,7 +203,7 @@ encode() {
         "zarn -b "*) "$zarn" -q -f -b "$target" "$input" -o "$output" ;;
         lame*) lame --quiet --cbr -b "$target" "$input" "$output" ;;
         opus*) opusenc --quiet --bitrate "$target" "$input" "$output" ;;
-        mp2*) ffmpeg -nostdin -v error -y -i "$input" -c:a mp2 -b:a "${target}k" -f mp2 "$output" ;;
+        mp2*) [ "$target" -le 192 ] && ffmpeg -nostdin -v error -y -i "$input" -c:a mp2 -b:a "${target}k" -f mp2 "$output" ;;
     esac
 }
 
@@ -215,14 +217,15 @@ decode() {
     esac
 }
 
-# The ODG that $ZARN_PEAQ prints for the two files, both lowered by 3 dB (so
-# that the resampler's overshoot does not clip a decoding near full scale)
-# and resampled to 48 kHz, where PEAQ is defined.
+# The ODG that $ZARN_PEAQ prints for the two files, both lowered by 3 dB
+# and resampled to 48 kHz, where PEAQ is defined, into 32-bit floating-point
+# WAVE, where the resampler's overshoot of a decoding near full scale cannot
+# clip.
 mkdir -p "$scratch/peaq"
 peaqGrade() {
     local reference="$scratch/peaq/reference.wav" test="$scratch/peaq/test.wav" command output grade
-    sox -D "$1" -b 16 "$reference" gain -3 rate -v 48k
-    sox -D "$2" -b 16 "$test" gain -3 rate -v 48k
+    sox -D "$1" -e floating-point -b 32 "$reference" gain -3 rate -v 48k
+    sox -D "$2" -e floating-point -b 32 "$test" gain -3 rate -v 48k
     command=${ZARN_PEAQ//\{reference\}/$(printf '%q' "$reference")}
     command=${command//\{test\}/$(printf '%q' "$test")}
     output=$(sh -c "$command" 2>&1) || die "ZARN_PEAQ failed: $command: $output"
