@@ -3,6 +3,7 @@
 // measures frames: field widths, which components a frame stores, and how
 // many bits a frame takes.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -27,13 +28,20 @@ constexpr std::uint32_t storedComponents(std::size_t band) {
     return count;
 }
 
+// storedComponents of every band, looked up rather than counted afresh.
+inline constexpr std::array<std::uint16_t, kBandCount> kStoredComponents = [] {
+    std::array<std::uint16_t, kBandCount> counts{};
+    for (std::size_t band = 0; band < kBandCount; ++band) counts[band] = static_cast<std::uint16_t>(storedComponents(band));
+    return counts;
+}();
+
 // A frame's length in bits, padding included: a band with g > 0 bits stores
 // each component in g + 1 bits, and the frame is padded with 1 to 16 zero
 // bits to the next word, a whole word when it already ends on one.
 constexpr std::uint32_t frameBits(const BitAllocation& allocation) {
     std::uint32_t bits = kFrameHeaderBits;
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        if (allocation[band] > 0) bits += (allocation[band] + 1u) * storedComponents(band);
+        if (allocation[band] > 0) bits += (allocation[band] + 1u) * kStoredComponents[band];
     }
     return bits + (16 - bits % 16);
 }
