@@ -42,6 +42,15 @@ TEST(CommandLine, EverySpellingOfAValue) {
         EXPECT_EQ(line.options.output, "x.zarn") << words[0];
         EXPECT_EQ(line.options.files, std::vector<std::string>{"a.wav"}) << words[0];
     }
+    // A bit rate, however spelt; the last encoder asked for is the one.
+    for (const std::vector<const char*>& words : {std::vector<const char*>{"-b", "128", "a.wav"}, {"-b128", "a.wav"},
+                                                  {"--bitrate=128", "a.wav"}, {"--full", "--bitrate", "128", "a.wav"}}) {
+        const CommandLine line = parse(words);
+        ASSERT_EQ(line.action, CommandLine::Action::Run) << words[0] << ": " << line.error;
+        EXPECT_EQ(line.options.kind, ZARN_ENCODER_BITRATE) << words[0];
+        EXPECT_EQ(line.options.bitrate, 128) << words[0];
+    }
+    EXPECT_EQ(parse({"-b", "128", "--basic", "a.wav"}).options.kind, ZARN_ENCODER_REDUCED);
     // The value is taken as it is, even when it looks like an option.
     EXPECT_EQ(parse({"-o", "-", "-"}).options.output, "-");
     EXPECT_EQ(parse({"-o", "--basic", "a.wav"}).options.output, "--basic");
@@ -52,7 +61,8 @@ TEST(CommandLine, WrongCalls) {
          {std::vector<const char*>{}, {"-q"}, {"--frobnicate", "a.wav"}, {"-z", "a.wav"}, {"a.wav", "-o"},
           {"a.wav", "--output"}, {"--force=yes", "a.wav"}, {"-o", "x", "-o", "y", "a.wav"}, {"-o", "", "a.wav"},
           {"-o", "x.zarn", "a.wav", "b.wav"}, {"-d", "-t", "a.zarn"}, {"-t", "-o", "x.wav", "a.zarn"},
-          {"--help", "--frobnicate"}}) {
+          {"--help", "--frobnicate"}, {"-b", "63", "a.wav"}, {"-b", "321", "a.wav"}, {"-b", "1e2", "a.wav"},
+          {"--bitrate=", "a.wav"}, {"-b", "0128", "a.wav"}}) {
         std::string call;
         for (const char* word : words) call += std::string(word) + " ";
         const CommandLine line = parse(words);

@@ -210,8 +210,22 @@ TEST(Library, ReportsMisuseAndFailuresAsCodes) {
 
     Bytes out;
     encoder = zarn_encoder_create(ZARN_ENCODER_REDUCED, collectBytes, &out, nullptr);
+    EXPECT_EQ(zarn_encoder_set_bitrate(encoder, 128), ZARN_ERROR_ARGUMENT) << "only the bit-rate kind has one";
     EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_OK);
     EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_STATE);
+    zarn_encoder_destroy(encoder);
+
+    // A bit rate within range, and only before the first sample.
+    Bytes ignored;
+    encoder = zarn_encoder_create(ZARN_ENCODER_BITRATE, collectBytes, &ignored, nullptr);
+    EXPECT_EQ(zarn_encoder_set_bitrate(nullptr, 128), ZARN_ERROR_ARGUMENT);
+    EXPECT_EQ(zarn_encoder_set_bitrate(encoder, ZARN_BITRATE_MIN - 1), ZARN_ERROR_ARGUMENT);
+    EXPECT_EQ(zarn_encoder_set_bitrate(encoder, ZARN_BITRATE_MAX + 1), ZARN_ERROR_ARGUMENT);
+    EXPECT_EQ(zarn_encoder_set_bitrate(encoder, ZARN_BITRATE_MAX), ZARN_OK);
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), 0), ZARN_OK);
+    EXPECT_EQ(zarn_encoder_set_bitrate(encoder, ZARN_BITRATE_MIN), ZARN_OK) << "no sample has come yet";
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_OK);
+    EXPECT_EQ(zarn_encoder_set_bitrate(encoder, 128), ZARN_ERROR_STATE);
     zarn_encoder_destroy(encoder);
 
     Samples samples;
