@@ -15,6 +15,7 @@
 
 #include "lib/zarn.h"
 #include "tests/support/BandTestUtil.h"
+#include "tests/lib/Collectors.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
@@ -25,16 +26,6 @@ namespace {
 using Samples = std::vector<std::int16_t>;
 
 constexpr int kRates[] = {64, 128, 192, 320};
-
-int collectBytes(void* to, const std::uint8_t* bytes, std::size_t size) {
-    static_cast<Bytes*>(to)->insert(static_cast<Bytes*>(to)->end(), bytes, bytes + size);
-    return 0;
-}
-
-int collectSamples(void* to, const std::int16_t* samples, std::size_t count) {
-    static_cast<Samples*>(to)->insert(static_cast<Samples*>(to)->end(), samples, samples + count);
-    return 0;
-}
 
 Bytes encodeAt(int kbitPerSecond, const Samples& samples) {
     Bytes out;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "lib/zarn.h"
+#include "tests/lib/Collectors.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
@@ -20,16 +21,6 @@ namespace zarn::test {
 namespace {
 
 using Samples = std::vector<std::int16_t>;
-
-int collectBytes(void* to, const std::uint8_t* bytes, std::size_t size) {
-    static_cast<Bytes*>(to)->insert(static_cast<Bytes*>(to)->end(), bytes, bytes + size);
-    return 0;
-}
-
-int collectSamples(void* to, const std::int16_t* samples, std::size_t count) {
-    static_cast<Samples*>(to)->insert(static_cast<Samples*>(to)->end(), samples, samples + count);
-    return 0;
-}
 
 // `samples` encoded by a `kind` encoder fed `piece` samples a call.
 Bytes encode(zarn_encoder_kind kind, const Samples& samples, std::size_t piece) {
