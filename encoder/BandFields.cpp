@@ -112,32 +112,54 @@ void quantisationErrors(const BandComponents& components, BandCandidates& candid
 
 namespace {
 
-// A band's fields as the top bits of Samples: each field times 2^(15 − g)
-// (the lowest field, −2^g, gives −32768), for `count` values on N lanes.
+// Fields as the top bits of Samples: each field times 2^(15 − g) (the
+// lowest field, −2^g, gives −32768), for `count` values on N lanes.
+template <int N>
+ZARN_ALWAYS_INLINE void storeRun(const double* x, std::size_t count, const FieldScale& scale, double toSample,
+                                 Sample* out) {
+    using L = Lanes<N>;
+    using Real = typename L::Real;
+    // Broadcast by adding to zeros: none of these is −0.
+    const Real shift = Real{} + kRoundingShift, toField = Real{} + scale.toField, low = Real{} + scale.low,
+               high = Real{} + scale.high, up = Real{} + toSample;
+    std::size_t i = 0;
+    for (; i + N <= count; i += N) {
+        Real v, f, held;
+        L::load(v, x + i);
+        f = (v * toField + shift) - shift;
+        greaterOf(held, f, low);
+        lesserOf(f, held, high);
+        const typename L::Int32 samples = __builtin_convertvector(f * up, typename L::Int32);
+        if constexpr (N == 4) {
+            narrowToSamples(out + i, samples);
+        } else {
+            for (int lane = 0; lane < N; ++lane) out[i + static_cast<std::size_t>(lane)] = static_cast<Sample>(samples[lane]);
+        }
+    }
+    for (; i < count; ++i) out[i] = static_cast<Sample>(static_cast<int>(fieldOf(x[i], scale) * toSample));
+}
+
+// Bands [from, to) of a spectrum into a frame's components.
 struct StoreKernel {
     template <int N>
-    static ZARN_ALWAYS_INLINE void run(const double* x, std::size_t count, const FieldScale* scale, double toSample,
-                                       Sample* out) {
-        using L = Lanes<N>;
-        using Real = typename L::Real;
-        // Broadcast by adding to zeros: none of these is −0.
-        const Real shift = Real{} + kRoundingShift, toField = Real{} + scale->toField, low = Real{} + scale->low,
-                   high = Real{} + scale->high, up = Real{} + toSample;
-        std::size_t i = 0;
-        for (; i + N <= count; i += N) {
-            Real v, f, held;
-            L::load(v, x + i);
-            f = (v * toField + shift) - shift;
-            greaterOf(held, f, low);
-            lesserOf(f, held, high);
-            const typename L::Int32 samples = __builtin_convertvector(f * up, typename L::Int32);
-            if constexpr (N == 4) {
-                narrowToSamples(out + i, samples);
-            } else {
-                for (int lane = 0; lane < N; ++lane) out[i + static_cast<std::size_t>(lane)] = static_cast<Sample>(samples[lane]);
+    static ZARN_ALWAYS_INLINE void run(const double* re, const double* im, const BandCoding* codings, std::size_t from,
+                                       std::size_t to, Sample* outRe, Sample* outIm) {
+        for (std::size_t band = from; band < to; ++band) {
+            const std::size_t first = kBands.first[band], end = kBands.end[band];
+            if (codings[band].bits == 0) {
+                for (std::size_t bin = first; bin < end; ++bin) outRe[bin] = outIm[bin] = 0;
+                continue;
             }
+            const FieldScale scale = FieldScale::of(codings[band].bits, codings[band].exponent);
+            const double toSample = kPowerOfTwo(15 - codings[band].bits);
+            // Every bin stores its real part, and all but DC and Nyquist
+            // their imaginary part.
+            const std::size_t imFirst = first == 0 ? 1 : first, imEnd = end > kNyquistBin ? kNyquistBin : end;
+            storeRun<N>(re + first, end - first, scale, toSample, outRe + first);
+            storeRun<N>(im + imFirst, imEnd - imFirst, scale, toSample, outIm + imFirst);
+            if (first == 0) outIm[0] = 0;
+            if (end > kNyquistBin) outIm[kNyquistBin] = 0;
         }
-        for (; i < count; ++i) out[i] = static_cast<Sample>(static_cast<int>(fieldOf(x[i], *scale) * toSample));
     }
 };
 
@@ -145,20 +167,19 @@ struct StoreKernel {
 
 void storeBand(const double* re, const double* im, std::size_t band, BandCoding coding,
                std::array<Sample, kCodedBins>& outRe, std::array<Sample, kCodedBins>& outIm) {
-    const std::size_t first = kBands.first[band], end = kBands.end[band];
-    if (coding.bits == 0) {
-        for (std::size_t bin = first; bin < end; ++bin) outRe[bin] = outIm[bin] = 0;
-        return;
+    BandCodings codings{};
+    codings[band] = coding;
+    runOnVectorPath<StoreKernel, 4>(re, im, static_cast<const BandCoding*>(codings.data()), band, band + 1,
+                                    outRe.data(), outIm.data());
+}
+
+void storeFields(const double* re, const double* im, const BandCodings& codings, EncodedFrame& frame) {
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        frame.allocation[band] = codings[band].bits;
+        frame.scale[band] = codings[band].exponent;
     }
-    const FieldScale scale = FieldScale::of(coding.bits, coding.exponent);
-    const double toSample = kPowerOfTwo(15 - coding.bits);
-    // Every bin stores its real part, and all but DC and Nyquist their
-    // imaginary part.
-    const std::size_t imFirst = first == 0 ? 1 : first, imEnd = end > kNyquistBin ? kNyquistBin : end;
-    runOnVectorPath<StoreKernel, 4>(re + first, end - first, &scale, toSample, outRe.data() + first);
-    runOnVectorPath<StoreKernel, 4>(im + imFirst, imEnd - imFirst, &scale, toSample, outIm.data() + imFirst);
-    if (first == 0) outIm[0] = 0;
-    if (end > kNyquistBin) outIm[kNyquistBin] = 0;
+    runOnVectorPath<StoreKernel, 4>(re, im, static_cast<const BandCoding*>(codings.data()), std::size_t{0}, kBandCount,
+                                    frame.re.data(), frame.im.data());
 }
 
 }  // namespace zarn

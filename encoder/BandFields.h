@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "common/BandTable.h"
+#include "common/EncodedFrame.h"
 #include "common/Types.h"
 #include "stream/ZarnFormat.h"
 
@@ -152,5 +153,12 @@ void quantisationErrors(const BandComponents& components, BandCandidates& candid
 // the frame writer takes it. Off bands are cleared.
 void storeBand(const double* re, const double* im, std::size_t band, BandCoding coding,
                std::array<Sample, kCodedBins>& outRe, std::array<Sample, kCodedBins>& outIm);
+
+// Every band's coding in a frame.
+using BandCodings = std::array<BandCoding, kBandCount>;
+
+// Every band of a spectrum into `frame` as storeBand stores one, with its
+// allocation and scale.
+void storeFields(const double* re, const double* im, const BandCodings& codings, EncodedFrame& frame);
 
 }  // namespace zarn

@@ -9,8 +9,6 @@
 
 namespace zarn {
 
-using BandCodings = std::array<BandCoding, kBandCount>;
-
 // Chooses every band's coding for one frame by rate and distortion: the
 // choice that costs least in weight · distortion + λ · bits, each band on
 // its own, since a band's bits and error depend on its coding alone.

@@ -50,11 +50,7 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
     std::size_t bits = allocator_.choose(components_, bandWeights_, control_.lambda(), bands_, codings_);
     if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra);
     control_.spent(bits);
-    for (std::size_t band = 0; band < kBandCount; ++band) {
-        frame.allocation[band] = codings_[band].bits;
-        frame.scale[band] = codings_[band].exponent;
-        storeBand(re_.data(), im_.data(), band, codings_[band], frame.re, frame.im);
-    }
+    storeFields(re_.data(), im_.data(), codings_, frame);
     decodeTail(frame);
 }
 
