@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cmath>
+#include <cstring>
 
 #include "common/Lanes.h"
 #include "common/VectorDispatch.h"
@@ -99,9 +100,10 @@ void BandComponents::gather(const double* re, const double* im) {
     for (std::size_t band = 0; band < kBandCount; ++band) {
         double* to = values.data() + kComponentLayout.offset[band];
         const std::size_t first = kBands.first[band], end = kBands.end[band];
-        for (std::size_t bin = first; bin < end; ++bin) *to++ = re[bin];
-        for (std::size_t bin = first; bin < end; ++bin)
-            if (storesImaginary(bin)) *to++ = im[bin];
+        // Every real part, then the imaginary parts but DC's and Nyquist's.
+        const std::size_t imFirst = first == 0 ? 1 : first, imEnd = end > kNyquistBin ? kNyquistBin : end;
+        std::memcpy(to, re + first, (end - first) * sizeof(double));
+        std::memcpy(to + (end - first), im + imFirst, (imEnd - imFirst) * sizeof(double));
     }
     runOnVectorPath<MeasureKernel>(static_cast<const double*>(values.data()), peak.data(), energy.data());
 }
