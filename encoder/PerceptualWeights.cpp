@@ -5,6 +5,8 @@
 #include <cstddef>
 
 #include "common/BandTable.h"
+#include "common/Lanes.h"
+#include "common/VectorDispatch.h"
 #include "encoder/FastLog.h"
 
 namespace zarn {
@@ -49,12 +51,31 @@ PerceptualWeights::PerceptualWeights() {
     }
 }
 
-void PerceptualWeights::weigh(const std::array<double, kBandCount>& energy, BandWeights& weights) const {
-    // Plain loops over whole rows, which the compiler vectorises.
-    std::array<double, kBandCount> mask{};
-    for (std::size_t j = 0; j < kBandCount; ++j) {
-        for (std::size_t b = 0; b < kBandCount; ++b) mask[b] += spread_[j][b] * energy[j];
+namespace {
+
+// mask = Σ_j rows[j] · energy[j], a row of `width` at a time.
+struct MaskKernel {
+    template <int N>
+    static ZARN_ALWAYS_INLINE void run(const double* rows, std::size_t width, const double* energy, double* mask) {
+        using L = Lanes<N>;
+        using Real = typename L::Real;
+        for (std::size_t b = 0; b < width; b += N) {
+            Real sum = {};
+            for (std::size_t j = 0; j < kBandCount; ++j) {
+                Real row;
+                L::load(row, rows + j * width + b);
+                sum += row * (Real{} + energy[j]);  // a broadcast: energies are never −0
+            }
+            L::store(mask + b, sum);
+        }
     }
+};
+
+}  // namespace
+
+void PerceptualWeights::weigh(const std::array<double, kBandCount>& energy, BandWeights& weights) const {
+    std::array<double, kRow> mask;
+    runOnVectorPath<MaskKernel>(spread_[0].data(), kRow, energy.data(), mask.data());
     for (std::size_t b = 0; b < kBandCount; ++b)
         weights.log2Weight[b] = kWeightPower * fastLog2(mask[b] > kFloor ? mask[b] : kFloor);
     for (std::size_t b = 0; b < kBandCount; ++b) weights.weight[b] = fastExp2(weights.log2Weight[b]);

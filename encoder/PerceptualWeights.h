@@ -32,7 +32,9 @@ public:
 private:
     // spread_[j][b]: the share of band j's energy that masks each bin of
     // band b; 0 where it is negligible.
-    std::array<std::array<double, kBandCount>, kBandCount> spread_{};
+    // Rows are padded with zeros to whole vectors of eight.
+    static constexpr std::size_t kRow = (kBandCount + 7) / 8 * 8;
+    std::array<std::array<double, kRow>, kBandCount> spread_{};
 };
 
 }  // namespace zarn
