@@ -62,10 +62,19 @@ struct BodyPacker {
     bool empty(std::size_t, std::size_t) { return true; }
     // A field is the top bits + 1 bits of the 16-bit two's complement value.
     bool fields(int bits, std::size_t first, std::size_t end) {
-        const int shift = 15 - bits;
+        const int shift = 15 - bits, width = bits + 1;
+        const auto field = [shift](Sample value) { return static_cast<std::uint32_t>(static_cast<std::uint16_t>(value) >> shift); };
+        // A bin's two fields of up to 8 bits each go as one of up to 16.
+        const bool paired = 2 * width <= 16;
         for (std::size_t bin = first; bin < end; ++bin) {
-            packer.put(bits + 1, static_cast<std::uint16_t>(frame.re[bin]) >> shift);
-            if (storesImaginary(bin)) packer.put(bits + 1, static_cast<std::uint16_t>(frame.im[bin]) >> shift);
+            if (!storesImaginary(bin)) {
+                packer.put(width, field(frame.re[bin]));
+            } else if (paired) {
+                packer.put(2 * width, field(frame.re[bin]) << width | field(frame.im[bin]));
+            } else {
+                packer.put(width, field(frame.re[bin]));
+                packer.put(width, field(frame.im[bin]));
+            }
         }
         return true;
     }
