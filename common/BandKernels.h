@@ -1,14 +1,31 @@
 #pragma once
 // Kernels over one band of a spectrum, bins [first, end): its largest value,
-// for the quantiser, the bit allocation and the masking model, and its
-// scaling, for the quantiser and the way back.
+// for the quantiser, the bit allocation and the masking model, its scale
+// exponent, for the quantisers, and its scaling, for the quantiser and the
+// way back.
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "common/Lanes.h"
 #include "common/VectorDispatch.h"
 
 namespace zarn {
+
+// The largest e ≤ 15 with m·2^e < 32768, which doubling m until it reaches
+// 32768 would find. Doubling is exact, so m·2^e < 2^15 holds exactly when m's
+// binary exponent (m = g·2^y, 1 ≤ g < 2) is below 15 − e: e = 14 − y, within
+// 0..15. Zero, subnormal and tiny m give 15; infinity and NaN give 0, as the
+// comparison with 32768 fails at once for them.
+ZARN_ALWAYS_INLINE std::uint8_t scaleExponentFor(double m) {
+    if (!(m < 32768.0)) return 0;
+    std::uint64_t bits;
+    std::memcpy(&bits, &m, sizeof bits);
+    const int y = static_cast<int>((bits >> 52) & 0x7FF) - 1023;  // −1023 for zero and subnormals
+    return static_cast<std::uint8_t>(std::clamp(14 - y, 0, 15));
+}
 
 // best = (v > best ? v : best) in each lane.
 //

@@ -141,12 +141,12 @@ ZARN_ALWAYS_INLINE void storeRun(const double* x, std::size_t count, const Field
     for (; i < count; ++i) out[i] = static_cast<Sample>(static_cast<int>(fieldOf(x[i], scale) * toSample));
 }
 
-// Bands [from, to) of a spectrum into a frame's components.
+// Every band of a spectrum into a frame's components.
 struct StoreKernel {
     template <int N>
-    static ZARN_ALWAYS_INLINE void run(const double* re, const double* im, const BandCoding* codings, std::size_t from,
-                                       std::size_t to, Sample* outRe, Sample* outIm) {
-        for (std::size_t band = from; band < to; ++band) {
+    static ZARN_ALWAYS_INLINE void run(const double* re, const double* im, const BandCoding* codings, Sample* outRe,
+                                       Sample* outIm) {
+        for (std::size_t band = 0; band < kBandCount; ++band) {
             const std::size_t first = kBands.first[band], end = kBands.end[band];
             if (codings[band].bits == 0) {
                 for (std::size_t bin = first; bin < end; ++bin) outRe[bin] = outIm[bin] = 0;
@@ -167,21 +167,13 @@ struct StoreKernel {
 
 }  // namespace
 
-void storeBand(const double* re, const double* im, std::size_t band, BandCoding coding,
-               std::array<Sample, kCodedBins>& outRe, std::array<Sample, kCodedBins>& outIm) {
-    BandCodings codings{};
-    codings[band] = coding;
-    runOnVectorPath<StoreKernel, 4>(re, im, static_cast<const BandCoding*>(codings.data()), band, band + 1,
-                                    outRe.data(), outIm.data());
-}
-
 void storeFields(const double* re, const double* im, const BandCodings& codings, EncodedFrame& frame) {
     for (std::size_t band = 0; band < kBandCount; ++band) {
         frame.allocation[band] = codings[band].bits;
         frame.scale[band] = codings[band].exponent;
     }
-    runOnVectorPath<StoreKernel, 4>(re, im, static_cast<const BandCoding*>(codings.data()), std::size_t{0}, kBandCount,
-                                    frame.re.data(), frame.im.data());
+    runOnVectorPath<StoreKernel, 4>(re, im, static_cast<const BandCoding*>(codings.data()), frame.re.data(),
+                                    frame.im.data());
 }
 
 }  // namespace zarn

@@ -8,7 +8,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "common/BandTable.h"
 #include "common/EncodedFrame.h"
@@ -29,18 +28,6 @@ struct BandCoding {
 // no bits below the units, and taking it away again is exact. Plain IEEE
 // arithmetic, so it gives the same bits on every machine and in every lane.
 constexpr double kRoundingShift = 6755399441055744.0;
-
-// The largest e ≤ 15 with m·2^e < 32768, as doubling m until it reaches
-// 32768 finds it: m·2^e < 2^15 holds exactly when m's binary exponent y
-// (m = f·2^y, 1 ≤ f < 2) is below 15 − e, so e = 14 − y, within 0..15.
-// Zero and tiny m give 15; m of 32768 or more, infinity and NaN give 0.
-inline int bandExponent(double m) {
-    if (!(m < 32768.0)) return 0;
-    std::uint64_t bits;
-    std::memcpy(&bits, &m, sizeof bits);
-    const int y = static_cast<int>((bits >> 52) & 0x7FF) - 1023;  // −1023 for zero and subnormals
-    return y >= 14 ? 0 : y <= -1 ? 15 : 14 - y;
-}
 
 // 2^k for the k a field's step or its inverse can have, −30 .. 30.
 struct PowersOfTwo {
@@ -148,17 +135,13 @@ struct BandCandidates {
 // Measures every candidate exactly: one pass over each band's padded run.
 void quantisationErrors(const BandComponents& components, BandCandidates& candidates);
 
-// Stores band `band` of a spectrum under `coding` into the frame's
-// components: each field shifted into the top g + 1 bits of a Sample, as
-// the frame writer takes it. Off bands are cleared.
-void storeBand(const double* re, const double* im, std::size_t band, BandCoding coding,
-               std::array<Sample, kCodedBins>& outRe, std::array<Sample, kCodedBins>& outIm);
-
 // Every band's coding in a frame.
 using BandCodings = std::array<BandCoding, kBandCount>;
 
-// Every band of a spectrum into `frame` as storeBand stores one, with its
-// allocation and scale.
+// Stores every band of a spectrum into `frame`'s components under
+// `codings`, with its allocation and scale: each field shifted into the top
+// g + 1 bits of a Sample, as the frame writer takes it. Off bands are
+// cleared, and so are the imaginary parts of bins 0 and 256.
 void storeFields(const double* re, const double* im, const BandCodings& codings, EncodedFrame& frame);
 
 }  // namespace zarn

@@ -1,10 +1,8 @@
 #include "encoder/Quantiser.h"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "common/BandKernels.h"
@@ -22,19 +20,6 @@ const std::array<double, 16> kPowersOfTwo = [] {
     return powers;
 }();
 
-// The largest e ≤ 15 with m·2^e < 32768, which doubling m until it reaches
-// 32768 would find. Doubling is exact, so m·2^e < 2^15 holds exactly when m's
-// binary exponent (m = g·2^y, 1 ≤ g < 2) is below 15 − e: e = 14 − y, within
-// 0..15. Zero, subnormal and tiny m give 15; infinity and NaN give 0, as the
-// comparison with 32768 fails at once for them.
-std::uint8_t exponentFor(double m) {
-    if (!(m < 32768.0)) return 0;
-    std::uint64_t bits;
-    std::memcpy(&bits, &m, sizeof bits);
-    const int y = static_cast<int>((bits >> 52) & 0x7FF) - 1023;  // −1023 for zero and subnormals
-    return static_cast<std::uint8_t>(std::clamp(14 - y, 0, 15));
-}
-
 // The scaling on N lanes, band by band, each band's bins known while
 // compiling: the 25 bands unrolled, every loop of fixed length, the
 // overlapping last vectors fixed. Walked at run time, the bounds and the
@@ -43,7 +28,7 @@ struct QuantiseKernel {
     template <int N, std::size_t Band>
     static ZARN_ALWAYS_INLINE void scaleOne(double* re, double* im, std::uint8_t* scale) {
         constexpr std::size_t first = kBands.first[Band], end = kBands.end[Band];
-        const std::uint8_t e = exponentFor(BandKernels<N>::largest(Magnitudes{re, im}, first, end));
+        const std::uint8_t e = scaleExponentFor(BandKernels<N>::largest(Magnitudes{re, im}, first, end));
         scale[Band] = e;
         // One multiplication by 2^e equals e doublings: scaling up by a
         // power of two only moves the exponent, and these values cannot

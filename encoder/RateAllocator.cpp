@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/BandKernels.h"
 #include "encoder/FastLog.h"
 #include "stream/ZarnFormat.h"
 
@@ -32,11 +33,11 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
         codings[band] = BandCoding{};  // off
         const double weight = weights.weight[band], energy = components.energy[band];
         const double count = kComponentLayout.count[band];
-        // Every coding costs at least two bits a component, and none loses
-        // more than the whole band.
-        if (band >= bands || components.peak[band] == 0.0 || 2.0 * weight * energy <= lambda * 2.0 * count) continue;
+        // Off costs 2 · weight · energy (all error, all level lost), and
+        // every coding at least 2 · λ bits a component.
+        if (band >= bands || components.peak[band] == 0.0 || weight * energy <= lambda * count) continue;
 
-        const int top = bandExponent(components.peak[band]);
+        const int top = scaleExponentFor(components.peak[band]);
         const double steps = 15.0 - 0.5 * (kLog2StepFactor + log2Lambda - weights.log2Weight[band]);  // g + e
         // The two whole numbers of bits either side of the estimate at e*,
         // and the nearer of them one exponent higher with a bit less: the
@@ -58,10 +59,9 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
     // (square roots included), then the cheapest of each band.
     for (std::size_t at = 0; at < candidates.count; ++at) {
         const std::size_t band = candidates.band[at];
-        rootEnergy_[at] = components.energy[band];
+        rootEnergy_[at] = std::sqrt(components.energy[band]);
         offCost_[at] = 2.0 * weights.weight[band] * components.energy[band];  // all error, all level lost
     }
-    for (std::size_t at = 0; at < candidates.count; ++at) rootEnergy_[at] = std::sqrt(rootEnergy_[at]);
     for (std::size_t i = 0; i < kPer * candidates.count; ++i) {
         const std::size_t at = i / kPer, band = candidates.band[at];
         const double loss = rootEnergy_[at] - std::sqrt(candidates.kept[at][i % kPer]);

@@ -24,8 +24,8 @@ std::size_t bandsAt(unsigned kbitPerSecond) {
 
 }  // namespace
 
-RateEncoder::RateEncoder(unsigned kbitPerSecond, Aim aim) : aim_(aim), control_(kbitPerSecond) {
-    setBitrate(kbitPerSecond);
+RateEncoder::RateEncoder(unsigned kbitPerSecond, Aim aim)
+    : aim_(aim), control_(kbitPerSecond), bands_(bandsAt(kbitPerSecond)) {
     for (std::size_t i = 0; i < kHop; ++i)
         falling_[i] = 0.5 * (1.0 - std::cos(kTwoPi * static_cast<double>(kHop + i) / kBlockLength));
 }

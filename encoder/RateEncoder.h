@@ -80,7 +80,7 @@ private:
     Fft fft_{kBlockLength};
     PerceptualWeights weights_;
     RateControl control_;
-    std::size_t bands_ = kBandCount;  // bands that may be coded: a fixed low-pass at low rates
+    std::size_t bands_;               // bands that may be coded: a fixed low-pass at low rates
     HalfBlock falling_{};             // the window's second half
     HalfBlock previousHop_{};
     HalfBlock decodedTail_{};  // what the decoder holds of the last Block's second half

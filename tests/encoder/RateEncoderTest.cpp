@@ -189,8 +189,9 @@ TEST(RateEncoderFields, RoundToTheNearestStepAtEveryBitsAndExponentAndReadBackAs
                 re[1] = x;
                 im[1] = -x;
                 EncodedFrame frame;
-                storeBand(re.data(), im.data(), 0,
-                          BandCoding{static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(e)}, frame.re, frame.im);
+                BandCodings codings{};
+                codings[0] = BandCoding{static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(e)};
+                storeFields(re.data(), im.data(), codings, frame);
                 const std::int64_t negated = literalField(-m, g, e);
                 EXPECT_EQ(frame.re[0], expected * (1 << (15 - g)));
                 EXPECT_EQ(frame.re[1], expected * (1 << (15 - g)));
