@@ -300,10 +300,26 @@ ZARN_ALWAYS_INLINE void inverseRotations(const InverseTable* table, int first, i
     }
 }
 
-// The outputs first … first + S·N − 1 of the F frames re[0 … F − 1], im[…].
-template <int N, int F, int S>
-ZARN_ALWAYS_INLINE void inverseSweep(const InverseTable* table, const double* const* re, const double* const* im,
-                                     double* const* y, int first) {
+// Where a sweep takes frame f's input j: from each frame's own arrays, or,
+// for N frames interleaved, from lane f of column j.
+struct FrameRows {
+    const double* const* re;
+    const double* const* im;
+    ZARN_ALWAYS_INLINE double real(int f, int j) const { return re[f][j]; }
+    ZARN_ALWAYS_INLINE double imaginary(int f, int j) const { return im[f][j]; }
+};
+template <int N>
+struct LaneColumns {
+    const typename Lanes<N>::Real* re;
+    const typename Lanes<N>::Real* im;
+    ZARN_ALWAYS_INLINE double real(int f, int j) const { return re[j][f]; }
+    ZARN_ALWAYS_INLINE double imaginary(int f, int j) const { return im[j][f]; }
+};
+
+// The outputs first … first + S·N − 1 of F frames, their inputs taken from
+// `in`.
+template <int N, int F, int S, class Inputs>
+ZARN_ALWAYS_INLINE void inverseSweep(const InverseTable* table, const Inputs& in, double* const* y, int first) {
     using L = Lanes<N>;
     using Real = typename L::Real;
     Real sum[F][S] = {};
@@ -311,35 +327,12 @@ ZARN_ALWAYS_INLINE void inverseSweep(const InverseTable* table, const double* co
         Real c[S], s[S];
         inverseRotations<N, S>(table, first, j, c, s);
         ZARN_UNROLL for (int f = 0; f < F; ++f) {
-            const Real rj = re[f][j] - Real{};
-            const Real ij = im[f][j] - Real{};
+            const Real rj = in.real(f, j) - Real{};
+            const Real ij = in.imaginary(f, j) - Real{};
             ZARN_UNROLL for (int v = 0; v < S; ++v) sum[f][v] = sum[f][v] + (c[v] * rj - s[v] * ij);
         }
     }
     for (int f = 0; f < F; ++f) {
-        for (int v = 0; v < S; ++v) L::store(y[f] + first + v * N, sum[f][v]);
-    }
-}
-
-// inverseSweep of N frames, their inputs interleaved: lane f of
-// reColumns[j] is re[f][j].
-template <int N, int S>
-ZARN_ALWAYS_INLINE void inverseSweepInterleaved(const InverseTable* table, const typename Lanes<N>::Real* reColumns,
-                                                const typename Lanes<N>::Real* imColumns, double* const* y,
-                                                int first) {
-    using L = Lanes<N>;
-    using Real = typename L::Real;
-    Real sum[N][S] = {};
-    for (int j = 0; j < kLength; ++j) {
-        Real c[S], s[S];
-        inverseRotations<N, S>(table, first, j, c, s);
-        ZARN_UNROLL for (int f = 0; f < N; ++f) {
-            const Real rj = reColumns[j][f] - Real{};
-            const Real ij = imColumns[j][f] - Real{};
-            ZARN_UNROLL for (int v = 0; v < S; ++v) sum[f][v] = sum[f][v] + (c[v] * rj - s[v] * ij);
-        }
-    }
-    for (int f = 0; f < N; ++f) {
         for (int v = 0; v < S; ++v) L::store(y[f] + first + v * N, sum[f][v]);
     }
 }
@@ -355,7 +348,7 @@ ZARN_ALWAYS_INLINE void forwardAlone(const ForwardTable* table, const double* x,
 template <int N>
 ZARN_ALWAYS_INLINE void inverseAlone(const InverseTable* table, const double* re, const double* im, double* y) {
     constexpr int S = kPlan<N>.inverseAlone.slices;
-    for (int first = 0; first < kLength; first += S * N) inverseSweep<N, 1, S>(table, &re, &im, &y, first);
+    for (int first = 0; first < kLength; first += S * N) inverseSweep<N, 1, S>(table, FrameRows{&re, &im}, &y, first);
 }
 
 struct ForwardKernel {
@@ -461,14 +454,14 @@ ZARN_ALWAYS_INLINE void inverseBatch(const InverseTable* table, const double* co
         }
         for (int first = 0; first < kLength; first += S * N) {
             for (std::size_t s = 0; s < sets.count; ++s) {
-                inverseSweepInterleaved<N, S>(table, reColumns[s], imColumns[s], out[s], first);
+                inverseSweep<N, N, S>(table, LaneColumns<N>{reColumns[s], imColumns[s]}, out[s], first);
             }
         }
     } else {
         static_assert(plan.inverseForm == Form::framePointers, "no other form for the inverse transform");
         for (int first = 0; first < kLength; first += S * N) {
             for (std::size_t s = 0; s < sets.count; ++s) {
-                inverseSweep<N, F, S>(table, inRe[s], inIm[s], out[s], first);
+                inverseSweep<N, F, S>(table, FrameRows{inRe[s], inIm[s]}, out[s], first);
             }
         }
     }
