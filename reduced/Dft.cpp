@@ -268,22 +268,29 @@ ZARN_ALWAYS_INLINE void forwardSweepAcrossFrames(const ForwardTable* table, cons
     }
 }
 
-template <int N>
+// The Nyquist bins of `Sets` sets of N frames, each set's interleaved as
+// forwardSweepAcrossFrames takes them: one sum of each kind per set, so the
+// sets side by side keep the adder busy where one set alone would wait on it.
+template <int N, int Sets>
 ZARN_ALWAYS_INLINE void forwardNyquistAcrossFrames(const ForwardTable* table,
-                                                   const typename Lanes<N>::Real* columns, double* const* re,
-                                                   double* const* im) {
+                                                   const typename Lanes<N>::Real (*columns)[kLength],
+                                                   double* const (*re)[N], double* const (*im)[N]) {
     using Real = typename Lanes<N>::Real;
     constexpr double kScale = 1.0 / kLength;
-    Real nyquistRe = {}, nyquistIm = {};
+    Real nyquistRe[Sets] = {}, nyquistIm[Sets] = {};
     for (int m = 0; m < kLength; ++m) {
-        nyquistRe = nyquistRe + columns[m] * table->nyquistCos[m];
-        nyquistIm = nyquistIm + columns[m] * table->nyquistSin[m];
+        ZARN_UNROLL for (int s = 0; s < Sets; ++s) {
+            nyquistRe[s] = nyquistRe[s] + columns[s][m] * table->nyquistCos[m];
+            nyquistIm[s] = nyquistIm[s] + columns[s][m] * table->nyquistSin[m];
+        }
     }
-    nyquistRe = nyquistRe * kScale;
-    nyquistIm = nyquistIm * kScale;
-    ZARN_UNROLL for (int f = 0; f < N; ++f) {
-        re[f][kHalf] = nyquistRe[f];
-        im[f][kHalf] = nyquistIm[f];
+    ZARN_UNROLL for (int s = 0; s < Sets; ++s) {
+        nyquistRe[s] = nyquistRe[s] * kScale;
+        nyquistIm[s] = nyquistIm[s] * kScale;
+        ZARN_UNROLL for (int f = 0; f < N; ++f) {
+            re[s][f][kHalf] = nyquistRe[s][f];
+            im[s][f][kHalf] = nyquistIm[s][f];
+        }
     }
 }
 
@@ -416,8 +423,12 @@ ZARN_ALWAYS_INLINE void forwardBatch(const ForwardTable* table, const double* co
                 forwardSweepAcrossFrames<N>(table, columns[s], outRe[s], outIm[s], first);
             }
         }
-        for (std::size_t s = 0; s < sets.count; ++s) {
-            forwardNyquistAcrossFrames<N>(table, columns[s], outRe[s], outIm[s]);
+        if (sets.count == FrameSets<F>::kMost) {
+            forwardNyquistAcrossFrames<N, FrameSets<F>::kMost>(table, columns, outRe, outIm);
+        } else {
+            for (std::size_t s = 0; s < sets.count; ++s) {
+                forwardNyquistAcrossFrames<N, 1>(table, columns + s, outRe + s, outIm + s);
+            }
         }
     } else {
         static_assert(plan.forwardForm == Form::framePointers, "no other form for the forward transform");
