@@ -97,6 +97,25 @@ struct Lanes : LaneTypes<N> {
     // lane i of v[j] holds what lane j of v[i] held. Moves whole values only.
     static ZARN_ALWAYS_INLINE void transpose(Real* v) { transposeRound<N / 2>(v); }
 
+    // out[i] = v[i]'s lanes combined by `combine` (a += b, say), for Count
+    // vectors: transposed N at a time, so that N of them are combined side by
+    // side in the lanes rather than each one lane after another. The order
+    // of the combinations is each path's own.
+    template <int Count, class Combine>
+    static ZARN_ALWAYS_INLINE void acrossLanes(const Real* v, double* out, Combine combine) {
+        for (int group = 0; group < Count; group += N) {
+            Real rows[N];
+            ZARN_UNROLL for (int i = 0; i < N; ++i) rows[i] = group + i < Count ? v[group + i] : Real{};
+            transpose(rows);
+            ZARN_UNROLL for (int width = N / 2; width >= 1; width /= 2) {
+                ZARN_UNROLL for (int i = 0; i < width; ++i) combine(rows[i], rows[i + width]);
+            }
+            ZARN_UNROLL for (int i = 0; i < N; ++i) {
+                if (group + i < Count) out[group + i] = rows[0][i];
+            }
+        }
+    }
+
     // Whether the comparison held in any lane.
     static ZARN_ALWAYS_INLINE bool any(const Mask& m) {
         std::int64_t bits = 0;

@@ -11,30 +11,27 @@ namespace zarn {
 
 namespace {
 
-// Every band's largest magnitude and energy over its padded run.
+// Every band's largest magnitude and energy over its padded run, each band's
+// lanes combined with the others' at the end.
 struct MeasureKernel {
     template <int N>
     static ZARN_ALWAYS_INLINE void run(const double* values, double* peak, double* energy) {
         using L = Lanes<N>;
         using Real = typename L::Real;
+        Real largest[kBandCount], sum[kBandCount];
         for (std::size_t band = 0; band < kBandCount; ++band) {
             const double* x = values + kComponentLayout.offset[band];
-            Real largest = {}, sum = {};
+            largest[band] = Real{}, sum[band] = Real{};
             for (std::size_t i = 0; i < kComponentLayout.padded[band]; i += N) {
                 Real v;
                 L::load(v, x + i);
-                sum += v * v;
+                sum[band] += v * v;
                 L::absolute(v);
-                greaterOf(largest, largest, v);
+                greaterOf(largest[band], largest[band], v);
             }
-            double top = 0.0, total = 0.0;
-            for (int lane = 0; lane < N; ++lane) {
-                top = largest[lane] > top ? largest[lane] : top;
-                total += sum[lane];
-            }
-            peak[band] = top;
-            energy[band] = total;
         }
+        L::template acrossLanes<kBandCount>(largest, peak, [](Real& a, const Real& b) { greaterOf(a, a, b); });
+        L::template acrossLanes<kBandCount>(sum, energy, [](Real& a, const Real& b) { a += b; });
     }
 };
 
@@ -80,15 +77,15 @@ struct ErrorKernel {
                     energy[c] += y * y;
                 }
             }
+            Real sums[2 * C];
+            ZARN_UNROLL
+            for (int c = 0; c < C; ++c) sums[c] = sum[c], sums[C + c] = energy[c];
+            double totals[2 * C];
+            L::template acrossLanes<2 * C>(sums, totals, [](Real& a, const Real& b) { a += b; });
             ZARN_UNROLL
             for (int c = 0; c < C; ++c) {
-                double total = 0.0, reconstructed = 0.0;
-                for (int lane = 0; lane < N; ++lane) {
-                    total += sum[c][lane];
-                    reconstructed += energy[c][lane];
-                }
-                candidates->errors[at][static_cast<std::size_t>(c)] = total;
-                candidates->kept[at][static_cast<std::size_t>(c)] = reconstructed;
+                candidates->errors[at][static_cast<std::size_t>(c)] = totals[c];
+                candidates->kept[at][static_cast<std::size_t>(c)] = totals[C + c];
             }
         }
     }
