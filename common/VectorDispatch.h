@@ -2,8 +2,8 @@
 // THE ONE PLACE THAT KNOWS INSTRUCTION SETS. Kernels are written once, as
 // templates on a lane count (common/Lanes.h); this header and
 // VectorDispatch.cpp alone name x86 instruction sets, ask the processor what
-// it has, and name the three instructions g++ does not find by itself
-// (greaterOf, lesserOf, narrowToSamples below). Nothing else in the codec
+// it has, and name the four instructions g++ does not find by itself
+// (greaterOf, lesserOf, squareRoot, narrowToSamples below). Nothing else in the codec
 // may use intrinsics, target attributes or __builtin_cpu_supports.
 //
 // Every build has the portable path: two lanes of doubles, which is SSE2 on
@@ -129,6 +129,25 @@ ZARN_ALWAYS_INLINE void greaterOf(Lanes<8>::Real& out, const Lanes<8>::Real& a, 
 }
 ZARN_ALWAYS_INLINE void lesserOf(Lanes<8>::Real& out, const Lanes<8>::Real& a, const Lanes<8>::Real& b) {
     out = a < b ? a : b;
+}
+
+// √v in each lane, correctly rounded as std::sqrt gives it (SQRTPD). g++
+// keeps std::sqrt a call that may set errno, and so never vectorises it.
+ZARN_ALWAYS_INLINE void squareRoot(Lanes<2>::Real& v) {
+#if defined(__SSE2__)
+    v = __builtin_ia32_sqrtpd(v);
+#else
+    for (int i = 0; i < 2; ++i) v[i] = __builtin_sqrt(v[i]);
+#endif
+}
+
+// The same on four lanes, two at a time: a function of the AVX target
+// cannot be inlined into the kernels, whose bodies have none of their own.
+ZARN_ALWAYS_INLINE void squareRoot(Lanes<4>::Real& v) {
+    Lanes<2>::Real low = __builtin_shufflevector(v, v, 0, 1), high = __builtin_shufflevector(v, v, 2, 3);
+    squareRoot(low);
+    squareRoot(high);
+    v = __builtin_shufflevector(low, high, 0, 1, 2, 3);
 }
 
 // The four 32-bit integers of `values`, each known to lie within 16 bits,

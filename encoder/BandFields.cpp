@@ -84,8 +84,8 @@ struct ErrorKernel {
             L::template acrossLanes<2 * C>(sums, totals, [](Real& a, const Real& b) { a += b; });
             ZARN_UNROLL
             for (int c = 0; c < C; ++c) {
-                candidates->errors[at][static_cast<std::size_t>(c)] = totals[c];
-                candidates->kept[at][static_cast<std::size_t>(c)] = totals[C + c];
+                candidates->errors[static_cast<std::size_t>(c)][at] = totals[c];
+                candidates->kept[static_cast<std::size_t>(c)][at] = totals[C + c];
             }
         }
     }

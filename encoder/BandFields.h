@@ -114,14 +114,19 @@ struct BandComponents {
 
 // The candidate codings of the bands worth measuring in one frame, three
 // each, and what each would cost in error and keep of the band's energy.
+// Each candidate's results sit with the same candidate of the other bands,
+// so that they can be compared a vector of bands at a time; the rows are
+// padded to a multiple of eight bands.
 struct BandCandidates {
     static constexpr std::size_t kPerBand = 3;
+    static constexpr std::size_t kSlots = (kBandCount + 7) / 8 * 8;
+    using Row = std::array<double, kSlots>;
 
     std::size_t count = 0;                      // bands measured
     std::array<std::uint8_t, kBandCount> band{};  // which, in order
     std::array<std::array<FieldScale, kPerBand>, kBandCount> scales{};
-    std::array<std::array<double, kPerBand>, kBandCount> errors{};  // Σ (x − fieldOf(x)·Δ)²
-    std::array<std::array<double, kPerBand>, kBandCount> kept{};    // Σ (fieldOf(x)·Δ)²
+    std::array<Row, kPerBand> errors{};  // errors[c][at]: Σ (x − fieldOf(x)·Δ)²
+    std::array<Row, kPerBand> kept{};    // kept[c][at]: Σ (fieldOf(x)·Δ)²
 
     // Adds band `b` with the codings at `codings` (kPerBand of them, all
     // with bits).

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "common/BandKernels.h"
+#include "common/Lanes.h"
+#include "common/VectorDispatch.h"
 #include "encoder/FastLog.h"
 #include "stream/ZarnFormat.h"
 
@@ -19,6 +21,43 @@ std::size_t frameBitsOf(const BandCodings& codings) {
     for (std::size_t band = 0; band < kBandCount; ++band) allocation[band] = codings[band].bits;
     return frameBits(allocation);
 }
+
+// Every measured band's cheapest choice, N bands side by side: the index of
+// its cheapest candidate, or kPerBand where off costs least. Which one wins
+// is anyone's guess, so the choice is made by masks, not branches.
+struct ChoiceKernel {
+    static constexpr std::size_t C = BandCandidates::kPerBand;
+
+    template <int N>
+    static ZARN_ALWAYS_INLINE void run(const BandCandidates* candidates, const RateAllocator::Prices* prices,
+                                       double* chosen) {
+        using L = Lanes<N>;
+        using Real = typename L::Real;
+        for (std::size_t at = 0; at < candidates->count; at += N) {
+            Real weight, energy, perBit;
+            L::load(weight, prices->weight.data() + at);
+            L::load(energy, prices->energy.data() + at);
+            L::load(perBit, prices->perBit.data() + at);
+            Real rootEnergy = energy;
+            squareRoot(rootEnergy);
+            Real best = weight * 2.0 * energy;  // off: all error, all level lost
+            Real pick = Real{} + static_cast<double>(C);
+            for (std::size_t c = 0; c < C; ++c) {
+                Real error, kept, paid;
+                L::load(error, candidates->errors[c].data() + at);
+                L::load(kept, candidates->kept[c].data() + at);
+                L::load(paid, prices->paid[c].data() + at);
+                squareRoot(kept);
+                const Real loss = rootEnergy - kept;
+                const Real cost = weight * (error + loss * loss) + perBit * paid;
+                const auto cheaper = cost < best;
+                best = cheaper ? cost : best;
+                pick = cheaper ? Real{} + static_cast<double>(c) : pick;
+            }
+            L::store(chosen + at, pick);
+        }
+    }
+};
 
 }  // namespace
 
@@ -46,36 +85,26 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
         const int below = (steps >= 0 ? static_cast<int>(steps) : -static_cast<int>(1.0 - steps)) - top;
         const int lower = std::clamp(below, 1, 14);
         const int nearer = std::clamp(steps - (below + top) < 0.5 ? below : below + 1, 2, 15);
-        BandCoding* mine = choices_.data() + BandCandidates::kPerBand * candidates.count;
+        const std::size_t at = candidates.count;
+        BandCoding* mine = choices_.data() + kPer * at;
         mine[0] = {static_cast<std::uint8_t>(lower), static_cast<std::uint8_t>(top)};
         mine[1] = {static_cast<std::uint8_t>(lower + 1), static_cast<std::uint8_t>(top)};
         mine[2] = top < 15 ? BandCoding{static_cast<std::uint8_t>(nearer - 1), static_cast<std::uint8_t>(top + 1)}
                            : mine[1];
         candidates.add(band, mine);
+        prices_.weight[at] = weight;
+        prices_.energy[at] = energy;
+        prices_.perBit[at] = lambda * count;
+        for (std::size_t c = 0; c < kPer; ++c) prices_.paid[c][at] = mine[c].bits + 1;  // bits a component
     }
     quantisationErrors(components, candidates);
 
-    // Every candidate's cost in flat loops, which the compiler vectorises
-    // (square roots included), then the cheapest of each band.
+    // Four lanes at most: the choice is made by masks.
+    runOnVectorPath<ChoiceKernel, 4>(static_cast<const BandCandidates*>(&candidates),
+                                     static_cast<const Prices*>(&prices_), chosen_.data());
     for (std::size_t at = 0; at < candidates.count; ++at) {
-        const std::size_t band = candidates.band[at];
-        rootEnergy_[at] = std::sqrt(components.energy[band]);
-        offCost_[at] = 2.0 * weights.weight[band] * components.energy[band];  // all error, all level lost
-    }
-    for (std::size_t i = 0; i < kPer * candidates.count; ++i) {
-        const std::size_t at = i / kPer, band = candidates.band[at];
-        const double loss = rootEnergy_[at] - std::sqrt(candidates.kept[at][i % kPer]);
-        cost_[i] = weights.weight[band] * (candidates.errors[at][i % kPer] + loss * loss) +
-                  lambda * (choices_[i].bits + 1) * kComponentLayout.count[band];
-    }
-    for (std::size_t at = 0; at < candidates.count; ++at) {
-        double best = offCost_[at];
-        for (std::size_t c = 0; c < kPer; ++c) {
-            if (cost_[kPer * at + c] < best) {
-                best = cost_[kPer * at + c];
-                codings[candidates.band[at]] = choices_[kPer * at + c];
-            }
-        }
+        const auto pick = static_cast<std::size_t>(chosen_[at]);
+        if (pick < kPer) codings[candidates.band[at]] = choices_[kPer * at + pick];
     }
     return frameBitsOf(codings);
 }

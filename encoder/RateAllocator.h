@@ -33,13 +33,23 @@ public:
     std::size_t choose(const BandComponents& components, const BandWeights& weights, double lambda,
                        std::size_t bands, BandCodings& codings);
 
+    // What each measured band's candidates cost besides their error, in rows
+    // as BandCandidates holds the errors.
+    struct Prices {
+        BandCandidates::Row weight{};
+        BandCandidates::Row energy{};
+        BandCandidates::Row perBit{};  // λ · the components the band stores
+        std::array<BandCandidates::Row, BandCandidates::kPerBand> paid{};  // bits a component, g + 1
+    };
+
 private:
-    // Working space, kept from frame to frame so that no frame clears it.
+    // Working space, kept from frame to frame so that no frame clears it;
+    // the rows' padding past the measured bands holds finite values.
     static constexpr std::size_t kPer = BandCandidates::kPerBand;
     BandCandidates candidates_;
     std::array<BandCoding, kPer * kBandCount> choices_;
-    std::array<double, kBandCount> rootEnergy_, offCost_;
-    std::array<double, kPer * kBandCount> cost_;
+    Prices prices_;
+    BandCandidates::Row chosen_{};
 };
 
 // Adds about `extra` bits to a frame in bands that hold nothing but zeros,
