@@ -7,32 +7,15 @@
 
 namespace zarn {
 
-namespace {
-
-// The bands coded at a bit rate: a steady cut-off sounds better than bands
-// that come and go from frame to frame, and the bits go where they are
-// heard most. Measured (mean grade over five recordings): at 96 kbit/s a
-// cut at 6.4 kHz (20 bands) is 0.6 better than one at 9.5 kHz; at 128 one
-// at 12 kHz (23 bands) 0.25 better than none; at 160 and 192 one at
-// 15.5 kHz (24 bands) 0.15 and 0.3 better than one at 12 kHz.
-std::size_t bandsAt(unsigned kbitPerSecond) {
-    if (kbitPerSecond < 112) return 20;  // 6.4 kHz
-    if (kbitPerSecond < 144) return 23;  // 12 kHz
-    if (kbitPerSecond < 224) return 24;  // 15.5 kHz
-    return kBandCount;
-}
-
-}  // namespace
-
 RateEncoder::RateEncoder(unsigned kbitPerSecond, Aim aim)
-    : aim_(aim), control_(kbitPerSecond), bands_(bandsAt(kbitPerSecond)) {
+    : aim_(aim), control_(kbitPerSecond), bandwidth_(kbitPerSecond) {
     for (std::size_t i = 0; i < kHop; ++i)
         falling_[i] = 0.5 * (1.0 - std::cos(kTwoPi * static_cast<double>(kHop + i) / kBlockLength));
 }
 
 void RateEncoder::setBitrate(unsigned kbitPerSecond) {
     control_ = RateControl(kbitPerSecond);
-    bands_ = bandsAt(kbitPerSecond);
+    bandwidth_ = BandwidthFollower(kbitPerSecond);
 }
 
 void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
@@ -47,9 +30,11 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
 
     components_.gather(re_.data(), im_.data());
     weights_.weigh(components_.energy, bandWeights_);
-    std::size_t bits = allocator_.choose(components_, bandWeights_, control_.lambda(), bands_, codings_);
+    const double lambda = control_.lambda();
+    std::size_t bits = allocator_.choose(components_, bandWeights_, lambda, bandwidth_.bands(), codings_);
     if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra);
     control_.spent(bits);
+    bandwidth_.observe(components_.energy, bandWeights_, lambda);
     storeFields(re_.data(), im_.data(), codings_, frame);
     decodeTail(frame);
 }

@@ -7,6 +7,7 @@
 #include "common/Types.h"
 #include "dsp/Fft.h"
 #include "encoder/BandFields.h"
+#include "encoder/BandwidthFollower.h"
 #include "encoder/EncoderStages.h"
 #include "encoder/PerceptualWeights.h"
 #include "encoder/RateAllocator.h"
@@ -80,7 +81,7 @@ private:
     Fft fft_{kBlockLength};
     PerceptualWeights weights_;
     RateControl control_;
-    std::size_t bands_;               // bands that may be coded: a fixed low-pass at low rates
+    BandwidthFollower bandwidth_;     // bands that may be coded: a slow low-pass below 224 kbit/s
     HalfBlock falling_{};             // the window's second half
     HalfBlock previousHop_{};
     HalfBlock decodedTail_{};  // what the decoder holds of the last Block's second half
