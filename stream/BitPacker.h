@@ -101,6 +101,25 @@ public:
         }
     }
 
+    // put(count, value) without a branch, for the many short fields of a
+    // frame's bands, where whether a field completes a word follows no
+    // pattern a processor learns within a band. The word at size() is
+    // stored whether or not it is complete, and an incomplete one is stored
+    // again once it is, so a caller must put at least one more word's worth
+    // of bits after it (a frame's padding always follows its fields).
+    void putBeforeMore(int count, std::uint32_t value) {
+        accumulator_ = (accumulator_ << count) | value;
+        // At most 15 bits waited and at most 16 come: 31 at most, so the
+        // bit of 16 says whether a word is full, and no more than one is.
+        pending_ += count;
+        const int full = pending_ >> 4;
+        pending_ &= 15;
+        const auto word = static_cast<std::uint16_t>(accumulator_ >> pending_);
+        out_[size_] = static_cast<std::uint8_t>(word & 0xFF);
+        out_[size_ + 1] = static_cast<std::uint8_t>(word >> 8);
+        size_ += static_cast<std::size_t>(2 * full);
+    }
+
     // put(16, value) without the test: a whole word's worth of bits always
     // completes exactly one word.
     void putWord(std::uint16_t value) {

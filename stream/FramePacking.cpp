@@ -66,14 +66,15 @@ struct BodyPacker {
         const auto field = [shift](Sample value) { return static_cast<std::uint32_t>(static_cast<std::uint16_t>(value) >> shift); };
         // A bin's two fields of up to 8 bits each go as one of up to 16.
         const bool paired = 2 * width <= 16;
+        // The frame's padding comes after every band's fields.
         for (std::size_t bin = first; bin < end; ++bin) {
             if (!storesImaginary(bin)) {
-                packer.put(width, field(frame.re[bin]));
+                packer.putBeforeMore(width, field(frame.re[bin]));
             } else if (paired) {
-                packer.put(2 * width, field(frame.re[bin]) << width | field(frame.im[bin]));
+                packer.putBeforeMore(2 * width, field(frame.re[bin]) << width | field(frame.im[bin]));
             } else {
-                packer.put(width, field(frame.re[bin]));
-                packer.put(width, field(frame.im[bin]));
+                packer.putBeforeMore(width, field(frame.re[bin]));
+                packer.putBeforeMore(width, field(frame.im[bin]));
             }
         }
         return true;
