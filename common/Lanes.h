@@ -98,18 +98,16 @@ struct Lanes : LaneTypes<N> {
     static ZARN_ALWAYS_INLINE void transpose(Real* v) { transposeRound<N / 2>(v); }
 
     // out[i] = v[i]'s lanes combined by `combine` (a += b, say), for Count
-    // vectors: transposed N at a time, so that N of them are combined side by
-    // side in the lanes rather than each one lane after another. The order
+    // vectors, N at a time: the rounds of a transposition, each pair of rows
+    // combined as soon as the round has swapped their blocks, so that every
+    // round halves the rows and N totals come out of one vector. The order
     // of the combinations is each path's own.
     template <int Count, class Combine>
     static ZARN_ALWAYS_INLINE void acrossLanes(const Real* v, double* out, Combine combine) {
         for (int group = 0; group < Count; group += N) {
             Real rows[N];
             ZARN_UNROLL for (int i = 0; i < N; ++i) rows[i] = group + i < Count ? v[group + i] : Real{};
-            transpose(rows);
-            ZARN_UNROLL for (int width = N / 2; width >= 1; width /= 2) {
-                ZARN_UNROLL for (int i = 0; i < width; ++i) combine(rows[i], rows[i + width]);
-            }
+            combineRound<N / 2>(rows, combine);
             ZARN_UNROLL for (int i = 0; i < N; ++i) {
                 if (group + i < Count) out[group + i] = rows[0][i];
             }
@@ -124,6 +122,19 @@ struct Lanes : LaneTypes<N> {
     }
 
 private:
+    // Rounds S … 1 of acrossLanes: rows j and j + S, for every j below S,
+    // swap their S × S blocks off the diagonal and become one.
+    template <int S, class Combine>
+    static ZARN_ALWAYS_INLINE void combineRound(Real* v, Combine& combine) {
+        if constexpr (S >= 1) {
+            ZARN_UNROLL for (int j = 0; j < S; ++j) {
+                swapBlocks<S>(v[j], v[j + S], std::make_integer_sequence<int, N>{});
+                combine(v[j], v[j + S]);
+            }
+            combineRound<S / 2>(v, combine);
+        }
+    }
+
     // One round of the transposition: rows j and j + S, for every j without
     // bit S, swap the S × S blocks off the diagonal. Rounds S = N/2 … 1 make
     // the whole transposition.
