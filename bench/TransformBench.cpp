@@ -1,10 +1,14 @@
 // The fast transforms of zarnconv, per frame: the forward one on windowed
 // blocks, the inverse on dequantised, mirrored spectra read from a Zarn file.
+// Beside them RealFft, which the rate encoder runs on the same inputs; its
+// inverse reads bins 0..256 alone and needs no mirror(), so it compares with
+// FftMirror and FftInverse together.
 
 #include "bench/FrameCorpus.h"
 #include "bench/VectorPaths.h"
 #include "dsp/Fft.h"
 #include "dsp/Mirror.h"
+#include "dsp/RealFft.h"
 
 namespace zarn::bench {
 namespace {
@@ -54,6 +58,34 @@ void FftInverse(benchmark::State& state) {
     countFrames(state);
 }
 [[maybe_unused]] const bool inverseRegistered = onEveryVectorPath("FftInverse", FftInverse);
+
+void RealFftForward(benchmark::State& state) {
+    const auto& frames = encoderFrames(Program::full);
+    const RealFft fft(kBlockLength);
+    alignas(64) Spectrum out;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        fft.forward(frames[next].windowed.data(), out.re.data(), out.im.data());
+        keep(&out);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+[[maybe_unused]] const bool realForwardRegistered = onEveryVectorPath("RealFftForward", RealFftForward);
+
+void RealFftInverse(benchmark::State& state) {
+    const auto& frames = decoderFrames(Program::full);
+    const RealFft fft(kBlockLength);
+    alignas(64) Block y;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        fft.inverse(frames[next].full.re.data(), frames[next].full.im.data(), y.data());
+        keep(&y);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
+[[maybe_unused]] const bool realInverseRegistered = onEveryVectorPath("RealFftInverse", RealFftInverse);
 
 }  // namespace
 }  // namespace zarn::bench
