@@ -112,15 +112,16 @@ void quantisationErrors(const BandComponents& components, BandCandidates& candid
 namespace {
 
 // Fields as the top bits of Samples: each field times 2^(15 − g) (the
-// lowest field, −2^g, gives −32768), for `count` values on N lanes.
+// lowest field, −2^g, gives −32768), and what a decoder makes of each, the
+// field times the step, for `count` values on N lanes.
 template <int N>
 ZARN_ALWAYS_INLINE void storeRun(const double* x, std::size_t count, const FieldScale& scale, double toSample,
-                                 Sample* out) {
+                                 Sample* out, double* decoded) {
     using L = Lanes<N>;
     using Real = typename L::Real;
     // Broadcast by adding to zeros: none of these is −0.
     const Real shift = Real{} + kRoundingShift, toField = Real{} + scale.toField, low = Real{} + scale.low,
-               high = Real{} + scale.high, up = Real{} + toSample;
+               high = Real{} + scale.high, up = Real{} + toSample, step = Real{} + scale.step;
     std::size_t i = 0;
     for (; i + N <= count; i += N) {
         Real v, f, held;
@@ -128,6 +129,7 @@ ZARN_ALWAYS_INLINE void storeRun(const double* x, std::size_t count, const Field
         f = (v * toField + shift) - shift;
         greaterOf(held, f, low);
         lesserOf(f, held, high);
+        L::store(decoded + i, f * step);
         const typename L::Int32 samples = __builtin_convertvector(f * up, typename L::Int32);
         if constexpr (N == 4) {
             narrowToSamples(out + i, samples);
@@ -135,42 +137,52 @@ ZARN_ALWAYS_INLINE void storeRun(const double* x, std::size_t count, const Field
             for (int lane = 0; lane < N; ++lane) out[i + static_cast<std::size_t>(lane)] = static_cast<Sample>(samples[lane]);
         }
     }
-    for (; i < count; ++i) out[i] = static_cast<Sample>(static_cast<int>(fieldOf(x[i], scale) * toSample));
+    for (; i < count; ++i) {
+        const double f = fieldOf(x[i], scale);
+        decoded[i] = f * scale.step;
+        out[i] = static_cast<Sample>(static_cast<int>(f * toSample));
+    }
 }
 
-// Every band of a spectrum into a frame's components.
+// Every band of one part of a spectrum.
 struct StoreKernel {
     template <int N>
-    static ZARN_ALWAYS_INLINE void run(const double* re, const double* im, const BandCoding* codings, Sample* outRe,
-                                       Sample* outIm) {
+    static ZARN_ALWAYS_INLINE void run(const double* x, const BandCoding* codings, bool imaginary, Sample* out,
+                                       double* decoded) {
         for (std::size_t band = 0; band < kBandCount; ++band) {
             const std::size_t first = kBands.first[band], end = kBands.end[band];
             if (codings[band].bits == 0) {
-                for (std::size_t bin = first; bin < end; ++bin) outRe[bin] = outIm[bin] = 0;
+                for (std::size_t bin = first; bin < end; ++bin) out[bin] = 0, decoded[bin] = 0.0;
                 continue;
             }
             const FieldScale scale = FieldScale::of(codings[band].bits, codings[band].exponent);
             const double toSample = kPowerOfTwo(15 - codings[band].bits);
             // Every bin stores its real part, and all but DC and Nyquist
             // their imaginary part.
-            const std::size_t imFirst = first == 0 ? 1 : first, imEnd = end > kNyquistBin ? kNyquistBin : end;
-            storeRun<N>(re + first, end - first, scale, toSample, outRe + first);
-            storeRun<N>(im + imFirst, imEnd - imFirst, scale, toSample, outIm + imFirst);
-            if (first == 0) outIm[0] = 0;
-            if (end > kNyquistBin) outIm[kNyquistBin] = 0;
+            const std::size_t storedFirst = imaginary && first == 0 ? 1 : first;
+            const std::size_t storedEnd = imaginary && end > kNyquistBin ? kNyquistBin : end;
+            storeRun<N>(x + storedFirst, storedEnd - storedFirst, scale, toSample, out + storedFirst,
+                        decoded + storedFirst);
+        }
+        if (imaginary) {
+            out[0] = out[kNyquistBin] = 0;
+            decoded[0] = decoded[kNyquistBin] = 0.0;
         }
     }
 };
 
 }  // namespace
 
-void storeFields(const double* re, const double* im, const BandCodings& codings, EncodedFrame& frame) {
+void setSideFields(const BandCodings& codings, EncodedFrame& frame) {
     for (std::size_t band = 0; band < kBandCount; ++band) {
         frame.allocation[band] = codings[band].bits;
         frame.scale[band] = codings[band].exponent;
     }
-    runOnVectorPath<StoreKernel, 4>(re, im, static_cast<const BandCoding*>(codings.data()), frame.re.data(),
-                                    frame.im.data());
+}
+
+void storePart(const double* x, const BandCodings& codings, Part part, Sample* fields, double* decoded) {
+    runOnVectorPath<StoreKernel, 4>(x, static_cast<const BandCoding*>(codings.data()), part == Part::imaginary, fields,
+                                    decoded);
 }
 
 }  // namespace zarn

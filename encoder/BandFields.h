@@ -143,10 +143,18 @@ void quantisationErrors(const BandComponents& components, BandCandidates& candid
 // Every band's coding in a frame.
 using BandCodings = std::array<BandCoding, kBandCount>;
 
-// Stores every band of a spectrum into `frame`'s components under
-// `codings`, with its allocation and scale: each field shifted into the top
-// g + 1 bits of a Sample, as the frame writer takes it. Off bands are
-// cleared, and so are the imaginary parts of bins 0 and 256.
-void storeFields(const double* re, const double* im, const BandCodings& codings, EncodedFrame& frame);
+// The allocation and scale of `codings`, into a frame.
+void setSideFields(const BandCodings& codings, EncodedFrame& frame);
+
+// Which part of a spectrum a row of values is.
+enum class Part : std::uint8_t { real, imaginary };
+
+// Stores bins 0..256 of one part of a spectrum under `codings`: each field
+// shifted into the top g + 1 bits of a Sample into `fields`, as the frame
+// writer takes it, and into `decoded` what every decoder makes of it, the
+// field times the step (exactly: both are powers of two apart from
+// integers). Off bands hold zeros, and so do the imaginary parts of bins 0
+// and 256.
+void storePart(const double* x, const BandCodings& codings, Part part, Sample* fields, double* decoded);
 
 }  // namespace zarn

@@ -2,8 +2,7 @@
 
 #include <cmath>
 
-#include "decoder/Dequantise.h"
-#include "dsp/Mirror.h"
+#include "common/BandTable.h"
 
 namespace zarn {
 
@@ -35,15 +34,34 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
     if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra);
     control_.spent(bits);
     bandwidth_.observe(components_.energy, bandWeights_, lambda);
-    storeFields(re_.data(), im_.data(), codings_, frame);
-    decodeTail(frame);
+    setSideFields(codings_, frame);
+    storePart(re_.data(), codings_, Part::real, frame.re.data(), decodedRe_.data());
+    // Only a Block that the next one corrects has a half to move its error
+    // to.
+    if (aim_ == Aim::whatTheDecoderLacks && !last) {
+        feedback_.offset(Part::imaginary, im_.data(), re_.data(), decodedRe_.data(), shifted_.data());
+        keepSilentBands(im_.data());
+        storePart(shifted_.data(), codings_, Part::imaginary, frame.im.data(), decodedIm_.data());
+        feedback_.offset(Part::real, re_.data(), im_.data(), decodedIm_.data(), shifted_.data());
+        keepSilentBands(re_.data());
+        storePart(shifted_.data(), codings_, Part::real, frame.re.data(), decodedRe_.data());
+    } else {
+        storePart(im_.data(), codings_, Part::imaginary, frame.im.data(), decodedIm_.data());
+    }
+    decodeTail();
 }
 
-void RateEncoder::decodeTail(const EncodedFrame& frame) {
-    SpectrumPart re, im;
-    dequantise(frame, re.data(), im.data());
-    mirror(re.data(), im.data());
-    fft_.inverse(re.data(), im.data(), decoded_.data());
+void RateEncoder::keepSilentBands(const double* target) {
+    // A band without a sound in it stays silent even where it is coded (to
+    // keep the rate over digital silence): no neighbour's error moves it.
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        if (components_.peak[band] != 0.0) continue;
+        for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) shifted_[bin] = target[bin];
+    }
+}
+
+void RateEncoder::decodeTail() {
+    fft_.inverse(decodedRe_.data(), decodedIm_.data(), decoded_.data());
     for (std::size_t i = 0; i < kHop; ++i) decodedTail_[i] = decoded_[kHop + i];
 }
 

@@ -5,10 +5,11 @@
 
 #include "common/EncodedFrame.h"
 #include "common/Types.h"
-#include "dsp/Fft.h"
+#include "dsp/RealFft.h"
 #include "encoder/BandFields.h"
 #include "encoder/BandwidthFollower.h"
 #include "encoder/EncoderStages.h"
+#include "encoder/ErrorFeedback.h"
 #include "encoder/PerceptualWeights.h"
 #include "encoder/RateAllocator.h"
 #include "encoder/RateControl.h"
@@ -74,11 +75,14 @@ private:
     }
 
     void encode(const Sample* hop, bool last, EncodedFrame& frame);
-    // Decodes `frame` as every decoder does and keeps its second half.
-    void decodeTail(const EncodedFrame& frame);
+    // Restores, in shifted_, the targets of the bands that hold no sound.
+    void keepSilentBands(const double* target);
+    // Decodes the stored spectrum as every decoder does and keeps the
+    // Block's second half.
+    void decodeTail();
 
     Aim aim_;
-    Fft fft_{kBlockLength};
+    RealFft fft_{kBlockLength};
     PerceptualWeights weights_;
     RateControl control_;
     BandwidthFollower bandwidth_;     // bands that may be coded: a slow low-pass below 224 kbit/s
@@ -91,6 +95,9 @@ private:
     RateAllocator allocator_;
     BandCodings codings_{};
     BandWeights bandWeights_;
+    ErrorFeedback feedback_;
+    SpectrumPart shifted_{};                 // targets moved by the error feedback
+    SpectrumPart decodedRe_{}, decodedIm_{};  // the stored spectrum as decoders read it
     Block decoded_{};
 };
 

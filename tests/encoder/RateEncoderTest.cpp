@@ -191,7 +191,10 @@ TEST(RateEncoderFields, RoundToTheNearestStepAtEveryBitsAndExponentAndReadBackAs
                 EncodedFrame frame;
                 BandCodings codings{};
                 codings[0] = BandCoding{static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(e)};
-                storeFields(re.data(), im.data(), codings, frame);
+                SpectrumPart decoded{};
+                setSideFields(codings, frame);
+                storePart(re.data(), codings, Part::real, frame.re.data(), decoded.data());
+                storePart(im.data(), codings, Part::imaginary, frame.im.data(), decoded.data());
                 const std::int64_t negated = literalField(-m, g, e);
                 EXPECT_EQ(frame.re[0], expected * (1 << (15 - g)));
                 EXPECT_EQ(frame.re[1], expected * (1 << (15 - g)));
