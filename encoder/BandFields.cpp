@@ -113,17 +113,19 @@ namespace {
 
 // Fields as the top bits of Samples: each field times 2^(15 − g) (the
 // lowest field, −2^g, gives −32768), and what a decoder makes of each, the
-// field times the step, for `count` values on N lanes.
+// field times the step, for `count` values on N lanes. With `spill`, the
+// last vector is whole even past `count`: the values after a band's are the
+// next band's, which it stores over afterwards, and most bands are a few
+// bins wide, where a value at a time cost more than the rest.
 template <int N>
 ZARN_ALWAYS_INLINE void storeRun(const double* x, std::size_t count, const FieldScale& scale, double toSample,
-                                 Sample* out, double* decoded) {
+                                 bool spill, Sample* out, double* decoded) {
     using L = Lanes<N>;
     using Real = typename L::Real;
     // Broadcast by adding to zeros: none of these is −0.
     const Real shift = Real{} + kRoundingShift, toField = Real{} + scale.toField, low = Real{} + scale.low,
                high = Real{} + scale.high, up = Real{} + toSample, step = Real{} + scale.step;
-    std::size_t i = 0;
-    for (; i + N <= count; i += N) {
+    const auto storeVector = [&](std::size_t i) {
         Real v, f, held;
         L::load(v, x + i);
         f = (v * toField + shift) - shift;
@@ -136,6 +138,13 @@ ZARN_ALWAYS_INLINE void storeRun(const double* x, std::size_t count, const Field
         } else {
             for (int lane = 0; lane < N; ++lane) out[i + static_cast<std::size_t>(lane)] = static_cast<Sample>(samples[lane]);
         }
+    };
+    std::size_t i = 0;
+    for (; i + N <= count; i += N) storeVector(i);
+    if (i == count) return;
+    if (spill) {
+        storeVector(i);
+        return;
     }
     for (; i < count; ++i) {
         const double f = fieldOf(x[i], scale);
@@ -161,8 +170,10 @@ struct StoreKernel {
             // their imaginary part.
             const std::size_t storedFirst = imaginary && first == 0 ? 1 : first;
             const std::size_t storedEnd = imaginary && end > kNyquistBin ? kNyquistBin : end;
-            storeRun<N>(x + storedFirst, storedEnd - storedFirst, scale, toSample, out + storedFirst,
-                        decoded + storedFirst);
+            // Bands in order, so that what one spills the next overwrites;
+            // the last has nothing after it.
+            storeRun<N>(x + storedFirst, storedEnd - storedFirst, scale, toSample, band + 1 < kBandCount,
+                        out + storedFirst, decoded + storedFirst);
         }
         if (imaginary) {
             out[0] = out[kNyquistBin] = 0;

@@ -36,13 +36,14 @@ public:
     void offset(Part part, const double* target, const double* otherTarget, const double* otherDecoded,
                 double* shifted);
 
-    static constexpr int kTaps = 4;  // odd distances 1, 3, 5, 7
+    static constexpr int kTaps = 4;                // odd distances 1, 3, 5, 7
+    static constexpr std::ptrdiff_t kReach = 2 * kTaps - 1;  // the farthest
 
 private:
     // The other part's error, extended past bins 0 and 256 by the
-    // spectrum's symmetry: real parts mirror as they are, imaginary parts
-    // negated.
+    // spectrum's symmetry.
     static constexpr std::size_t kPad = 8;
+    static_assert(kPad >= kReach, "the taps reach no further than the padding");
     alignas(64) std::array<double, kPad + kCodedBins + kPad> error_{};
     std::array<double, kTaps> taps_{};  // 0.6 · cot(π d/512)/256 for d = 1, 3, 5, 7
 };
