@@ -34,21 +34,25 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
     if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra);
     control_.spent(bits);
     bandwidth_.observe(components_.energy, bandWeights_, lambda);
-    setSideFields(codings_, frame);
-    storePart(re_.data(), codings_, Part::real, frame.re.data(), decodedRe_.data());
     // Only a Block that the next one corrects has a half to move its error
     // to.
-    if (aim_ == Aim::whatTheDecoderLacks && !last) {
-        feedback_.offset(Part::imaginary, im_.data(), re_.data(), decodedRe_.data(), shifted_.data());
-        keepSilentBands(im_.data());
-        storePart(shifted_.data(), codings_, Part::imaginary, frame.im.data(), decodedIm_.data());
-        feedback_.offset(Part::real, re_.data(), im_.data(), decodedIm_.data(), shifted_.data());
-        keepSilentBands(re_.data());
-        storePart(shifted_.data(), codings_, Part::real, frame.re.data(), decodedRe_.data());
-    } else {
-        storePart(im_.data(), codings_, Part::imaginary, frame.im.data(), decodedIm_.data());
-    }
+    store(aim_ == Aim::whatTheDecoderLacks && !last, frame);
     decodeTail();
+}
+
+void RateEncoder::store(bool feedBack, EncodedFrame& frame) {
+    setSideFields(codings_, frame);
+    storePart(re_.data(), codings_, Part::real, frame.re.data(), decodedRe_.data());
+    if (!feedBack) {
+        storePart(im_.data(), codings_, Part::imaginary, frame.im.data(), decodedIm_.data());
+        return;
+    }
+    feedback_.offset(Part::imaginary, im_.data(), re_.data(), decodedRe_.data(), shifted_.data());
+    keepSilentBands(im_.data());
+    storePart(shifted_.data(), codings_, Part::imaginary, frame.im.data(), decodedIm_.data());
+    feedback_.offset(Part::real, re_.data(), im_.data(), decodedIm_.data(), shifted_.data());
+    keepSilentBands(re_.data());
+    storePart(shifted_.data(), codings_, Part::real, frame.re.data(), decodedRe_.data());
 }
 
 void RateEncoder::keepSilentBands(const double* target) {

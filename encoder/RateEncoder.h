@@ -27,7 +27,9 @@ namespace zarn {
 // Block b − 1's second half, so it corrects that half's error at no cost in
 // bits; the second half aims at the windowed new hop, as usual. The last
 // Block's second half has no successor to share it with and aims at the hop
-// itself, unwindowed, so a stream's end does not fade.
+// itself, unwindowed, so a stream's end does not fade. Since the second
+// half's error is put right, the rounding moves what error it can there
+// (ErrorFeedback).
 //
 // Frames depend on the frames before them, so they are encoded one after
 // another; a batch only spares the caller calls.
@@ -75,6 +77,11 @@ private:
     }
 
     void encode(const Sample* hop, bool last, EncodedFrame& frame);
+    // Stores the spectrum's fields into `frame`, and beside them the values
+    // decoders make of them. With `feedBack`, the rounding error goes where
+    // the next Block puts it right: the imaginary parts are rounded against
+    // the real parts' error, then the real parts again against theirs.
+    void store(bool feedBack, EncodedFrame& frame);
     // Restores, in shifted_, the targets of the bands that hold no sound.
     void keepSilentBands(const double* target);
     // Decodes the stored spectrum as every decoder does and keeps the
