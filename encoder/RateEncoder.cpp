@@ -20,7 +20,7 @@ void RateEncoder::setBitrate(unsigned kbitPerSecond) {
 void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
     for (std::size_t i = 0; i < kHop; ++i) {
         const double x = hop[i];
-        target_[i] = aim_ == Aim::whatTheDecoderLacks ? previousHop_[i] - decodedTail_[i]
+        target_[i] = aim_ == Aim::whatTheDecoderLacks ? previousHop_[i] - decoded_[kHop + i]
                                                       : previousHop_[i] * (1.0 - falling_[i]);
         target_[kHop + i] = last ? x : x * falling_[i];
         previousHop_[i] = x;
@@ -37,7 +37,7 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
     // Only a Block that the next one corrects has a half to move its error
     // to.
     store(aim_ == Aim::whatTheDecoderLacks && !last, frame);
-    decodeTail();
+    decodeBlock();
 }
 
 void RateEncoder::store(bool feedBack, EncodedFrame& frame) {
@@ -64,9 +64,8 @@ void RateEncoder::keepSilentBands(const double* target) {
     }
 }
 
-void RateEncoder::decodeTail() {
+void RateEncoder::decodeBlock() {
     fft_.inverse(decodedRe_.data(), decodedIm_.data(), decoded_.data());
-    for (std::size_t i = 0; i < kHop; ++i) decodedTail_[i] = decoded_[kHop + i];
 }
 
 }  // namespace zarn

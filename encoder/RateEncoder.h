@@ -84,9 +84,8 @@ private:
     void store(bool feedBack, EncodedFrame& frame);
     // Restores, in shifted_, the targets of the bands that hold no sound.
     void keepSilentBands(const double* target);
-    // Decodes the stored spectrum as every decoder does and keeps the
-    // Block's second half.
-    void decodeTail();
+    // Decodes the stored spectrum into decoded_, as every decoder does.
+    void decodeBlock();
 
     Aim aim_;
     RealFft fft_{kBlockLength};
@@ -95,7 +94,6 @@ private:
     BandwidthFollower bandwidth_;     // bands that may be coded: a slow low-pass below 224 kbit/s
     HalfBlock falling_{};             // the window's second half
     HalfBlock previousHop_{};
-    HalfBlock decodedTail_{};  // what the decoder holds of the last Block's second half
     Block target_{};
     SpectrumPart re_{}, im_{};
     BandComponents components_;
@@ -105,7 +103,7 @@ private:
     ErrorFeedback feedback_;
     SpectrumPart shifted_{};                 // targets moved by the error feedback
     SpectrumPart decodedRe_{}, decodedIm_{};  // the stored spectrum as decoders read it
-    Block decoded_{};
+    Block decoded_{};  // the last Block as decoders have it: its second half waits for the next
 };
 
 }  // namespace zarn
