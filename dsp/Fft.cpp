@@ -6,6 +6,7 @@
 
 #include "common/Lanes.h"
 #include "common/VectorDispatch.h"
+#include "dsp/Radix2.h"
 
 namespace zarn {
 
@@ -55,47 +56,17 @@ const FftTables& tables() {
     return instance;
 }
 
-// The levels of the transform on N lanes, and the butterflies they are made
-// of; the lanes hold independent butterflies and never mix, so each value
-// sees exactly the scalar operations.
+// The levels of the transform on N lanes, on the radix-2 pieces.
 template <int N>
-struct FftLevels {
-    using L = Lanes<N>;
-    using Real = typename L::Real;
-
-    struct Values {
-        Real re, im;
-    };
-
-    static ZARN_ALWAYS_INLINE void load(Values& v, const double* re, const double* im, std::uint32_t at) {
-        L::load(v.re, re + at);
-        L::load(v.im, im + at);
-    }
-    static ZARN_ALWAYS_INLINE void store(double* re, double* im, std::uint32_t at, const Values& v) {
-        L::store(re + at, v.re);
-        L::store(im + at, v.im);
-    }
-
-    static ZARN_ALWAYS_INLINE void twiddle(Real& c, Real& s, std::uint32_t h, std::uint32_t k, const FftTables& t) {
-        L::load(c, t.cosines(h) + k);
-        L::load(s, t.sines(h) + k);
-    }
-
-    // t = W·o, with separate multiplies and adds in the literal order.
-    static ZARN_ALWAYS_INLINE void rotate(const Real& c, const Real& s, const Values& o, Real& tRe, Real& tIm) {
-        tRe = c * o.re - s * o.im;
-        tIm = s * o.re + c * o.im;
-    }
-
-    // e + t into e and e − t into o.
-    static ZARN_ALWAYS_INLINE void butterfly(const Real& c, const Real& s, Values& e, Values& o) {
-        Real tRe, tIm;
-        rotate(c, s, o, tRe, tIm);
-        o.re = e.re - tRe;
-        o.im = e.im - tIm;
-        e.re = tRe + e.re;
-        e.im = tIm + e.im;
-    }
+struct FftLevels : Radix2<N> {
+    using B = Radix2<N>;
+    using typename B::L;
+    using typename B::Real;
+    using typename B::Values;
+    using B::butterfly;
+    using B::load;
+    using B::rotate;
+    using B::twiddle;
 
     // The bit-reversed copy and the three lowest levels (half-lengths 1, 2
     // and 4) in one pass, on blocks of eight: as many complex values as
@@ -108,7 +79,6 @@ struct FftLevels {
     // inverse's is negated, which makes it the forward transform of the
     // conjugate.
     static constexpr std::uint32_t kBlock = 8;
-    static_assert(kBlock % N == 0, "a block is transposed N values at a time");
 
     template <bool Forward>
     static ZARN_ALWAYS_INLINE void firstLevels(const double* inRe, const double* inIm, double* re, double* im,
@@ -135,7 +105,7 @@ struct FftLevels {
                 // the lane's block.
                 blocks[lane] = t.bitReversed[first + lane];
             }
-            storeBlock(x, re, im, blocks);
+            B::template storeBlocks<kBlock>(x, re, im, blocks);
         }
     }
 
@@ -159,50 +129,6 @@ struct FftLevels {
         ZARN_UNROLL for (std::uint32_t h = 1; h < kBlock; h *= 2) {
             ZARN_UNROLL for (std::uint32_t i = 0; i < kBlock; ++i) {
                 if ((i & h) == 0) butterfly(c[h - 1 + (i & (h - 1))], s[h - 1 + (i & (h - 1))], x[i], x[i + h]);
-            }
-        }
-    }
-
-    static ZARN_ALWAYS_INLINE void storeBlock(const Values* x, double* re, double* im, const std::uint32_t* blocks) {
-        ZARN_UNROLL for (std::uint32_t i = 0; i < kBlock; i += N) {
-            Real tileRe[N], tileIm[N];
-            ZARN_UNROLL for (int j = 0; j < N; ++j) {
-                tileRe[j] = x[i + j].re;
-                tileIm[j] = x[i + j].im;
-            }
-            L::transpose(tileRe);
-            L::transpose(tileIm);
-            ZARN_UNROLL for (int lane = 0; lane < N; ++lane) {
-                L::store(re + blocks[lane] + i, tileRe[lane]);
-                L::store(im + blocks[lane] + i, tileIm[lane]);
-            }
-        }
-    }
-
-    // Levels H and 2H in one pass, in place: each set of four values a
-    // quarter of 4H apart goes through both levels' butterflies in registers.
-    template <std::uint32_t H>
-    static ZARN_ALWAYS_INLINE void twoLevels(double* re, double* im, const FftTables& t) {
-        static_assert(H % N == 0, "the lanes hold neighbouring k of one level");
-        for (std::uint32_t base = 0; base < kLength; base += 4 * H) {
-            for (std::uint32_t k = 0; k < H; k += N) {
-                Values x0, x1, x2, x3;
-                load(x0, re, im, base + k);
-                load(x1, re, im, base + H + k);
-                load(x2, re, im, base + 2 * H + k);
-                load(x3, re, im, base + 3 * H + k);
-                Real c, s;
-                twiddle(c, s, H, k, t);
-                butterfly(c, s, x0, x1);
-                butterfly(c, s, x2, x3);
-                twiddle(c, s, 2 * H, k, t);
-                butterfly(c, s, x0, x2);
-                twiddle(c, s, 2 * H, H + k, t);
-                butterfly(c, s, x1, x3);
-                store(re, im, base + k, x0);
-                store(re, im, base + H + k, x1);
-                store(re, im, base + 2 * H + k, x2);
-                store(re, im, base + 3 * H + k, x3);
             }
         }
     }
@@ -275,8 +201,8 @@ struct ForwardKernel {
         alignas(64) double re[kLength];
         alignas(64) double im[kLength];
         S::template firstLevels<true>(x, nullptr, re, im, t);
-        S::template twoLevels<8>(re, im, t);
-        S::template twoLevels<32>(re, im, t);
+        S::template twoLevels<8, kLength>(re, im, t);
+        S::template twoLevels<32, kLength>(re, im, t);
         S::forwardTop(re, im, outRe, outIm, t);
     }
 };
@@ -289,8 +215,8 @@ struct InverseKernel {
         alignas(64) double re[kLength];
         alignas(64) double im[kLength];
         S::template firstLevels<false>(inRe, inIm, re, im, t);
-        S::template twoLevels<8>(re, im, t);
-        S::template twoLevels<32>(re, im, t);
+        S::template twoLevels<8, kLength>(re, im, t);
+        S::template twoLevels<32, kLength>(re, im, t);
         S::inverseTop(re, im, y, t);
     }
 };

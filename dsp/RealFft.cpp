@@ -7,6 +7,7 @@
 
 #include "common/Lanes.h"
 #include "common/VectorDispatch.h"
+#include "dsp/Radix2.h"
 
 namespace zarn {
 
@@ -64,23 +65,16 @@ const RealFftTables& tables() {
 // three lowest levels, then two levels per pass. The inverse runs the same
 // levels with conjugated twiddles.
 template <int N, bool Inverse>
-struct RealFftPasses {
-    using L = Lanes<N>;
-    using Real = typename L::Real;
+struct RealFftPasses : Radix2<N, Inverse> {
+    using B = Radix2<N, Inverse>;
+    using typename B::L;
+    using typename B::Real;
+    using typename B::Values;
+    using B::butterfly;
+    using B::load;
+    using B::store;
+    using B::twiddle;
     using Lane = std::make_integer_sequence<int, N>;
-
-    struct Values {
-        Real re, im;
-    };
-
-    static ZARN_ALWAYS_INLINE void load(Values& v, const double* re, const double* im, std::uint32_t at) {
-        L::load(v.re, re + at);
-        L::load(v.im, im + at);
-    }
-    static ZARN_ALWAYS_INLINE void store(double* re, double* im, std::uint32_t at, const Values& v) {
-        L::store(re + at, v.re);
-        L::store(im + at, v.im);
-    }
 
     // The lanes in the opposite order: the split meets bin k with bin 256 − k.
     template <int... I>
@@ -116,34 +110,6 @@ struct RealFftPasses {
         L::store(y + N, second);
     }
 
-    static ZARN_ALWAYS_INLINE void twiddle(Real& c, Real& s, std::uint32_t h, std::uint32_t k,
-                                           const RealFftTables& t) {
-        L::load(c, t.cosines(h) + k);
-        L::load(s, t.sines(h) + k);
-    }
-
-    // t = W·o for the forward transform, conj(W)·o for the inverse, where
-    // W = c + i·s.
-    static ZARN_ALWAYS_INLINE void rotate(const Real& c, const Real& s, const Values& o, Real& tRe, Real& tIm) {
-        if constexpr (Inverse) {
-            tRe = c * o.re + s * o.im;
-            tIm = c * o.im - s * o.re;
-        } else {
-            tRe = c * o.re - s * o.im;
-            tIm = s * o.re + c * o.im;
-        }
-    }
-
-    // e + t into e and e − t into o.
-    static ZARN_ALWAYS_INLINE void butterfly(const Real& c, const Real& s, Values& e, Values& o) {
-        Real tRe, tIm;
-        rotate(c, s, o, tRe, tIm);
-        o.re = e.re - tRe;
-        o.im = e.im - tIm;
-        e.re = e.re + tRe;
-        e.im = e.im + tIm;
-    }
-
     // e + o into e and e − o into o: a butterfly whose twiddle is 1.
     static ZARN_ALWAYS_INLINE void sumAndDifference(Values& e, Values& o) {
         const Values d = {e.re - o.re, e.im - o.im};
@@ -175,7 +141,6 @@ struct RealFftPasses {
     // itself, read as pairs (zIm is null); the inverse's is the split's
     // output.
     static constexpr std::uint32_t kBlock = 8;
-    static_assert(kBlock % N == 0, "a block is transposed N values at a time");
 
     static ZARN_ALWAYS_INLINE void firstLevels(const double* zRe, const double* zIm, double* re, double* im,
                                                const RealFftTables& t) {
@@ -207,50 +172,10 @@ struct RealFftPasses {
             quarterTurnButterfly(x[2], x[6]);
             // Three eighths: one eighth, then a quarter.
             quarterTurnButterfly(x[3], x[7]);
-            // Each lane's results belong to a block of its own: transposed N
-            // values at a time, each lane's become one vector.
+            // Each lane's results belong to a block of its own.
             std::uint32_t blocks[N];
             for (int lane = 0; lane < N; ++lane) blocks[lane] = t.bitReversed[first + lane];
-            ZARN_UNROLL for (std::uint32_t i = 0; i < kBlock; i += N) {
-                Real tileRe[N], tileIm[N];
-                ZARN_UNROLL for (int j = 0; j < N; ++j) {
-                    tileRe[j] = x[i + j].re;
-                    tileIm[j] = x[i + j].im;
-                }
-                L::transpose(tileRe);
-                L::transpose(tileIm);
-                ZARN_UNROLL for (int lane = 0; lane < N; ++lane) {
-                    L::store(re + blocks[lane] + i, tileRe[lane]);
-                    L::store(im + blocks[lane] + i, tileIm[lane]);
-                }
-            }
-        }
-    }
-
-    // Levels H and 2H in one pass, in place.
-    template <std::uint32_t H>
-    static ZARN_ALWAYS_INLINE void twoLevels(double* re, double* im, const RealFftTables& t) {
-        static_assert(H % N == 0, "the lanes hold neighbouring k of one level");
-        for (std::uint32_t base = 0; base < kPoints; base += 4 * H) {
-            for (std::uint32_t k = 0; k < H; k += N) {
-                Values x0, x1, x2, x3;
-                load(x0, re, im, base + k);
-                load(x1, re, im, base + H + k);
-                load(x2, re, im, base + 2 * H + k);
-                load(x3, re, im, base + 3 * H + k);
-                Real c, s;
-                twiddle(c, s, H, k, t);
-                butterfly(c, s, x0, x1);
-                butterfly(c, s, x2, x3);
-                twiddle(c, s, 2 * H, k, t);
-                butterfly(c, s, x0, x2);
-                twiddle(c, s, 2 * H, H + k, t);
-                butterfly(c, s, x1, x3);
-                store(re, im, base + k, x0);
-                store(re, im, base + H + k, x1);
-                store(re, im, base + 2 * H + k, x2);
-                store(re, im, base + 3 * H + k, x3);
-            }
+            B::template storeBlocks<kBlock>(x, re, im, blocks);
         }
     }
 
@@ -368,8 +293,8 @@ struct ForwardKernel {
         alignas(64) double re[kPoints + 1];
         alignas(64) double im[kPoints + 1];
         S::firstLevels(x, nullptr, re, im, t);
-        S::template twoLevels<8>(re, im, t);
-        S::template twoLevels<32>(re, im, t);
+        S::template twoLevels<8, kPoints>(re, im, t);
+        S::template twoLevels<32, kPoints>(re, im, t);
         S::forwardTop(re, im, t);
         S::forwardSplit(re, im, outRe, outIm, t);
     }
@@ -386,8 +311,8 @@ struct InverseKernel {
         alignas(64) double im[kPoints];
         S::inverseSplit(inRe, inIm, zRe, zIm, t);
         S::firstLevels(zRe, zIm, re, im, t);
-        S::template twoLevels<8>(re, im, t);
-        S::template twoLevels<32>(re, im, t);
+        S::template twoLevels<8, kPoints>(re, im, t);
+        S::template twoLevels<32, kPoints>(re, im, t);
         S::inverseTop(re, im, y, t);
     }
 };
