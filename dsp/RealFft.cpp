@@ -196,6 +196,26 @@ struct RealFftPasses : Radix2<N, Inverse> {
         im[kPoints] = im[0];
     }
 
+    // What each direction's split starts from, for bins k … k + N − 1 in
+    // the lanes and their mirror images 256 − k … in reverse: the sum S =
+    // A + conj B and the difference D = A − conj B of a spectrum's bins A
+    // and their mirror images B, and the split's twiddles W^k, W = e^(−2πi/512).
+    struct Pair {
+        Real sumRe, sumIm, differenceRe, differenceIm, c, s;
+    };
+    static ZARN_ALWAYS_INLINE void pair(const double* re, const double* im, std::uint32_t k, const RealFftTables& t,
+                                        Pair& p) {
+        Values a, b;
+        load(a, re, im, k);
+        loadReversed(b, re, im, kPoints - k - (N - 1));
+        p.sumRe = a.re + b.re;
+        p.sumIm = a.im - b.im;
+        p.differenceRe = a.re - b.re;
+        p.differenceIm = a.im + b.im;
+        L::load(p.c, t.splitCosine.data() + k);
+        L::load(p.s, t.splitSine.data() + k);
+    }
+
     // From Z, the transform of z, to bins 0..256 of the block. The spectra
     // of the even and the odd samples are E = (Z[k] + conj Z[256 − k])/2 and
     // O = (Z[k] − conj Z[256 − k])/2i, and X[k] = E + W^k·O with W =
@@ -206,25 +226,19 @@ struct RealFftPasses : Radix2<N, Inverse> {
         // The halves' 1/2 and the transform's 1/512, a power of two: exact.
         constexpr double kScale = 1.0 / (2 * kLength);
         for (std::uint32_t k = 0; k < kQuarter; k += N) {
-            const std::uint32_t mirrored = kPoints - k - (N - 1);
-            Values a, b;
-            load(a, zRe, zIm, k);
-            loadReversed(b, zRe, zIm, mirrored);
-            Real c, s;
-            L::load(c, t.splitCosine.data() + k);
-            L::load(s, t.splitSine.data() + k);
-            // 2E and 2·i·O, the latter D = Z[k] − conj Z[256 − k].
-            const Real eRe = a.re + b.re, eIm = a.im - b.im;
-            const Real dRe = a.re - b.re, dIm = a.im + b.im;
-            // W^k·2O = W^k·(dIm − i·dRe).
-            const Real tRe = c * dIm + s * dRe, tIm = s * dIm - c * dRe;
+            // 2E = S and 2·i·O = D.
+            Pair p;
+            pair(zRe, zIm, k, t, p);
+            // W^k·2O = W^k·(Im D − i·Re D).
+            const Real tRe = p.c * p.differenceIm + p.s * p.differenceRe;
+            const Real tIm = p.s * p.differenceIm - p.c * p.differenceRe;
             Values low, high;
-            low.re = (eRe + tRe) * kScale;
-            low.im = (eIm + tIm) * kScale;
-            high.re = (eRe - tRe) * kScale;
-            high.im = (tIm - eIm) * kScale;
+            low.re = (p.sumRe + tRe) * kScale;
+            low.im = (p.sumIm + tIm) * kScale;
+            high.re = (p.sumRe - tRe) * kScale;
+            high.im = (tIm - p.sumIm) * kScale;
             store(outRe, outIm, k, low);
-            storeReversed(outRe, outIm, mirrored, high);
+            storeReversed(outRe, outIm, kPoints - k - (N - 1), high);
         }
         // Bin 128 meets itself: E = Re Z[128], O = Im Z[128], W^128 = −i.
         outRe[kQuarter] = zRe[kQuarter] * (2 * kScale);
@@ -241,23 +255,18 @@ struct RealFftPasses : Radix2<N, Inverse> {
     static ZARN_ALWAYS_INLINE void inverseSplit(const double* inRe, const double* inIm, double* zRe, double* zIm,
                                                 const RealFftTables& t) {
         for (std::uint32_t k = 0; k < kQuarter; k += N) {
-            const std::uint32_t mirrored = kPoints - k - (N - 1);
-            Values a, b;
-            load(a, inRe, inIm, k);
-            loadReversed(b, inRe, inIm, mirrored);
-            Real c, s;
-            L::load(c, t.splitCosine.data() + k);
-            L::load(s, t.splitSine.data() + k);
-            const Real eRe = a.re + b.re, eIm = a.im - b.im;
-            const Real dRe = a.re - b.re, dIm = a.im + b.im;
-            const Real oRe = c * dRe + s * dIm, oIm = c * dIm - s * dRe;
+            // 2E = S, 2O = D·W^−k.
+            Pair p;
+            pair(inRe, inIm, k, t, p);
+            const Real oRe = p.c * p.differenceRe + p.s * p.differenceIm;
+            const Real oIm = p.c * p.differenceIm - p.s * p.differenceRe;
             Values low, high;
-            low.re = eRe - oIm;
-            low.im = eIm + oRe;
-            high.re = eRe + oIm;
-            high.im = oRe - eIm;
+            low.re = p.sumRe - oIm;
+            low.im = p.sumIm + oRe;
+            high.re = p.sumRe + oIm;
+            high.im = oRe - p.sumIm;
             store(zRe, zIm, k, low);
-            storeReversed(zRe, zIm, mirrored, high);
+            storeReversed(zRe, zIm, kPoints - k - (N - 1), high);
         }
         // Bins 0 and 256 have no imaginary part, whatever their arrays hold:
         // Z[0] from their real parts alone. Bin 128 meets itself.
