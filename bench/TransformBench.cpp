@@ -13,9 +13,11 @@
 namespace zarn::bench {
 namespace {
 
-void FftForward(benchmark::State& state) {
+// Either transform's forward and inverse, on the same frames.
+template <class Transform>
+void Forward(benchmark::State& state) {
     const auto& frames = encoderFrames(Program::full);
-    const Fft fft(kBlockLength);
+    const Transform fft(kBlockLength);
     // Work buffers 64-byte aligned: one 8 bytes off a 16-byte boundary makes
     // vector accesses straddle cache lines, which doubled the window's time.
     alignas(64) Spectrum out;
@@ -27,13 +29,25 @@ void FftForward(benchmark::State& state) {
     }
     countFrames(state);
 }
-[[maybe_unused]] const bool forwardRegistered = onEveryVectorPath("FftForward", FftForward);
+
+template <class Transform>
+void Inverse(benchmark::State& state) {
+    const auto& frames = decoderFrames(Program::full);
+    const Transform fft(kBlockLength);
+    alignas(64) Block y;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        fft.inverse(frames[next].full.re.data(), frames[next].full.im.data(), y.data());
+        keep(&y);
+        if (++next == frames.size()) next = 0;
+    }
+    countFrames(state);
+}
 
 void FftMirror(benchmark::State& state) {
     // Mirroring only rewrites bins 257..511 from 1..255, so repeating it on
     // the same spectrum needs no fresh copy.
     auto frames = decoderFrames(Program::full);
-    const Fft fft(kBlockLength);
     std::size_t next = 0;
     for (auto _ : state) {
         Spectrum& s = frames[next].full;
@@ -45,47 +59,9 @@ void FftMirror(benchmark::State& state) {
 }
 BENCHMARK(FftMirror);
 
-void FftInverse(benchmark::State& state) {
-    const auto& frames = decoderFrames(Program::full);
-    const Fft fft(kBlockLength);
-    alignas(64) Block y;
-    std::size_t next = 0;
-    for (auto _ : state) {
-        fft.inverse(frames[next].full.re.data(), frames[next].full.im.data(), y.data());
-        keep(&y);
-        if (++next == frames.size()) next = 0;
-    }
-    countFrames(state);
-}
-[[maybe_unused]] const bool inverseRegistered = onEveryVectorPath("FftInverse", FftInverse);
-
-void RealFftForward(benchmark::State& state) {
-    const auto& frames = encoderFrames(Program::full);
-    const RealFft fft(kBlockLength);
-    alignas(64) Spectrum out;
-    std::size_t next = 0;
-    for (auto _ : state) {
-        fft.forward(frames[next].windowed.data(), out.re.data(), out.im.data());
-        keep(&out);
-        if (++next == frames.size()) next = 0;
-    }
-    countFrames(state);
-}
-[[maybe_unused]] const bool realForwardRegistered = onEveryVectorPath("RealFftForward", RealFftForward);
-
-void RealFftInverse(benchmark::State& state) {
-    const auto& frames = decoderFrames(Program::full);
-    const RealFft fft(kBlockLength);
-    alignas(64) Block y;
-    std::size_t next = 0;
-    for (auto _ : state) {
-        fft.inverse(frames[next].full.re.data(), frames[next].full.im.data(), y.data());
-        keep(&y);
-        if (++next == frames.size()) next = 0;
-    }
-    countFrames(state);
-}
-[[maybe_unused]] const bool realInverseRegistered = onEveryVectorPath("RealFftInverse", RealFftInverse);
+[[maybe_unused]] const bool registered =
+    onEveryVectorPath("FftForward", Forward<Fft>) && onEveryVectorPath("FftInverse", Inverse<Fft>) &&
+    onEveryVectorPath("RealFftForward", Forward<RealFft>) && onEveryVectorPath("RealFftInverse", Inverse<RealFft>);
 
 }  // namespace
 }  // namespace zarn::bench
