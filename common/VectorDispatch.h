@@ -131,8 +131,10 @@ ZARN_ALWAYS_INLINE void lesserOf(Lanes<8>::Real& out, const Lanes<8>::Real& a, c
     out = a < b ? a : b;
 }
 
-// √v in each lane, correctly rounded as std::sqrt gives it (SQRTPD). g++
-// keeps std::sqrt a call that may set errno, and so never vectorises it.
+// √v in each lane, correctly rounded as std::sqrt gives it (SQRTPD). std::sqrt
+// lane by lane stays scalar: g++ keeps it a call that may set errno unless
+// the file is built without errno, and even then leaves a vector's lanes
+// one at a time.
 ZARN_ALWAYS_INLINE void squareRoot(Lanes<2>::Real& v) {
 #if defined(__SSE2__)
     v = __builtin_ia32_sqrtpd(v);
