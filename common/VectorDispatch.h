@@ -132,9 +132,8 @@ ZARN_ALWAYS_INLINE void lesserOf(Lanes<8>::Real& out, const Lanes<8>::Real& a, c
 }
 
 // √v in each lane, correctly rounded as std::sqrt gives it (SQRTPD). std::sqrt
-// lane by lane stays scalar: g++ keeps it a call that may set errno unless
-// the file is built without errno, and even then leaves a vector's lanes
-// one at a time.
+// lane by lane becomes one instruction only in a file built without errno
+// (-fno-math-errno); elsewhere each lane stays a call that may set errno.
 ZARN_ALWAYS_INLINE void squareRoot(Lanes<2>::Real& v) {
 #if defined(__SSE2__)
     v = __builtin_ia32_sqrtpd(v);
