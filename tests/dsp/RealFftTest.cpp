@@ -13,6 +13,7 @@
 #include "dsp/Mirror.h"
 #include "dsp/RealFft.h"
 #include "tests/support/BandTestUtil.h"
+#include "tests/support/EveryVectorPath.h"
 #include "tests/support/TransformChecks.h"
 
 namespace zarn {
@@ -57,13 +58,8 @@ double largestMagnitude(const double* a, const double* b, int count) {
     return largest;
 }
 
-class RealFftOnEveryPath : public ::testing::TestWithParam<VectorPath> {
+class RealFftOnEveryPath : public test::OnEveryVectorPath {
 protected:
-    void SetUp() override {
-        if (!useVectorPath(GetParam())) GTEST_SKIP() << "this machine has no " << vectorPathName(GetParam());
-    }
-    void TearDown() override { useVectorPath(widestVectorPath()); }
-
     const RealFft realFft{kN};
     const Fft fft{kN};
 };
@@ -145,10 +141,7 @@ TEST_P(RealFftOnEveryPath, InverseOfForwardGivesTheBlockBack) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, RealFftOnEveryPath, ::testing::ValuesIn(kVectorPaths),
-                         [](const ::testing::TestParamInfo<VectorPath>& info) {
-                             return vectorPathName(info.param);
-                         });
+ZARN_ON_EVERY_VECTOR_PATH(RealFftOnEveryPath);
 
 TEST(RealFft, PureBlocksGiveOneBinAndNothingPastNyquist) {
     const RealFft realFft(kN);

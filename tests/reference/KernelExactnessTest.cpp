@@ -26,6 +26,7 @@
 #include "common/VectorDispatch.h"
 #include "tests/reference/LiteralKernels.h"
 #include "tests/support/BandTestUtil.h"
+#include "tests/support/EveryVectorPath.h"
 
 namespace zarn {
 namespace {
@@ -70,14 +71,7 @@ std::vector<Block> testBlocks() {
     return blocks;
 }
 
-// Pins the path named by the parameter for the test's length.
-class EveryVectorPath : public ::testing::TestWithParam<VectorPath> {
-protected:
-    void SetUp() override {
-        if (!useVectorPath(GetParam())) GTEST_SKIP() << "this machine has no " << vectorPathName(GetParam());
-    }
-    void TearDown() override { useVectorPath(widestVectorPath()); }
-};
+class EveryVectorPath : public test::OnEveryVectorPath {};
 
 TEST_P(EveryVectorPath, FftForwardMatchesTheRecursiveTransform) {
     const auto blocks = testBlocks();
@@ -508,10 +502,7 @@ TEST_P(EveryVectorPath, DftBatchesMatchSingleFrames) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, EveryVectorPath, ::testing::ValuesIn(kVectorPaths),
-                         [](const ::testing::TestParamInfo<VectorPath>& info) {
-                             return vectorPathName(info.param);
-                         });
+ZARN_ON_EVERY_VECTOR_PATH(EveryVectorPath);
 
 }  // namespace
 }  // namespace zarn
