@@ -1,8 +1,6 @@
 #include "dsp/Fft.h"
 
-#include <array>
 #include <cassert>
-#include <cmath>
 
 #include "common/Lanes.h"
 #include "common/VectorDispatch.h"
@@ -20,36 +18,8 @@ constexpr std::uint32_t kHalf = kLength / 2;
 // butterfly meets the same values in the same order as in the recursive form,
 // so the results are the same to the bit.
 //
-// Twiddles are evaluated once per process from exactly the expressions the
-// recursion would evaluate at every butterfly, cos((2π·k)/n) and
-// sin((k·(−2π))/n), and looked up. Deriving them by symmetry or recurrence
-// would change bits; so would skipping "trivial" ones (cos(π/2) is 6.1e-17).
-struct FftTables {
-    // Level with half-length h (1, 2, 4 … 256) uses entries h − 1 … 2h − 2.
-    std::array<double, kLength - 1> cosine;
-    std::array<double, kLength - 1> sine;
-    std::array<std::uint16_t, kLength> bitReversed;
-
-    FftTables() {
-        for (std::uint32_t h = 1; h < kLength; h *= 2) {
-            const std::uint32_t n = 2 * h;
-            for (std::uint32_t k = 0; k < h; ++k) {
-                cosine[h - 1 + k] = std::cos((kTwoPi * k) / n);
-                sine[h - 1 + k] = std::sin((k * -kTwoPi) / n);
-            }
-        }
-        for (std::uint32_t i = 0; i < kLength; ++i) {
-            std::uint32_t reversed = 0;
-            for (std::uint32_t bit = 1, mirror = kLength / 2; bit < kLength; bit *= 2, mirror /= 2) {
-                if (i & bit) reversed |= mirror;
-            }
-            bitReversed[i] = static_cast<std::uint16_t>(reversed);
-        }
-    }
-
-    const double* cosines(std::uint32_t h) const { return &cosine[h - 1]; }
-    const double* sines(std::uint32_t h) const { return &sine[h - 1]; }
-};
+// Twiddles are evaluated once per process (Radix2Tables).
+using FftTables = Radix2Tables<kLength>;
 
 const FftTables& tables() {
     static const FftTables instance;

@@ -5,11 +5,47 @@
 // (its half-size inner transform) differ in their first and last passes,
 // not here.
 
+#include <array>
+#include <cmath>
 #include <cstdint>
 
 #include "common/Lanes.h"
+#include "common/Types.h"
 
 namespace zarn {
+
+// The twiddles and the bit-reversed order of a transform of Points points.
+// Twiddles are evaluated from exactly the expressions a recursive transform
+// evaluates at every butterfly, cos((2π·k)/n) and sin((k·(−2π))/n), and
+// looked up: deriving them by symmetry or recurrence would change bits, and
+// so would skipping "trivial" ones (cos(π/2) is 6.1e-17).
+template <std::uint32_t Points>
+struct Radix2Tables {
+    // Level with half-length h (1, 2, 4 … Points/2) uses entries h − 1 … 2h − 2.
+    std::array<double, Points - 1> cosine;
+    std::array<double, Points - 1> sine;
+    std::array<std::uint16_t, Points> bitReversed;
+
+    Radix2Tables() {
+        for (std::uint32_t h = 1; h < Points; h *= 2) {
+            const std::uint32_t n = 2 * h;
+            for (std::uint32_t k = 0; k < h; ++k) {
+                cosine[h - 1 + k] = std::cos((kTwoPi * k) / n);
+                sine[h - 1 + k] = std::sin((k * -kTwoPi) / n);
+            }
+        }
+        for (std::uint32_t i = 0; i < Points; ++i) {
+            std::uint32_t reversed = 0;
+            for (std::uint32_t bit = 1, mirror = Points / 2; bit < Points; bit *= 2, mirror /= 2) {
+                if (i & bit) reversed |= mirror;
+            }
+            bitReversed[i] = static_cast<std::uint16_t>(reversed);
+        }
+    }
+
+    const double* cosines(std::uint32_t h) const { return &cosine[h - 1]; }
+    const double* sines(std::uint32_t h) const { return &sine[h - 1]; }
+};
 
 // With Conjugate, every twiddle W is taken as its conjugate: the inverse
 // transform by the forward one's tables.

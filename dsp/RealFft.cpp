@@ -17,42 +17,20 @@ constexpr std::uint32_t kLength = kBlockLength;  // real samples
 constexpr std::uint32_t kPoints = kLength / 2;   // complex points of the inner transform
 constexpr std::uint32_t kQuarter = kPoints / 2;  // half-length of its top level
 
-// Twiddles are looked up, never derived by recurrence, so that every one
-// carries a single rounding.
-struct RealFftTables {
-    // The inner 256-point transform: the level with half-length h (1, 2, 4
-    // … 128) has entries h − 1 … 2h − 2, e^(−2πi·k/2h); those below h = 8
-    // are eighth turns, which the first pass applies without a table.
-    std::array<double, kPoints - 1> cosine;
-    std::array<double, kPoints - 1> sine;
-    // The split into the real block's spectrum: e^(−2πi·k/512), k < 128.
+// The inner 256-point transform's tables (Radix2Tables), and the split's
+// twiddles into the real block's spectrum, e^(−2πi·k/512) for k < 128. The
+// inner levels below h = 8 are eighth turns, which the first pass applies
+// without a table.
+struct RealFftTables : Radix2Tables<kPoints> {
     std::array<double, kQuarter> splitCosine;
     std::array<double, kQuarter> splitSine;
-    std::array<std::uint16_t, kPoints> bitReversed;
 
     RealFftTables() {
-        for (std::uint32_t h = 1; h < kPoints; h *= 2) {
-            const std::uint32_t n = 2 * h;
-            for (std::uint32_t k = 0; k < h; ++k) {
-                cosine[h - 1 + k] = std::cos((kTwoPi * k) / n);
-                sine[h - 1 + k] = std::sin((k * -kTwoPi) / n);
-            }
-        }
         for (std::uint32_t k = 0; k < kQuarter; ++k) {
             splitCosine[k] = std::cos((kTwoPi * k) / kLength);
             splitSine[k] = std::sin((k * -kTwoPi) / kLength);
         }
-        for (std::uint32_t i = 0; i < kPoints; ++i) {
-            std::uint32_t reversed = 0;
-            for (std::uint32_t bit = 1, mirror = kPoints / 2; bit < kPoints; bit *= 2, mirror /= 2) {
-                if (i & bit) reversed |= mirror;
-            }
-            bitReversed[i] = static_cast<std::uint16_t>(reversed);
-        }
     }
-
-    const double* cosines(std::uint32_t h) const { return &cosine[h - 1]; }
-    const double* sines(std::uint32_t h) const { return &sine[h - 1]; }
 };
 
 const RealFftTables& tables() {
