@@ -11,6 +11,18 @@ namespace zarn {
 
 namespace {
 
+// The bins of a band whose `part` a frame stores: every real part, and the
+// imaginary parts but those of DC and Nyquist, which are zero in any real
+// signal's spectrum.
+struct StoredBins {
+    std::size_t first, end;
+};
+StoredBins storedBins(std::size_t band, Part part) {
+    const std::size_t first = kBands.first[band], end = kBands.end[band];
+    if (part == Part::real) return {first, end};
+    return {first == 0 ? 1 : first, end > kNyquistBin ? kNyquistBin : end};
+}
+
 // Every band's largest magnitude and energy over its padded run, each band's
 // lanes combined with the others' at the end.
 struct MeasureKernel {
@@ -96,11 +108,11 @@ struct ErrorKernel {
 void BandComponents::gather(const double* re, const double* im) {
     for (std::size_t band = 0; band < kBandCount; ++band) {
         double* to = values.data() + kComponentLayout.offset[band];
-        const std::size_t first = kBands.first[band], end = kBands.end[band];
-        // Every real part, then the imaginary parts but DC's and Nyquist's.
-        const std::size_t imFirst = first == 0 ? 1 : first, imEnd = end > kNyquistBin ? kNyquistBin : end;
-        std::memcpy(to, re + first, (end - first) * sizeof(double));
-        std::memcpy(to + (end - first), im + imFirst, (imEnd - imFirst) * sizeof(double));
+        // Every real part, then the imaginary parts.
+        const StoredBins real = storedBins(band, Part::real), imaginary = storedBins(band, Part::imaginary);
+        std::memcpy(to, re + real.first, (real.end - real.first) * sizeof(double));
+        std::memcpy(to + (real.end - real.first), im + imaginary.first,
+                    (imaginary.end - imaginary.first) * sizeof(double));
     }
     runOnVectorPath<MeasureKernel>(static_cast<const double*>(values.data()), peak.data(), energy.data());
 }
@@ -156,26 +168,22 @@ ZARN_ALWAYS_INLINE void storeRun(const double* x, std::size_t count, const Field
 // Every band of one part of a spectrum.
 struct StoreKernel {
     template <int N>
-    static ZARN_ALWAYS_INLINE void run(const double* x, const BandCoding* codings, bool imaginary, Sample* out,
+    static ZARN_ALWAYS_INLINE void run(const double* x, const BandCoding* codings, Part part, Sample* out,
                                        double* decoded) {
         for (std::size_t band = 0; band < kBandCount; ++band) {
-            const std::size_t first = kBands.first[band], end = kBands.end[band];
             if (codings[band].bits == 0) {
-                for (std::size_t bin = first; bin < end; ++bin) out[bin] = 0, decoded[bin] = 0.0;
+                for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) out[bin] = 0, decoded[bin] = 0.0;
                 continue;
             }
             const FieldScale scale = FieldScale::of(codings[band].bits, codings[band].exponent);
             const double toSample = kPowerOfTwo(15 - codings[band].bits);
-            // Every bin stores its real part, and all but DC and Nyquist
-            // their imaginary part.
-            const std::size_t storedFirst = imaginary && first == 0 ? 1 : first;
-            const std::size_t storedEnd = imaginary && end > kNyquistBin ? kNyquistBin : end;
+            const StoredBins bins = storedBins(band, part);
             // Bands in order, so that what one spills the next overwrites;
             // the last has nothing after it.
-            storeRun<N>(x + storedFirst, storedEnd - storedFirst, scale, toSample, band + 1 < kBandCount,
-                        out + storedFirst, decoded + storedFirst);
+            storeRun<N>(x + bins.first, bins.end - bins.first, scale, toSample, band + 1 < kBandCount,
+                        out + bins.first, decoded + bins.first);
         }
-        if (imaginary) {
+        if (part == Part::imaginary) {
             out[0] = out[kNyquistBin] = 0;
             decoded[0] = decoded[kNyquistBin] = 0.0;
         }
@@ -192,8 +200,7 @@ void setSideFields(const BandCodings& codings, EncodedFrame& frame) {
 }
 
 void storePart(const double* x, const BandCodings& codings, Part part, Sample* fields, double* decoded) {
-    runOnVectorPath<StoreKernel, 4>(x, static_cast<const BandCoding*>(codings.data()), part == Part::imaginary, fields,
-                                    decoded);
+    runOnVectorPath<StoreKernel, 4>(x, static_cast<const BandCoding*>(codings.data()), part, fields, decoded);
 }
 
 }  // namespace zarn
