@@ -28,6 +28,12 @@ constexpr double kWeightPower = -0.5;
 // The least mask: a power per bin far below anything audible, which keeps
 // the weight of an empty band finite.
 constexpr double kFloor = 1e-3;
+// How much more an error in the lowest band counts than one in the middle
+// band, and one there than one in the highest, as a power of two; the bands
+// between lie on the line. Measured, the band-level mask lets the low bands'
+// error rise too far against the high bands': this tilt gained 0.02 to 0.045
+// in grade from 96 to 256 kbit/s, the solo piano most; twice as steep lost.
+constexpr double kTilt = 0.75;
 
 }  // namespace
 
@@ -49,6 +55,9 @@ PerceptualWeights::PerceptualWeights() {
             spread_[j][b] = share < kNegligible ? 0.0 : share / kBands.width(j);
         }
     }
+    constexpr double kMiddle = 0.5 * (kBandCount - 1);
+    for (std::size_t band = 0; band < kBandCount; ++band)
+        tilt_[band] = kTilt * (kMiddle - static_cast<double>(band)) / kMiddle;
 }
 
 namespace {
@@ -77,7 +86,7 @@ void PerceptualWeights::weigh(const std::array<double, kBandCount>& energy, Band
     std::array<double, kRow> mask;
     runOnVectorPath<MaskKernel>(spread_[0].data(), kRow, energy.data(), mask.data());
     for (std::size_t b = 0; b < kBandCount; ++b)
-        weights.log2Weight[b] = kWeightPower * fastLog2(mask[b] > kFloor ? mask[b] : kFloor);
+        weights.log2Weight[b] = kWeightPower * fastLog2(mask[b] > kFloor ? mask[b] : kFloor) + tilt_[b];
     for (std::size_t b = 0; b < kBandCount; ++b) weights.weight[b] = fastExp2(weights.log2Weight[b]);
 }
 

@@ -16,7 +16,8 @@ struct BandWeights {
 //
 // A band's mask is the power that the frame's own sound, spread over the
 // Bark scale, leaves unheard around it. The weight is mask^−0.5: an error
-// counts less where the music is loud, but far from in proportion. At this
+// counts less where the music is loud, but far from in proportion. It is
+// tilted towards the low bands, whose error the mask underrates. At this
 // transform's 86 Hz resolution a full masking model (weight 1/mask) takes
 // piano and dense music for noise and lets the error rise to about 10 dB
 // under the signal, which listeners hear. The threshold in quiet is left
@@ -35,6 +36,8 @@ private:
     // Rows are padded with zeros to whole vectors of eight.
     static constexpr std::size_t kRow = (kBandCount + 7) / 8 * 8;
     std::array<std::array<double, kRow>, kBandCount> spread_{};
+    // The tilt's part of each band's log2 weight.
+    std::array<double, kBandCount> tilt_{};
 };
 
 }  // namespace zarn
