@@ -1,5 +1,6 @@
 #include "encoder/RateEncoder.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/BandTable.h"
@@ -7,7 +8,10 @@
 namespace zarn {
 
 RateEncoder::RateEncoder(unsigned kbitPerSecond, Aim aim)
-    : aim_(aim), control_(kbitPerSecond), bandwidth_(kbitPerSecond) {
+    : aim_(aim),
+      control_(kbitPerSecond),
+      bandwidth_(kbitPerSecond),
+      segmented_(HighBandSegments::usedAt(kbitPerSecond)) {
     for (std::size_t i = 0; i < kHop; ++i)
         falling_[i] = 0.5 * (1.0 - std::cos(kTwoPi * static_cast<double>(kHop + i) / kBlockLength));
 }
@@ -15,6 +19,8 @@ RateEncoder::RateEncoder(unsigned kbitPerSecond, Aim aim)
 void RateEncoder::setBitrate(unsigned kbitPerSecond) {
     control_ = RateControl(kbitPerSecond);
     bandwidth_ = BandwidthFollower(kbitPerSecond);
+    segmented_ = HighBandSegments::usedAt(kbitPerSecond);
+    highBands_ = HighBandSegments();
 }
 
 void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
@@ -26,11 +32,22 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
         previousHop_[i] = x;
     }
     fft_.forward(target_.data(), re_.data(), im_.data());
+    std::size_t bands = bandwidth_.bands();
+    if (segmented_) {
+        // A Block that carries the high bands may code one band more than
+        // the cut-off, at half the cost; the others code none of them.
+        if (highBands_.next(hop)) {
+            highBands_.aim(fft_, re_.data(), im_.data());
+            bands = std::min(bands + 1, kBandCount);
+        } else {
+            bands = std::min(bands, HighBandSegments::kFirstBand);
+        }
+    }
 
     components_.gather(re_.data(), im_.data());
     weights_.weigh(components_.energy, bandWeights_);
     const double lambda = control_.lambda();
-    std::size_t bits = allocator_.choose(components_, bandWeights_, lambda, bandwidth_.bands(), codings_);
+    std::size_t bits = allocator_.choose(components_, bandWeights_, lambda, bands, codings_);
     if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra);
     control_.spent(bits);
     bandwidth_.observe(components_.energy, bandWeights_, lambda);
@@ -48,18 +65,21 @@ void RateEncoder::store(bool feedBack, EncodedFrame& frame) {
         return;
     }
     feedback_.offset(Part::imaginary, im_.data(), re_.data(), decodedRe_.data(), shifted_.data());
-    keepSilentBands(im_.data());
+    keepUnmoved(im_.data());
     storePart(shifted_.data(), codings_, Part::imaginary, frame.im.data(), decodedIm_.data());
     feedback_.offset(Part::real, re_.data(), im_.data(), decodedIm_.data(), shifted_.data());
-    keepSilentBands(re_.data());
+    keepUnmoved(re_.data());
     storePart(shifted_.data(), codings_, Part::real, frame.re.data(), decodedRe_.data());
 }
 
-void RateEncoder::keepSilentBands(const double* target) {
+void RateEncoder::keepUnmoved(const double* target) {
     // A band without a sound in it stays silent even where it is coded (to
-    // keep the rate over digital silence): no neighbour's error moves it.
+    // keep the rate over digital silence), and a high band coded in segments
+    // has no next Block to put its second half right: no neighbour's error
+    // moves either.
+    const std::size_t segmentsFrom = segmented_ ? HighBandSegments::kFirstBand : kBandCount;
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        if (components_.peak[band] != 0.0) continue;
+        if (components_.peak[band] != 0.0 && band < segmentsFrom) continue;
         for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) shifted_[bin] = target[bin];
     }
 }

@@ -10,6 +10,7 @@
 #include "encoder/BandwidthFollower.h"
 #include "encoder/EncoderStages.h"
 #include "encoder/ErrorFeedback.h"
+#include "encoder/HighBandSegments.h"
 #include "encoder/PerceptualWeights.h"
 #include "encoder/RateAllocator.h"
 #include "encoder/RateControl.h"
@@ -82,8 +83,9 @@ private:
     // the next Block puts it right: the imaginary parts are rounded against
     // the real parts' error, then the real parts again against theirs.
     void store(bool feedBack, EncodedFrame& frame);
-    // Restores, in shifted_, the targets of the bands that hold no sound.
-    void keepSilentBands(const double* target);
+    // Restores, in shifted_, the targets of the bands whose error must not
+    // move: those that hold no sound, and high bands coded in segments.
+    void keepUnmoved(const double* target);
     // Decodes the stored spectrum into decoded_, as every decoder does.
     void decodeBlock();
 
@@ -92,6 +94,8 @@ private:
     PerceptualWeights weights_;
     RateControl control_;
     BandwidthFollower bandwidth_;     // bands that may be coded: a slow low-pass below 224 kbit/s
+    bool segmented_;                  // whether the high bands are coded in segments at this rate
+    HighBandSegments highBands_;
     HalfBlock falling_{};             // the window's second half
     HalfBlock previousHop_{};
     Block target_{};
