@@ -1,6 +1,7 @@
 // The rate encoder's frames: fields rounded to the nearest step as the
 // decoder reads them back, what aiming at the decoder's shortfall gains,
-// bands left off that decode to silence, and a stream's end at full level.
+// bands left off that decode to silence, the high bands in segments, and a
+// stream's end at full level.
 
 #include "encoder/RateEncoder.h"
 
@@ -286,6 +287,61 @@ TEST(RateEncoderBands, BandsLeftOffHoldNothingAndTheTopFiveStayOffBelow112) {
     const Samples decoded = decode(encode<RateEncoder>(noise, 64));
     const double input = energyFromBin(noise, 80), left = energyFromBin(decoded, 80);
     EXPECT_LT(10.0 * std::log10(left / input), -20.0);
+}
+
+// From 112 to 143 kbit/s the bands from 6.4 kHz up are coded by every other
+// frame only, each for two hops: never by two frames in a row, which would
+// count a hop's high sound twice.
+TEST(RateEncoderHighBands, NoTwoFramesInARowCodeTheHighBandsFrom112To143) {
+    const Samples music = makeMusicSignal(2 * kSampleRate, 4);
+    for (const unsigned rate : {112u, 128u, 143u, 144u}) {
+        const std::vector<EncodedFrame> frames = rateFrames(music, rate);
+        std::size_t carrying = 0, inARow = 0;
+        bool before = false;
+        for (const EncodedFrame& frame : frames) {
+            const bool carries = std::any_of(frame.allocation.begin() + HighBandSegments::kFirstBand,
+                                             frame.allocation.end(), [](std::uint8_t g) { return g != 0; });
+            carrying += carries;
+            inARow += carries && before;
+            before = carries;
+        }
+        EXPECT_GT(carrying, frames.size() / 4) << rate << " kbit/s";
+        if (rate < 144) {
+            EXPECT_EQ(inARow, 0u) << rate << " kbit/s";
+        } else {
+            EXPECT_GT(inARow, frames.size() / 4) << rate << " kbit/s: every frame codes them";
+        }
+    }
+}
+
+// Each carrying frame holds the high sound flat for its two hops, and the
+// next one takes over where it ends: a high tone keeps its level through
+// every hop, with no dip where one frame's hops end (windows fading each
+// frame's segment in and out dipped it by 13 dB there). And a loud tone
+// below them does not spread over the high bands from the segments' ends:
+// their energy stays the input's (without the high-pass or without the line
+// through the ends, 2 to 3 dB more).
+TEST(RateEncoderHighBands, AHighToneKeepsItsLevelAcrossSegmentsAndALowOneStaysOut) {
+    constexpr std::size_t kWindow = 32;
+    const Samples high = tone(kSampleRate, 9991.4, 8000.0);
+    const Samples decoded = decode(encode<RateEncoder>(high, 128));
+    const double level = rms(high.data(), high.size());
+    double lowest = 0.0, highest = -100.0;
+    for (std::size_t at = 4 * kHop; at + 4 * kHop < decoded.size(); at += kWindow) {
+        const double db = 20.0 * std::log10(rms(decoded.data() + at, kWindow) / level);
+        lowest = std::min(lowest, db);
+        highest = std::max(highest, db);
+    }
+    EXPECT_GT(lowest, -1.5);
+    EXPECT_LT(highest, 1.5);
+
+    Samples both = tone(2 * kSampleRate, 3000.0, 16000.0);
+    const Samples quiet = tone(both.size(), 9991.4, 150.0);
+    for (std::size_t i = 0; i < both.size(); ++i) both[i] = static_cast<Sample>(both[i] + quiet[i]);
+    const std::size_t highFrom = kBands.first[HighBandSegments::kFirstBand];
+    const double input = energyFromBin(both, highFrom);
+    const double output = energyFromBin(decode(encode<RateEncoder>(both, 128)), highFrom);
+    EXPECT_NEAR(10.0 * std::log10(output / input), 0.0, 1.0);
 }
 
 // The last Block's second half has no successor to complete it, so it aims
