@@ -9,16 +9,12 @@ namespace zarn {
 
 namespace {
 
-// Frames of target bits by which the reservoir doubles λ. One λ for the
-// whole stream would give the best squared error for its size, but the
-// listener (and the perceptual grade) judges a stream by its worst
-// moments, and frames that λ alone leaves small are such moments: a
-// reservoir this short holds nearly every frame near the target, which
-// measured 0.5 grade points better at 192 kbit/s than one of 24 frames.
-// Half a frame measured 0.01 to 0.03 better than one frame at every rate
-// from 96 to 256 kbit/s, and one of 16 frames 0.07 worse; at a quarter the
-// solo piano lost, and at an eighth λ swung from frame to frame.
-constexpr double kReservoirFrames = 0.5;
+// One λ for the whole stream would give the best squared error for its
+// size, but the listener (and the perceptual grade) judges a stream by its
+// worst moments, and frames that λ alone leaves small are such moments: a
+// reservoir of a frame or less holds nearly every frame near the target,
+// which measured 0.5 grade points better at 192 kbit/s than one of 24
+// frames.
 // The share of the reservoir term that the level takes over each frame.
 constexpr double kLearning = 0.02;
 // Bits a stream may save for later, in frames of target: what digital
@@ -35,13 +31,14 @@ double startingLevel(double kbitPerSecond) { return 3.5 - 0.019 * (kbitPerSecond
 
 }  // namespace
 
-RateControl::RateControl(double kbitPerSecond)
+RateControl::RateControl(double kbitPerSecond, double reservoirFrames)
     : target_(kbitPerSecond * 1000.0 * kHop / kSampleRate),
+      reservoir_(target_ * reservoirFrames),
       start_(startingLevel(kbitPerSecond)),
       level_(start_),
       overspent_(0.0) {}
 
-double RateControl::reservoirTerm() const { return overspent_ / (target_ * kReservoirFrames); }
+double RateControl::reservoirTerm() const { return overspent_ / reservoir_; }
 
 double RateControl::lambda() const { return std::exp2(level_ + reservoirTerm()); }
 

@@ -7,9 +7,24 @@
 
 namespace zarn {
 
+namespace {
+
+// Where the high bands come in segments, frames that carry them alternate
+// with frames that do not; a quarter-frame reservoir, holding each of them
+// closer to the target, measured 0.03 to 0.1 better in grade there than the
+// usual half frame.
+constexpr double kSegmentedReservoir = 0.25;
+
+RateControl rateControlFor(unsigned kbitPerSecond) {
+    return RateControl(kbitPerSecond, HighBandSegments::usedAt(kbitPerSecond) ? kSegmentedReservoir
+                                                                              : RateControl::kUsualReservoir);
+}
+
+}  // namespace
+
 RateEncoder::RateEncoder(unsigned kbitPerSecond, Aim aim)
     : aim_(aim),
-      control_(kbitPerSecond),
+      control_(rateControlFor(kbitPerSecond)),
       bandwidth_(kbitPerSecond),
       segmented_(HighBandSegments::usedAt(kbitPerSecond)) {
     for (std::size_t i = 0; i < kHop; ++i)
@@ -17,7 +32,7 @@ RateEncoder::RateEncoder(unsigned kbitPerSecond, Aim aim)
 }
 
 void RateEncoder::setBitrate(unsigned kbitPerSecond) {
-    control_ = RateControl(kbitPerSecond);
+    control_ = rateControlFor(kbitPerSecond);
     bandwidth_ = BandwidthFollower(kbitPerSecond);
     segmented_ = HighBandSegments::usedAt(kbitPerSecond);
     highBands_ = HighBandSegments();
