@@ -49,19 +49,32 @@ public:
     void aim(const RealFft& fft, double* re, double* im);
 
 private:
-    // A second-order Butterworth high-pass at 5 kHz, transposed direct form
-    // II: the high bands pass, the loud low ones do not reach the segment's
-    // ends.
-    struct HighPass {
-        double b0, b1, b2, a1, a2;
-        double state1 = 0.0, state2 = 0.0;
+    // A second-order Butterworth high-pass at 5 kHz: the high bands pass,
+    // the loud low ones do not reach the segment's ends.
+    class HighPass {
+    public:
         HighPass();
-        double operator()(double x);
+        // Filters the next hop of the stream.
+        void filter(const Sample* hop, double* out);
+
+    private:
+        static constexpr std::size_t kStep = 4;  // outputs the recursion takes at a time
+
+        double b0_, b1_, b2_, a1_, a2_;  // y[n] = b0·x[n] + b1·x[n−1] + b2·x[n−2] − a1·y[n−1] − a2·y[n−2]
+        // The recursion's response at lag d to an input is impulse_[d], and
+        // output j of a step takes y[n − 1]·last_[j] + y[n − 2]·second_[j]
+        // from the outputs before the step.
+        double impulse_[kStep], last_[kStep], second_[kStep];
+        double x1_ = 0.0, x2_ = 0.0, y1_ = 0.0, y2_ = 0.0;
+        HalfBlock feed_{};  // the hop's part in the inputs alone
     };
 
     HighPass highPass_;
-    HalfBlock previous_{};  // the hop before, high-passed
-    HalfBlock current_{};   // the hop just taken, high-passed
+    // The hop before and the hop just taken, high-passed: halves_[last_] is
+    // the newer.
+    HalfBlock halves_[2] = {};
+    std::size_t last_ = 0;
+    Block line_{};  // a line from −1/2 at a segment's first sample to +1/2 at its last
     Block segment_{};
     SpectrumPart re_{}, im_{};
     bool carries_ = true;  // whether the last Block carried them; flips first
