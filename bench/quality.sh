@@ -6,7 +6,7 @@
 # it. Builds nothing.
 #
 #   bench/quality.sh [BUILD_FOLDER] [--rates "64 96 128 160 192 256 320"]
-#                    [--codecs "zarn lame opus mp2"]
+#                    [--codecs "zarn lame opus mp2"] [--set main|more]
 #
 # BUILD_FOLDER (default ./build) must hold zarn and bench/zarnalign. zarn
 # encodes as it can today: --full (its own variable rate) and --basic, each
@@ -41,6 +41,15 @@
 #   piano   lmms-common instruments/piano02.ogg and sonic-pi-samples
 #           ambi_piano.flac: solo piano, partials closer than a coarse
 #           transform resolves (13 s)
+# --set more grades five others from the same packages instead, to check
+# that what was tuned on those five holds on sound it was not tuned on:
+#   track2  neverball-common bgm/track2.ogg, 40-55 s: game music
+#   track6  neverball-common bgm/track6.ogg, 20-35 s: game music, dense
+#   guitar  sonic-pi-samples guit_em9 and guit_e_fifths: electric guitar
+#   bells   sonic-pi-samples perc_bell, perc_bell2 and ambi_glass_hum:
+#           bells and a glass, partials high up and long decays
+#   loops   sonic-pi-samples loop_mika and loop_garzul: loops of
+#           electronic music
 set -euo pipefail
 
 usage() {
@@ -56,16 +65,19 @@ die() {
 build=./build
 rates="64 96 128 160 192 256 320"
 codecs="zarn lame opus mp2"
+set=main
 while [ $# -gt 0 ]; do
     case "$1" in
         --rates) [ $# -ge 2 ] || usage 2; rates=$2; shift 2 ;;
         --codecs) [ $# -ge 2 ] || usage 2; codecs=$2; shift 2 ;;
+        --set) [ $# -ge 2 ] || usage 2; set=$2; shift 2 ;;
         -h|--help) usage 0 ;;
         -*) echo "quality.sh: unknown option $1" >&2; usage 2 ;;
         *) build=$1; shift ;;
     esac
 done
 
+[ "$set" = main ] || [ "$set" = more ] || die "--set is main or more, not $set"
 read -r -a rateList <<<"$rates"
 [ ${#rateList[@]} -gt 0 ] || die "--rates names no rate"
 for r in "${rateList[@]}"; do [[ $r =~ ^[1-9][0-9]*$ ]] || die "--rates takes whole kbit/s, not $r"; done
@@ -111,13 +123,26 @@ mkdir -p "$cache/debs" "$cache/unpacked" "$cache/recordings"
 
 # name|package|start seconds|length seconds (empty: whole)|files, as the
 # package installs them, joined in this order
-recordings=(
+mainRecordings=(
     "speech|puredata-doc supercollider-common|0||usr/share/puredata/doc/sound/voice.wav usr/share/puredata/doc/sound/voice2.wav usr/share/SuperCollider/sounds/a11wlk01.wav"
     "title|neverball-common|0|20|usr/share/games/neverball/bgm/title.ogg"
     "track4|neverball-common|40|20|usr/share/games/neverball/bgm/track4.ogg"
     "drums|sonic-pi-samples|0||usr/share/sonic-pi/samples/loop_amen_full.flac usr/share/sonic-pi/samples/loop_tabla.flac usr/share/sonic-pi/samples/loop_compus.flac"
     "piano|lmms-common sonic-pi-samples|0||usr/share/lmms/samples/instruments/piano02.ogg usr/share/sonic-pi/samples/ambi_piano.flac"
 )
+samples=usr/share/sonic-pi/samples
+moreRecordings=(
+    "track2|neverball-common|40|15|usr/share/games/neverball/bgm/track2.ogg"
+    "track6|neverball-common|20|15|usr/share/games/neverball/bgm/track6.ogg"
+    "guitar|sonic-pi-samples|0||$samples/guit_em9.flac $samples/guit_e_fifths.flac"
+    "bells|sonic-pi-samples|0||$samples/perc_bell.flac $samples/perc_bell2.flac $samples/ambi_glass_hum.flac"
+    "loops|sonic-pi-samples|0||$samples/loop_mika.flac $samples/loop_garzul.flac"
+)
+if [ "$set" = main ]; then
+    recordings=("${mainRecordings[@]}")
+else
+    recordings=("${moreRecordings[@]}")
+fi
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/zarn-quality.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
