@@ -14,6 +14,7 @@
 
 #include "common/BandTable.h"
 #include "dsp/Fft.h"
+#include "tests/support/EveryVectorPath.h"
 
 namespace zarn {
 namespace {
@@ -39,7 +40,10 @@ std::vector<double> highPassed(const std::vector<Sample>& input) {
     return output;
 }
 
-TEST(HighBandSegments, EveryOtherBlockCarriesThePlainHighPassedSegmentLessTheLineThroughItsEnds) {
+// The segment goes through the real FFT of each path.
+class HighBandSegmentsOnEveryPath : public test::OnEveryVectorPath {};
+
+TEST_P(HighBandSegmentsOnEveryPath, EveryOtherBlockCarriesThePlainHighPassedSegmentLessTheLineThroughItsEnds) {
     constexpr std::size_t kHops = 24;
     std::mt19937 random(3);
     std::uniform_int_distribution<int> sample(-32768, 32767);
@@ -83,6 +87,8 @@ TEST(HighBandSegments, EveryOtherBlockCarriesThePlainHighPassedSegmentLessTheLin
         }
     }
 }
+
+ZARN_ON_EVERY_VECTOR_PATH(HighBandSegmentsOnEveryPath);
 
 }  // namespace
 }  // namespace zarn
