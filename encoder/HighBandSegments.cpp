@@ -76,15 +76,14 @@ HighBandSegments::HighBandSegments() {
 }
 
 bool HighBandSegments::next(const Sample* hop) {
-    last_ ^= 1;
-    highPass_.filter(hop, halves_[last_].data());
     carries_ = !carries_;
+    highPass_.filter(hop, halves_[carries_].data());
     return carries_;
 }
 
 void HighBandSegments::aim(const RealFft& fft, double* re, double* im) {
-    const HalfBlock& before = halves_[last_ ^ 1];
-    const HalfBlock& latest = halves_[last_];
+    const HalfBlock& before = halves_[!carries_];
+    const HalfBlock& latest = halves_[carries_];
     // Less the line through both ends, the segment's last sample meets its
     // first as the transform sees them, one after the other.
     const double rise = latest[kHop - 1] - before[0];

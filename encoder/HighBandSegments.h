@@ -70,14 +70,15 @@ private:
     };
 
     HighPass highPass_;
-    // The hop before and the hop just taken, high-passed: halves_[last_] is
-    // the newer.
+    // Whether the last Block carried them; flips first. It also says which of
+    // halves_ holds the newer hop.
+    bool carries_ = true;
+    // The hop before and the hop just taken, high-passed: halves_[carries_]
+    // is the newer.
     HalfBlock halves_[2] = {};
-    std::size_t last_ = 0;
     Block line_{};  // a line from −1/2 at a segment's first sample to +1/2 at its last
     Block segment_{};
     SpectrumPart re_{}, im_{};
-    bool carries_ = true;  // whether the last Block carried them; flips first
 };
 
 }  // namespace zarn
