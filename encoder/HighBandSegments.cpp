@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "common/BandTable.h"
+#include "common/VectorDispatch.h"
 
 namespace zarn {
 
@@ -18,56 +19,96 @@ HighBandSegments::HighPass::HighPass() {
     const double alpha = std::sin(w0) / std::sqrt(2.0);
     const double cosine = std::cos(w0);
     const double a0 = 1.0 + alpha;
-    b0_ = 0.5 * (1.0 + cosine) / a0;
-    b1_ = -(1.0 + cosine) / a0;
-    b2_ = b0_;
-    a1_ = -2.0 * cosine / a0;
-    a2_ = (1.0 - alpha) / a0;
+    c_.b0 = 0.5 * (1.0 + cosine) / a0;
+    c_.b1 = -(1.0 + cosine) / a0;
+    c_.b2 = c_.b0;
+    const double a1 = -2.0 * cosine / a0;
+    const double a2 = (1.0 - alpha) / a0;
     // The recursion y[n] = f[n] − a1·y[n−1] − a2·y[n−2] run on a unit
     // input, and from a unit output one and two samples before.
-    double before1[kStep + 2] = {0.0, 1.0}, before2[kStep + 2] = {1.0, 0.0};
+    double impulse[kStep], before1[kStep + 2] = {0.0, 1.0}, before2[kStep + 2] = {1.0, 0.0};
     for (std::size_t j = 0; j < kStep; ++j) {
-        impulse_[j] = j == 0 ? 1.0 : -a1_ * impulse_[j - 1] - (j >= 2 ? a2_ * impulse_[j - 2] : 0.0);
-        before1[j + 2] = -a1_ * before1[j + 1] - a2_ * before1[j];
-        before2[j + 2] = -a1_ * before2[j + 1] - a2_ * before2[j];
-        last_[j] = before1[j + 2];
-        second_[j] = before2[j + 2];
+        impulse[j] = j == 0 ? 1.0 : -a1 * impulse[j - 1] - (j >= 2 ? a2 * impulse[j - 2] : 0.0);
+        before1[j + 2] = -a1 * before1[j + 1] - a2 * before1[j];
+        before2[j + 2] = -a1 * before2[j + 1] - a2 * before2[j];
+        c_.last[j] = before1[j + 2];
+        c_.second[j] = before2[j + 2];
     }
+    for (std::size_t d = 1; d < kStep; ++d)
+        for (std::size_t j = d; j < kStep; ++j) c_.lagged[d][j] = impulse[d];
 }
 
-void HighBandSegments::HighPass::filter(const Sample* hop, double* out) {
-    // The recursion takes four outputs at a time from the two before, so
-    // that a step waits on one multiplication and two additions, not four
-    // samples' worth of them; the rest depends on the inputs alone.
-    feed_[0] = b0_ * hop[0] + b1_ * x1_ + b2_ * x2_;
-    feed_[1] = b0_ * hop[1] + b1_ * hop[0] + b2_ * x1_;
-    for (std::size_t i = 2; i < kHop; ++i)
-        feed_[i] = b0_ * hop[i] + b1_ * static_cast<double>(hop[i - 1]) + b2_ * static_cast<double>(hop[i - 2]);
-    x1_ = hop[kHop - 1];
-    x2_ = hop[kHop - 2];
-    // In registers: `out` might alias the members, as far as the compiler
-    // knows.
-    double impulse[kStep], last[kStep], second[kStep];
-    for (std::size_t j = 0; j < kStep; ++j) {
-        impulse[j] = impulse_[j];
-        last[j] = last_[j];
-        second[j] = second_[j];
-    }
-    double y1 = y1_, y2 = y2_;
-    for (std::size_t i = 0; i < kHop; i += kStep) {
-        const double* f = feed_.data() + i;
-        double y[kStep];
-        for (std::size_t j = 0; j < kStep; ++j) {
-            double own = f[j];  // the step's own inputs: no wait on the outputs
-            for (std::size_t d = 1; d <= j; ++d) own += impulse[d] * f[j - d];
-            y[j] = (own + last[j] * y1) + second[j] * y2;
+// One hop through the filter. A step of eight outputs waits on the two
+// outputs before it through one multiplication and two additions; all else
+// depends on the inputs alone, so the vector lanes take it side by side.
+struct HighBandSegments::HighPass::Kernel {
+    using Filter = HighPass;
+
+    template <int N>
+    static ZARN_ALWAYS_INLINE void run(const Filter::Coefficients* c, Filter::State* s, const Sample* hop,
+                                       double* out) {
+        using L = Lanes<N>;
+        using Real = typename L::Real;
+        constexpr std::size_t kStep = Filter::kStep;
+        constexpr std::size_t kVectors = kStep / N;
+        static_assert(kHop % kStep == 0 && kStep % N == 0, "whole steps of whole vectors");
+
+        // A plain loop, which the compiler turns into whole-vector conversions.
+        double* x = s->inputs + 2;
+        for (std::size_t i = 0; i < kHop; ++i) x[i] = static_cast<int>(hop[i]);
+        Real b0, b1, b2;
+        L::splat(b0, c->b0);
+        L::splat(b1, c->b1);
+        L::splat(b2, c->b2);
+        double* feed = s->feed + kStep;
+        for (std::size_t i = 0; i < kHop; i += N) {
+            Real now, one, two;
+            L::load(now, x + i);
+            L::load(one, x + i - 1);
+            L::load(two, x + i - 2);
+            L::store(feed + i, b0 * now + b1 * one + b2 * two);
         }
-        for (std::size_t j = 0; j < kStep; ++j) out[i + j] = y[j];
-        y1 = y[kStep - 1];
-        y2 = y[kStep - 2];
+        s->inputs[0] = x[kHop - 2];
+        s->inputs[1] = x[kHop - 1];
+
+        Real lagged[kStep][kVectors], last[kVectors], second[kVectors];
+        ZARN_UNROLL for (std::size_t v = 0; v < kVectors; ++v) {
+            L::load(last[v], c->last + v * N);
+            L::load(second[v], c->second + v * N);
+            ZARN_UNROLL for (std::size_t d = 1; d < kStep; ++d) L::load(lagged[d][v], c->lagged[d] + v * N);
+        }
+        double y1 = s->y1, y2 = s->y2;
+        for (std::size_t i = 0; i < kHop; i += kStep) {
+            Real own[kVectors];
+            ZARN_UNROLL for (std::size_t v = 0; v < kVectors; ++v) {
+                const double* f = feed + i + v * N;
+                L::load(own[v], f);
+                ZARN_UNROLL for (std::size_t d = 1; d < kStep; ++d) {
+                    Real earlier;
+                    L::load(earlier, f - d);
+                    own[v] += lagged[d][v] * earlier;
+                }
+            }
+            Real before1, before2;
+            L::splat(before1, y1);
+            L::splat(before2, y2);
+            ZARN_UNROLL for (std::size_t v = 0; v < kVectors; ++v)
+                L::store(out + i + v * N, (own[v] + last[v] * before1) + second[v] * before2);
+            // The same two outputs again, in scalars: the next step waits on
+            // them alone, not on a vector's lanes taken apart.
+            const double ownLast = own[kVectors - 1][N - 1];
+            const double ownBefore = own[(kStep - 2) / N][(kStep - 2) % N];
+            const double next1 = (ownLast + c->last[kStep - 1] * y1) + c->second[kStep - 1] * y2;
+            y2 = (ownBefore + c->last[kStep - 2] * y1) + c->second[kStep - 2] * y2;
+            y1 = next1;
+        }
+        s->y1 = y1;
+        s->y2 = y2;
     }
-    y1_ = y1;
-    y2_ = y2;
+};
+
+void HighBandSegments::HighPass::filter(const Sample* hop, double* out) {
+    runOnVectorPath<Kernel>(&c_, &state_, hop, out);
 }
 
 HighBandSegments::HighBandSegments() {

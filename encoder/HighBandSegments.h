@@ -58,15 +58,31 @@ private:
         void filter(const Sample* hop, double* out);
 
     private:
-        static constexpr std::size_t kStep = 4;  // outputs the recursion takes at a time
+        struct Kernel;
 
-        double b0_, b1_, b2_, a1_, a2_;  // y[n] = b0·x[n] + b1·x[n−1] + b2·x[n−2] − a1·y[n−1] − a2·y[n−2]
-        // The recursion's response at lag d to an input is impulse_[d], and
-        // output j of a step takes y[n − 1]·last_[j] + y[n − 2]·second_[j]
-        // from the outputs before the step.
-        double impulse_[kStep], last_[kStep], second_[kStep];
-        double x1_ = 0.0, x2_ = 0.0, y1_ = 0.0, y2_ = 0.0;
-        HalfBlock feed_{};  // the hop's part in the inputs alone
+        // Outputs the recursion takes at a time: one vector of eight lanes,
+        // or as many narrower ones.
+        static constexpr std::size_t kStep = 8;
+
+        // y[n] = f[n] − a1·y[n−1] − a2·y[n−2], f[n] = b0·x[n] + b1·x[n−1] + b2·x[n−2].
+        struct Coefficients {
+            double b0, b1, b2;
+            // Output j of a step takes f[n − d]·lagged[d][j] from the step's own
+            // inputs (0 where d > j, so that every lane does the same work)
+            // and y[n − 1]·last[j] + y[n − 2]·second[j] from the outputs before it.
+            double lagged[kStep][kStep];
+            double last[kStep], second[kStep];
+        };
+        // The hop's inputs, each step's inputs before it (zeros for the
+        // first, which weighs them by 0), the outputs before the hop.
+        struct State {
+            double inputs[kHop + 2];  // x[n − 2], x[n − 1], then the hop
+            double feed[kStep + kHop];
+            double y1, y2;
+        };
+
+        Coefficients c_{};
+        State state_{};
     };
 
     HighPass highPass_;
