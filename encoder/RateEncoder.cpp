@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/BandTable.h"
+#include "common/VectorDispatch.h"
 
 namespace zarn {
 
@@ -19,6 +20,29 @@ RateControl rateControlFor(unsigned kbitPerSecond) {
     return RateControl(kbitPerSecond, HighBandSegments::usedAt(kbitPerSecond) ? kSegmentedReservoir
                                                                               : RateControl::kUsualReservoir);
 }
+
+// The Block to code from the hop before and `hop`: the first half what the
+// decoder still lacks of the hop before (or that hop under the window's
+// rising half), the second `hop` under the falling half, or whole in the
+// last Block, which no Block after completes. Plain loops, which the
+// compiler vectorises for each path.
+struct AimKernel {
+    template <int N>
+    static ZARN_ALWAYS_INLINE void run(const Sample* hop, const double* falling, const double* decodedTail,
+                                       bool whatTheDecoderLacks, bool last, double* previous, double* target) {
+        if (whatTheDecoderLacks) {
+            for (std::size_t i = 0; i < kHop; ++i) target[i] = previous[i] - decodedTail[i];
+        } else {
+            for (std::size_t i = 0; i < kHop; ++i) target[i] = previous[i] * (1.0 - falling[i]);
+        }
+        for (std::size_t i = 0; i < kHop; ++i) previous[i] = static_cast<int>(hop[i]);
+        if (last) {
+            for (std::size_t i = 0; i < kHop; ++i) target[kHop + i] = previous[i];
+        } else {
+            for (std::size_t i = 0; i < kHop; ++i) target[kHop + i] = previous[i] * falling[i];
+        }
+    }
+};
 
 }  // namespace
 
@@ -39,13 +63,9 @@ void RateEncoder::setBitrate(unsigned kbitPerSecond) {
 }
 
 void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
-    for (std::size_t i = 0; i < kHop; ++i) {
-        const double x = hop[i];
-        target_[i] = aim_ == Aim::whatTheDecoderLacks ? previousHop_[i] - decoded_[kHop + i]
-                                                      : previousHop_[i] * (1.0 - falling_[i]);
-        target_[kHop + i] = last ? x : x * falling_[i];
-        previousHop_[i] = x;
-    }
+    runOnVectorPath<AimKernel>(hop, static_cast<const double*>(falling_.data()),
+                               static_cast<const double*>(decoded_.data() + kHop),
+                               aim_ == Aim::whatTheDecoderLacks, last, previousHop_.data(), target_.data());
     fft_.forward(target_.data(), re_.data(), im_.data());
     std::size_t bands = bandwidth_.bands();
     if (segmented_) {
