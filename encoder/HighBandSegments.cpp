@@ -112,30 +112,33 @@ void HighBandSegments::HighPass::filter(const Sample* hop, double* out) {
 }
 
 HighBandSegments::HighBandSegments() {
-    constexpr double kMiddle = 0.5 * (kBlockLength - 1);
-    for (std::size_t i = 0; i < kBlockLength; ++i) line_[i] = (static_cast<double>(i) - kMiddle) / (kBlockLength - 1);
+    // Σ n·w^n over a whole period is N/(w − 1), and the line's constant part
+    // has no share in these bins, so bin k of the line (n − 255.5)/511 is
+    // (512/511)/(w − 1) with w = e^(−2πik/512): (256/511)·(−1 + i·cot(πk/512)),
+    // here scaled by 1/512 as the transform scales.
+    constexpr double kScale = 0.5 / (kBlockLength - 1);
+    for (std::size_t bin = kBands.first[kFirstBand]; bin < kCodedBins; ++bin) {
+        const double half = kTwoPi * 0.5 * static_cast<double>(bin) / kBlockLength;
+        lineRe_[bin] = -kScale;
+        lineIm_[bin] = bin == kNyquistBin ? 0.0 : kScale * std::cos(half) / std::sin(half);
+    }
 }
 
 bool HighBandSegments::next(const Sample* hop) {
     carries_ = !carries_;
-    highPass_.filter(hop, halves_[carries_].data());
+    highPass_.filter(hop, filtered_.data() + (carries_ ? kHop : 0));
     return carries_;
 }
 
 void HighBandSegments::aim(const RealFft& fft, double* re, double* im) {
-    const HalfBlock& before = halves_[!carries_];
-    const HalfBlock& latest = halves_[carries_];
-    // Less the line through both ends, the segment's last sample meets its
-    // first as the transform sees them, one after the other.
-    const double rise = latest[kHop - 1] - before[0];
-    for (std::size_t i = 0; i < kHop; ++i) {
-        segment_[i] = before[i] - rise * line_[i];
-        segment_[kHop + i] = latest[i] - rise * line_[kHop + i];
-    }
-    fft.forward(segment_.data(), re_.data(), im_.data());
+    // The segment is the filtered hops less the line through their ends, so
+    // that its last sample meets its first as the transform sees them, one
+    // after the other; the transform takes the line's part off afterwards.
+    const double rise = filtered_[kBlockLength - 1] - filtered_[0];
+    fft.forward(filtered_.data(), re_.data(), im_.data());
     for (std::size_t bin = kBands.first[kFirstBand]; bin < kCodedBins; ++bin) {
-        re[bin] = re_[bin];
-        im[bin] = im_[bin];
+        re[bin] = re_[bin] - rise * lineRe_[bin];
+        im[bin] = im_[bin] - rise * lineIm_[bin];
     }
 }
 

@@ -86,14 +86,15 @@ private:
     };
 
     HighPass highPass_;
-    // Whether the last Block carried them; flips first. It also says which of
-    // halves_ holds the newer hop.
+    // Whether the last Block carried them; flips first. It also says which
+    // half of filtered_ holds the newer hop.
     bool carries_ = true;
-    // The hop before and the hop just taken, high-passed: halves_[carries_]
-    // is the newer.
-    HalfBlock halves_[2] = {};
-    Block line_{};  // a line from −1/2 at a segment's first sample to +1/2 at its last
-    Block segment_{};
+    // The hop before and the hop just taken, high-passed, in the order of
+    // the stream whenever a Block carries the high bands.
+    Block filtered_{};
+    // The spectrum of a line from −1/2 at a segment's first sample to +1/2
+    // at its last, scaled as RealFft scales, in the high bands' bins.
+    SpectrumPart lineRe_{}, lineIm_{};
     SpectrumPart re_{}, im_{};
 };
 
