@@ -102,11 +102,44 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
     // Four lanes at most: the choice is made by masks.
     runOnVectorPath<ChoiceKernel, 4>(static_cast<const BandCandidates*>(&candidates),
                                      static_cast<const Prices*>(&prices_), chosen_.data());
+    std::size_t raw = kFrameHeaderBits;
     for (std::size_t at = 0; at < candidates.count; ++at) {
         const auto pick = static_cast<std::size_t>(chosen_[at]);
-        if (pick < kPer) codings[candidates.band[at]] = choices_[kPer * at + pick];
+        refinable_[at] = 0.0;
+        if (pick < kPer) {
+            codings[candidates.band[at]] = choices_[kPer * at + pick];
+            raw += (choices_[kPer * at + pick].bits + 1u) * kComponentLayout.count[candidates.band[at]];
+            refinable_[at] = prices_.weight[at] * candidates.errors[pick][at];
+        }
     }
+    // A frame's padding fills it up to a whole 16-bit word, so bits up to
+    // the last one of it come free.
+    refine(15 - raw % 16, codings);
     return frameBitsOf(codings);
+}
+
+void RateAllocator::refine(std::size_t room, BandCodings& codings) {
+    // A bit more a component halves the band's step at the same exponent,
+    // which leaves about a quarter of its error: the band that loses the
+    // most weighted error for each bit it takes goes first, while there is
+    // room for a band at all.
+    while (room > 0) {
+        std::size_t best = kBandCount;
+        double bestGain = 0.0;
+        for (std::size_t at = 0; at < candidates_.count; ++at) {
+            const std::size_t band = candidates_.band[at];
+            const std::size_t count = kComponentLayout.count[band];
+            const int bits = codings[band].bits;
+            if (bits == 0 || bits >= 15 || count > room) continue;
+            const double gain = refinable_[at] / static_cast<double>(count);
+            if (best == kBandCount || gain > bestGain) bestGain = gain, best = at;
+        }
+        if (best == kBandCount) return;
+        const std::size_t band = candidates_.band[best];
+        ++codings[band].bits;
+        refinable_[best] *= 0.25;
+        room -= kComponentLayout.count[band];
+    }
 }
 
 std::size_t padWithZeros(const BandComponents& components, BandCodings& codings, std::size_t extra) {

@@ -26,6 +26,9 @@ namespace zarn {
 // √(6λ / (weight · ln 2)); that one and its neighbours are measured
 // exactly.
 //
+// The bits that would pad the frame to a whole word go to the coded bands
+// that fit them, one bit more a component.
+//
 // `bands` limits the coded bands to 0 .. bands − 1. Returns the frame's
 // size in bits, padding included.
 class RateAllocator {
@@ -50,6 +53,11 @@ private:
     std::array<BandCoding, kPer * kBandCount> choices_;
     Prices prices_;
     BandCandidates::Row chosen_{};
+    BandCandidates::Row refinable_{};  // each measured band's weighted error as chosen; 0 if off
+
+    // Spends up to `room` bits, which the frame would otherwise pad with,
+    // on one bit more a component in the coded bands they fit.
+    void refine(std::size_t room, BandCodings& codings);
 };
 
 // Adds about `extra` bits to a frame in bands that hold nothing but zeros,

@@ -289,6 +289,33 @@ TEST(RateEncoderBands, BandsLeftOffHoldNothingAndTheTopFiveStayOffBelow112) {
     EXPECT_LT(10.0 * std::log10(left / input), -20.0);
 }
 
+// A frame is padded to a whole 16-bit word. The bits the padding would
+// take go to the coded bands instead, a bit more a component, so no frame
+// is left with padding that would fit such a bit for every component of a
+// coded band below 15 bits.
+TEST(RateEncoderBands, NoFramePadsWithBitsACodedBandCouldTake) {
+    const Samples music = makeMusicSignal(2 * kSampleRate, 5);
+    for (const unsigned rate : {64u, 128u, 192u, 320u}) {
+        std::size_t refinable = 0;  // frames whose bands below 15 bits include narrow ones
+        for (const EncodedFrame& frame : rateFrames(music, rate)) {
+            std::size_t raw = kFrameHeaderBits;
+            for (std::size_t band = 0; band < kBandCount; ++band) {
+                if (frame.allocation[band] != 0) raw += (frame.allocation[band] + 1u) * kStoredComponents[band];
+            }
+            const std::size_t room = 15 - raw % 16;
+            bool narrow = false;
+            for (std::size_t band = 0; band < kBandCount; ++band) {
+                const int g = frame.allocation[band];
+                if (g == 0 || g == 15) continue;
+                narrow = narrow || kStoredComponents[band] <= 4;
+                ASSERT_GT(kStoredComponents[band], room) << rate << " kbit/s, band " << band;
+            }
+            refinable += narrow;
+        }
+        EXPECT_GT(refinable, 0u) << rate << " kbit/s";
+    }
+}
+
 // From 112 to 143 kbit/s the bands from 6.4 kHz up are coded by every other
 // frame only, each for two hops: never by two frames in a row, which would
 // count a hop's high sound twice.
