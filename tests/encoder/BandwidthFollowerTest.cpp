@@ -45,13 +45,13 @@ TEST(BandwidthFollower, At128ABandLessForMarginalBandsAndBackOnlyWellAbove) {
     EXPECT_EQ(follower.bands(), 23u);
     feed(follower, 0.0, 10);  // a stream's start is a plain mean: it settles in frames
     EXPECT_EQ(follower.bands(), 22u);
-    feed(follower, 1.8, 4 * kTwoSeconds);  // what the freed bits lift it to
+    feed(follower, 1.4, 4 * kTwoSeconds);  // what the freed bits lift it to
     EXPECT_EQ(follower.bands(), 22u);
     feed(follower, 3.0, kTwoSeconds);
     EXPECT_EQ(follower.bands(), 23u);
-    feed(follower, 1.2, 4 * kTwoSeconds);
+    feed(follower, 0.6, 4 * kTwoSeconds);
     EXPECT_EQ(follower.bands(), 23u);
-    feed(follower, 0.0, kTwoSeconds);
+    feed(follower, -0.5, kTwoSeconds);
     EXPECT_EQ(follower.bands(), 22u);
     feed(follower, 10.0, 4 * kTwoSeconds);  // never more than 12 kHz here
     EXPECT_EQ(follower.bands(), 23u);
