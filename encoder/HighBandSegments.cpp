@@ -11,6 +11,13 @@ namespace {
 
 constexpr double kCutoffHz = 5000.0;
 
+// Σ n·w^n over a whole period is N/(w − 1), and the line's constant part
+// has no share in these bins, so bin k of the line (n − 255.5)/511 is
+// (512/511)/(w − 1) with w = e^(−2πik/512): (256/511)·(−1 + i·cot(πk/512)),
+// here scaled by 1/512 as the transform scales.
+constexpr double kLineScale = 0.5 / (kBlockLength - 1);
+constexpr double kLineReal = -kLineScale;
+
 }  // namespace
 
 HighBandSegments::HighPass::HighPass() {
@@ -112,15 +119,9 @@ void HighBandSegments::HighPass::filter(const Sample* hop, double* out) {
 }
 
 HighBandSegments::HighBandSegments() {
-    // Σ n·w^n over a whole period is N/(w − 1), and the line's constant part
-    // has no share in these bins, so bin k of the line (n − 255.5)/511 is
-    // (512/511)/(w − 1) with w = e^(−2πik/512): (256/511)·(−1 + i·cot(πk/512)),
-    // here scaled by 1/512 as the transform scales.
-    constexpr double kScale = 0.5 / (kBlockLength - 1);
     for (std::size_t bin = kBands.first[kFirstBand]; bin < kCodedBins; ++bin) {
         const double half = kTwoPi * 0.5 * static_cast<double>(bin) / kBlockLength;
-        lineRe_[bin] = -kScale;
-        lineIm_[bin] = bin == kNyquistBin ? 0.0 : kScale * std::cos(half) / std::sin(half);
+        lineIm_[bin] = bin == kNyquistBin ? 0.0 : kLineScale * std::cos(half) / std::sin(half);
     }
 }
 
@@ -137,7 +138,7 @@ void HighBandSegments::aim(const RealFft& fft, double* re, double* im) {
     const double rise = filtered_[kBlockLength - 1] - filtered_[0];
     fft.forward(filtered_.data(), re_.data(), im_.data());
     for (std::size_t bin = kBands.first[kFirstBand]; bin < kCodedBins; ++bin) {
-        re[bin] = re_[bin] - rise * lineRe_[bin];
+        re[bin] = re_[bin] - rise * kLineReal;
         im[bin] = im_[bin] - rise * lineIm_[bin];
     }
 }

@@ -92,9 +92,10 @@ private:
     // The hop before and the hop just taken, high-passed, in the order of
     // the stream whenever a Block carries the high bands.
     Block filtered_{};
-    // The spectrum of a line from −1/2 at a segment's first sample to +1/2
-    // at its last, scaled as RealFft scales, in the high bands' bins.
-    SpectrumPart lineRe_{}, lineIm_{};
+    // The imaginary parts of the spectrum of a line from −1/2 at a
+    // segment's first sample to +1/2 at its last, scaled as RealFft scales,
+    // in the high bands' bins; its real parts are all alike.
+    SpectrumPart lineIm_{};
     SpectrumPart re_{}, im_{};
 };
 

@@ -16,11 +16,13 @@ namespace {
 // log2(6 / ln 2): the best step's square is 6λ / (weight · ln 2).
 constexpr double kLog2StepFactor = 3.1137301553744785;
 
-std::size_t frameBitsOf(const BandCodings& codings) {
+BitAllocation allocationOf(const BandCodings& codings) {
     BitAllocation allocation{};
     for (std::size_t band = 0; band < kBandCount; ++band) allocation[band] = codings[band].bits;
-    return frameBits(allocation);
+    return allocation;
 }
+
+std::size_t frameBitsOf(const BandCodings& codings) { return frameBits(allocationOf(codings)); }
 
 // Every measured band's cheapest choice, N bands side by side: the index of
 // its cheapest candidate, or kPerBand where off costs least. Which one wins
@@ -102,20 +104,18 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
     // Four lanes at most: the choice is made by masks.
     runOnVectorPath<ChoiceKernel, 4>(static_cast<const BandCandidates*>(&candidates),
                                      static_cast<const Prices*>(&prices_), chosen_.data());
-    std::size_t raw = kFrameHeaderBits;
     for (std::size_t at = 0; at < candidates.count; ++at) {
         const auto pick = static_cast<std::size_t>(chosen_[at]);
-        refinable_[at] = 0.0;
         if (pick < kPer) {
             codings[candidates.band[at]] = choices_[kPer * at + pick];
-            raw += (choices_[kPer * at + pick].bits + 1u) * kComponentLayout.count[candidates.band[at]];
             refinable_[at] = prices_.weight[at] * candidates.errors[pick][at];
         }
     }
     // A frame's padding fills it up to a whole 16-bit word, so bits up to
-    // the last one of it come free.
-    refine(15 - raw % 16, codings);
-    return frameBitsOf(codings);
+    // the last one of it come free, and the frame keeps its size.
+    const BitAllocation allocation = allocationOf(codings);
+    refine(15 - unpaddedFrameBits(allocation) % 16, codings);
+    return frameBits(allocation);
 }
 
 void RateAllocator::refine(std::size_t room, BandCodings& codings) {

@@ -53,7 +53,7 @@ private:
     std::array<BandCoding, kPer * kBandCount> choices_;
     Prices prices_;
     BandCandidates::Row chosen_{};
-    BandCandidates::Row refinable_{};  // each measured band's weighted error as chosen; 0 if off
+    BandCandidates::Row refinable_{};  // each coded band's weighted error as chosen
 
     // Spends up to `room` bits, which the frame would otherwise pad with,
     // on one bit more a component in the coded bands they fit.

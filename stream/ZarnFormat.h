@@ -35,14 +35,20 @@ inline constexpr std::array<std::uint16_t, kBandCount> kStoredComponents = [] {
     return counts;
 }();
 
-// A frame's length in bits, padding included: a band with g > 0 bits stores
-// each component in g + 1 bits, and the frame is padded with 1 to 16 zero
-// bits to the next word, a whole word when it already ends on one.
-constexpr std::uint32_t frameBits(const BitAllocation& allocation) {
+// A frame's header and fields in bits, before its padding: a band with
+// g > 0 bits stores each component in g + 1 bits.
+constexpr std::uint32_t unpaddedFrameBits(const BitAllocation& allocation) {
     std::uint32_t bits = kFrameHeaderBits;
     for (std::size_t band = 0; band < kBandCount; ++band) {
         if (allocation[band] > 0) bits += (allocation[band] + 1u) * kStoredComponents[band];
     }
+    return bits;
+}
+
+// A frame's length in bits, padding included: the frame is padded with 1 to
+// 16 zero bits to the next word, a whole word when it already ends on one.
+constexpr std::uint32_t frameBits(const BitAllocation& allocation) {
+    const std::uint32_t bits = unpaddedFrameBits(allocation);
     return bits + (16 - bits % 16);
 }
 
