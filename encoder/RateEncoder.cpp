@@ -68,10 +68,11 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
                                aim_ == Aim::whatTheDecoderLacks, last, previousHop_.data(), target_.data());
     fft_.forward(target_.data(), re_.data(), im_.data());
     std::size_t bands = bandwidth_.bands();
+    const bool carrying = segmented_ && highBands_.next(hop);
     if (segmented_) {
         // A Block that carries the high bands may code one band more than
         // the cut-off, at half the cost; the others code none of them.
-        if (highBands_.next(hop)) {
+        if (carrying) {
             highBands_.aim(fft_, re_.data(), im_.data());
             bands = std::min(bands + 1, kBandCount);
         } else {
@@ -80,7 +81,12 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
     }
 
     components_.gather(re_.data(), im_.data());
-    weights_.weigh(components_.energy, bandWeights_);
+    std::array<double, kBandCount> masking = components_.energy;
+    if (carrying) {
+        for (std::size_t band = HighBandSegments::kFirstBand; band < kBandCount; ++band)
+            masking[band] *= HighBandSegments::kWindowedShare;
+    }
+    weights_.weigh(masking, bandWeights_);
     const double lambda = control_.lambda();
     std::size_t bits = allocator_.choose(components_, bandWeights_, lambda, bands, codings_);
     if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra);
