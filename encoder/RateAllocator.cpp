@@ -73,6 +73,7 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
     for (std::size_t band = 0; band < kBandCount; ++band) {
         codings[band] = BandCoding{};  // off
         const double weight = weights.weight[band], energy = components.energy[band];
+        errors_[band] = energy;
         const double count = kComponentLayout.count[band];
         // Off costs 2 · weight · energy (all error, all level lost), and
         // every coding at least 2 · λ bits a component.
@@ -108,6 +109,7 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
         const auto pick = static_cast<std::size_t>(chosen_[at]);
         if (pick < kPer) {
             codings[candidates.band[at]] = choices_[kPer * at + pick];
+            errors_[candidates.band[at]] = candidates.errors[pick][at];
             refinable_[at] = prices_.weight[at] * candidates.errors[pick][at];
         }
     }
@@ -138,6 +140,7 @@ void RateAllocator::refine(std::size_t room, BandCodings& codings) {
         const std::size_t band = candidates_.band[best];
         ++codings[band].bits;
         refinable_[best] *= 0.25;
+        errors_[band] *= 0.25;
         room -= kComponentLayout.count[band];
     }
 }

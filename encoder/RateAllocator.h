@@ -36,6 +36,10 @@ public:
     std::size_t choose(const BandComponents& components, const BandWeights& weights, double lambda,
                        std::size_t bands, BandCodings& codings);
 
+    // Each band's squared error as the last frame chose it: all its energy
+    // where it is off.
+    const std::array<double, kBandCount>& errors() const { return errors_; }
+
     // What each measured band's candidates cost besides their error, in rows
     // as BandCandidates holds the errors.
     struct Prices {
@@ -54,6 +58,7 @@ private:
     Prices prices_;
     BandCandidates::Row chosen_{};
     BandCandidates::Row refinable_{};  // each coded band's weighted error as chosen
+    std::array<double, kBandCount> errors_{};
 
     // Spends up to `room` bits, which the frame would otherwise pad with,
     // on one bit more a component in the coded bands they fit.

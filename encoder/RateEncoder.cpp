@@ -16,6 +16,13 @@ namespace {
 // usual half frame.
 constexpr double kSegmentedReservoir = 0.25;
 
+// The share of the Block before's error that a Block's first half is taken
+// to put right, and the least share of a band's energy left to mask when
+// that is taken away. Most of the error lies in the half that is put right;
+// measured, 0.8 did better than 0.6 or 1.0 over the bit rates.
+constexpr double kCorrectedShare = 0.8;
+constexpr double kLeastMasking = 0.1;
+
 RateControl rateControlFor(unsigned kbitPerSecond) {
     return RateControl(kbitPerSecond, HighBandSegments::usedAt(kbitPerSecond) ? kSegmentedReservoir
                                                                               : RateControl::kUsualReservoir);
@@ -81,12 +88,7 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
     }
 
     components_.gather(re_.data(), im_.data());
-    std::array<double, kBandCount> masking = components_.energy;
-    if (carrying) {
-        for (std::size_t band = HighBandSegments::kFirstBand; band < kBandCount; ++band)
-            masking[band] *= HighBandSegments::kWindowedShare;
-    }
-    weights_.weigh(masking, bandWeights_);
+    weights_.weigh(masking(carrying), bandWeights_);
     const double lambda = control_.lambda();
     std::size_t bits = allocator_.choose(components_, bandWeights_, lambda, bands, codings_);
     if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra);
@@ -96,6 +98,23 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
     // to.
     store(aim_ == Aim::whatTheDecoderLacks && !last, frame);
     decodeBlock();
+}
+
+std::array<double, kBandCount> RateEncoder::masking(bool carrying) const {
+    std::array<double, kBandCount> energy = components_.energy;
+    if (carrying) {
+        for (std::size_t band = HighBandSegments::kFirstBand; band < kBandCount; ++band)
+            energy[band] *= HighBandSegments::kWindowedShare;
+    } else if (!segmented_ && aim_ == Aim::whatTheDecoderLacks) {
+        // The first half holds the Block before's error, which this one puts
+        // right and which hides nothing. Taking it away measured 0.1
+        // better in grade at 64 kbit/s and 0.01 to 0.02 from 160 to 256;
+        // where the high bands come in segments, 0.01 worse.
+        const std::array<double, kBandCount>& error = allocator_.errors();
+        for (std::size_t band = 0; band < kBandCount; ++band)
+            energy[band] = std::max(energy[band] - kCorrectedShare * error[band], kLeastMasking * energy[band]);
+    }
+    return energy;
 }
 
 void RateEncoder::store(bool feedBack, EncodedFrame& frame) {

@@ -78,6 +78,9 @@ private:
     }
 
     void encode(const Sample* hop, bool last, EncodedFrame& frame);
+    // The energy of each band that masks: that of the music the Block
+    // carries, as a windowed Block holds it.
+    std::array<double, kBandCount> masking(bool carrying) const;
     // Stores the spectrum's fields into `frame`, and beside them the values
     // decoders make of them. With `feedBack`, the rounding error goes where
     // the next Block puts it right: the imaginary parts are rounded against

@@ -20,7 +20,11 @@
 #include "decoder/FullSynthesis.h"
 #include "decoder/StreamDecoder.h"
 #include "dsp/Fft.h"
+#include "dsp/RealFft.h"
 #include "encoder/FullAnalysis.h"
+#include "encoder/PerceptualWeights.h"
+#include "encoder/RateAllocator.h"
+#include "encoder/RateControl.h"
 #include "encoder/StreamEncoder.h"
 #include "stream/FramePacking.h"
 #include "stream/FrameParser.h"
@@ -314,6 +318,77 @@ TEST(RateEncoderBands, NoFramePadsWithBitsACodedBandCouldTake) {
         }
         EXPECT_GT(refinable, 0u) << rate << " kbit/s";
     }
+}
+
+// The allocator reports each band's squared error as it chose the band, for
+// the next Block to take out of what masks: exactly what storing the band
+// leaves, all the band's energy where it is off, and a quarter of the error
+// one bit coarser for each bit that the padding's room refined it by.
+TEST(RateEncoderBands, TheAllocatorsErrorsAreWhatStoringEachBandLeaves) {
+    const Samples music = makeMusicSignal(kSampleRate, 7);
+    const RealFft fft(kBlockLength);
+    const PerceptualWeights perceptual;
+    RateAllocator allocator;
+    std::size_t refined = 0, coded = 0;
+    for (const unsigned rate : {64u, 128u, 320u}) {
+        const double lambda = RateControl(rate).lambda();
+        for (std::size_t at = 0; at + kBlockLength <= music.size(); at += 40 * kHop) {
+            Block block;
+            for (std::size_t i = 0; i < kBlockLength; ++i) block[i] = music[at + i];
+            SpectrumPart re{}, im{};
+            fft.forward(block.data(), re.data(), im.data());
+            // An empty band, so that the bands measured are not all of them.
+            for (std::size_t bin = kBands.first[6]; bin < kBands.end[6]; ++bin) re[bin] = im[bin] = 0.0;
+            BandComponents components;
+            components.gather(re.data(), im.data());
+            BandWeights weights;
+            perceptual.weigh(components.energy, weights);
+            BandCodings codings{};
+            allocator.choose(components, weights, lambda, kBandCount, codings);
+
+            // The error that storing every coded band with `fewer` bits less
+            // leaves in each band.
+            const auto storedErrors = [&](int fewer) {
+                BandCodings with = codings;
+                for (BandCoding& coding : with) {
+                    if (coding.bits != 0) coding.bits = static_cast<std::uint8_t>(std::max(coding.bits - fewer, 1));
+                }
+                EncodedFrame frame;
+                SpectrumPart backRe{}, backIm{};
+                storePart(re.data(), with, Part::real, frame.re.data(), backRe.data());
+                storePart(im.data(), with, Part::imaginary, frame.im.data(), backIm.data());
+                std::array<double, kBandCount> error{};
+                for (std::size_t band = 0; band < kBandCount; ++band) {
+                    for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
+                        const double dr = re[bin] - backRe[bin], di = im[bin] - backIm[bin];
+                        error[band] += dr * dr + di * di;
+                    }
+                }
+                return error;
+            };
+            constexpr int kMostRefined = 4;
+            std::array<std::array<double, kBandCount>, kMostRefined + 1> stored;
+            for (int fewer = 0; fewer <= kMostRefined; ++fewer) stored[fewer] = storedErrors(fewer);
+            for (std::size_t band = 0; band < kBandCount; ++band) {
+                SCOPED_TRACE(testing::Message() << rate << " kbit/s, sample " << at << ", band " << band);
+                const double reported = allocator.errors()[band];
+                if (codings[band].bits == 0) {
+                    EXPECT_EQ(reported, components.energy[band]);
+                    continue;
+                }
+                ++coded;
+                const double tolerance = 1e-9 * (components.energy[band] + 1.0);
+                int by = -1;  // the bits the band was refined by
+                for (int fewer = 0; fewer <= kMostRefined && fewer < codings[band].bits && by < 0; ++fewer) {
+                    if (std::abs(reported - std::ldexp(stored[fewer][band], -2 * fewer)) <= tolerance) by = fewer;
+                }
+                EXPECT_GE(by, 0) << "reported " << reported << ", stored " << stored[0][band];
+                refined += by > 0;
+            }
+        }
+    }
+    EXPECT_GT(coded, 2u * refined) << "most coded bands are reported as stored";
+    EXPECT_GT(refined, 0u);
 }
 
 // From 112 to 143 kbit/s the bands from 6.4 kHz up are coded by every other
