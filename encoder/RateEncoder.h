@@ -89,6 +89,8 @@ private:
     // Restores, in shifted_, the targets of the bands whose error must not
     // move: those that hold no sound, and high bands coded in segments.
     void keepUnmoved(const double* target);
+    // The first band coded in segments: kBandCount where none is.
+    std::size_t segmentsFrom() const { return segmented_ ? HighBandSegments::kFirstBand : kBandCount; }
     // Decodes the stored spectrum into decoded_, as every decoder does.
     void decodeBlock();
 
