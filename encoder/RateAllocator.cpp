@@ -110,7 +110,6 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
         if (pick < kPer) {
             codings[candidates.band[at]] = choices_[kPer * at + pick];
             errors_[candidates.band[at]] = candidates.errors[pick][at];
-            refinable_[at] = prices_.weight[at] * candidates.errors[pick][at];
         }
     }
     // A frame's padding fills it up to a whole 16-bit word, so bits up to
@@ -133,13 +132,12 @@ void RateAllocator::refine(std::size_t room, BandCodings& codings) {
             const std::size_t count = kComponentLayout.count[band];
             const int bits = codings[band].bits;
             if (bits == 0 || bits >= 15 || count > room) continue;
-            const double gain = refinable_[at] / static_cast<double>(count);
+            const double gain = prices_.weight[at] * errors_[band] / static_cast<double>(count);
             if (best == kBandCount || gain > bestGain) bestGain = gain, best = at;
         }
         if (best == kBandCount) return;
         const std::size_t band = candidates_.band[best];
         ++codings[band].bits;
-        refinable_[best] *= 0.25;
         errors_[band] *= 0.25;
         room -= kComponentLayout.count[band];
     }

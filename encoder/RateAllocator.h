@@ -57,8 +57,7 @@ private:
     std::array<BandCoding, kPer * kBandCount> choices_;
     Prices prices_;
     BandCandidates::Row chosen_{};
-    BandCandidates::Row refinable_{};  // each coded band's weighted error as chosen
-    std::array<double, kBandCount> errors_{};
+    std::array<double, kBandCount> errors_{};  // what errors() reports, which refine() also goes by
 
     // Spends up to `room` bits, which the frame would otherwise pad with,
     // on one bit more a component in the coded bands they fit.

@@ -302,11 +302,7 @@ TEST(RateEncoderBands, NoFramePadsWithBitsACodedBandCouldTake) {
     for (const unsigned rate : {64u, 128u, 192u, 320u}) {
         std::size_t refinable = 0;  // frames whose bands below 15 bits include narrow ones
         for (const EncodedFrame& frame : rateFrames(music, rate)) {
-            std::size_t raw = kFrameHeaderBits;
-            for (std::size_t band = 0; band < kBandCount; ++band) {
-                if (frame.allocation[band] != 0) raw += (frame.allocation[band] + 1u) * kStoredComponents[band];
-            }
-            const std::size_t room = 15 - raw % 16;
+            const std::size_t room = 15 - unpaddedFrameBits(frame.allocation) % 16;
             bool narrow = false;
             for (std::size_t band = 0; band < kBandCount; ++band) {
                 const int g = frame.allocation[band];
