@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cmath>
+#include <memory>
 
 #include "common/Lanes.h"
 #include "common/Types.h"
@@ -372,6 +373,19 @@ struct InverseKernel {
     }
 };
 
+// Doubles of the scratch a batch interleaves its inputs into: the real and
+// the imaginary parts of a whole batch, back.
+constexpr std::size_t kScratchDoubles = 2 * Dft::kBatch * kLength;
+
+// The scratch as `arrays` × Sets sets of interleaved inputs, each kLength
+// vectors of N lanes.
+template <int N, std::size_t Sets>
+ZARN_ALWAYS_INLINE auto interleavedSets(double* scratch, [[maybe_unused]] std::size_t arrays) {
+    using Columns = typename Lanes<N>::Real[kLength];
+    assert(arrays * Sets * sizeof(Columns) <= kScratchDoubles * sizeof(double));
+    return reinterpret_cast<Columns*>(scratch);
+}
+
 // The frames of a batch (at most Dft::kBatch) in sets of F: `count` sets,
 // the last one filled up with a spare row (the last frame's input again, or a
 // scratch output) where the frames run out. Frames too few to fill half a set
@@ -403,8 +417,8 @@ struct FrameSets {
 // A batch of at most Dft::kBatch frames in one pass: the outputs from
 // `first` swept for every set before the next outputs.
 template <int N>
-ZARN_ALWAYS_INLINE void forwardBatch(const ForwardTable* table, const double* const* x, double* const* re,
-                                     double* const* im, std::size_t count) {
+ZARN_ALWAYS_INLINE void forwardBatch(const ForwardTable* table, [[maybe_unused]] double* interleaved,
+                                     const double* const* x, double* const* re, double* const* im, std::size_t count) {
     constexpr Plan plan = kPlan<N>;
     constexpr int F = plan.forward.frames, S = plan.forward.slices;
     const FrameSets<F> sets(count);
@@ -416,7 +430,7 @@ ZARN_ALWAYS_INLINE void forwardBatch(const ForwardTable* table, const double* co
     sets.fill(re, count, scratchRe, outRe);
     sets.fill(im, count, scratchIm, outIm);
     if constexpr (plan.forwardForm == Form::framesAcrossLanes) {
-        alignas(64) typename Lanes<N>::Real columns[FrameSets<F>::kMost][kLength];
+        const auto columns = interleavedSets<N, FrameSets<F>::kMost>(interleaved, 1);
         for (std::size_t s = 0; s < sets.count; ++s) interleave<N>(in[s], columns[s]);
         for (int first = 0; first < kHalf; first += N) {
             for (std::size_t s = 0; s < sets.count; ++s) {
@@ -444,8 +458,9 @@ ZARN_ALWAYS_INLINE void forwardBatch(const ForwardTable* table, const double* co
 
 // The same for the inverse transform.
 template <int N>
-ZARN_ALWAYS_INLINE void inverseBatch(const InverseTable* table, const double* const* re, const double* const* im,
-                                     double* const* y, std::size_t count) {
+ZARN_ALWAYS_INLINE void inverseBatch(const InverseTable* table, [[maybe_unused]] double* interleaved,
+                                     const double* const* re, const double* const* im, double* const* y,
+                                     std::size_t count) {
     constexpr Plan plan = kPlan<N>;
     constexpr int F = plan.inverse.frames, S = plan.inverse.slices;
     const FrameSets<F> sets(count);
@@ -457,8 +472,8 @@ ZARN_ALWAYS_INLINE void inverseBatch(const InverseTable* table, const double* co
     sets.fill(im, count, im[count - 1], inIm);
     sets.fill(y, count, scratch, out);
     if constexpr (plan.inverseForm == Form::interleavedInputs) {
-        alignas(64) typename Lanes<N>::Real reColumns[FrameSets<F>::kMost][kLength];
-        alignas(64) typename Lanes<N>::Real imColumns[FrameSets<F>::kMost][kLength];
+        const auto reColumns = interleavedSets<N, FrameSets<F>::kMost>(interleaved, 2);
+        const auto imColumns = reColumns + FrameSets<F>::kMost;
         for (std::size_t s = 0; s < sets.count; ++s) {
             interleave<N>(inRe[s], reColumns[s]);
             interleave<N>(inIm[s], imColumns[s]);
@@ -482,25 +497,34 @@ ZARN_ALWAYS_INLINE void inverseBatch(const InverseTable* table, const double* co
 // Any number of frames, a batch at a time.
 struct ForwardBatchKernel {
     template <int N>
-    static ZARN_ALWAYS_INLINE void run(const ForwardTable* table, const double* const* x, double* const* re,
-                                       double* const* im, std::size_t count) {
+    static ZARN_ALWAYS_INLINE void run(const ForwardTable* table, double* interleaved, const double* const* x,
+                                       double* const* re, double* const* im, std::size_t count) {
         for (std::size_t done = 0; done < count; done += Dft::kBatch) {
-            forwardBatch<N>(table, x + done, re + done, im + done, std::min(count - done, Dft::kBatch));
+            forwardBatch<N>(table, interleaved, x + done, re + done, im + done, std::min(count - done, Dft::kBatch));
         }
     }
 };
 
 struct InverseBatchKernel {
     template <int N>
-    static ZARN_ALWAYS_INLINE void run(const InverseTable* table, const double* const* re, const double* const* im,
-                                       double* const* y, std::size_t count) {
+    static ZARN_ALWAYS_INLINE void run(const InverseTable* table, double* interleaved, const double* const* re,
+                                       const double* const* im, double* const* y, std::size_t count) {
         for (std::size_t done = 0; done < count; done += Dft::kBatch) {
-            inverseBatch<N>(table, re + done, im + done, y + done, std::min(count - done, Dft::kBatch));
+            inverseBatch<N>(table, interleaved, re + done, im + done, y + done, std::min(count - done, Dft::kBatch));
         }
     }
 };
 
 }  // namespace
+
+struct Dft::Scratch {
+    alignas(64) double values[kScratchDoubles];
+};
+
+Dft::Dft() : scratch_(std::make_unique<Scratch>()) {}
+Dft::~Dft() = default;
+Dft::Dft(Dft&&) noexcept = default;
+Dft& Dft::operator=(Dft&&) noexcept = default;
 
 void Dft::forward(const double* x, double* re, double* im, [[maybe_unused]] std::int16_t n) const {
     assert(n == kLength && "the codec's only transform length");
@@ -512,14 +536,14 @@ void Dft::inverse(const double* re, const double* im, double* y, [[maybe_unused]
     runOnVectorPath<InverseKernel>(&inverseTable(), re, im, y);
 }
 
-void Dft::forward(const double* const* x, double* const* re, double* const* im, std::size_t count) const {
+void Dft::forward(const double* const* x, double* const* re, double* const* im, std::size_t count) {
     if (count == 0) return;
-    runOnVectorPath<ForwardBatchKernel>(&forwardTable(), x, re, im, count);
+    runOnVectorPath<ForwardBatchKernel>(&forwardTable(), scratch_->values, x, re, im, count);
 }
 
-void Dft::inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) const {
+void Dft::inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) {
     if (count == 0) return;
-    runOnVectorPath<InverseBatchKernel>(&inverseTable(), re, im, y, count);
+    runOnVectorPath<InverseBatchKernel>(&inverseTable(), scratch_->values, re, im, y, count);
 }
 
 }  // namespace zarn

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace zarn {
 
@@ -14,6 +15,11 @@ namespace zarn {
 // no other, and the tables behind the sums are built for that length alone.
 class Dft {
 public:
+    Dft();
+    ~Dft();
+    Dft(Dft&&) noexcept;
+    Dft& operator=(Dft&&) noexcept;
+
     // Writes exactly n/2 + 1 entries of re and im.
     void forward(const double* x, double* re, double* im, std::int16_t n) const;
     // Writes n entries of y; there is no imaginary result.
@@ -23,8 +29,8 @@ public:
     // im[f]) into re[f] and im[f] (or y[f]), with exactly the bits each would
     // get alone; nothing for none. A batch reads the megabytes of rotation tables once for
     // several frames instead of once for each.
-    void forward(const double* const* x, double* const* re, double* const* im, std::size_t count) const;
-    void inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) const;
+    void forward(const double* const* x, double* const* re, double* const* im, std::size_t count);
+    void inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count);
 
     // Frames a program should hand over at once: four sets of eight frames on
     // the widest path, as many whole sets on every path, each pass over the
@@ -41,6 +47,13 @@ public:
     // transforms' speed (bench/PeakBench.cpp).
     static constexpr std::size_t kForwardProducts = 257 * 512 * 2;
     static constexpr std::size_t kInverseProducts = 512 * 512 * 2;
+
+private:
+    // Where a batch's sweeps on the widest path read its inputs from,
+    // interleaved: a quarter of a megabyte, made with the object rather than
+    // put on the stack of whichever thread calls.
+    struct Scratch;
+    std::unique_ptr<Scratch> scratch_;
 };
 
 }  // namespace zarn

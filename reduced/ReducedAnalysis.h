@@ -17,7 +17,7 @@ public:
     // A batch shares each pass over the direct transform's tables.
     static constexpr std::size_t kBatch = Dft::kBatch;
 
-    void forward(const double* const* blocks, double* const* re, double* const* im, std::size_t count) const {
+    void forward(const double* const* blocks, double* const* re, double* const* im, std::size_t count) {
         dft_.forward(blocks, re, im, count);
     }
 

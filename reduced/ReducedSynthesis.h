@@ -12,7 +12,7 @@ public:
     // A batch shares each pass over the direct transform's tables.
     static constexpr std::size_t kBatch = Dft::kBatch;
 
-    void inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) const {
+    void inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) {
         dft_.inverse(re, im, y, count);
     }
 

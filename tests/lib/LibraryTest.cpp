@@ -1,8 +1,9 @@
 // libzarn through its C interface alone: the programs' bytes and samples,
 // streaming cut anywhere, damage reported after every sample before it,
-// misuse as codes, threads, and what the shared library exports.
+// misuse as codes, threads, small stacks, and what the shared library exports.
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -250,6 +251,35 @@ TEST(Library, EncodersInSeparateThreadsGiveTheBytesOfOne) {
     EXPECT_TRUE(fromThread[1] == encode(ZARN_ENCODER_REDUCED, music, music.size()));
     EXPECT_TRUE(fromThread[2] == fromThread[0]);
     EXPECT_TRUE(fromThread[3] == fromThread[1]);
+}
+
+// A caller's threads may have small stacks: 128 KiB is some C libraries'
+// default. Encoding and decoding there take the bytes and samples they take
+// anywhere else, and do not overflow it.
+TEST(Library, WorksOnAThreadWithA128KiBStack) {
+    struct Job {
+        Samples music = makeMusicSignal(100 * 256, 5);
+        Bytes full, reduced;
+        Decoded decoded;
+    } job;
+    const auto run = [](void* argument) -> void* {
+        Job& job = *static_cast<Job*>(argument);
+        job.full = encode(ZARN_ENCODER_FULL, job.music, 3000);
+        job.reduced = encode(ZARN_ENCODER_REDUCED, job.music, 3000);
+        job.decoded = decode(job.reduced, 3000);
+        return nullptr;
+    };
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, 128 * 1024), 0);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attributes, run, &job), 0);
+    ASSERT_EQ(pthread_join(thread, nullptr), 0);
+    pthread_attr_destroy(&attributes);
+    EXPECT_TRUE(job.full == encode(ZARN_ENCODER_FULL, job.music, job.music.size()));
+    EXPECT_TRUE(job.reduced == encode(ZARN_ENCODER_REDUCED, job.music, job.music.size()));
+    EXPECT_TRUE(job.decoded.samples == decode(job.reduced, job.reduced.size()).samples);
+    EXPECT_EQ(job.decoded.finishStatus, ZARN_OK);
 }
 
 TEST(Library, TheSharedLibraryExportsOnlyItsOwnFunctions) {

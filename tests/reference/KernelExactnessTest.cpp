@@ -409,7 +409,7 @@ TEST_P(EveryVectorPath, BatchRoundingMatchesTheLiteralRounding) {
 // blocks, corners first, is enough to catch a table or order mistake.
 TEST_P(EveryVectorPath, DftMatchesTheDirectSums) {
     const auto blocks = testBlocks();
-    const Dft dft;
+    Dft dft;
     const std::size_t corners = blocks.size() - kRandomBlocks;
     for (std::size_t b = 0; b < blocks.size(); b += b < corners ? 1 : 40) {
         SCOPED_TRACE("block " + std::to_string(b));
@@ -460,7 +460,7 @@ TEST(Dequantise, MatchesConvertingAndHalvingLiterally) {
 // 256 and frames past the batch are never written.
 TEST_P(EveryVectorPath, DftBatchesMatchSingleFrames) {
     const auto blocks = testBlocks();
-    const Dft dft;
+    Dft dft;
     constexpr std::size_t kMost = 2 * Dft::kBatch + 3;
     std::vector<SpectrumPart> re(kMost + 1), im(kMost + 1);
     std::vector<Block> y(kMost + 1);
