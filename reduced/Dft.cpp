@@ -377,12 +377,12 @@ struct InverseKernel {
 // the imaginary parts of a whole batch, back.
 constexpr std::size_t kScratchDoubles = 2 * Dft::kBatch * kLength;
 
-// The scratch as `arrays` × Sets sets of interleaved inputs, each kLength
-// vectors of N lanes.
+// The scratch as sets of interleaved inputs, each kLength vectors of N
+// lanes: room for two arrays of Sets sets.
 template <int N, std::size_t Sets>
-ZARN_ALWAYS_INLINE auto interleavedSets(double* scratch, [[maybe_unused]] std::size_t arrays) {
+ZARN_ALWAYS_INLINE auto interleavedSets(double* scratch) {
     using Columns = typename Lanes<N>::Real[kLength];
-    assert(arrays * Sets * sizeof(Columns) <= kScratchDoubles * sizeof(double));
+    static_assert(2 * Sets * sizeof(Columns) <= kScratchDoubles * sizeof(double), "the scratch holds a batch");
     return reinterpret_cast<Columns*>(scratch);
 }
 
@@ -430,7 +430,7 @@ ZARN_ALWAYS_INLINE void forwardBatch(const ForwardTable* table, [[maybe_unused]]
     sets.fill(re, count, scratchRe, outRe);
     sets.fill(im, count, scratchIm, outIm);
     if constexpr (plan.forwardForm == Form::framesAcrossLanes) {
-        const auto columns = interleavedSets<N, FrameSets<F>::kMost>(interleaved, 1);
+        const auto columns = interleavedSets<N, FrameSets<F>::kMost>(interleaved);
         for (std::size_t s = 0; s < sets.count; ++s) interleave<N>(in[s], columns[s]);
         for (int first = 0; first < kHalf; first += N) {
             for (std::size_t s = 0; s < sets.count; ++s) {
@@ -472,7 +472,7 @@ ZARN_ALWAYS_INLINE void inverseBatch(const InverseTable* table, [[maybe_unused]]
     sets.fill(im, count, im[count - 1], inIm);
     sets.fill(y, count, scratch, out);
     if constexpr (plan.inverseForm == Form::interleavedInputs) {
-        const auto reColumns = interleavedSets<N, FrameSets<F>::kMost>(interleaved, 2);
+        const auto reColumns = interleavedSets<N, FrameSets<F>::kMost>(interleaved);
         const auto imColumns = reColumns + FrameSets<F>::kMost;
         for (std::size_t s = 0; s < sets.count; ++s) {
             interleave<N>(inRe[s], reColumns[s]);
