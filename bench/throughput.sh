@@ -19,7 +19,11 @@
 # Where BUILD_FOLDER/bench/bench_peak is built, each round also measures the
 # machine's peak rate of separate multiplications and additions, and each
 # program whose name starts with zarnbasic gets its speed as a share of the
-# bound that rate sets for its direct transform (bench/PeakBench.cpp).
+# bound that rate sets for its direct transform (bench/PeakBench.cpp). Where
+# bench_dft is built too, the rounds time the transforms' batches alone,
+# their tables and inputs to themselves, against the same bound: what is
+# left between that share and a program's is the program's other work and
+# what that work does to the caches.
 # --memory-probe picks how peak memory is read: time (GNU time's %M, the
 # default where /usr/bin/time is GNU time) or proc (VmHWM sampled from /proc
 # while the job runs, a lower bound). A probe built on getrusage from a large
@@ -236,9 +240,24 @@ directBounds() {
                      END { if (f > 0 && i > 0) print f, i }' || true
 }
 
+# The × real time of the direct transforms' batches alone, "FORWARD
+# INVERSE", the best of the vector paths as for the bound, or nothing where
+# bench_dft is not built or fails.
+dftBench="$build/bench/bench_dft"
+directAlone() {
+    [ -x "$dftBench" ] || return 0
+    "${pin[@]}" "$dftBench" --benchmark_filter=Batch --benchmark_min_time=0.2 --benchmark_format=json 2>/dev/null |
+        awk -F': *' '/"name": "DftForwardBatch/ { kind = "f" }
+                     /"name": "DftInverseBatch/ { kind = "i" }
+                     /"audio_s"/ { v = $2 + 0; if (kind == "f" && v > f) f = v; if (kind == "i" && v > i) i = v }
+                     END { if (f > 0 && i > 0) print f, i }' || true
+}
+
 declare -A times cpuTimes peak
 forwardBounds=""
 inverseBounds=""
+forwardAlone=""
+inverseAlone=""
 for ((round = 1; round <= runs; ++round)); do
     for job in "${jobs[@]}"; do
         runJob "$job"
@@ -250,6 +269,11 @@ for ((round = 1; round <= runs; ++round)); do
     if [ -n "${forward:-}" ]; then
         forwardBounds+="$forward "
         inverseBounds+="$inverse "
+        read -r forward inverse <<<"$(directAlone)" || true
+        if [ -n "${forward:-}" ]; then
+            forwardAlone+="$forward "
+            inverseAlone+="$inverse "
+        fi
     fi
 done
 
@@ -272,13 +296,20 @@ if [ -n "$forwardBounds" ] && [[ " ${programList[*]}" == *" zarnbasic"* ]]; then
     else
         echo "jobs' wall time (no CPU time without GNU time; low if other jobs share the core):"
     fi
+    share() {
+        awk -v job="$1" -v a="$2" -v b="$3" \
+            'BEGIN { printf "  %-20s %8.1f of %8.1f x real time: %5.1f %%\n", job, a, b, 100 * a / b }'
+    }
+    if [ -n "$forwardAlone" ]; then
+        share "forward batches alone" "$(median <<<"$forwardAlone")" "$forwardBound"
+        share "inverse batches alone" "$(median <<<"$inverseAlone")" "$inverseBound"
+    fi
     for p in "${programList[@]}"; do
         [[ $p == zarnbasic* ]] || continue
         for step in encode decode; do
             if [ $step = encode ]; then bound=$forwardBound; else bound=$inverseBound; fi
             cpu=$(median <<<"${cpuTimes[$p $step]}")
-            awk -v job="$p $step" -v a="$audio" -v s="$cpu" -v b="$bound" \
-                'BEGIN { printf "  %-20s %8.1f of %8.1f x real time: %5.1f %%\n", job, a / s, b, 100 * a / s / b }'
+            share "$p $step" "$(awk -v a="$audio" -v s="$cpu" 'BEGIN { print a / s }')" "$bound"
         done
     done
 fi
