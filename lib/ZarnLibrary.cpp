@@ -73,7 +73,10 @@ struct SampleSink {
 };
 
 // Where an object stands: it takes input until it fails or is finished.
-enum class State { open, failed, finished };
+// While a call is handing out its output the object is busy: a call back
+// into it from the caller's output function would refill the very buffer
+// being handed out, or end the stream under the call, so it is refused.
+enum class State { open, busy, failed, finished };
 
 int report(int error, int* to) {
     if (to != nullptr) *to = error;
@@ -128,7 +131,7 @@ const char* zarn_strerror(int error) {
         case ZARN_ERROR_BAD_TAG: return "frame tag missing: the stream is damaged";
         case ZARN_ERROR_TRUNCATED: return "the stream ends inside a frame";
         case ZARN_ERROR_OUTPUT: return "the output function reported a failure";
-        case ZARN_ERROR_STATE: return "the object was finished or has failed";
+        case ZARN_ERROR_STATE: return "the object was finished, has failed, or is in a call already";
         default: return "unknown error";
     }
 }
@@ -162,15 +165,18 @@ int zarn_encoder_set_bitrate(zarn_encoder* encoder, int kbitPerSecond) {
 int zarn_encoder_write(zarn_encoder* encoder, const int16_t* samples, size_t count) {
     if (encoder == nullptr || (samples == nullptr && count > 0)) return ZARN_ERROR_ARGUMENT;
     if (encoder->state != State::open) return ZARN_ERROR_STATE;
-    encoder->written = encoder->written || count > 0;
-    if (count == 0 || encoder->core->write(samples, count)) return ZARN_OK;
-    encoder->state = State::failed;
-    return ZARN_ERROR_OUTPUT;
+    if (count == 0) return ZARN_OK;
+    encoder->written = true;
+    encoder->state = State::busy;
+    const bool taken = encoder->core->write(samples, count);
+    encoder->state = taken ? State::open : State::failed;
+    return taken ? ZARN_OK : ZARN_ERROR_OUTPUT;
 }
 
 int zarn_encoder_finish(zarn_encoder* encoder) {
     if (encoder == nullptr) return ZARN_ERROR_ARGUMENT;
     if (encoder->state != State::open) return ZARN_ERROR_STATE;
+    encoder->state = State::busy;
     const bool written = encoder->core->finish();
     encoder->state = written ? State::finished : State::failed;
     return written ? ZARN_OK : ZARN_ERROR_OUTPUT;
@@ -206,12 +212,14 @@ int zarn_decoder_write(zarn_decoder* decoder, const uint8_t* bytes, size_t size)
     if (decoder == nullptr || (bytes == nullptr && size > 0)) return ZARN_ERROR_ARGUMENT;
     if (decoder->state != State::open) return ZARN_ERROR_STATE;
     if (size == 0) return ZARN_OK;
+    decoder->state = State::busy;
     return outcome(decoder, decoder->stream.write(bytes, size, decoder->sink), State::open);
 }
 
 int zarn_decoder_finish(zarn_decoder* decoder) {
     if (decoder == nullptr) return ZARN_ERROR_ARGUMENT;
     if (decoder->state != State::open) return ZARN_ERROR_STATE;
+    decoder->state = State::busy;
     return outcome(decoder, decoder->stream.finish(decoder->sink), State::finished);
 }
 

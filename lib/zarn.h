@@ -12,7 +12,9 @@
  * prints, never ends the process, allocates memory only in the *_create
  * functions and keeps no state shared between objects, so separate objects
  * may be used from separate threads at once. One object must not be used
- * from two threads at once.
+ * from two threads at once. An output function must not destroy the object
+ * that called it, and its calls of that object's other functions are refused
+ * with ZARN_ERROR_STATE (zarn_decoder_position() excepted).
  *
  *     #include <zarn.h>
  *     int written(void *file, const uint8_t *bytes, size_t size) {
@@ -66,7 +68,7 @@ typedef enum zarn_error {
     ZARN_ERROR_BAD_TAG = -3,   /* a frame does not begin with the frame tag 0xFFF */
     ZARN_ERROR_TRUNCATED = -4, /* the stream ends inside a frame */
     ZARN_ERROR_OUTPUT = -5,    /* the caller's output function reported a failure */
-    ZARN_ERROR_STATE = -6      /* the object was finished, or failed before */
+    ZARN_ERROR_STATE = -6      /* the object was finished, failed before, or is in a call already */
 } zarn_error;
 
 /* A text for `error` (a zarn_error), such as "frame tag missing"; never NULL.

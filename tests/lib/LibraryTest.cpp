@@ -1,6 +1,7 @@
 // libzarn through its C interface alone: the programs' bytes and samples,
 // streaming cut anywhere, damage reported after every sample before it,
-// misuse as codes, threads, small stacks, and what the shared library exports.
+// misuse as codes (calls back from an output function too), threads, small
+// stacks, and what the shared library exports.
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -234,6 +235,63 @@ TEST(Library, ReportsMisuseAndFailuresAsCodes) {
     EXPECT_EQ(std::string(zarn_version()), std::to_string(ZARN_VERSION_MAJOR) + "." +
                                                 std::to_string(ZARN_VERSION_MINOR) + "." +
                                                 std::to_string(ZARN_VERSION_PATCH));
+}
+
+// An output function that calls back into the object feeding it: each call
+// it makes is counted with its outcome, and what it is given is kept.
+template <class Object>
+struct CallingBack {
+    Object* object = nullptr;
+    Bytes bytes;
+    Samples samples;
+    std::vector<int> outcomes;
+};
+
+int writeAndCallBack(void* to, const std::uint8_t* bytes, std::size_t size) {
+    auto& back = *static_cast<CallingBack<zarn_encoder>*>(to);
+    back.bytes.insert(back.bytes.end(), bytes, bytes + size);
+    const Samples hop(256, 1000);
+    back.outcomes.push_back(zarn_encoder_write(back.object, hop.data(), hop.size()));
+    back.outcomes.push_back(zarn_encoder_finish(back.object));
+    return 0;
+}
+
+int takeAndCallBack(void* to, const std::int16_t* samples, std::size_t count) {
+    auto& back = *static_cast<CallingBack<zarn_decoder>*>(to);
+    back.samples.insert(back.samples.end(), samples, samples + count);
+    const Bytes frame(ZARN_MAX_FRAME_BYTES, 0xFF);
+    back.outcomes.push_back(zarn_decoder_write(back.object, frame.data(), frame.size()));
+    back.outcomes.push_back(zarn_decoder_finish(back.object));
+    return 0;
+}
+
+TEST(Library, CallsFromInsideItsOwnOutputFunctionAreRefused) {
+    // Whichever buffer the library is handing over, a call back into the
+    // same object would refill it, or end the stream under the outer call.
+    const Samples music = makeMusicSignal(40 * 256 + 17, 6);
+    for (const zarn_encoder_kind kind : {ZARN_ENCODER_FULL, ZARN_ENCODER_REDUCED, ZARN_ENCODER_BITRATE}) {
+        SCOPED_TRACE(kind);
+        CallingBack<zarn_encoder> back;
+        back.object = zarn_encoder_create(kind, writeAndCallBack, &back, nullptr);
+        EXPECT_EQ(zarn_encoder_write(back.object, music.data(), music.size()), ZARN_OK);
+        EXPECT_EQ(zarn_encoder_finish(back.object), ZARN_OK);
+        zarn_encoder_destroy(back.object);
+        EXPECT_FALSE(back.outcomes.empty());
+        EXPECT_EQ(std::count(back.outcomes.begin(), back.outcomes.end(), ZARN_ERROR_STATE),
+                  static_cast<std::ptrdiff_t>(back.outcomes.size()));
+        EXPECT_TRUE(back.bytes == encode(kind, music, music.size()));
+    }
+
+    const Bytes stream = encode(ZARN_ENCODER_FULL, music, music.size());
+    CallingBack<zarn_decoder> back;
+    back.object = zarn_decoder_create(takeAndCallBack, &back, nullptr);
+    EXPECT_EQ(zarn_decoder_write(back.object, stream.data(), stream.size()), ZARN_OK);
+    EXPECT_EQ(zarn_decoder_finish(back.object), ZARN_OK);
+    zarn_decoder_destroy(back.object);
+    EXPECT_FALSE(back.outcomes.empty());
+    EXPECT_EQ(std::count(back.outcomes.begin(), back.outcomes.end(), ZARN_ERROR_STATE),
+              static_cast<std::ptrdiff_t>(back.outcomes.size()));
+    EXPECT_TRUE(back.samples == decode(stream, stream.size()).samples);
 }
 
 TEST(Library, EncodersInSeparateThreadsGiveTheBytesOfOne) {
