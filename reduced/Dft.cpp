@@ -72,8 +72,7 @@ struct ForwardTable {
 
 using InverseTable = RotationTable<kLength>;
 
-// Built on first use, once per process; only the direction a program runs
-// is ever built.
+// Built once per process, when the first Dft made for its direction is.
 const ForwardTable& forwardTable() {
     static const ForwardTable* const table = new ForwardTable();
     return *table;
@@ -521,27 +520,34 @@ struct Dft::Scratch {
     alignas(64) double values[kScratchDoubles];
 };
 
-Dft::Dft() : scratch_(std::make_unique<Scratch>()) {}
+Dft::Dft(Directions directions) : scratch_(std::make_unique<Scratch>()), directions_(directions) {
+    if (directions != Directions::inverse) forwardTable();
+    if (directions != Directions::forward) inverseTable();
+}
 Dft::~Dft() = default;
 Dft::Dft(Dft&&) noexcept = default;
 Dft& Dft::operator=(Dft&&) noexcept = default;
 
 void Dft::forward(const double* x, double* re, double* im, [[maybe_unused]] std::int16_t n) const {
     assert(n == kLength && "the codec's only transform length");
+    assert(directions_ != Directions::inverse && "made for the forward transform");
     runOnVectorPath<ForwardKernel>(&forwardTable(), x, re, im);
 }
 
 void Dft::inverse(const double* re, const double* im, double* y, [[maybe_unused]] std::int16_t n) const {
     assert(n == kLength && "the codec's only transform length");
+    assert(directions_ != Directions::forward && "made for the inverse transform");
     runOnVectorPath<InverseKernel>(&inverseTable(), re, im, y);
 }
 
 void Dft::forward(const double* const* x, double* const* re, double* const* im, std::size_t count) {
+    assert(directions_ != Directions::inverse && "made for the forward transform");
     if (count == 0) return;
     runOnVectorPath<ForwardBatchKernel>(&forwardTable(), scratch_->values, x, re, im, count);
 }
 
 void Dft::inverse(const double* const* re, const double* const* im, double* const* y, std::size_t count) {
+    assert(directions_ != Directions::forward && "made for the inverse transform");
     if (count == 0) return;
     runOnVectorPath<InverseBatchKernel>(&inverseTable(), scratch_->values, re, im, y, count);
 }

@@ -15,7 +15,13 @@ namespace zarn {
 // no other, and the tables behind the sums are built for that length alone.
 class Dft {
 public:
-    Dft();
+    // The transforms an object runs. Each direction's tables are built once
+    // per process, by the first object made for it: no transform allocates
+    // or waits on building them, and a direction no object runs is never
+    // built.
+    enum class Directions { forward, inverse, both };
+
+    explicit Dft(Directions directions = Directions::both);
     ~Dft();
     Dft(Dft&&) noexcept;
     Dft& operator=(Dft&&) noexcept;
@@ -54,6 +60,7 @@ private:
     // put on the stack of whichever thread calls.
     struct Scratch;
     std::unique_ptr<Scratch> scratch_;
+    Directions directions_;
 };
 
 }  // namespace zarn

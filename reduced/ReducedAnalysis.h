@@ -33,7 +33,7 @@ public:
     }
 
 private:
-    Dft dft_;
+    Dft dft_{Dft::Directions::forward};
     FixedAllocator allocator_;
 };
 

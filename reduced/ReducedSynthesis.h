@@ -17,7 +17,7 @@ public:
     }
 
 private:
-    Dft dft_;
+    Dft dft_{Dft::Directions::inverse};
 };
 
 }  // namespace zarn
