@@ -202,6 +202,12 @@ audioSeconds() { awk -v bytes="$(stat -c %s "$1")" 'BEGIN { printf "%.3f", (byte
 
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
+# One line of JOB's × real time against the bound: "share JOB X BOUND".
+share() {
+    awk -v job="$1" -v a="$2" -v b="$3" \
+        'BEGIN { printf "  %-20s %8.1f of %8.1f x real time: %5.1f %%\n", job, a, b, 100 * a / b }'
+}
+
 # --- The input and the jobs ---
 
 wave="$scratch/music.wav"
@@ -296,10 +302,6 @@ if [ -n "$forwardBounds" ] && [[ " ${programList[*]}" == *" zarnbasic"* ]]; then
     else
         echo "jobs' wall time (no CPU time without GNU time; low if other jobs share the core):"
     fi
-    share() {
-        awk -v job="$1" -v a="$2" -v b="$3" \
-            'BEGIN { printf "  %-20s %8.1f of %8.1f x real time: %5.1f %%\n", job, a, b, 100 * a / b }'
-    }
     if [ -n "$forwardAlone" ]; then
         share "forward batches alone" "$(median <<<"$forwardAlone")" "$forwardBound"
         share "inverse batches alone" "$(median <<<"$inverseAlone")" "$inverseBound"
