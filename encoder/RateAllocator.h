@@ -64,9 +64,11 @@ private:
     void refine(std::size_t room, BandCodings& codings);
 };
 
-// Adds about `extra` bits to a frame in bands that hold nothing but zeros,
-// which stay zeros: how a stream keeps its rate over digital silence.
-// Returns the frame's size in bits.
-std::size_t padWithZeros(const BandComponents& components, BandCodings& codings, std::size_t extra);
+// Adds at least `extra` bits to a frame, and as few more as it can, in those
+// of its first `bands` bands that hold nothing but zeros, which stay zeros:
+// how a stream keeps its rate over digital silence. Fewer only where those
+// bands cannot hold them. Returns the frame's size in bits.
+std::size_t padWithZeros(const BandComponents& components, BandCodings& codings, std::size_t extra,
+                         std::size_t bands);
 
 }  // namespace zarn

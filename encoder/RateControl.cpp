@@ -44,7 +44,7 @@ double RateControl::lambda() const { return std::exp2(level_ + reservoirTerm());
 
 std::size_t RateControl::unsaved(std::size_t bits) const {
     const double below = -kMostSaved * target_ - (overspent_ + static_cast<double>(bits) - target_);
-    return below > 0 ? static_cast<std::size_t>(below) : 0;
+    return below > 0 ? static_cast<std::size_t>(std::ceil(below)) : 0;
 }
 
 void RateControl::spent(std::size_t bits) {

@@ -93,7 +93,7 @@ void RateEncoder::encode(const Sample* hop, bool last, EncodedFrame& frame) {
     weights_.weigh(masking(carrying), bandWeights_);
     const double lambda = control_.lambda();
     std::size_t bits = allocator_.choose(components_, bandWeights_, lambda, bands, codings_);
-    if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra);
+    if (const std::size_t extra = control_.unsaved(bits)) bits = padWithZeros(components_, codings_, extra, bands);
     control_.spent(bits);
     bandwidth_.observe(components_.energy, bandWeights_, lambda);
     // Only a Block that the next one corrects has a half to move its error

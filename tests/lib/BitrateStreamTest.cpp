@@ -117,6 +117,10 @@ Samples musicEndingInSilence() {
     return samples;
 }
 
+// Nothing but digital silence: after the bits a stream may save, every frame
+// is padded with bands of zeros up to the rate.
+Samples silence() { return Samples(kTenSeconds, 0); }
+
 // Noise through a one-pole low-pass at about 360 Hz: dull, and cheap to code.
 Samples lowPassedNoise() {
     std::mt19937 random(4);
@@ -135,7 +139,8 @@ class BitrateAccuracy : public ::testing::TestWithParam<RateCase> {};
 INSTANTIATE_TEST_SUITE_P(Signals, BitrateAccuracy,
                          ::testing::Values(RateCase{"music", music}, RateCase{"quietPassage", musicWithAQuietPassage},
                                            RateCase{"silentEnd", musicEndingInSilence},
-                                           RateCase{"lowPassedNoise", lowPassedNoise}),
+                                           RateCase{"lowPassedNoise", lowPassedNoise},
+                                           RateCase{"silence", silence}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_P(BitrateAccuracy, TenSecondsComeWithinThreePercentOfEveryRate) {
