@@ -14,14 +14,13 @@
 namespace zarn::cli {
 namespace {
 
+// The RIFF size counts the 36 bytes of the header after it as well.
+constexpr std::uint64_t kMostWaveDataBytes = 0xFFFFFFFFu - 36;
+
 class WaveOutput final : public DecodedOutput {
 public:
     explicit WaveOutput(OutputFile& file) : file_(file) {
-        WaveHeader header = waveHeader(0);
-        if (!file.seekable()) {
-            storeLittle32(&header[kWaveRiffSizeOffset], 0xFFFFFFFFu);
-            storeLittle32(&header[kWaveDataSizeOffset], 0xFFFFFFFFu);
-        }
+        const WaveHeader header = decodedWaveHeader(file.seekable() ? std::optional<std::uint64_t>(0) : std::nullopt);
         file_.write(header.data(), header.size());
     }
 
@@ -43,7 +42,7 @@ public:
 
     void finish() override {
         if (file_.seekable()) {
-            const WaveHeader header = waveHeader(dataBytes_);
+            const WaveHeader header = decodedWaveHeader(dataBytes_);
             file_.rewrite(0, header.data(), header.size());
         }
         if (!file_.flush()) throw FileFailure(outputName(file_.name()), file_.cause());
@@ -104,6 +103,15 @@ bool endsWith(const std::string& name, const char* ending) {
 }
 
 }  // namespace
+
+WaveHeader decodedWaveHeader(std::optional<std::uint64_t> dataBytes) {
+    WaveHeader header = waveHeader(dataBytes.value_or(0));
+    if (!dataBytes || *dataBytes > kMostWaveDataBytes) {
+        storeLittle32(&header[kWaveRiffSizeOffset], 0xFFFFFFFFu);
+        storeLittle32(&header[kWaveDataSizeOffset], 0xFFFFFFFFu);
+    }
+    return header;
+}
 
 std::unique_ptr<DecodedOutput> openDecodedOutput(OutputFile& file) {
     const std::string& name = file.name();

@@ -1,16 +1,20 @@
 #pragma once
 // Where decoded samples go: a 16-bit mono 44.1 kHz WAVE file, or FLAC or
 // AIFF through libsndfile where the output's name ends in .flac or .aiff.
-// A WAVE that cannot be rewritten at the end (a pipe) says in its size
-// fields that its size is unknown (0xFFFFFFFF), as other programs write them
-// to a pipe; readers then read up to the end of the stream.
+// A WAVE that cannot be rewritten at the end (a pipe), or whose samples
+// take more than the header's 32-bit fields hold (4 GiB, 13.5 hours), says
+// in its size fields that its size is unknown (0xFFFFFFFF), as other
+// programs write them to a pipe; readers then read up to the end of the
+// stream.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/OutputFile.h"
+#include "wave/WaveHeader.h"
 
 namespace zarn::cli {
 
@@ -25,6 +29,10 @@ public:
     // Why the last write failed.
     virtual std::string cause() const = 0;
 };
+
+// The header of a WAVE whose samples take `dataBytes`, or whose size is not
+// known: the sizes where they fit, else unknown.
+WaveHeader decodedWaveHeader(std::optional<std::uint64_t> dataBytes);
 
 // Chooses the format by `file`'s name; writes to `file`.
 std::unique_ptr<DecodedOutput> openDecodedOutput(OutputFile& file);

@@ -45,6 +45,11 @@ private:
 }  // namespace
 
 void installInterruptCleanup() {
+    // A write past the file-size limit (ulimit -f) would end the process by
+    // a signal that leaves the temporary file behind; ignored, the write
+    // fails instead, as on a full disk, and the file goes with the rest of
+    // the failed conversion.
+    signal(SIGXFSZ, SIG_IGN);
     for (int signal : kSignals) {
         struct sigaction action {};
         sigaction(signal, nullptr, &action);

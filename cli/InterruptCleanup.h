@@ -3,7 +3,8 @@
 // first remove the temporary file of the output being written, so that no
 // partial file is left behind. The handler only unlinks and re-raises, both
 // safe in a signal handler; the name it unlinks is copied into a fixed buffer
-// while the signals are blocked.
+// while the signals are blocked. SIGXFSZ is ignored, so that a write past the
+// file-size limit fails like any other.
 
 namespace zarn::cli {
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -26,11 +27,33 @@ mode_t newFileMode() {
     return static_cast<mode_t>(0666 & ~mask);
 }
 
+// The longest name a folder entry may have on the usual file systems.
+constexpr std::size_t kLongestName = 255;
+
 std::string temporaryPattern(const std::string& name) {
     const std::size_t slash = name.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
-    return folder + "." + base + ".tmp-XXXXXX";
+    // Cut so that a name that is itself allowed gets a temporary name that is.
+    const std::string around = "..tmp-XXXXXX";
+    return folder + "." + base.substr(0, kLongestName - around.size()) + ".tmp-XXXXXX";
+}
+
+// The file that writing to `name` reaches: through a link, the file it
+// points to, so that the link stays a link. `name` itself where it is no
+// link, or a link to nothing.
+std::string writtenPath(const std::string& name) {
+    struct stat own;
+    if (lstat(name.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) return name;
+    char* const resolved = realpath(name.c_str(), nullptr);
+    if (resolved == nullptr) return name;
+    const std::string path = resolved;
+    std::free(resolved);
+    return path;
+}
+
+bool isFile(const struct stat& status, const FileIdentity& file) {
+    return status.st_dev == file.device && status.st_ino == file.inode;
 }
 
 bool writeAll(int descriptor, const std::uint8_t* bytes, std::size_t size) {
@@ -66,10 +89,16 @@ OutputFile::OutputFile(const std::string& name, bool force, const std::optional<
     if (name == "-") {
         descriptor_ = STDOUT_FILENO;
         ownsDescriptor_ = false;
+        // The shell may have opened standard output on the input (>> or 1<>).
+        struct stat opened;
+        if (input && fstat(descriptor_, &opened) == 0 && isFile(opened, *input)) {
+            throw FileFailure(outputName(name_), "outputfilen er den samme som inputfilen");
+        }
     } else {
+        const std::string path = writtenPath(name);
         struct stat existing;
-        const bool exists = stat(name.c_str(), &existing) == 0;
-        if (exists && input && existing.st_dev == input->device && existing.st_ino == input->inode) {
+        const bool exists = stat(path.c_str(), &existing) == 0;
+        if (exists && input && isFile(existing, *input)) {
             throw FileFailure(outputName(name_), "outputfilen er den samme som inputfilen");
         }
         if (exists && S_ISDIR(existing.st_mode)) throw FileFailure(outputName(name_), "er en mappe");
@@ -79,10 +108,11 @@ OutputFile::OutputFile(const std::string& name, bool force, const std::optional<
         if (exists && !S_ISREG(existing.st_mode)) {
             // A device or a pipe has no folder to put a temporary file in, and
             // nothing on it to protect.
-            descriptor_ = open(name.c_str(), O_WRONLY | O_CLOEXEC);
+            descriptor_ = open(path.c_str(), O_WRONLY | O_CLOEXEC);
             if (descriptor_ < 0) throw FileFailure(outputName(name_), causeOf(errno, "skrive"));
         } else {
-            std::string pattern = temporaryPattern(name);
+            path_ = path;
+            std::string pattern = temporaryPattern(path);
             std::vector<char> path(pattern.begin(), pattern.end());
             path.push_back('\0');
             descriptor_ = createWatchedFile(path.data());
@@ -94,9 +124,13 @@ OutputFile::OutputFile(const std::string& name, bool force, const std::optional<
             fchmod(descriptor_, newFileMode());
         }
     }
+    // Every write to a descriptor opened for appending (>>) goes to the end,
+    // whatever the offset: nothing written there can be written again.
     struct stat opened;
+    const int flags = fcntl(descriptor_, F_GETFL);
     start_ = lseek(descriptor_, 0, SEEK_CUR);
-    seekable_ = start_ >= 0 && fstat(descriptor_, &opened) == 0 && S_ISREG(opened.st_mode);
+    seekable_ = start_ >= 0 && flags >= 0 && (flags & O_APPEND) == 0 && fstat(descriptor_, &opened) == 0 &&
+                S_ISREG(opened.st_mode);
 }
 
 OutputFile::~OutputFile() {
@@ -142,7 +176,7 @@ void OutputFile::commit() {
     if (ownsDescriptor_ && close(descriptor_) != 0) fail(errno);
     descriptor_ = -1;
     if (error_ == 0 && !temporary_.empty()) {
-        if (rename(temporary_.c_str(), name_.c_str()) != 0) {
+        if (rename(temporary_.c_str(), path_.c_str()) != 0) {
             fail(errno);
         } else {
             forgetWatchedFile();

@@ -4,7 +4,8 @@
 // the final name by commit(), so a conversion that fails or is interrupted
 // leaves no partial file and never harms a file already there. Standard
 // output ("-") and existing devices and pipes (/dev/null) are written
-// directly. Writes go through a 64 KiB buffer.
+// directly. A link is written through: its file gets the output, and the
+// link stays. Writes go through a 64 KiB buffer.
 
 #include <sys/types.h>
 
@@ -57,7 +58,8 @@ public:
 private:
     bool fail(int error) noexcept;
 
-    std::string name_;
+    std::string name_;           // as the user gave it, for messages
+    std::string path_;           // where commit() puts the file: through a link, the file it points to
     std::string temporary_;      // empty when written directly
     int descriptor_ = -1;        // -1 once closed
     bool ownsDescriptor_ = true; // false for standard output

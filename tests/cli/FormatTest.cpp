@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 
+#include "cli/DecodedOutput.h"
 #include "tests/cli/CliTestSupport.h"
 #include "tools/MusicSignal.h"
 
@@ -178,6 +181,26 @@ TEST(Dither, IsTheSameEveryRunAndOffOnRequest) {
     ASSERT_EQ(runZarn(dir, "plain.wav").exitStatus, 0);
     EXPECT_TRUE(readFile(dir.file("rounded.zarn")) == readFile(dir.file("plain.zarn")));
     EXPECT_FALSE(readFile(dir.file("first.zarn")) == readFile(dir.file("plain.zarn")));
+}
+
+// A decoded WAVE's sizes, where they fit the header's 32-bit fields, and
+// "unknown" where they do not or are not known: a wrapped size would make
+// readers stop hours early.
+TEST(DecodedWave, SizesThatDoNotFitAreUnknown) {
+    const auto sizes = [](std::optional<std::uint64_t> dataBytes) {
+        const WaveHeader header = cli::decodedWaveHeader(dataBytes);
+        const auto field = [&header](std::size_t at) {
+            return std::uint32_t{header[at]} | std::uint32_t{header[at + 1]} << 8 |
+                   std::uint32_t{header[at + 2]} << 16 | std::uint32_t{header[at + 3]} << 24;
+        };
+        return std::pair(field(kWaveRiffSizeOffset), field(kWaveDataSizeOffset));
+    };
+    constexpr std::uint32_t unknown = 0xFFFFFFFFu;
+    EXPECT_EQ(sizes(0), std::pair(36u, 0u));
+    EXPECT_EQ(sizes(unknown - 37), std::pair(unknown - 1, unknown - 37));  // the most whole samples that fit
+    EXPECT_EQ(sizes(unknown - 35), std::pair(unknown, unknown));
+    EXPECT_EQ(sizes(std::uint64_t{1} << 32), std::pair(unknown, unknown));
+    EXPECT_EQ(sizes(std::nullopt), std::pair(unknown, unknown));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // still converted, and the exit status saying which kind of failure it was.
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,7 +36,10 @@ TEST_F(Safety, AnExistingOutputIsKeptUnlessForced) {
 TEST_F(Safety, TheInputIsNeverItsOwnOutput) {
     ASSERT_EQ(link(dir_.file("good.wav").c_str(), dir_.file("same.zarn").c_str()), 0);
     const Bytes before = readFile(dir_.file("good.wav"));
-    for (const char* call : {"-f good.wav -o good.wav", "-f good.wav -o same.zarn", "-f - -o good.wav <good.wav"}) {
+    // Standard output too may be the input, opened by the shell for
+    // appending or for reading and writing.
+    for (const char* call : {"-f good.wav -o good.wav", "-f good.wav -o same.zarn", "-f - -o good.wav <good.wav",
+                             "good.wav -o - >>good.wav", "good.wav -o - 1<>good.wav"}) {
         SCOPED_TRACE(call);
         const RunResult result = runCommand("(" + zarnCommand() + " " + call + ")", dir_.path(), "");
         EXPECT_EQ(result.exitStatus, 1);
@@ -75,7 +79,40 @@ TEST_F(Safety, AFailedConversionLeavesNothing) {
         EXPECT_EQ(full.exitStatus, 1);
         EXPECT_EQ(full.err, "zarn: /dev/full: disken er fuld\n");
     }
+    // Past the file-size limit: a failed write like the others, where the
+    // limit's signal would have ended zarn with its temporary file left.
+    const RunResult limited =
+        runCommand("ulimit -f 1 && " + zarnCommand() + " --basic good.wav -o big.zarn", dir_.path(), "");
+    EXPECT_EQ(limited.exitStatus, 1);
+    EXPECT_EQ(limited.err.rfind("zarn: big.zarn: ", 0), 0u) << limited.err;
     EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"cut.zarn", "damaged.zarn", "good.wav", "good.zarn"}));
+}
+
+// Output that is not a plain new file still ends up whole: standard output
+// opened for appending, where nothing can be rewritten, gets a WAVE of
+// unknown size, as a pipe does; a link keeps pointing to the file it names,
+// which gets the output; and a name as long as a name may be has room for
+// its temporary name.
+TEST_F(Safety, OutputReachedInOtherWaysIsWhole) {
+    ASSERT_EQ(runZarn(dir_, "good.wav").exitStatus, 0);
+    ASSERT_EQ(runZarn(dir_, "-d good.zarn -o plain.wav").exitStatus, 0);
+    const std::vector<std::int16_t> decoded = readSamples(dir_.file("plain.wav"));
+
+    ASSERT_EQ(runCommand("(" + zarnCommand() + " -d good.zarn -o - >>appended.wav)", dir_.path(), "").exitStatus, 0);
+    EXPECT_TRUE(readSamples(dir_.file("appended.wav")) == decoded);
+
+    writeFile(dir_.file("real.wav"), Bytes{1, 2, 3});
+    ASSERT_EQ(symlink("real.wav", dir_.file("link.wav").c_str()), 0);
+    ASSERT_EQ(runZarn(dir_, "-f -d good.zarn -o link.wav").exitStatus, 0);
+    struct stat link;
+    ASSERT_EQ(lstat(dir_.file("link.wav").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_TRUE(readSamples(dir_.file("real.wav")) == decoded);
+
+    const std::string longest(250, 'a');  // with ".zarn", 255 bytes
+    writeFile(dir_.file(longest + ".wav"), readFile(dir_.file("good.wav")));
+    EXPECT_EQ(runZarn(dir_, longest + ".wav").exitStatus, 0);
+    EXPECT_TRUE(readFile(dir_.file(longest + ".zarn")) == readFile(dir_.file("good.zarn")));
 }
 
 // Interrupted while its input is still coming, zarn removes its temporary
