@@ -121,7 +121,10 @@ OutputFile::OutputFile(const std::string& name, bool force, const std::optional<
                                   errno == ENOENT ? "mappen findes ikke" : causeOf(errno, "oprette filen"));
             }
             temporary_ = path.data();
-            fchmod(descriptor_, newFileMode());
+            // A file replaced keeps its permissions, as one overwritten in
+            // place would.
+            fchmod(descriptor_, exists ? existing.st_mode & 07777 : newFileMode());
+            mayReplace_ = force;
         }
     }
     // Every write to a descriptor opened for appending (>>) goes to the end,
@@ -176,9 +179,16 @@ void OutputFile::commit() {
     if (ownsDescriptor_ && close(descriptor_) != 0) fail(errno);
     descriptor_ = -1;
     if (error_ == 0 && !temporary_.empty()) {
-        if (rename(temporary_.c_str(), path_.c_str()) != 0) {
+        if (!mayReplace_ && link(temporary_.c_str(), path_.c_str()) == 0) {
+            unlink(temporary_.c_str());
+        } else if (!mayReplace_ && errno == EEXIST) {
+            // Another program made the file while this one was writing.
+            throw FileFailure(outputName(name_), "findes allerede (-f overskriver)");
+        } else if (rename(temporary_.c_str(), path_.c_str()) != 0) {
+            // Where the file system has no links, rename() is the way left.
             fail(errno);
-        } else {
+        }
+        if (error_ == 0) {
             forgetWatchedFile();
             temporary_.clear();
         }

@@ -2,7 +2,9 @@
 // An output file that appears only when it is complete. A regular file is
 // written under a hidden temporary name in its own folder and renamed over
 // the final name by commit(), so a conversion that fails or is interrupted
-// leaves no partial file and never harms a file already there. Standard
+// leaves no partial file and never harms a file already there. Without
+// `force`, a file that another program makes under the final name while
+// this one writes is not replaced either. Standard
 // output ("-") and existing devices and pipes (/dev/null) are written
 // directly. A link is written through: its file gets the output, and the
 // link stays. Writes go through a 64 KiB buffer.
@@ -64,6 +66,7 @@ private:
     int descriptor_ = -1;        // -1 once closed
     bool ownsDescriptor_ = true; // false for standard output
     bool seekable_ = false;
+    bool mayReplace_ = false;    // whether commit() may replace a file that appeared meanwhile
     off_t start_ = 0;            // where this output began in the descriptor
     int error_ = 0;              // errno of the first failure, 0 while none
     std::size_t buffered_ = 0;   // bytes waiting in buffer_

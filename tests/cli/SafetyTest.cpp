@@ -115,15 +115,22 @@ TEST_F(Safety, OutputReachedInOtherWaysIsWhole) {
     EXPECT_TRUE(readFile(dir_.file(longest + ".zarn")) == readFile(dir_.file("good.zarn")));
 }
 
-// Interrupted while its input is still coming, zarn removes its temporary
-// file and ends by the signal, as if it had none of its own.
-TEST_F(Safety, AnInterruptLeavesNothing) {
+// zarn converting its standard input to out.zarn, stopped midway: it has
+// read a header and a little sound, made its temporary file, and waits for
+// the rest on a pipe that `feed` keeps open.
+struct HalfwayZarn {
+    pid_t child = -1;
+    int feed = -1;
+    Bytes rest;  // what the input still lacks
+};
+
+HalfwayZarn startHalfway(const TempDir& dir) {
+    HalfwayZarn zarn;
     int toZarn[2];
-    ASSERT_EQ(pipe(toZarn), 0);
-    const std::string command = "cd " + shellWord(dir_.path()) + " && exec " + zarnCommand() + " - -o out.zarn";
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    if (pipe(toZarn) != 0) return zarn;
+    const std::string command = "cd " + shellWord(dir.path()) + " && exec " + zarnCommand() + " - -o out.zarn";
+    zarn.child = fork();
+    if (zarn.child == 0) {
         dup2(toZarn[0], STDIN_FILENO);
         close(toZarn[0]);
         close(toZarn[1]);
@@ -132,23 +139,54 @@ TEST_F(Safety, AnInterruptLeavesNothing) {
         _exit(127);
     }
     close(toZarn[0]);
-    // A header and a little sound, and then the pipe stays open.
+    zarn.feed = toZarn[1];
     const Bytes wave = makeWaveFile(makeMusicSignal(20000, 6));
     const Bytes start(wave.begin(), wave.begin() + 20000);
-    ASSERT_EQ(write(toZarn[1], start.data(), start.size()), static_cast<ssize_t>(start.size()));
-    // zarn has opened its output once the temporary file is there.
+    zarn.rest.assign(wave.begin() + 20000, wave.end());
+    EXPECT_EQ(write(zarn.feed, start.data(), start.size()), static_cast<ssize_t>(start.size()));
     bool started = false;
     for (int wait = 0; wait < 2000 && !started; ++wait) {
-        for (const std::string& name : filesIn(dir_)) started = started || name.rfind(".out.zarn", 0) == 0;
+        for (const std::string& name : filesIn(dir)) started = started || name.rfind(".out.zarn", 0) == 0;
         if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(started) << "no temporary file appeared";
-    kill(child, SIGINT);
+    return zarn;
+}
+
+// Interrupted while its input is still coming, zarn removes its temporary
+// file and ends by the signal, as if it had none of its own.
+TEST_F(Safety, AnInterruptLeavesNothing) {
+    const HalfwayZarn zarn = startHalfway(dir_);
+    ASSERT_GT(zarn.child, 0);
+    kill(zarn.child, SIGINT);
     int status = 0;
-    waitpid(child, &status, 0);
-    close(toZarn[1]);
+    waitpid(zarn.child, &status, 0);
+    close(zarn.feed);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
     EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"good.wav"});
+}
+
+// A file that another program makes under the output's name while zarn
+// writes is not replaced without -f; one replaced with -f keeps its
+// permissions.
+TEST_F(Safety, AFileMadeMeanwhileIsKept) {
+    const HalfwayZarn zarn = startHalfway(dir_);
+    ASSERT_GT(zarn.child, 0);
+    writeFile(dir_.file("out.zarn"), Bytes{1, 2, 3});
+    EXPECT_EQ(write(zarn.feed, zarn.rest.data(), zarn.rest.size()), static_cast<ssize_t>(zarn.rest.size()));
+    close(zarn.feed);
+    int status = 0;
+    waitpid(zarn.child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
+    EXPECT_TRUE(readFile(dir_.file("out.zarn")) == (Bytes{1, 2, 3}));
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"good.wav", "out.zarn"}));
+
+    ASSERT_EQ(chmod(dir_.file("out.zarn").c_str(), 0604), 0);
+    ASSERT_EQ(runZarn(dir_, "-f good.wav -o out.zarn").exitStatus, 0);
+    struct stat replaced;
+    ASSERT_EQ(stat(dir_.file("out.zarn").c_str(), &replaced), 0);
+    EXPECT_EQ(replaced.st_mode & 07777, 0604u);
+    EXPECT_GT(replaced.st_size, 3);
 }
 
 // With several files, one that fails stops none of the others, and the
