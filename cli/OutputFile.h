@@ -4,10 +4,10 @@
 // the final name by commit(), so a conversion that fails or is interrupted
 // leaves no partial file and never harms a file already there. Without
 // `force`, a file that another program makes under the final name while
-// this one writes is not replaced either. Standard
-// output ("-") and existing devices and pipes (/dev/null) are written
-// directly. A link is written through: its file gets the output, and the
-// link stays. Writes go through a 64 KiB buffer.
+// this one writes is not replaced either. Standard output ("-") and
+// existing devices and pipes (/dev/null) are written directly. A link is
+// written through: its file gets the output, and the link stays. Writes go
+// through a 64 KiB buffer.
 
 #include <sys/types.h>
 
