@@ -2,9 +2,13 @@
 // [--removed OUT.wav]: what is inside a Zarn file, how far its decoding lies
 // from the original, a picture of both, and what was removed, to listen to.
 
+#include <filesystem>
 #include <iostream>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "common/Fatal.h"
@@ -39,17 +43,20 @@ struct Arguments {
     bool valid = true;
 };
 
+bool sameOutput(const std::string& first, const std::string& second);
+
 Arguments parse(int argc, char** argv) {
     Arguments arguments;
     // An option that takes a file takes the next argument, once, and never an
-    // empty one.
+    // empty one or another option: "--picture --removed r.wav" would make an
+    // intended output an input.
     auto takeFile = [&](int& i, std::optional<std::string>& file) {
         if (i + 1 >= argc || file) {
             arguments.valid = false;
             return;
         }
         file = argv[++i];
-        arguments.valid = arguments.valid && !file->empty();
+        arguments.valid = arguments.valid && !file->empty() && (*file)[0] != '-';
     };
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -71,8 +78,32 @@ Arguments parse(int argc, char** argv) {
     // What was removed needs what it was removed from; the axis needs a picture.
     if (arguments.removed && arguments.files.size() != 2) arguments.valid = false;
     if (arguments.logFrequency && !arguments.picture) arguments.valid = false;
-    if (arguments.picture && arguments.picture == arguments.removed) arguments.valid = false;
+    if (arguments.picture && arguments.removed && sameOutput(*arguments.picture, *arguments.removed)) {
+        arguments.valid = false;
+    }
     return arguments;
+}
+
+// Whether two outputs would be one file: by name however spelt (./x and x),
+// through links, or as one file that both names already reach.
+bool sameOutput(const std::string& first, const std::string& second) {
+    const auto resolved = [](const std::string& name, std::error_code& error) {
+        const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+        return error ? absolute : std::filesystem::weakly_canonical(absolute, error);
+    };
+    std::error_code error;
+    const std::filesystem::path one = resolved(first, error);
+    const std::filesystem::path other = error ? std::filesystem::path() : resolved(second, error);
+    if (error) return first == second;
+    return one == other || zarn::isSameFile(first.c_str(), second.c_str());
+}
+
+// The report must have reached standard output (a full disk, a closed
+// output) for the run to count as done.
+int finished() {
+    std::cout.flush();
+    if (!std::cout) zarn::fail(std::cerr, "Fejl ved skrivning til standardoutput");
+    return 0;
 }
 
 }  // namespace
@@ -96,17 +127,31 @@ extern "C" const char* __lsan_default_options() {
 }
 #endif
 
+int report(const Arguments& arguments);
+
 int main(int argc, char** argv) {
-    using namespace zarn;
     const Arguments arguments = parse(argc, argv);
     if (arguments.help) {
         std::cout << kUsage;
-        return 0;
+        return finished();
     }
     if (!arguments.valid) {
         std::cerr << kUsage;
         return 2;
     }
+    // The signals are held whole in memory, as long as their files say they
+    // are: a WAVE header can claim far more than any memory holds.
+    try {
+        return report(arguments);
+    } catch (const std::bad_alloc&) {
+        zarn::fail(std::cerr, "Ikke nok hukommelse");
+    } catch (const std::length_error&) {
+        zarn::fail(std::cerr, "Ikke nok hukommelse");
+    }
+}
+
+int report(const Arguments& arguments) {
+    using namespace zarn;
     const std::string& zarnPath = arguments.files[0];
     const bool compare = arguments.files.size() == 2;
     const bool draw = arguments.picture.has_value();
@@ -147,5 +192,5 @@ int main(int argc, char** argv) {
             fail(std::cerr, "Ikke i stand til at skrive billedet " + *arguments.picture);
         }
     }
-    return 0;
+    return finished();
 }

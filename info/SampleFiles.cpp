@@ -1,5 +1,7 @@
 #include "info/SampleFiles.h"
 
+#include <new>
+
 #include "decoder/FullSynthesis.h"
 #include "decoder/StreamDecoder.h"
 #include "stream/ZarnReader.h"
@@ -9,7 +11,11 @@ namespace zarn {
 
 std::vector<Sample> SampleFiles::readWave(const std::string& path) {
     WaveReader reader(path.c_str());
-    std::vector<Sample> samples(static_cast<std::size_t>(reader.sampleCount()));
+    // A header may claim more samples than a vector can count, where the
+    // cast to its size would cut the count short.
+    std::vector<Sample> samples;
+    if (reader.sampleCount() > samples.max_size()) throw std::bad_alloc();
+    samples.resize(static_cast<std::size_t>(reader.sampleCount()));
     reader.readSamples(samples.data(), samples.size());
     return samples;
 }

@@ -42,7 +42,8 @@ SignalComparison::SignalComparison(const std::vector<Sample>& original, const st
         segmentSum += std::clamp(snr(segmentSignal, segmentNoise), kFloorDb, kCeilingDb);
         ++segments;
     }
-    snrDb_ = snr(signal, noise);
+    // Nothing compared is no measurement at all, not a perfect one.
+    snrDb_ = compared_ > 0 ? snr(signal, noise) : std::numeric_limits<double>::quiet_NaN();
     segmentalSnrDb_ =
         segments > 0 ? segmentSum / static_cast<double>(segments) : std::numeric_limits<double>::quiet_NaN();
 }

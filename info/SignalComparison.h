@@ -23,7 +23,7 @@ public:
     SignalComparison(const std::vector<Sample>& original, const std::vector<Sample>& decoded);
 
     std::size_t comparedSamples() const { return compared_; }
-    // Plus infinity when no sample differs.
+    // Plus infinity when no sample differs; not a number when none is compared.
     double snrDb() const { return snrDb_; }
     // Not a number when every segment is silent.
     double segmentalSnrDb() const { return segmentalSnrDb_; }

@@ -55,8 +55,10 @@ TEST(SignalComparison, MeasuresWholeAndSegmentalSnrWithSilenceLeftOutAndLimitsHe
         EXPECT_EQ(comparison.silentSegments(), c.silent);
         EXPECT_EQ(comparison.comparedSamples(), c.compared);
     }
-    // With nothing but silence the segmental figure has nothing to average.
+    // With nothing but silence the segmental figure has nothing to average;
+    // with nothing compared there is no figure at all, not a perfect one.
     EXPECT_TRUE(std::isnan(SignalComparison(join({}, 512, 0), join({}, 512, 3)).segmentalSnrDb()));
+    EXPECT_TRUE(std::isnan(SignalComparison({}, join({}, 512, 3)).snrDb()));
 }
 
 TEST(RemovedSignal, IsTheDifferenceHeldAtTheSixteenBitLimitsAndItsLevelAgainstFullScale) {

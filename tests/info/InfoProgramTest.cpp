@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <system_error>
 
 #include "common/Types.h"
 #include "tests/info/InfoTestSupport.h"
@@ -169,7 +170,10 @@ TEST(InfoProgram, AWrongCallShowsTheUsage) {
         {"a.zarn", "b.wav", "--removed"},
         {"a.zarn", "b.wav", "--removed", ""},
         {"a.zarn", "b.wav", "--removed", "r.wav", "--removed", "s.wav"},
-        {"a.zarn", "b.wav", "--removed", "x", "--picture", "x"}};
+        {"a.zarn", "b.wav", "--removed", "x", "--picture", "x"},
+        {"a.zarn", "b.wav", "--removed", "x", "--picture", "./x"},  // one file by two spellings
+        {"a.zarn", "--picture", "--log-frequency"},                  // an option is no file name
+        {"a.zarn", "b.wav", "--picture", "--removed", "r.wav"}};
     TempDir dir;
     for (const auto& call : calls) {
         SCOPED_TRACE(::testing::PrintToString(call));
@@ -181,6 +185,43 @@ TEST(InfoProgram, AWrongCallShowsTheUsage) {
     const RunResult help = runInfo(dir, {"--help"});
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_EQ(help.out.substr(0, usage.size()), usage);
+    // Nor did any call write a file named after an option.
+    EXPECT_FALSE(std::filesystem::exists(dir.file("--log-frequency")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("--removed")));
+}
+
+// A report that cannot be written is a failure, and so is an original
+// that claims more samples than memory holds: one line each, status 1.
+TEST(InfoProgram, WhatCannotBeDoneEndsWithOneLine) {
+    TempDir dir;
+    encode(ZARNCONV_PATH, dir, "music", makeMusicSignal(2560));
+    for (const char* call : {"music.zarn", "--help"}) {
+        SCOPED_TRACE(call);
+        runInfo(dir, {call});  // writes the script
+        const RunResult full = runCommand("(./zarninfo.sh >/dev/full)", dir.path(), "");
+        EXPECT_EQ(full.exitStatus, 1);
+        EXPECT_EQ(full.err, "Fejl ved skrivning til standardoutput\n");
+    }
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer ends the process on an allocation it cannot make";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the address sanitizer ends the process on an allocation it cannot make";
+#endif
+#endif
+    // One bit a sample over 8 TiB that the file system need not hold: more
+    // samples than an address space has room for, however the system
+    // promises memory.
+    Bytes header = prefix(readFile(dir.file("music.wav")), 44);
+    header[34] = 1;
+    header[35] = 0;
+    writeFile(dir.file("claims.wav"), header);
+    std::error_code error;
+    std::filesystem::resize_file(dir.file("claims.wav"), std::uintmax_t{8} << 40, error);
+    if (error) GTEST_SKIP() << "the file system holds no file that large: " << error.message();
+    const RunResult huge = runInfo(dir, {"music.zarn", "claims.wav"});
+    EXPECT_EQ(huge.exitStatus, 1);
+    EXPECT_EQ(huge.err, "Ikke nok hukommelse\n");
 }
 
 // The samples of a mono 16-bit WAVE file as WaveWriter writes it, after
