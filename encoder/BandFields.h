@@ -109,6 +109,11 @@ struct BandComponents {
     // padding stays zero.
     void gather(const double* re, const double* im);
 
+    // Whether every value of `band` rounds to 0 at the finest step any
+    // coding has (exponent 15): digital silence, or what is left of it
+    // after the transform's rounding, such as around a constant.
+    bool holdsNothing(std::size_t band) const { return peak[band] < 0x1p-16; }
+
     const double* band(std::size_t b) const { return values.data() + kComponentLayout.offset[b]; }
 };
 

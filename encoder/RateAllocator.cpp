@@ -157,7 +157,7 @@ std::size_t padWithZeros(const BandComponents& components, BandCodings& codings,
     // take up what the wide ones left.
     std::array<bool, kBandCount> padded{};
     for (std::size_t band = bands; band-- > 0 && missing > 0;) {
-        if (codings[band].bits != 0 || components.peak[band] != 0.0) continue;
+        if (codings[band].bits != 0 || !components.holdsNothing(band)) continue;
         const std::size_t count = kComponentLayout.count[band];
         const std::size_t bits = std::min<std::size_t>(missing / count, 16);
         if (bits < 2) continue;
@@ -176,7 +176,7 @@ std::size_t padWithZeros(const BandComponents& components, BandCodings& codings,
         const std::size_t count = kComponentLayout.count[band];
         std::size_t step = 0;
         if (padded[band] && codings[band].bits < 15) step = count;
-        if (codings[band].bits == 0 && components.peak[band] == 0.0) step = 2 * count;
+        if (codings[band].bits == 0 && components.holdsNothing(band)) step = 2 * count;
         if (step >= missing && (best == bands || step < bestStep)) best = band, bestStep = step;
     }
     if (best != bands) ++codings[best].bits;  // g + 1 bits a component: 2 where there were none

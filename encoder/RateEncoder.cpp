@@ -142,7 +142,7 @@ void RateEncoder::keepUnmoved(const double* target) {
     // has no next Block to put its second half right: no neighbour's error
     // moves either.
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        if (components_.peak[band] != 0.0 && band < segmentsFrom()) continue;
+        if (!components_.holdsNothing(band) && band < segmentsFrom()) continue;
         for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) shifted_[bin] = target[bin];
     }
 }

@@ -121,6 +121,15 @@ Samples musicEndingInSilence() {
 // is padded with bands of zeros up to the rate.
 Samples silence() { return Samples(kTenSeconds, 0); }
 
+// A constant that changes sign every second, as a recording's offset
+// without its sound: the bands it leaves hold only the transform's
+// rounding, and pad as silence does.
+Samples steppedOffset() {
+    Samples samples(kTenSeconds);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = (i / ZARN_SAMPLE_RATE) % 2 == 0 ? -1000 : 1000;
+    return samples;
+}
+
 // Noise through a one-pole low-pass at about 360 Hz: dull, and cheap to code.
 Samples lowPassedNoise() {
     std::mt19937 random(4);
@@ -140,7 +149,8 @@ INSTANTIATE_TEST_SUITE_P(Signals, BitrateAccuracy,
                          ::testing::Values(RateCase{"music", music}, RateCase{"quietPassage", musicWithAQuietPassage},
                                            RateCase{"silentEnd", musicEndingInSilence},
                                            RateCase{"lowPassedNoise", lowPassedNoise},
-                                           RateCase{"silence", silence}),
+                                           RateCase{"silence", silence},
+                                           RateCase{"steppedOffset", steppedOffset}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_P(BitrateAccuracy, TenSecondsComeWithinThreePercentOfEveryRate) {
