@@ -92,8 +92,8 @@ struct ErrorKernel {
             const std::size_t band = candidates->band[at];
             const double* x = values + kComponentLayout.offset[band];
             const FieldScale* scales = candidates->scales[at].data();
-            // Broadcast by adding to zeros: none of these is −0.
             using Eight = EightLanes<N>;
+            // Broadcast by adding to zeros: none of these is −0.
             Real toField[C], step[C], low[C], high[C], sum[C][Eight::kVectors] = {},
                 energy[C][Eight::kVectors] = {};
             ZARN_UNROLL
