@@ -113,14 +113,14 @@ OutputFile::OutputFile(const std::string& name, bool force, const std::optional<
         } else {
             path_ = path;
             std::string pattern = temporaryPattern(path);
-            std::vector<char> path(pattern.begin(), pattern.end());
-            path.push_back('\0');
-            descriptor_ = createWatchedFile(path.data());
+            std::vector<char> temporary(pattern.begin(), pattern.end());
+            temporary.push_back('\0');
+            descriptor_ = createWatchedFile(temporary.data());
             if (descriptor_ < 0) {
                 throw FileFailure(outputName(name_),
                                   errno == ENOENT ? "mappen findes ikke" : causeOf(errno, "oprette filen"));
             }
-            temporary_ = path.data();
+            temporary_ = temporary.data();
             // A file replaced keeps its permissions, as one overwritten in
             // place would.
             fchmod(descriptor_, exists ? existing.st_mode & 07777 : newFileMode());

@@ -148,9 +148,10 @@ std::size_t padWithZeros(const BandComponents& components, BandCodings& codings,
                          std::size_t bands) {
     // Padded to the next word, the frame is `extra` bits longer once its
     // fields reach the word before the one that ends at or past that.
-    const std::size_t longer = frameBitsOf(codings) + extra;
+    const BitAllocation allocation = allocationOf(codings);
+    const std::size_t longer = frameBits(allocation) + extra;
     const std::size_t reach = (longer + 15) / 16 * 16 - 16;
-    const std::size_t fields = unpaddedFrameBits(allocationOf(codings));
+    const std::size_t fields = unpaddedFrameBits(allocation);
     std::size_t missing = reach > fields ? reach - fields : 0;
     // A band takes the same bits for each of its components, so it leaves
     // less than its width of what is missing: widest first, the narrow bands

@@ -6,7 +6,6 @@
 #include <iostream>
 #include <new>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -43,7 +42,19 @@ struct Arguments {
     bool valid = true;
 };
 
-bool sameOutput(const std::string& first, const std::string& second);
+// Whether two outputs would be one file: by name however spelt (./x and x),
+// through links, or as one file that both names already reach.
+bool sameOutput(const std::string& first, const std::string& second) {
+    const auto resolved = [](const std::string& name, std::error_code& error) {
+        const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+        return error ? absolute : std::filesystem::weakly_canonical(absolute, error);
+    };
+    std::error_code error;
+    const std::filesystem::path one = resolved(first, error);
+    const std::filesystem::path other = error ? std::filesystem::path() : resolved(second, error);
+    if (error) return first == second;
+    return one == other || zarn::isSameFile(first.c_str(), second.c_str());
+}
 
 Arguments parse(int argc, char** argv) {
     Arguments arguments;
@@ -82,20 +93,6 @@ Arguments parse(int argc, char** argv) {
         arguments.valid = false;
     }
     return arguments;
-}
-
-// Whether two outputs would be one file: by name however spelt (./x and x),
-// through links, or as one file that both names already reach.
-bool sameOutput(const std::string& first, const std::string& second) {
-    const auto resolved = [](const std::string& name, std::error_code& error) {
-        const std::filesystem::path absolute = std::filesystem::absolute(name, error);
-        return error ? absolute : std::filesystem::weakly_canonical(absolute, error);
-    };
-    std::error_code error;
-    const std::filesystem::path one = resolved(first, error);
-    const std::filesystem::path other = error ? std::filesystem::path() : resolved(second, error);
-    if (error) return first == second;
-    return one == other || zarn::isSameFile(first.c_str(), second.c_str());
 }
 
 // The report must have reached standard output (a full disk, a closed
@@ -144,8 +141,6 @@ int main(int argc, char** argv) {
     try {
         return report(arguments);
     } catch (const std::bad_alloc&) {
-        zarn::fail(std::cerr, "Ikke nok hukommelse");
-    } catch (const std::length_error&) {
         zarn::fail(std::cerr, "Ikke nok hukommelse");
     }
 }
