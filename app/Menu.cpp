@@ -1,5 +1,6 @@
 #include "app/Menu.h"
 
+#include <csignal>
 #include <iostream>
 #include <string>
 
@@ -26,6 +27,12 @@ void readName(const char* prompt, std::string& name) {
 }  // namespace
 
 int runMenu(const Conversions& conversions) {
+    // A write past the file-size limit (ulimit -f) would end the process by a
+    // signal, without a word; ignored, the write fails as on a full disk, and
+    // the conversion reports it with its one line and status 1.
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     std::string waveInput, zarnOutput, zarnInput, waveOutput;
 
     writeLine(std::cout, "Konvertering imellem henholdvis WAVE PCM -> Zarn og Zarn -> WAVE PCM");

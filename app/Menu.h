@@ -11,7 +11,8 @@ struct Conversions {
 
 // Runs the console menu on standard input and output until the user picks
 // entry 5 or the input ends; returns the exit status, 0. A failed conversion
-// ends the process from inside instead.
+// ends the process from inside instead, a write past the file-size limit
+// included: the menu ignores the signal that would otherwise end it first.
 int runMenu(const Conversions& conversions);
 
 }  // namespace zarn

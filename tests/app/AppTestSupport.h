@@ -33,8 +33,9 @@ inline std::string programName(const ::testing::TestParamInfo<Program>& info) {
 }
 
 // A program caught in its menu loop at the end of its input would fill the
-// disk with menus; past this size its output kills it with SIGXFSZ instead.
-// Nothing the tests write comes near it.
+// disk with menus; past this size its writes fail instead (the programs
+// ignore the signal that would end them there). Nothing the tests write
+// comes near it.
 inline const bool kOutputLimited = [] {
     rlimit limit{};
     if (getrlimit(RLIMIT_FSIZE, &limit) != 0) return false;

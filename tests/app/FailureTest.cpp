@@ -155,5 +155,36 @@ TEST_P(Failure, Entry9ReportsAFailedWriteAndStops) {
     }
 }
 
+// A file-size limit (ulimit -f) reached half-way through either output: the
+// write fails as on a full disk, with the same line and status, where the
+// signal such a write raises would end the program without a word.
+TEST_P(Failure, OutputPastTheFileSizeLimit) {
+    constexpr std::uint64_t kLimit = 50 * 1024;
+    TempDir dir;
+    // Ten seconds: the WAVE output and the Zarn output of either program
+    // come to several times the limit.
+    writeSamples(dir, "in.wav", makeMusicSignal(10 * 44100, 5));
+    ASSERT_NO_FATAL_FAILURE(convert(GetParam(), dir, '1', "in.wav", "in.zarn"));
+    struct Case {
+        const char* what;
+        std::string script;
+        std::string console;
+        std::string output;
+    };
+    const Case cases[] = {
+        {"encode", "1\nin.wav\nout.zarn\n5\n", kWaveIn + kZarnOut + kEncodeStart, "out.zarn"},
+        {"decode", "2\nin.zarn\nout.wav\n5\n", kZarnIn + kWaveOut + kDecodeStart, "out.wav"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const RunResult result = runProgramWithFileSizeLimit(GetParam().path, dir.path(), c.script, kLimit);
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(result.out, kTitle + kMenu + "\n" + c.console);
+        EXPECT_EQ(result.err, writeFailed(c.output));
+        // What did fit is there, up to the limit and no further.
+        EXPECT_EQ(readFile(dir.file(c.output)).size(), kLimit);
+    }
+}
+
 }  // namespace
 }  // namespace zarn::test

@@ -1,9 +1,12 @@
 #include "tests/support/TestFiles.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -62,8 +65,31 @@ RunResult runProgram(const std::string& program, const std::string& directory,
     return runCommand(targetCommand(program), directory, input);
 }
 
-RunResult runCommand(const std::string& command, const std::string& directory,
-                     const std::string& input) {
+namespace {
+
+// Runs the shell line `line` and returns its wait status, or -1. With a
+// limit, the shell starts under that file-size limit and with the default
+// action for the signal a write past it raises, so that what the program
+// meets there is of its own making, not inherited from the test.
+int runShell(const std::string& line, std::uint64_t fileSizeLimit) {
+    if (fileSizeLimit == 0) return std::system(line.c_str());
+    const pid_t child = fork();
+    if (child == -1) return -1;
+    if (child == 0) {
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        std::signal(SIGXFSZ, SIG_DFL);
+        if (setrlimit(RLIMIT_FSIZE, &limit) == 0) execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) == -1) {
+        if (errno != EINTR) return -1;
+    }
+    return status;
+}
+
+RunResult runShellWithInput(const std::string& command, const std::string& directory, const std::string& input,
+                            std::uint64_t fileSizeLimit) {
     // Files rather than pipes: nothing can deadlock on a full pipe, and the
     // program sees a real end of input.
     TempDir scratch;
@@ -72,13 +98,25 @@ RunResult runCommand(const std::string& command, const std::string& directory,
     writeFile(inPath, Bytes(input.begin(), input.end()));
     const std::string line = "cd " + shellWord(directory) + " && " + command + " <" +
                              shellWord(inPath) + " >" + shellWord(outPath) + " 2>" + shellWord(errPath);
-    const int status = std::system(line.c_str());
+    const int status = runShell(line, fileSizeLimit);
     RunResult result;
     if (status != -1 && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
     const Bytes out = readFile(outPath), err = readFile(errPath);
     result.out.assign(out.begin(), out.end());
     result.err.assign(err.begin(), err.end());
     return result;
+}
+
+}  // namespace
+
+RunResult runCommand(const std::string& command, const std::string& directory,
+                     const std::string& input) {
+    return runShellWithInput(command, directory, input, 0);
+}
+
+RunResult runProgramWithFileSizeLimit(const std::string& program, const std::string& directory,
+                                      const std::string& input, std::uint64_t bytes) {
+    return runShellWithInput(targetCommand(program), directory, input, bytes);
 }
 
 }  // namespace zarn::test

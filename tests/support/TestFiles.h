@@ -58,4 +58,10 @@ RunResult runCommand(const std::string& command, const std::string& directory,
 RunResult runProgram(const std::string& program, const std::string& directory,
                      const std::string& input);
 
+// runProgram() under a file-size limit of `bytes` (the shell's ulimit -f),
+// with the signal a write past it raises at its default action, which ends
+// the process unless the program ignores it.
+RunResult runProgramWithFileSizeLimit(const std::string& program, const std::string& directory,
+                                      const std::string& input, std::uint64_t bytes);
+
 }  // namespace zarn::test
