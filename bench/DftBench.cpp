@@ -1,6 +1,7 @@
 // The direct transforms of zarnbasic, per frame, on the same inputs as the
 // fast ones: windowed blocks, and full spectra read from a 15-bit Zarn file.
 
+#include "bench/DftSweeps.h"
 #include "bench/FrameCorpus.h"
 #include "bench/VectorPaths.h"
 #include "reduced/Dft.h"
@@ -90,6 +91,23 @@ void DftInverseBatch(benchmark::State& state) {
 }
 [[maybe_unused]] const bool inverseBatchRegistered =
     onEveryVectorPath("DftInverseBatch", DftInverseBatch, benchmark::kMicrosecond);
+[[maybe_unused]] const bool sweepsReported = reportDftInverseSweeps();
+
+// The batch inverse on the widest path under each tuning, named
+// DftInverseTuned/tuning, to weigh one maker's sweeps on another's cores;
+// throughput.sh leaves these out and times what the programs run.
+[[maybe_unused]] const bool tunedRegistered = [] {
+    for (Tuning tuning : kTunings) {
+        benchmark::RegisterBenchmark((std::string("DftInverseTuned/") + tuningName(tuning)).c_str(),
+                                     [tuning](benchmark::State& state) {
+                                         useTuning(tuning);
+                                         DftInverseBatch(state);
+                                         useTuning(detectedTuning());
+                                     })
+            ->Unit(benchmark::kMicrosecond);
+    }
+    return true;
+}();
 
 }  // namespace
 }  // namespace zarn::bench

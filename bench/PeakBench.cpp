@@ -9,12 +9,14 @@
 // counted) per second; forward_x and inverse_x are the × real time a
 // transform would reach if it did nothing but its products and sums at that
 // rate (Dft::kForwardProducts and Dft::kInverseProducts of each per frame).
-// bench/throughput.sh reads these counters.
+// bench/throughput.sh reads these counters, and the inverse transform's
+// sweeps from the context.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 
+#include "bench/DftSweeps.h"
 #include "bench/VectorPaths.h"
 #include "common/Lanes.h"
 #include "common/Types.h"
@@ -84,6 +86,7 @@ void PeakMulAdd(benchmark::State& state) {
         Counter(operations / (2.0 * Dft::kInverseProducts) * secondsPerFrame, Counter::kIsRate);
 }
 [[maybe_unused]] const bool peakRegistered = onEveryVectorPath("PeakMulAdd", PeakMulAdd, benchmark::kMicrosecond);
+[[maybe_unused]] const bool sweepsReported = reportDftInverseSweeps();
 
 }  // namespace
 }  // namespace zarn::bench

@@ -19,7 +19,8 @@
 # Where BUILD_FOLDER/bench/bench_peak is built, each round also measures the
 # machine's peak rate of separate multiplications and additions, and each
 # program whose name starts with zarnbasic gets its speed as a share of the
-# bound that rate sets for its direct transform (bench/PeakBench.cpp). Where
+# bound that rate sets for its direct transform (bench/PeakBench.cpp), with
+# the sweeps its inverse takes on this machine (bench/DftSweeps.h). Where
 # bench_dft is built too, the rounds time the transforms' batches alone,
 # their tables and inputs to themselves, against the same bound: what is
 # left between that share and a program's is the program's other work and
@@ -246,6 +247,15 @@ directBounds() {
                      END { if (f > 0 && i > 0) print f, i }' || true
 }
 
+# The sweeps that the programs' batch inverse takes here, as bench_peak
+# reports them: "{frames, slices} (path, tuning)", or nothing.
+inverseSweeps() {
+    [ -x "$peakBench" ] || return 0
+    "${pin[@]}" "$peakBench" --benchmark_filter=PeakMulAdd/portable --benchmark_min_time=0.01 \
+        --benchmark_format=json 2>/dev/null |
+        sed -n 's/^ *"dft_inverse_sweeps": "\(.*\)",\{0,1\}$/\1/p' || true
+}
+
 # The × real time of the direct transforms' batches alone, "FORWARD
 # INVERSE", the best of the vector paths as for the bound, or nothing where
 # bench_dft is not built or fails.
@@ -295,6 +305,8 @@ if [ -n "$forwardBounds" ] && [[ " ${programList[*]}" == *" zarnbasic"* ]]; then
     forwardBound=$(median <<<"$forwardBounds")
     inverseBound=$(median <<<"$inverseBounds")
     echo
+    sweeps=$(inverseSweeps)
+    [ -z "$sweeps" ] || echo "Direct inverse transform's batch sweeps here: $sweeps"
     echo "Direct transforms against their bound, the x real time the peak rate of separate"
     echo "multiplications and additions allows (bench_peak, median of the rounds), by the"
     if [ "$probe" = time ]; then

@@ -23,6 +23,22 @@ VectorPath& current() {
     return path;
 }
 
+Tuning detectTuning() {
+#if ZARN_WIDE_X86_PATHS
+    // The maker's name that the processor reports (CPUID), asked as early
+    // as the paths are.
+    __builtin_cpu_init();
+    if (__builtin_cpu_is("amd")) return Tuning::amd;
+#endif
+    return Tuning::intel;
+}
+
+// Detected on first use; changed only by useTuning.
+Tuning& currentTuning() {
+    static Tuning tuning = detectedTuning();
+    return tuning;
+}
+
 }  // namespace
 
 VectorPath widestVectorPath() {
@@ -48,6 +64,23 @@ const char* vectorPathName(VectorPath path) {
         case VectorPath::portable: return "portable";
         case VectorPath::avx: return "avx";
         case VectorPath::avx512: return "avx512";
+    }
+    return "?";
+}
+
+Tuning detectedTuning() {
+    static const Tuning detected = detectTuning();
+    return detected;
+}
+
+Tuning tuning() { return currentTuning(); }
+
+void useTuning(Tuning tuning) { currentTuning() = tuning; }
+
+const char* tuningName(Tuning tuning) {
+    switch (tuning) {
+        case Tuning::intel: return "intel";
+        case Tuning::amd: return "amd";
     }
     return "?";
 }

@@ -2,9 +2,10 @@
 // THE ONE PLACE THAT KNOWS INSTRUCTION SETS. Kernels are written once, as
 // templates on a lane count (common/Lanes.h); this header and
 // VectorDispatch.cpp alone name x86 instruction sets, ask the processor what
-// it has, and name the four instructions g++ does not find by itself
-// (greaterOf, lesserOf, squareRoot, narrowToSamples below). Nothing else in the codec
-// may use intrinsics, target attributes or __builtin_cpu_supports.
+// it has and who made it, and name the four instructions g++ does not find by
+// itself (greaterOf, lesserOf, squareRoot, narrowToSamples below). Nothing
+// else in the codec may use intrinsics, target attributes,
+// __builtin_cpu_supports or __builtin_cpu_is.
 //
 // Every build has the portable path: two lanes of doubles, which is SSE2 on
 // x86 (the x86-64 baseline, and -msse2 on 32-bit x86), NEON on aarch64 and
@@ -50,6 +51,30 @@ VectorPath vectorPath();
 bool useVectorPath(VectorPath path);
 
 const char* vectorPathName(VectorPath path);
+
+// Whose cores run the program, for the few kernels whose fastest shape on a
+// path differs between makers' cores of the same instruction set (the direct
+// inverse transform's sweeps, reduced/Dft.cpp). A shape only lays out
+// independent sums differently, so every tuning gives the same bits, and
+// every machine can run every one: tests and benchmarks pin each in turn.
+enum class Tuning : std::uint8_t {
+    intel,  // Intel's cores, and any other where nothing better is known
+    amd,    // AMD's
+};
+
+constexpr std::array<Tuning, 2> kTunings = {Tuning::intel, Tuning::amd};
+
+// The tuning for this processor.
+Tuning detectedTuning();
+
+// The tuning kernels take now.
+Tuning tuning();
+
+// Pins `tuning` for tests and benchmarks; useTuning(detectedTuning())
+// restores the automatic choice.
+void useTuning(Tuning tuning);
+
+const char* tuningName(Tuning tuning);
 
 namespace dispatch {
 

@@ -45,6 +45,18 @@ public:
     // sixteen frames that fill the adders halves what that costs a frame.
     static constexpr std::size_t kBatch = 32;
 
+    // How a batch's inverse lays out its sums: on `lanes` lanes, sets of
+    // `frames` frames, `slices` vectors of neighbouring outputs of each at a
+    // time. The path and the processor's tuning (common/VectorDispatch.h)
+    // choose it; the bits are the same whichever it is.
+    struct Sweeps {
+        int lanes;
+        int frames;
+        int slices;
+    };
+    // The one a batch takes now: what the benchmarks report.
+    static Sweeps inverseBatchSweeps();
+
     // Products per frame, each a multiplication of its own followed by an
     // addition of its own: forward, the cosine and the sine of bins 0..256 at
     // each of 512 inputs; inverse, the two products of each of 512 outputs at

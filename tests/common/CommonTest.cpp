@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <limits>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "common/Fatal.h"
 #include "common/FileIdentity.h"
 #include "common/RoundToSample.h"
+#include "common/VectorDispatch.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestFiles.h"
 
@@ -67,6 +69,23 @@ Bytes pattern(std::size_t count, std::uint8_t seed) {
     Bytes bytes(count);
     for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + seed + i / 251);
     return bytes;
+}
+
+// AMD's cores have a tuning of their own, and only on x86-64, where the
+// eight-lane path that tells the tunings apart exists; every other processor
+// takes Intel's.
+TEST(Tuning, FollowsTheProcessorsMaker) {
+#if defined(__x86_64__)
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line, maker;
+    while (maker.empty() && std::getline(cpuinfo, line)) {
+        if (line.rfind("vendor_id", 0) == 0) maker = line.substr(line.find(':') + 2);
+    }
+    if (maker.empty()) GTEST_SKIP() << "no maker in /proc/cpuinfo";
+    EXPECT_EQ(detectedTuning(), maker == "AuthenticAMD" ? Tuning::amd : Tuning::intel) << maker;
+#else
+    EXPECT_EQ(detectedTuning(), Tuning::intel);
+#endif
 }
 
 TEST(BinaryInput, HandsOutTheFileInOrderWhateverThePieces) {
