@@ -6,7 +6,7 @@
 // unnoticed by any decoder; and a sum one bit off on one path can change a
 // band's coding, and so the stream, on that path alone.
 
-#include "encoder/BandFields.h"
+#include "rate/BandFields.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // that it moves only after seconds of music that asks for it, and back only
 // well past where it left.
 
-#include "encoder/BandwidthFollower.h"
+#include "rate/BandwidthFollower.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "encoder/BandFields.h"
+#include "rate/BandFields.h"
 
 namespace zarn {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "common/Types.h"
-#include "encoder/PerceptualWeights.h"
+#include "rate/PerceptualWeights.h"
 
 namespace zarn {
 

@@ -4,8 +4,8 @@
 #include <cstddef>
 
 #include "common/Types.h"
-#include "encoder/BandFields.h"
-#include "encoder/PerceptualWeights.h"
+#include "rate/BandFields.h"
+#include "rate/PerceptualWeights.h"
 
 namespace zarn {
 

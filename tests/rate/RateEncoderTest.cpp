@@ -3,7 +3,7 @@
 // bands left off that decode to silence, the high bands in segments, and a
 // stream's end at full level.
 
-#include "encoder/RateEncoder.h"
+#include "rate/RateEncoder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,10 +23,10 @@
 #include "dsp/Fft.h"
 #include "dsp/RealFft.h"
 #include "encoder/FullAnalysis.h"
-#include "encoder/PerceptualWeights.h"
-#include "encoder/RateAllocator.h"
-#include "encoder/RateControl.h"
 #include "encoder/StreamEncoder.h"
+#include "rate/PerceptualWeights.h"
+#include "rate/RateAllocator.h"
+#include "rate/RateControl.h"
 #include "stream/FramePacking.h"
 #include "stream/FrameParser.h"
 #include "stream/ZarnFormat.h"

@@ -6,14 +6,14 @@
 #include "common/EncodedFrame.h"
 #include "common/Types.h"
 #include "dsp/RealFft.h"
-#include "encoder/BandFields.h"
-#include "encoder/BandwidthFollower.h"
 #include "encoder/EncoderStages.h"
-#include "encoder/ErrorFeedback.h"
-#include "encoder/HighBandSegments.h"
-#include "encoder/PerceptualWeights.h"
-#include "encoder/RateAllocator.h"
-#include "encoder/RateControl.h"
+#include "rate/BandFields.h"
+#include "rate/BandwidthFollower.h"
+#include "rate/ErrorFeedback.h"
+#include "rate/HighBandSegments.h"
+#include "rate/PerceptualWeights.h"
+#include "rate/RateAllocator.h"
+#include "rate/RateControl.h"
 
 namespace zarn {
 

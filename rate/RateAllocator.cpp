@@ -1,4 +1,4 @@
-#include "encoder/RateAllocator.h"
+#include "rate/RateAllocator.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include "common/BandKernels.h"
 #include "common/Lanes.h"
 #include "common/VectorDispatch.h"
-#include "encoder/FastLog.h"
+#include "rate/FastLog.h"
 #include "stream/ZarnFormat.h"
 
 namespace zarn {

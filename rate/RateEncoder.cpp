@@ -1,4 +1,4 @@
-#include "encoder/RateEncoder.h"
+#include "rate/RateEncoder.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "encoder/RateControl.h"
+#include "rate/RateControl.h"
 
 #include <algorithm>
 #include <cmath>

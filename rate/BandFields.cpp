@@ -1,4 +1,4 @@
-#include "encoder/BandFields.h"
+#include "rate/BandFields.h"
 
 #include <cassert>
 #include <cmath>

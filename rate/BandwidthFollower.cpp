@@ -1,9 +1,9 @@
-#include "encoder/BandwidthFollower.h"
+#include "rate/BandwidthFollower.h"
 
 #include <algorithm>
 
-#include "encoder/BandFields.h"
-#include "encoder/FastLog.h"
+#include "rate/BandFields.h"
+#include "rate/FastLog.h"
 
 namespace zarn {
 
