@@ -112,5 +112,36 @@ TEST(RateStreamGolden, TheBytesAtFourRatesAreTheSameOnEveryMachine) {
     }
 }
 
+// The encoder holds a hop back until it knows whether the stream ends there,
+// so pieces must not change where a stream ends or what a batch holds:
+// every size from one sample up to a few hundred, sizes either side of a hop
+// and of a batch of hops, and random sizes, give the bytes of the samples
+// written whole. The stream ends in a part of a hop.
+TEST(RateStreamPieces, AnyPiecesGiveTheBytesOfTheWholeStream) {
+    const Samples input = mixture(ZARN_SAMPLE_RATE * 3 / 2 + 77);
+    const Bytes whole = encodeWhole(128, input);
+    std::vector<std::size_t> sizes;
+    for (std::size_t size = 1; size <= 40; ++size) sizes.push_back(size);
+    for (const std::size_t size : {63u, 100u, 127u, 128u, 129u, 255u, 256u, 257u, 300u, 511u, 512u, 513u, 1000u,
+                                   4095u, 4096u, 4097u, 8191u, 8192u, 8193u, 12289u, 30000u})
+        sizes.push_back(size);
+    for (const std::size_t size : sizes) {
+        const Bytes pieces = encodeInPieces(128, input, [&] { return size; });
+        ASSERT_TRUE(pieces == whole) << "pieces of " << size << " samples";
+    }
+
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 random(seed);
+    for (const int rate : {64, 128, 192, 320}) {
+        const Bytes at = rate == 128 ? whole : encodeWhole(rate, input);
+        for (const std::size_t most : {8u, 600u, 10000u}) {
+            std::uniform_int_distribution<std::size_t> size(0, most);
+            const Bytes pieces = encodeInPieces(rate, input, [&] { return size(random); });
+            ASSERT_TRUE(pieces == at) << rate << " kbit/s, random pieces of up to " << most << " samples";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zarn::test
