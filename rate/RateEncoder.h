@@ -98,7 +98,7 @@ private:
     RealFft fft_{kBlockLength};
     PerceptualWeights weights_;
     RateControl control_;
-    BandwidthFollower bandwidth_;     // bands that may be coded: a slow low-pass below 224 kbit/s
+    BandwidthFollower bandwidth_;     // bands that may be coded: a slow low-pass where the profile cuts off
     bool segmented_;                  // whether the high bands are coded in segments at this rate
     HighBandSegments highBands_;
     HalfBlock falling_{};             // the window's second half

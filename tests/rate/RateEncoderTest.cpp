@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -27,6 +28,7 @@
 #include "rate/PerceptualWeights.h"
 #include "rate/RateAllocator.h"
 #include "rate/RateControl.h"
+#include "rate/RateProfile.h"
 #include "stream/FramePacking.h"
 #include "stream/FrameParser.h"
 #include "stream/ZarnFormat.h"
@@ -241,9 +243,10 @@ TEST(RateEncoderAim, WhatTheDecoderLacksLowersTheErrorAtTheSameSize) {
 
 // A band the encoder leaves off costs only its side fields: allocation 0,
 // exponent 15 as in the menu programs' empty bands, no components, so every
-// decoder reads zeros there. Below 112 kbit/s the bands from 6.4 kHz up
-// stay off in every frame, and the decoded noise there falls away.
-TEST(RateEncoderBands, BandsLeftOffHoldNothingAndTheTopFiveStayOffBelow112) {
+// decoder reads zeros there. Bands above a rate's largest cut-off stay off
+// in every frame (at 64 kbit/s those from 6.4 kHz up), and the decoded
+// noise there falls away.
+TEST(RateEncoderBands, BandsLeftOffHoldNothingAndNoneAboveTheLargestCutOffIsCoded) {
     std::mt19937 random(11);
     std::uniform_int_distribution<int> full(-20000, 20000);
     Samples noise(kSampleRate);
@@ -272,7 +275,7 @@ TEST(RateEncoderBands, BandsLeftOffHoldNothingAndTheTopFiveStayOffBelow112) {
                 SpectrumPart re{}, im{};
                 dequantise(frames[f], re.data(), im.data());
                 for (std::size_t band = 0; band < kBandCount; ++band) {
-                    if (rate < 112 && band >= 20) {
+                    if (band >= rateProfile(rate).more) {
                         ASSERT_EQ(frames[f].allocation[band], 0) << "frame " << f << ", band " << band;
                     }
                     if (frames[f].allocation[band] != 0) continue;
@@ -328,7 +331,7 @@ TEST(RateEncoderBands, TheAllocatorsErrorsAreWhatStoringEachBandLeaves) {
     RateAllocator allocator;
     std::size_t refined = 0, coded = 0;
     for (const unsigned rate : {64u, 128u, 320u}) {
-        const double lambda = RateControl(rate).lambda();
+        const double lambda = RateControl(rate, rateProfile(rate).reservoirFrames).lambda();
         for (std::size_t at = 0; at + kBlockLength <= music.size(); at += 40 * kHop) {
             Block block;
             for (std::size_t i = 0; i < kBlockLength; ++i) block[i] = music[at + i];
@@ -388,12 +391,19 @@ TEST(RateEncoderBands, TheAllocatorsErrorsAreWhatStoringEachBandLeaves) {
     EXPECT_GT(refined, 0u);
 }
 
-// From 112 to 143 kbit/s the bands from 6.4 kHz up are coded by every other
-// frame only, each for two hops: never by two frames in a row, which would
-// count a hop's high sound twice.
-TEST(RateEncoderHighBands, NoTwoFramesInARowCodeTheHighBandsFrom112To143) {
+// Where a rate's profile codes the high bands in segments, the bands from
+// 6.4 kHz up are coded by every other frame only, each for two hops: never
+// by two frames in a row, which would count a hop's high sound twice. Just
+// past such a range every frame codes them.
+TEST(RateEncoderHighBands, NoTwoFramesInARowCodeTheHighBandsWhereTheyComeInSegments) {
     const Samples music = makeMusicSignal(2 * kSampleRate, 4);
-    for (const unsigned rate : {112u, 128u, 143u, 144u}) {
+    std::vector<unsigned> rates;
+    for (std::size_t at = 0; at + 1 < std::size(kRateProfiles); ++at) {
+        const unsigned next = kRateProfiles[at + 1].from;
+        if (kRateProfiles[at].segmented) rates.insert(rates.end(), {kRateProfiles[at].from, next - 1, next});
+    }
+    ASSERT_FALSE(rates.empty());
+    for (const unsigned rate : rates) {
         const std::vector<EncodedFrame> frames = rateFrames(music, rate);
         std::size_t carrying = 0, inARow = 0;
         bool before = false;
@@ -405,7 +415,7 @@ TEST(RateEncoderHighBands, NoTwoFramesInARowCodeTheHighBandsFrom112To143) {
             before = carries;
         }
         EXPECT_GT(carrying, frames.size() / 4) << rate << " kbit/s";
-        if (rate < 144) {
+        if (rateProfile(rate).segmented) {
             EXPECT_EQ(inARow, 0u) << rate << " kbit/s";
         } else {
             EXPECT_GT(inARow, frames.size() / 4) << rate << " kbit/s: every frame codes them";
