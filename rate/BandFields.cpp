@@ -12,15 +12,15 @@ namespace zarn {
 namespace {
 
 // The bins of a band whose `part` a frame stores: every real part, and the
-// imaginary parts but those of DC and Nyquist, which are zero in any real
-// signal's spectrum.
+// imaginary parts the format stores (all but those of DC and Nyquist, which
+// are zero in any real signal's spectrum, at a band's ends).
 struct StoredBins {
     std::size_t first, end;
 };
 StoredBins storedBins(std::size_t band, Part part) {
     const std::size_t first = kBands.first[band], end = kBands.end[band];
     if (part == Part::real) return {first, end};
-    return {first == 0 ? 1 : first, end > kNyquistBin ? kNyquistBin : end};
+    return {storesImaginary(first) ? first : first + 1, storesImaginary(end - 1) ? end : end - 1};
 }
 
 // Sums come out the same on every path, since a band's coding can hinge on
@@ -211,7 +211,7 @@ struct StoreKernel {
                 continue;
             }
             const FieldScale scale = FieldScale::of(codings[band].bits, codings[band].exponent);
-            const double toSample = kPowerOfTwo(15 - codings[band].bits);
+            const double toSample = kPowerOfTwo(fieldShift(codings[band].bits));
             const StoredBins bins = storedBins(band, part);
             // Bands in order, so that what one spills the next overwrites;
             // the last has nothing after it.

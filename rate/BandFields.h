@@ -17,31 +17,21 @@
 namespace zarn {
 
 // A band's coding: bits g (0: the band is off and stores nothing) and
-// exponent e. An off band carries e = 15, as an empty band does in the
-// menu programs' frames.
+// exponent e. An off band carries the largest exponent, as an empty band
+// does in the menu programs' frames.
 struct BandCoding {
     std::uint8_t bits = 0;
-    std::uint8_t exponent = 15;
+    std::uint8_t exponent = kMaxExponent;
 };
+
+// How far a field of g bits is shifted up in its word: 15 − g, so that a
+// decoder reads it as f·2^(15 − g).
+constexpr int fieldShift(int bits) { return kWordBits - 1 - bits; }
 
 // Rounds to nearest, halves to even, for |v| < 2^51: adding 1.5·2^52 leaves
 // no bits below the units, and taking it away again is exact. Plain IEEE
 // arithmetic, so it gives the same bits on every machine and in every lane.
 constexpr double kRoundingShift = 6755399441055744.0;
-
-// 2^k for the k a field's step or its inverse can have, −30 .. 30.
-struct PowersOfTwo {
-    std::array<double, 61> values{};
-    constexpr PowersOfTwo() {
-        values[30] = 1.0;
-        for (int k = 1; k <= 30; ++k) {
-            values[30 + k] = values[29 + k] * 2.0;
-            values[30 - k] = values[31 - k] * 0.5;
-        }
-    }
-    constexpr double operator()(int k) const { return values[static_cast<std::size_t>(30 + k)]; }
-};
-inline constexpr PowersOfTwo kPowerOfTwo{};
 
 // What quantising with one (g, e) needs: the factor to the field's scale,
 // the step back, and the field's range, all as doubles.
@@ -52,7 +42,7 @@ struct FieldScale {
     double high;     // 2^g − 1
 
     static FieldScale of(int bits, int exponent) {
-        const int stepExponent = 15 - bits - exponent;
+        const int stepExponent = fieldShift(bits) - exponent;
         return {kPowerOfTwo(-stepExponent), kPowerOfTwo(stepExponent), -kPowerOfTwo(bits), kPowerOfTwo(bits) - 1.0};
     }
 };
@@ -65,15 +55,13 @@ inline double fieldOf(double x, const FieldScale& scale) {
     return f;
 }
 
-// Where each band's run of stored components starts in BandComponents,
-// and how many it stores: two per bin, less the imaginary parts of bins 0
-// and 256. Each run is padded with zeros to a multiple of eight, so that the
-// kernels over a band need no tail; a zero costs no error at any step.
+// Where each band's run of its kStoredComponents starts in BandComponents.
+// Each run is padded with zeros to a multiple of eight, so that the kernels
+// over a band need no tail; a zero costs no error at any step.
 struct ComponentLayout {
     static constexpr std::size_t kAlign = 8;
 
     std::array<std::uint16_t, kBandCount> offset{};
-    std::array<std::uint16_t, kBandCount> count{};
     std::array<std::uint16_t, kBandCount> padded{};
     std::size_t total = 0;
 };
@@ -82,11 +70,10 @@ constexpr ComponentLayout makeComponentLayout() {
     ComponentLayout layout;
     std::size_t at = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        const std::size_t count = storedComponents(band);
+        const std::size_t count = kStoredComponents[band];
         const std::size_t padded =
             (count + ComponentLayout::kAlign - 1) / ComponentLayout::kAlign * ComponentLayout::kAlign;
         layout.offset[band] = static_cast<std::uint16_t>(at);
-        layout.count[band] = static_cast<std::uint16_t>(count);
         layout.padded[band] = static_cast<std::uint16_t>(padded);
         at += padded;
     }
@@ -99,6 +86,9 @@ inline constexpr ComponentLayout kComponentLayout = makeComponentLayout();
 // A frame's stored components gathered band by band: the real part of every
 // bin of a band, then its imaginary parts.
 struct BandComponents {
+    // Half the step of the finest coding, 15 bits at the largest exponent.
+    static constexpr double kHalfFinestStep = 0.5 * kPowerOfTwo(fieldShift(kMaxBits) - kMaxExponent);
+
     alignas(64) std::array<double, kComponentLayout.total> values{};
 
     // Each band's largest magnitude and sum of squares, as gather() found them.
@@ -110,9 +100,9 @@ struct BandComponents {
     void gather(const double* re, const double* im);
 
     // Whether every value of `band` rounds to 0 at the finest step any
-    // coding has (exponent 15): digital silence, or what is left of it
+    // coding has: digital silence, or what is left of it
     // after the transform's rounding, such as around a constant.
-    bool holdsNothing(std::size_t band) const { return peak[band] < 0x1p-16; }
+    bool holdsNothing(std::size_t band) const { return peak[band] < kHalfFinestStep; }
 
     const double* band(std::size_t b) const { return values.data() + kComponentLayout.offset[b]; }
 };

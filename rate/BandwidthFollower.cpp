@@ -42,7 +42,7 @@ void BandwidthFollower::observe(const std::array<double, kBandCount>& energy, co
     // The product of the ratios, one logarithm for all five.
     double product = 1.0;
     for (std::size_t band = usual_ - kMeasuredBelow; band < usual_ - kMeasuredBelow + kMeasured; ++band) {
-        const double ratio = weights.weight[band] * energy[band] / (lambda * kComponentLayout.count[band]);
+        const double ratio = weights.weight[band] * energy[band] / (lambda * kStoredComponents[band]);
         product *= std::max(ratio, kLeastRatio);
     }
     const double x = fastLog2(product) / kMeasured;

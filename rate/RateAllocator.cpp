@@ -75,7 +75,7 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
         codings[band] = BandCoding{};  // off
         const double weight = weights.weight[band], energy = components.energy[band];
         errors_[band] = energy;
-        const double count = kComponentLayout.count[band];
+        const double count = kStoredComponents[band];
         // Off costs 2 · weight · energy (all error, all level lost), and
         // every coding at least 2 · λ bits a component.
         if (band >= bands || components.peak[band] == 0.0 || weight * energy <= lambda * count) continue;
@@ -113,10 +113,10 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
             errors_[candidates.band[at]] = candidates.errors[pick][at];
         }
     }
-    // A frame's padding fills it up to a whole 16-bit word, so bits up to
-    // the last one of it come free, and the frame keeps its size.
+    // A frame's padding fills it up to a whole word, so bits up to the last
+    // one of it come free, and the frame keeps its size.
     const BitAllocation allocation = allocationOf(codings);
-    refine(15 - unpaddedFrameBits(allocation) % 16, codings);
+    refine(kWordBits - 1 - unpaddedFrameBits(allocation) % kWordBits, codings);
     return frameBits(allocation);
 }
 
@@ -130,9 +130,9 @@ void RateAllocator::refine(std::size_t room, BandCodings& codings) {
         double bestGain = 0.0;
         for (std::size_t at = 0; at < candidates_.count; ++at) {
             const std::size_t band = candidates_.band[at];
-            const std::size_t count = kComponentLayout.count[band];
+            const std::size_t count = kStoredComponents[band];
             const int bits = codings[band].bits;
-            if (bits == 0 || bits >= 15 || count > room) continue;
+            if (bits == 0 || bits >= kMaxBits || count > room) continue;
             const double gain = prices_.weight[at] * errors_[band] / static_cast<double>(count);
             if (best == kBandCount || gain > bestGain) bestGain = gain, best = at;
         }
@@ -140,7 +140,7 @@ void RateAllocator::refine(std::size_t room, BandCodings& codings) {
         const std::size_t band = candidates_.band[best];
         ++codings[band].bits;
         errors_[band] *= 0.25;
-        room -= kComponentLayout.count[band];
+        room -= kStoredComponents[band];
     }
 }
 
@@ -150,7 +150,7 @@ std::size_t padWithZeros(const BandComponents& components, BandCodings& codings,
     // fields reach the word before the one that ends at or past that.
     const BitAllocation allocation = allocationOf(codings);
     const std::size_t longer = frameBits(allocation) + extra;
-    const std::size_t reach = (longer + 15) / 16 * 16 - 16;
+    const std::size_t reach = (longer + kWordBits - 1) / kWordBits * kWordBits - kWordBits;
     const std::size_t fields = unpaddedFrameBits(allocation);
     std::size_t missing = reach > fields ? reach - fields : 0;
     // A band takes the same bits for each of its components, so it leaves
@@ -159,8 +159,8 @@ std::size_t padWithZeros(const BandComponents& components, BandCodings& codings,
     std::array<bool, kBandCount> padded{};
     for (std::size_t band = bands; band-- > 0 && missing > 0;) {
         if (codings[band].bits != 0 || !components.holdsNothing(band)) continue;
-        const std::size_t count = kComponentLayout.count[band];
-        const std::size_t bits = std::min<std::size_t>(missing / count, 16);
+        const std::size_t count = kStoredComponents[band];
+        const std::size_t bits = std::min<std::size_t>(missing / count, kMaxBits + 1);
         if (bits < 2) continue;
         codings[band].bits = static_cast<std::uint8_t>(bits - 1);  // g + 1 bits a component
         missing -= bits * count;
@@ -174,9 +174,9 @@ std::size_t padWithZeros(const BandComponents& components, BandCodings& codings,
     std::size_t best = bands;
     std::size_t bestStep = 0;
     for (std::size_t band = 0; band < bands && missing > 0; ++band) {
-        const std::size_t count = kComponentLayout.count[band];
+        const std::size_t count = kStoredComponents[band];
         std::size_t step = 0;
-        if (padded[band] && codings[band].bits < 15) step = count;
+        if (padded[band] && codings[band].bits < kMaxBits) step = count;
         if (codings[band].bits == 0 && components.holdsNothing(band)) step = 2 * count;
         if (step >= missing && (best == bands || step < bestStep)) best = band, bestStep = step;
     }

@@ -30,7 +30,7 @@ void feed(BandwidthFollower& follower, double level, std::size_t frames) {
     std::array<double, kBandCount> energy{};
     for (std::size_t band = 0; band < kBandCount; ++band) {
         weights.weight[band] = 0.5;
-        energy[band] = std::exp2(level) * kLambda * kComponentLayout.count[band] / weights.weight[band];
+        energy[band] = std::exp2(level) * kLambda * kStoredComponents[band] / weights.weight[band];
     }
     for (std::size_t f = 0; f < frames; ++f) follower.observe(energy, weights, kLambda);
 }
