@@ -66,11 +66,31 @@ struct ChoiceKernel {
 
 std::size_t RateAllocator::choose(const BandComponents& components, const BandWeights& weights, double lambda,
                                   std::size_t bands, BandCodings& codings) {
+    propose(components, weights, lambda, bands, codings);
+    quantisationErrors(components, candidates_);
+    pickCheapest(codings);
+    // A frame's padding fills it up to a whole word, so bits up to the last
+    // one of it come free, and the frame keeps its size.
+    const BitAllocation allocation = allocationOf(codings);
+    refine(kWordBits - 1 - unpaddedFrameBits(allocation) % kWordBits, codings);
+    return frameBits(allocation);
+}
+
+std::array<BandCoding, RateAllocator::kPer> RateAllocator::candidatesAt(double bitsPlusExponent, int top) {
+    const int below = floorToInt(bitsPlusExponent) - top;
+    const int lower = std::clamp(below, 1, kMaxBits - 1);
+    const int nearer = std::clamp(bitsPlusExponent - (below + top) < 0.5 ? below : below + 1, 2, kMaxBits);
+    const auto coding = [](int bits, int exponent) {
+        return BandCoding{static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(exponent)};
+    };
+    const BandCoding finer = coding(lower + 1, top);
+    return {coding(lower, top), finer, top < kMaxExponent ? coding(nearer - 1, top + 1) : finer};
+}
+
+void RateAllocator::propose(const BandComponents& components, const BandWeights& weights, double lambda,
+                            std::size_t bands, BandCodings& codings) {
     const double log2Lambda = fastLog2(lambda);
-    // The candidates of every band that may be worth coding, measured in one
-    // pass over the frame.
-    BandCandidates& candidates = candidates_;
-    candidates.count = 0;
+    candidates_.count = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
         codings[band] = BandCoding{};  // off
         const double weight = weights.weight[band], energy = components.energy[band];
@@ -80,44 +100,32 @@ std::size_t RateAllocator::choose(const BandComponents& components, const BandWe
         // every coding at least 2 · λ bits a component.
         if (band >= bands || components.peak[band] == 0.0 || weight * energy <= lambda * count) continue;
 
-        const int top = scaleExponentFor(components.peak[band]);
-        const double steps = 15.0 - 0.5 * (kLog2StepFactor + log2Lambda - weights.log2Weight[band]);  // g + e
-        // The two whole numbers of bits either side of the estimate at e*,
-        // and the nearer of them one exponent higher with a bit less: the
-        // same step, the largest components clipped (at e* = 15, the nearer
-        // once more).
-        const int below = (steps >= 0 ? static_cast<int>(steps) : -static_cast<int>(1.0 - steps)) - top;
-        const int lower = std::clamp(below, 1, 14);
-        const int nearer = std::clamp(steps - (below + top) < 0.5 ? below : below + 1, 2, 15);
-        const std::size_t at = candidates.count;
+        // The best step's g + e: Δ = 2^(15 − g − e).
+        const double bitsPlusExponent =
+            fieldShift(0) - 0.5 * (kLog2StepFactor + log2Lambda - weights.log2Weight[band]);
+        const std::size_t at = candidates_.count;
         BandCoding* mine = choices_.data() + kPer * at;
-        mine[0] = {static_cast<std::uint8_t>(lower), static_cast<std::uint8_t>(top)};
-        mine[1] = {static_cast<std::uint8_t>(lower + 1), static_cast<std::uint8_t>(top)};
-        mine[2] = top < 15 ? BandCoding{static_cast<std::uint8_t>(nearer - 1), static_cast<std::uint8_t>(top + 1)}
-                           : mine[1];
-        candidates.add(band, mine);
+        const auto proposed = candidatesAt(bitsPlusExponent, scaleExponentFor(components.peak[band]));
+        std::copy(proposed.begin(), proposed.end(), mine);
+        candidates_.add(band, mine);
         prices_.weight[at] = weight;
         prices_.energy[at] = energy;
         prices_.perBit[at] = lambda * count;
         for (std::size_t c = 0; c < kPer; ++c) prices_.paid[c][at] = mine[c].bits + 1;  // bits a component
     }
-    quantisationErrors(components, candidates);
+}
 
+void RateAllocator::pickCheapest(BandCodings& codings) {
     // Four lanes at most: the choice is made by masks.
-    runOnVectorPath<ChoiceKernel, 4>(static_cast<const BandCandidates*>(&candidates),
+    runOnVectorPath<ChoiceKernel, 4>(static_cast<const BandCandidates*>(&candidates_),
                                      static_cast<const Prices*>(&prices_), chosen_.data());
-    for (std::size_t at = 0; at < candidates.count; ++at) {
+    for (std::size_t at = 0; at < candidates_.count; ++at) {
         const auto pick = static_cast<std::size_t>(chosen_[at]);
         if (pick < kPer) {
-            codings[candidates.band[at]] = choices_[kPer * at + pick];
-            errors_[candidates.band[at]] = candidates.errors[pick][at];
+            codings[candidates_.band[at]] = choices_[kPer * at + pick];
+            errors_[candidates_.band[at]] = candidates_.errors[pick][at];
         }
     }
-    // A frame's padding fills it up to a whole word, so bits up to the last
-    // one of it come free, and the frame keeps its size.
-    const BitAllocation allocation = allocationOf(codings);
-    refine(kWordBits - 1 - unpaddedFrameBits(allocation) % kWordBits, codings);
-    return frameBits(allocation);
 }
 
 void RateAllocator::refine(std::size_t room, BandCodings& codings) {
