@@ -19,6 +19,14 @@ public:
     // profile chooses it).
     RateControl(double kbitPerSecond, double reservoirFrames);
 
+    // Bits a stream may save for later, in frames of target: what digital
+    // silence leaves unspent must not buy seconds of frames at the largest
+    // size once the music starts.
+    static constexpr double kMostSaved = 40.0;
+    // How far log2 λ's level may move from where it started: it must not
+    // run away while a long silence saves bits.
+    static constexpr double kLevelReach = 12.0;
+
     // λ for the next frame.
     double lambda() const;
 
