@@ -91,7 +91,11 @@ private:
     void keepUnmoved(const double* target);
     // The first band coded in segments: kBandCount where none is.
     std::size_t segmentsFrom() const { return segmented_ ? HighBandSegments::kFirstBand : kBandCount; }
-    // Decodes the stored spectrum into decoded_, as every decoder does.
+    // Decodes the stored spectrum into decoded_ as a decoder does but for
+    // two steps: it inverts with RealFft, which agrees with a decoder's
+    // transform only to rounding, and keeps the doubles that a decoder
+    // rounds and saturates to Samples. Within half a unit of a decoder's
+    // samples, once saturated (tested).
     void decodeBlock();
 
     Aim aim_;
@@ -101,7 +105,7 @@ private:
     BandwidthFollower bandwidth_;     // bands that may be coded: a slow low-pass where the profile cuts off
     bool segmented_;                  // whether the high bands are coded in segments at this rate
     HighBandSegments highBands_;
-    HalfBlock falling_{};             // the window's second half
+    HalfBlock falling_{};             // the window's second half, as the menu programs' encoder windows
     HalfBlock previousHop_{};
     Block target_{};
     SpectrumPart re_{}, im_{};

@@ -473,6 +473,52 @@ TEST(RateEncoderEnd, TheLastHopKeepsTheInputsLevelWhereTheMenuEncoderFadesIt) {
     }
 }
 
+// The encoder's model of the decoder inverts with the real transform and
+// keeps doubles, where a decoder inverts with the full one and rounds and
+// saturates to Samples. Rebuilt from the frames as the encoder holds them,
+// the model lies within half a unit of what the decoder writes (its
+// rounding) plus the transforms' difference, once the decoder's saturation
+// is applied to it; on full-scale music, where the decoder saturates.
+TEST(RateEncoderModel, TheDecoderModelIsTheDecoderButForRoundingAndSaturation) {
+    Samples loud = makeMusicSignal(2 * kSampleRate, 9);
+    for (Sample& s : loud) s = static_cast<Sample>(std::clamp(4 * static_cast<int>(s), -32768, 32767));
+    const RealFft fft(kBlockLength);
+    for (const Samples* input : {&loud}) {
+        for (const unsigned rate : {64u, 128u, 320u}) {
+            SCOPED_TRACE(testing::Message() << rate << " kbit/s");
+            const std::vector<EncodedFrame> frames = rateFrames(*input, rate);
+            Bytes packed;
+            for (const EncodedFrame& frame : frames) {
+                std::uint8_t bytes[kMaxFrameBytes];
+                packed.insert(packed.end(), bytes, bytes + packFrame(frame, bytes));
+            }
+            const Samples decoded = decode(packed);
+            ASSERT_EQ(decoded.size(), frames.size() * kHop);
+            // Hop f − 1 of the stream is the first half of Block f and the
+            // second half of Block f − 1; the last hop, the last Block's
+            // second half alone.
+            Block before{}, block{};
+            double largest = 0.0;
+            std::size_t saturated = 0;
+            const auto compare = [&](double model, Sample sample) {
+                saturated += model > 32767.0 || model < -32768.0;
+                largest = std::max(largest, std::abs(std::clamp(model, -32768.0, 32767.0) - sample));
+            };
+            for (std::size_t f = 0; f < frames.size(); ++f) {
+                SpectrumPart re{}, im{};
+                dequantise(frames[f], re.data(), im.data());
+                fft.inverse(re.data(), im.data(), block.data());
+                for (std::size_t i = 0; i < kHop && f > 0; ++i)
+                    compare(block[i] + before[kHop + i], decoded[(f - 1) * kHop + i]);
+                before = block;
+            }
+            for (std::size_t i = 0; i < kHop; ++i) compare(before[kHop + i], decoded[(frames.size() - 1) * kHop + i]);
+            EXPECT_LE(largest, 0.5 + 1e-6);
+            EXPECT_GT(saturated, 0u);
+        }
+    }
+}
+
 // The same stream on every vector path the machine has. After a long
 // silence λ is tiny, and whether a band that keeps nothing is coded or left
 // off hangs on the last bit of its sums; single clicks between seconds of
