@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "rate/BandFields.h"
 #include "rate/FastLog.h"
+#include "stream/ZarnFormat.h"
 
 namespace zarn {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "common/Types.h"
-#include "rate/BandFields.h"
+#include "rate/BandComponents.h"
 #include "rate/PerceptualWeights.h"
 
 namespace zarn {

@@ -14,9 +14,9 @@
 #include <random>
 #include <vector>
 
-#include "rate/BandFields.h"
 #include "rate/RateEncoder.h"
 #include "rate/RateProfile.h"
+#include "stream/ZarnFormat.h"
 
 namespace zarn {
 namespace {

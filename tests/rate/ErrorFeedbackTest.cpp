@@ -13,7 +13,8 @@
 #include "common/BandKernels.h"
 #include "common/BandTable.h"
 #include "dsp/RealFft.h"
-#include "rate/BandFields.h"
+#include "rate/BandCoding.h"
+#include "rate/BandComponents.h"
 
 namespace zarn {
 namespace {
