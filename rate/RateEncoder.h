@@ -106,7 +106,7 @@ private:
     BandwidthFollower bandwidth_;     // bands that may be coded: a slow low-pass where the profile cuts off
     bool segmented_;                  // whether the high bands are coded in segments at this rate
     HighBandSegments highBands_;
-    HalfBlock falling_{};             // the window's second half, as the menu programs' encoder windows
+    HalfBlock falling_{};             // the window's second half, 0.5·(1 − cos(2π·(256 + i)/512))
     HalfBlock previousHop_{};
     Block target_{};
     SpectrumPart re_{}, im_{};
