@@ -12,7 +12,7 @@
 #include "decoder/FullSynthesis.h"
 #include "encoder/FrameEncoder.h"
 #include "encoder/FullAnalysis.h"
-#include "encoder/RateEncoder.h"
+#include "rate/RateEncoder.h"
 #include "reduced/ReducedAnalysis.h"
 #include "reduced/ReducedSynthesis.h"
 #include "stream/FramePacking.h"

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <array>
 #include <cassert>
 #include <cstddef>
 
 #include "common/BandKernels.h"
 #include "common/BandTable.h"
 #include "common/EncodedFrame.h"
+#include "stream/ZarnFormat.h"
 
 namespace zarn {
 
@@ -14,16 +14,10 @@ namespace zarn {
 // divided by 2^e, which undoes the quantiser's scaling. One multiplication by
 // 2^−e is exact: a 16-bit integer times 2^−15 is never subnormal.
 inline void dequantise(const EncodedFrame& frame, double* re, double* im) {
-    // 2^−e for every exponent a band can have; each halving is exact.
-    static constexpr std::array<double, 16> kFactors = [] {
-        std::array<double, 16> factors{1.0};
-        for (std::size_t e = 1; e < factors.size(); ++e) factors[e] = factors[e - 1] * 0.5;
-        return factors;
-    }();
     for (std::size_t band = 0; band < kBandCount; ++band) {
-        assert(frame.scale[band] <= 15 && "exponents are 4-bit fields");
+        assert(frame.scale[band] <= kMaxExponent && "exponents are 4-bit fields");
         scaleBand(frame.re.data(), frame.im.data(), re, im, kBands.first[band], kBands.end[band],
-                  kFactors[frame.scale[band]]);
+                  kPowerOfTwo(-frame.scale[band]));
     }
 }
 

@@ -7,13 +7,13 @@
 #include "common/BandTable.h"
 #include "common/Lanes.h"
 #include "encoder/LevelBracket.h"
+#include "stream/ZarnFormat.h"
 
 namespace zarn {
 
 namespace {
 
 constexpr double kLevelFloor = -4.98325;  // keeps x above −1, so silent bands truncate to 0 bits
-constexpr int kMaxBits = 15;
 
 std::uint8_t bitsForLevel(double level) {
     double x = level * 0.16610928695429153;  // ÷ 6.020133 dB per bit

@@ -17,6 +17,32 @@ constexpr int kFrameTagBits = 12;
 constexpr int kSideFieldBits = 4;  // each allocation and scale entry
 constexpr std::uint32_t kFrameHeaderBits = kFrameTagBits + 2 * kBandCount * kSideFieldBits;
 
+// A band's bits g and exponent e, each a 4-bit side field.
+constexpr int kMaxBits = 15;
+constexpr int kMaxExponent = 15;
+// A word: a stored component is read as the top g + 1 bits of one, which
+// makes it f·2^(15 − g), and a frame is padded to whole words.
+constexpr int kWordBits = 16;
+static_assert(kMaxBits < (1 << kSideFieldBits) && kMaxExponent < (1 << kSideFieldBits), "4-bit side fields");
+static_assert(kMaxBits + 1 == kWordBits, "a band's field fills a word at most");
+
+// 2^k for |k| ≤ kMaxBits + kMaxExponent: every step 2^(15 − g − e) a band
+// can have, its inverse, and the shift of its fields. Each halving and
+// doubling is exact.
+struct PowersOfTwo {
+    static constexpr int kReach = kMaxBits + kMaxExponent;
+    std::array<double, 2 * kReach + 1> values{};
+    constexpr PowersOfTwo() {
+        values[kReach] = 1.0;
+        for (int k = 1; k <= kReach; ++k) {
+            values[kReach + k] = values[kReach + k - 1] * 2.0;
+            values[kReach - k] = values[kReach - k + 1] * 0.5;
+        }
+    }
+    constexpr double operator()(int k) const { return values[static_cast<std::size_t>(kReach + k)]; }
+};
+inline constexpr PowersOfTwo kPowerOfTwo{};
+
 // The imaginary part of DC and Nyquist is zero for a real signal and not stored.
 constexpr bool storesImaginary(std::size_t bin) { return bin > 0 && bin < kNyquistBin; }
 
@@ -49,7 +75,7 @@ constexpr std::uint32_t unpaddedFrameBits(const BitAllocation& allocation) {
 // 16 zero bits to the next word, a whole word when it already ends on one.
 constexpr std::uint32_t frameBits(const BitAllocation& allocation) {
     const std::uint32_t bits = unpaddedFrameBits(allocation);
-    return bits + (16 - bits % 16);
+    return bits + (kWordBits - bits % kWordBits);
 }
 
 constexpr std::size_t frameBytes(const BitAllocation& allocation) { return frameBits(allocation) / 8; }
@@ -61,7 +87,7 @@ constexpr BitAllocation uniformAllocation(std::uint8_t bits) {
 }
 
 // The largest frame, every band at 15 bits; every frame fits a buffer this size.
-constexpr std::size_t kMaxFrameBytes = frameBytes(uniformAllocation(15));
+constexpr std::size_t kMaxFrameBytes = frameBytes(uniformAllocation(kMaxBits));
 // The smallest frame: the header and its padding.
 constexpr std::size_t kMinFrameBytes = frameBytes(uniformAllocation(0));
 

@@ -1,4 +1,4 @@
-#include "encoder/ErrorFeedback.h"
+#include "rate/ErrorFeedback.h"
 
 #include <cmath>
 

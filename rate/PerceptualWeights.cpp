@@ -1,4 +1,4 @@
-#include "encoder/PerceptualWeights.h"
+#include "rate/PerceptualWeights.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include "common/BandTable.h"
 #include "common/Lanes.h"
 #include "common/VectorDispatch.h"
-#include "encoder/FastLog.h"
+#include "rate/FastLog.h"
 
 namespace zarn {
 

@@ -4,8 +4,8 @@
 #include <cstddef>
 
 #include "common/Types.h"
-#include "encoder/BandFields.h"
-#include "encoder/PerceptualWeights.h"
+#include "rate/BandComponents.h"
+#include "rate/PerceptualWeights.h"
 
 namespace zarn {
 
@@ -49,16 +49,30 @@ public:
         std::array<BandCandidates::Row, BandCandidates::kPerBand> paid{};  // bits a component, g + 1
     };
 
+    static constexpr std::size_t kPer = BandCandidates::kPerBand;
+
+    // The codings measured for a band whose largest component sets exponent
+    // `top` (e*), given the estimate of the best step's g + e: the two whole
+    // numbers of bits either side of the estimate at e*, and the nearer of
+    // them one exponent higher with a bit less (at the largest exponent, the
+    // finer at e* once more). Bits stay within what the format holds.
+    static std::array<BandCoding, kPer> candidatesAt(double bitsPlusExponent, int top);
+
 private:
     // Working space, kept from frame to frame so that no frame clears it;
     // the rows' padding past the measured bands holds finite values.
-    static constexpr std::size_t kPer = BandCandidates::kPerBand;
     BandCandidates candidates_;
     std::array<BandCoding, kPer * kBandCount> choices_;
     Prices prices_;
     BandCandidates::Row chosen_{};
     std::array<double, kBandCount> errors_{};  // what errors() reports, which refine() also goes by
 
+    // Turns every band off, then proposes the candidates of each band that
+    // may be worth coding, with what they cost besides their error.
+    void propose(const BandComponents& components, const BandWeights& weights, double lambda, std::size_t bands,
+                 BandCodings& codings);
+    // Codes each proposed band with its cheapest candidate, or leaves it off.
+    void pickCheapest(BandCodings& codings);
     // Spends up to `room` bits, which the frame would otherwise pad with,
     // on one bit more a component in the coded bands they fit.
     void refine(std::size_t room, BandCodings& codings);

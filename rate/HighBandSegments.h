@@ -4,6 +4,7 @@
 
 #include "common/Types.h"
 #include "dsp/RealFft.h"
+#include "rate/RateProfile.h"
 
 namespace zarn {
 
@@ -22,15 +23,11 @@ namespace zarn {
 // meet, and what spreads is a kink, not a step. Windowed segments instead
 // (each fading in and out) left the high bands dipping 86 times a second.
 //
-// At 128 kbit/s, coding every band above 6.4 kHz this way, up to one band
-// above the usual cut-off, gained 0.2 in grade on music and 0.1 on solo
-// instruments; at 96 kbit/s it lost, the bits being too few for the low
-// bands, and from 144 kbit/s on it was as good as coding them in every
-// Block, or worse.
+// Which rates code them so is their profile's choice (RateProfile.h).
 class HighBandSegments {
 public:
     // The first band coded this way: 6.4 kHz.
-    static constexpr std::size_t kFirstBand = 20;
+    static constexpr std::size_t kFirstBand = kBandsTo6400Hz;
 
     // What share of a segment's energy a Block's window would leave, the
     // mean of its square: a segment holds its two hops whole, so its bands
@@ -38,9 +35,6 @@ public:
     // segment's whole energy cost 0.04 in grade at 112 kbit/s and 0.015 at
     // 128).
     static constexpr double kWindowedShare = 0.375;
-
-    // Whether a stream of `kbitPerSecond` codes its high bands this way.
-    static constexpr bool usedAt(unsigned kbitPerSecond) { return kbitPerSecond >= 112 && kbitPerSecond < 144; }
 
     HighBandSegments();
 

@@ -6,14 +6,15 @@
 #include "common/EncodedFrame.h"
 #include "common/Types.h"
 #include "dsp/RealFft.h"
-#include "encoder/BandFields.h"
-#include "encoder/BandwidthFollower.h"
 #include "encoder/EncoderStages.h"
-#include "encoder/ErrorFeedback.h"
-#include "encoder/HighBandSegments.h"
-#include "encoder/PerceptualWeights.h"
-#include "encoder/RateAllocator.h"
-#include "encoder/RateControl.h"
+#include "rate/BandCoding.h"
+#include "rate/BandComponents.h"
+#include "rate/BandwidthFollower.h"
+#include "rate/ErrorFeedback.h"
+#include "rate/HighBandSegments.h"
+#include "rate/PerceptualWeights.h"
+#include "rate/RateAllocator.h"
+#include "rate/RateControl.h"
 
 namespace zarn {
 
@@ -91,17 +92,21 @@ private:
     void keepUnmoved(const double* target);
     // The first band coded in segments: kBandCount where none is.
     std::size_t segmentsFrom() const { return segmented_ ? HighBandSegments::kFirstBand : kBandCount; }
-    // Decodes the stored spectrum into decoded_, as every decoder does.
+    // Decodes the stored spectrum into decoded_ as a decoder does but for
+    // two steps: it inverts with RealFft, which agrees with a decoder's
+    // transform only to rounding, and keeps the doubles that a decoder
+    // rounds and saturates to Samples. Within half a unit of a decoder's
+    // samples, once saturated (tested).
     void decodeBlock();
 
     Aim aim_;
     RealFft fft_{kBlockLength};
     PerceptualWeights weights_;
     RateControl control_;
-    BandwidthFollower bandwidth_;     // bands that may be coded: a slow low-pass below 224 kbit/s
+    BandwidthFollower bandwidth_;     // bands that may be coded: a slow low-pass where the profile cuts off
     bool segmented_;                  // whether the high bands are coded in segments at this rate
     HighBandSegments highBands_;
-    HalfBlock falling_{};             // the window's second half
+    HalfBlock falling_{};             // the window's second half, 0.5·(1 − cos(2π·(256 + i)/512))
     HalfBlock previousHop_{};
     Block target_{};
     SpectrumPart re_{}, im_{};

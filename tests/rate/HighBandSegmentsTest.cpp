@@ -2,7 +2,7 @@
 // carries is the spectrum of a plain high-pass filter's output over its two
 // hops, less the line through the segment's ends.
 
-#include "encoder/HighBandSegments.h"
+#include "rate/HighBandSegments.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 // unnoticed by any decoder; and a sum one bit off on one path can change a
 // band's coding, and so the stream, on that path alone.
 
-#include "encoder/BandFields.h"
+#include "rate/BandComponents.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@
 namespace zarn {
 namespace {
 
-class BandFieldsOnEveryPath : public test::OnEveryVectorPath {};
+class BandComponentsOnEveryPath : public test::OnEveryVectorPath {};
 
 // A spectrum whose bands lie 6 dB apart in turn, so that no band's sums
 // resemble its neighbours'.
@@ -65,7 +65,7 @@ double sumOnEightLanes(const std::vector<double>& values, Term term) {
     return lanes[0];
 }
 
-TEST_P(BandFieldsOnEveryPath, GatherMeasuresEachBandsPeakAndEnergy) {
+TEST_P(BandComponentsOnEveryPath, GatherMeasuresEachBandsPeakAndEnergy) {
     std::mt19937 random(3);
     for (int trial = 0; trial < 10; ++trial) {
         SpectrumPart re, im;
@@ -83,7 +83,7 @@ TEST_P(BandFieldsOnEveryPath, GatherMeasuresEachBandsPeakAndEnergy) {
     }
 }
 
-TEST_P(BandFieldsOnEveryPath, EveryCandidatesErrorAndKeptEnergyAreMeasured) {
+TEST_P(BandComponentsOnEveryPath, EveryCandidatesErrorAndKeptEnergyAreMeasured) {
     std::mt19937 random(5);
     std::uniform_int_distribution<int> anyBits(1, 13);
     for (int trial = 0; trial < 10; ++trial) {
@@ -122,7 +122,7 @@ TEST_P(BandFieldsOnEveryPath, EveryCandidatesErrorAndKeptEnergyAreMeasured) {
     }
 }
 
-ZARN_ON_EVERY_VECTOR_PATH(BandFieldsOnEveryPath);
+ZARN_ON_EVERY_VECTOR_PATH(BandComponentsOnEveryPath);
 
 }  // namespace
 }  // namespace zarn

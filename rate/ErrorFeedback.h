@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "common/Types.h"
-#include "encoder/BandFields.h"
+#include "rate/BandCoding.h"
 
 namespace zarn {
 

@@ -1,9 +1,9 @@
-#include "encoder/BandwidthFollower.h"
+#include "rate/BandwidthFollower.h"
 
 #include <algorithm>
 
-#include "encoder/BandFields.h"
-#include "encoder/FastLog.h"
+#include "rate/FastLog.h"
+#include "stream/ZarnFormat.h"
 
 namespace zarn {
 
@@ -33,24 +33,8 @@ constexpr double kBackFromMore = 1.6;
 
 }  // namespace
 
-// Measured (mean grade over five recordings): at 96 kbit/s a cut at 6.4 kHz
-// (20 bands) is 0.6 better than one at 9.5 kHz; at 128 one at 12 kHz (23
-// bands) 0.25 better than none, and 9.5 kHz (22) better for solo piano; at
-// 160 and 192 one at 15.5 kHz (24 bands) 0.15 and 0.3 better than one at
-// 12 kHz, and none better for all but piano and drums. At 256 every
-// recording grades best with all 25.
-BandwidthFollower::BandwidthFollower(unsigned kbitPerSecond) {
-    if (kbitPerSecond < 112) {
-        fewer_ = usual_ = more_ = 20;  // 6.4 kHz
-    } else if (kbitPerSecond < 144) {
-        fewer_ = 22, usual_ = more_ = 23;  // 9.5 or 12 kHz
-    } else if (kbitPerSecond < 224) {
-        fewer_ = usual_ = 24, more_ = kBandCount;  // 15.5 kHz or none
-    } else {
-        fewer_ = usual_ = more_ = kBandCount;
-    }
-    bands_ = usual_;
-}
+BandwidthFollower::BandwidthFollower(const RateProfile& profile)
+    : fewer_(profile.fewer), usual_(profile.usual), more_(profile.more), bands_(profile.usual) {}
 
 void BandwidthFollower::observe(const std::array<double, kBandCount>& energy, const BandWeights& weights,
                                 double lambda) {
@@ -58,7 +42,7 @@ void BandwidthFollower::observe(const std::array<double, kBandCount>& energy, co
     // The product of the ratios, one logarithm for all five.
     double product = 1.0;
     for (std::size_t band = usual_ - kMeasuredBelow; band < usual_ - kMeasuredBelow + kMeasured; ++band) {
-        const double ratio = weights.weight[band] * energy[band] / (lambda * kComponentLayout.count[band]);
+        const double ratio = weights.weight[band] * energy[band] / (lambda * kStoredComponents[band]);
         product *= std::max(ratio, kLeastRatio);
     }
     const double x = fastLog2(product) / kMeasured;

@@ -15,14 +15,17 @@ namespace zarn {
 class RateControl {
 public:
     // `kbitPerSecond` of 44.1 kHz audio, with a reservoir of
-    // `reservoirFrames` frames of target bits by which λ doubles.
-    explicit RateControl(double kbitPerSecond, double reservoirFrames = kUsualReservoir);
+    // `reservoirFrames` frames of target bits by which λ doubles (the rate's
+    // profile chooses it).
+    RateControl(double kbitPerSecond, double reservoirFrames);
 
-    // Half a frame measured 0.01 to 0.03 better in grade than one frame at
-    // every rate from 96 to 256 kbit/s, and one of 16 frames 0.07 worse; at
-    // a quarter the solo piano lost, and at an eighth λ swung from frame to
-    // frame.
-    static constexpr double kUsualReservoir = 0.5;
+    // Bits a stream may save for later, in frames of target: what digital
+    // silence leaves unspent must not buy seconds of frames at the largest
+    // size once the music starts.
+    static constexpr double kMostSaved = 40.0;
+    // How far log2 λ's level may move from where it started: it must not
+    // run away while a long silence saves bits.
+    static constexpr double kLevelReach = 12.0;
 
     // λ for the next frame.
     double lambda() const;

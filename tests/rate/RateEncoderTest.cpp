@@ -3,11 +3,12 @@
 // bands left off that decode to silence, the high bands in segments, and a
 // stream's end at full level.
 
-#include "encoder/RateEncoder.h"
+#include "rate/RateEncoder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -23,10 +24,11 @@
 #include "dsp/Fft.h"
 #include "dsp/RealFft.h"
 #include "encoder/FullAnalysis.h"
-#include "encoder/PerceptualWeights.h"
-#include "encoder/RateAllocator.h"
-#include "encoder/RateControl.h"
 #include "encoder/StreamEncoder.h"
+#include "rate/PerceptualWeights.h"
+#include "rate/RateAllocator.h"
+#include "rate/RateControl.h"
+#include "rate/RateProfile.h"
 #include "stream/FramePacking.h"
 #include "stream/FrameParser.h"
 #include "stream/ZarnFormat.h"
@@ -241,9 +243,10 @@ TEST(RateEncoderAim, WhatTheDecoderLacksLowersTheErrorAtTheSameSize) {
 
 // A band the encoder leaves off costs only its side fields: allocation 0,
 // exponent 15 as in the menu programs' empty bands, no components, so every
-// decoder reads zeros there. Below 112 kbit/s the bands from 6.4 kHz up
-// stay off in every frame, and the decoded noise there falls away.
-TEST(RateEncoderBands, BandsLeftOffHoldNothingAndTheTopFiveStayOffBelow112) {
+// decoder reads zeros there. Bands above a rate's largest cut-off stay off
+// in every frame (at 64 kbit/s those from 6.4 kHz up), and the decoded
+// noise there falls away.
+TEST(RateEncoderBands, BandsLeftOffHoldNothingAndNoneAboveTheLargestCutOffIsCoded) {
     std::mt19937 random(11);
     std::uniform_int_distribution<int> full(-20000, 20000);
     Samples noise(kSampleRate);
@@ -272,7 +275,7 @@ TEST(RateEncoderBands, BandsLeftOffHoldNothingAndTheTopFiveStayOffBelow112) {
                 SpectrumPart re{}, im{};
                 dequantise(frames[f], re.data(), im.data());
                 for (std::size_t band = 0; band < kBandCount; ++band) {
-                    if (rate < 112 && band >= 20) {
+                    if (band >= rateProfile(rate).more) {
                         ASSERT_EQ(frames[f].allocation[band], 0) << "frame " << f << ", band " << band;
                     }
                     if (frames[f].allocation[band] != 0) continue;
@@ -328,7 +331,7 @@ TEST(RateEncoderBands, TheAllocatorsErrorsAreWhatStoringEachBandLeaves) {
     RateAllocator allocator;
     std::size_t refined = 0, coded = 0;
     for (const unsigned rate : {64u, 128u, 320u}) {
-        const double lambda = RateControl(rate).lambda();
+        const double lambda = RateControl(rate, rateProfile(rate).reservoirFrames).lambda();
         for (std::size_t at = 0; at + kBlockLength <= music.size(); at += 40 * kHop) {
             Block block;
             for (std::size_t i = 0; i < kBlockLength; ++i) block[i] = music[at + i];
@@ -388,12 +391,19 @@ TEST(RateEncoderBands, TheAllocatorsErrorsAreWhatStoringEachBandLeaves) {
     EXPECT_GT(refined, 0u);
 }
 
-// From 112 to 143 kbit/s the bands from 6.4 kHz up are coded by every other
-// frame only, each for two hops: never by two frames in a row, which would
-// count a hop's high sound twice.
-TEST(RateEncoderHighBands, NoTwoFramesInARowCodeTheHighBandsFrom112To143) {
+// Where a rate's profile codes the high bands in segments, the bands from
+// 6.4 kHz up are coded by every other frame only, each for two hops: never
+// by two frames in a row, which would count a hop's high sound twice. Just
+// past such a range every frame codes them.
+TEST(RateEncoderHighBands, NoTwoFramesInARowCodeTheHighBandsWhereTheyComeInSegments) {
     const Samples music = makeMusicSignal(2 * kSampleRate, 4);
-    for (const unsigned rate : {112u, 128u, 143u, 144u}) {
+    std::vector<unsigned> rates;
+    for (std::size_t at = 0; at + 1 < std::size(kRateProfiles); ++at) {
+        const unsigned next = kRateProfiles[at + 1].from;
+        if (kRateProfiles[at].segmented) rates.insert(rates.end(), {kRateProfiles[at].from, next - 1, next});
+    }
+    ASSERT_FALSE(rates.empty());
+    for (const unsigned rate : rates) {
         const std::vector<EncodedFrame> frames = rateFrames(music, rate);
         std::size_t carrying = 0, inARow = 0;
         bool before = false;
@@ -405,7 +415,7 @@ TEST(RateEncoderHighBands, NoTwoFramesInARowCodeTheHighBandsFrom112To143) {
             before = carries;
         }
         EXPECT_GT(carrying, frames.size() / 4) << rate << " kbit/s";
-        if (rate < 144) {
+        if (rateProfile(rate).segmented) {
             EXPECT_EQ(inARow, 0u) << rate << " kbit/s";
         } else {
             EXPECT_GT(inARow, frames.size() / 4) << rate << " kbit/s: every frame codes them";
@@ -460,6 +470,52 @@ TEST(RateEncoderEnd, TheLastHopKeepsTheInputsLevelWhereTheMenuEncoderFadesIt) {
                 << hops << " hops at " << rate << " kbit/s";
         }
         EXPECT_LT(lastHopDb(decode(encode<FrameEncoder<FullAnalysis>>(input))), -3.0) << hops << " hops, menu encoder";
+    }
+}
+
+// The encoder's model of the decoder inverts with the real transform and
+// keeps doubles, where a decoder inverts with the full one and rounds and
+// saturates to Samples. Rebuilt from the frames as the encoder holds them,
+// the model lies within half a unit of what the decoder writes (its
+// rounding) plus the transforms' difference, once the decoder's saturation
+// is applied to it; on full-scale music, where the decoder saturates.
+TEST(RateEncoderModel, TheDecoderModelIsTheDecoderButForRoundingAndSaturation) {
+    Samples loud = makeMusicSignal(2 * kSampleRate, 9);
+    for (Sample& s : loud) s = static_cast<Sample>(std::clamp(4 * static_cast<int>(s), -32768, 32767));
+    const RealFft fft(kBlockLength);
+    for (const Samples* input : {&loud}) {
+        for (const unsigned rate : {64u, 128u, 320u}) {
+            SCOPED_TRACE(testing::Message() << rate << " kbit/s");
+            const std::vector<EncodedFrame> frames = rateFrames(*input, rate);
+            Bytes packed;
+            for (const EncodedFrame& frame : frames) {
+                std::uint8_t bytes[kMaxFrameBytes];
+                packed.insert(packed.end(), bytes, bytes + packFrame(frame, bytes));
+            }
+            const Samples decoded = decode(packed);
+            ASSERT_EQ(decoded.size(), frames.size() * kHop);
+            // Hop f − 1 of the stream is the first half of Block f and the
+            // second half of Block f − 1; the last hop, the last Block's
+            // second half alone.
+            Block before{}, block{};
+            double largest = 0.0;
+            std::size_t saturated = 0;
+            const auto compare = [&](double model, Sample sample) {
+                saturated += model > 32767.0 || model < -32768.0;
+                largest = std::max(largest, std::abs(std::clamp(model, -32768.0, 32767.0) - sample));
+            };
+            for (std::size_t f = 0; f < frames.size(); ++f) {
+                SpectrumPart re{}, im{};
+                dequantise(frames[f], re.data(), im.data());
+                fft.inverse(re.data(), im.data(), block.data());
+                for (std::size_t i = 0; i < kHop && f > 0; ++i)
+                    compare(block[i] + before[kHop + i], decoded[(f - 1) * kHop + i]);
+                before = block;
+            }
+            for (std::size_t i = 0; i < kHop; ++i) compare(before[kHop + i], decoded[(frames.size() - 1) * kHop + i]);
+            EXPECT_LE(largest, 0.5 + 1e-6);
+            EXPECT_GT(saturated, 0u);
+        }
     }
 }
 

@@ -1,4 +1,4 @@
-#include "encoder/RateControl.h"
+#include "rate/RateControl.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,13 +17,6 @@ namespace {
 // frames.
 // The share of the reservoir term that the level takes over each frame.
 constexpr double kLearning = 0.02;
-// Bits a stream may save for later, in frames of target: what digital
-// silence leaves unspent must not buy seconds of frames at the largest
-// size once the music starts.
-constexpr double kMostSaved = 40.0;
-// How far the level may move from where it started: it must not run away
-// while a long silence saves bits.
-constexpr double kLevelReach = 12.0;
 
 // log2 λ at which music of average density takes about `kbitPerSecond`;
 // the level starts there and learns the rest.

@@ -1,4 +1,4 @@
-#include "encoder/HighBandSegments.h"
+#include "rate/HighBandSegments.h"
 
 #include <cmath>
 

@@ -1,12 +1,20 @@
 #pragma once
 // Base-2 logarithm and power to about five decimal places, for the rate
 // encoder's estimates: several times quicker than the C library's, and the
-// same bits on every machine, since they are plain arithmetic.
+// same bits on every machine, since they are plain arithmetic. And the
+// floor they take whole parts with.
 
 #include <cstdint>
 #include <cstring>
 
 namespace zarn {
+
+// ⌊x⌋ for |x| < 2^31: truncation, one less where it rounded a negative
+// non-integer up.
+inline int floorToInt(double x) {
+    const int whole = static_cast<int>(x);
+    return whole > x ? whole - 1 : whole;
+}
 
 // log2 x for a normal x > 0: its binary exponent plus log2 of its
 // mantissa m in [1, 2), from the series of atanh in t = (m − 1)/(m + 1),
@@ -26,8 +34,7 @@ inline double fastLog2(double x) {
 // 2^y for −1000 < y < 1000: 2 to the whole part, set in the exponent bits,
 // times the Taylor series of 2^f for the fraction f in [0, 1).
 inline double fastExp2(double y) {
-    int whole = static_cast<int>(y);
-    if (whole > y) --whole;
+    const int whole = floorToInt(y);
     const double f = (y - whole) * 0.6931471805599453;  // ln 2
     const double fraction =
         1.0 + f * (1.0 + f * (0.5 + f * (1.0 / 6.0 + f * (1.0 / 24.0 + f * (1.0 / 120.0 +

@@ -2,7 +2,7 @@
 // decoded Block, the half that stays in the output, into the second, which
 // the next Block corrects; and it moves nothing where there is no error.
 
-#include "encoder/ErrorFeedback.h"
+#include "rate/ErrorFeedback.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,8 @@
 #include "common/BandKernels.h"
 #include "common/BandTable.h"
 #include "dsp/RealFft.h"
-#include "encoder/BandFields.h"
+#include "rate/BandCoding.h"
+#include "rate/BandComponents.h"
 
 namespace zarn {
 namespace {

@@ -1,4 +1,4 @@
-#include "encoder/RateAllocator.h"
+#include "rate/RateAllocator.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include "common/BandKernels.h"
 #include "common/Lanes.h"
 #include "common/VectorDispatch.h"
-#include "encoder/FastLog.h"
+#include "rate/FastLog.h"
 #include "stream/ZarnFormat.h"
 
 namespace zarn {
@@ -66,58 +66,66 @@ struct ChoiceKernel {
 
 std::size_t RateAllocator::choose(const BandComponents& components, const BandWeights& weights, double lambda,
                                   std::size_t bands, BandCodings& codings) {
+    propose(components, weights, lambda, bands, codings);
+    quantisationErrors(components, candidates_);
+    pickCheapest(codings);
+    // A frame's padding fills it up to a whole word, so bits up to the last
+    // one of it come free, and the frame keeps its size.
+    const BitAllocation allocation = allocationOf(codings);
+    refine(kWordBits - 1 - unpaddedFrameBits(allocation) % kWordBits, codings);
+    return frameBits(allocation);
+}
+
+std::array<BandCoding, RateAllocator::kPer> RateAllocator::candidatesAt(double bitsPlusExponent, int top) {
+    const int below = floorToInt(bitsPlusExponent) - top;
+    const int lower = std::clamp(below, 1, kMaxBits - 1);
+    const int nearer = std::clamp(bitsPlusExponent - (below + top) < 0.5 ? below : below + 1, 2, kMaxBits);
+    const auto coding = [](int bits, int exponent) {
+        return BandCoding{static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(exponent)};
+    };
+    const BandCoding finer = coding(lower + 1, top);
+    return {coding(lower, top), finer, top < kMaxExponent ? coding(nearer - 1, top + 1) : finer};
+}
+
+void RateAllocator::propose(const BandComponents& components, const BandWeights& weights, double lambda,
+                            std::size_t bands, BandCodings& codings) {
     const double log2Lambda = fastLog2(lambda);
-    // The candidates of every band that may be worth coding, measured in one
-    // pass over the frame.
-    BandCandidates& candidates = candidates_;
-    candidates.count = 0;
+    candidates_.count = 0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
         codings[band] = BandCoding{};  // off
         const double weight = weights.weight[band], energy = components.energy[band];
         errors_[band] = energy;
-        const double count = kComponentLayout.count[band];
+        const double count = kStoredComponents[band];
         // Off costs 2 · weight · energy (all error, all level lost), and
         // every coding at least 2 · λ bits a component.
         if (band >= bands || components.peak[band] == 0.0 || weight * energy <= lambda * count) continue;
 
-        const int top = scaleExponentFor(components.peak[band]);
-        const double steps = 15.0 - 0.5 * (kLog2StepFactor + log2Lambda - weights.log2Weight[band]);  // g + e
-        // The two whole numbers of bits either side of the estimate at e*,
-        // and the nearer of them one exponent higher with a bit less: the
-        // same step, the largest components clipped (at e* = 15, the nearer
-        // once more).
-        const int below = (steps >= 0 ? static_cast<int>(steps) : -static_cast<int>(1.0 - steps)) - top;
-        const int lower = std::clamp(below, 1, 14);
-        const int nearer = std::clamp(steps - (below + top) < 0.5 ? below : below + 1, 2, 15);
-        const std::size_t at = candidates.count;
+        // The best step's g + e: Δ = 2^(15 − g − e).
+        const double bitsPlusExponent =
+            fieldShift(0) - 0.5 * (kLog2StepFactor + log2Lambda - weights.log2Weight[band]);
+        const std::size_t at = candidates_.count;
         BandCoding* mine = choices_.data() + kPer * at;
-        mine[0] = {static_cast<std::uint8_t>(lower), static_cast<std::uint8_t>(top)};
-        mine[1] = {static_cast<std::uint8_t>(lower + 1), static_cast<std::uint8_t>(top)};
-        mine[2] = top < 15 ? BandCoding{static_cast<std::uint8_t>(nearer - 1), static_cast<std::uint8_t>(top + 1)}
-                           : mine[1];
-        candidates.add(band, mine);
+        const auto proposed = candidatesAt(bitsPlusExponent, scaleExponentFor(components.peak[band]));
+        std::copy(proposed.begin(), proposed.end(), mine);
+        candidates_.add(band, mine);
         prices_.weight[at] = weight;
         prices_.energy[at] = energy;
         prices_.perBit[at] = lambda * count;
         for (std::size_t c = 0; c < kPer; ++c) prices_.paid[c][at] = mine[c].bits + 1;  // bits a component
     }
-    quantisationErrors(components, candidates);
+}
 
+void RateAllocator::pickCheapest(BandCodings& codings) {
     // Four lanes at most: the choice is made by masks.
-    runOnVectorPath<ChoiceKernel, 4>(static_cast<const BandCandidates*>(&candidates),
+    runOnVectorPath<ChoiceKernel, 4>(static_cast<const BandCandidates*>(&candidates_),
                                      static_cast<const Prices*>(&prices_), chosen_.data());
-    for (std::size_t at = 0; at < candidates.count; ++at) {
+    for (std::size_t at = 0; at < candidates_.count; ++at) {
         const auto pick = static_cast<std::size_t>(chosen_[at]);
         if (pick < kPer) {
-            codings[candidates.band[at]] = choices_[kPer * at + pick];
-            errors_[candidates.band[at]] = candidates.errors[pick][at];
+            codings[candidates_.band[at]] = choices_[kPer * at + pick];
+            errors_[candidates_.band[at]] = candidates_.errors[pick][at];
         }
     }
-    // A frame's padding fills it up to a whole 16-bit word, so bits up to
-    // the last one of it come free, and the frame keeps its size.
-    const BitAllocation allocation = allocationOf(codings);
-    refine(15 - unpaddedFrameBits(allocation) % 16, codings);
-    return frameBits(allocation);
 }
 
 void RateAllocator::refine(std::size_t room, BandCodings& codings) {
@@ -130,9 +138,9 @@ void RateAllocator::refine(std::size_t room, BandCodings& codings) {
         double bestGain = 0.0;
         for (std::size_t at = 0; at < candidates_.count; ++at) {
             const std::size_t band = candidates_.band[at];
-            const std::size_t count = kComponentLayout.count[band];
+            const std::size_t count = kStoredComponents[band];
             const int bits = codings[band].bits;
-            if (bits == 0 || bits >= 15 || count > room) continue;
+            if (bits == 0 || bits >= kMaxBits || count > room) continue;
             const double gain = prices_.weight[at] * errors_[band] / static_cast<double>(count);
             if (best == kBandCount || gain > bestGain) bestGain = gain, best = at;
         }
@@ -140,7 +148,7 @@ void RateAllocator::refine(std::size_t room, BandCodings& codings) {
         const std::size_t band = candidates_.band[best];
         ++codings[band].bits;
         errors_[band] *= 0.25;
-        room -= kComponentLayout.count[band];
+        room -= kStoredComponents[band];
     }
 }
 
@@ -150,7 +158,7 @@ std::size_t padWithZeros(const BandComponents& components, BandCodings& codings,
     // fields reach the word before the one that ends at or past that.
     const BitAllocation allocation = allocationOf(codings);
     const std::size_t longer = frameBits(allocation) + extra;
-    const std::size_t reach = (longer + 15) / 16 * 16 - 16;
+    const std::size_t reach = (longer + kWordBits - 1) / kWordBits * kWordBits - kWordBits;
     const std::size_t fields = unpaddedFrameBits(allocation);
     std::size_t missing = reach > fields ? reach - fields : 0;
     // A band takes the same bits for each of its components, so it leaves
@@ -159,8 +167,8 @@ std::size_t padWithZeros(const BandComponents& components, BandCodings& codings,
     std::array<bool, kBandCount> padded{};
     for (std::size_t band = bands; band-- > 0 && missing > 0;) {
         if (codings[band].bits != 0 || !components.holdsNothing(band)) continue;
-        const std::size_t count = kComponentLayout.count[band];
-        const std::size_t bits = std::min<std::size_t>(missing / count, 16);
+        const std::size_t count = kStoredComponents[band];
+        const std::size_t bits = std::min<std::size_t>(missing / count, kMaxBits + 1);
         if (bits < 2) continue;
         codings[band].bits = static_cast<std::uint8_t>(bits - 1);  // g + 1 bits a component
         missing -= bits * count;
@@ -174,9 +182,9 @@ std::size_t padWithZeros(const BandComponents& components, BandCodings& codings,
     std::size_t best = bands;
     std::size_t bestStep = 0;
     for (std::size_t band = 0; band < bands && missing > 0; ++band) {
-        const std::size_t count = kComponentLayout.count[band];
+        const std::size_t count = kStoredComponents[band];
         std::size_t step = 0;
-        if (padded[band] && codings[band].bits < 15) step = count;
+        if (padded[band] && codings[band].bits < kMaxBits) step = count;
         if (codings[band].bits == 0 && components.holdsNothing(band)) step = 2 * count;
         if (step >= missing && (best == bands || step < bestStep)) best = band, bestStep = step;
     }

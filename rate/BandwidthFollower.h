@@ -4,12 +4,13 @@
 #include <cstddef>
 
 #include "common/Types.h"
-#include "encoder/PerceptualWeights.h"
+#include "rate/PerceptualWeights.h"
+#include "rate/RateProfile.h"
 
 namespace zarn {
 
-// How many bands the rate encoder may code: one of a bit rate's two or three
-// cut-offs, chosen by the music over seconds.
+// How many bands the rate encoder may code: one of the two or three cut-offs
+// of a bit rate's profile, chosen by the music over seconds.
 //
 // Bands that come and go from frame to frame sound worse than a steady
 // cut-off, but no one cut-off suits all music at a rate: where the upper
@@ -22,8 +23,8 @@ namespace zarn {
 // back are far from those away, and the cut-off changes seldom.
 class BandwidthFollower {
 public:
-    // `kbitPerSecond` from 64 to 320.
-    explicit BandwidthFollower(unsigned kbitPerSecond);
+    // Chooses among `profile`'s cut-offs.
+    explicit BandwidthFollower(const RateProfile& profile);
 
     std::size_t bands() const { return bands_; }
 
