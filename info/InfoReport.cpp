@@ -85,13 +85,13 @@ void InfoReport::printComparison(std::ostream& out, const std::string& originalP
     // The file's own frames say what was dropped, whichever encoder wrote
     // them and at whatever rate.
     out << "\nOriginalens bins, der ikke er nul, som Zarn-filens rammer gemmer som nul:\n";
-    TextTable bands({"Baand", "Fra Hz", "Til Hz", "Bins", "I tomt baand %", "Afrundet til nul %"}, 0);
+    TextTable bands({"Baand", "Fra Hz", "Til Hz", "Bins", "I tomt baand %", "I baand med bit %"}, 0);
     for (std::size_t band = 0; band < kBandCount; ++band) {
         const auto bins = static_cast<double>(original.nonzeroBins(band));
         // A band with no bins at all gives 0/0, which prints as "-".
         bands.add(joined(bandRow(band), {std::to_string(original.nonzeroBins(band)),
                                          percent(original.inEmptyBands(band) / bins),
-                                         percent(original.roundedToZero(band) / bins)}));
+                                         percent(original.zeroWithBits(band) / bins)}));
     }
     bands.print(out, 2);
 }

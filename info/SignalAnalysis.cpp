@@ -20,12 +20,12 @@ class Onlooker {
 public:
     using BandCounts = std::array<std::uint64_t, kBandCount>;
     Onlooker(Sonogram& spectrogram, const FrameTable* file, BandCounts& nonzero, BandCounts& inEmptyBands,
-             BandCounts& roundedToZero)
+             BandCounts& zeroWithBits)
         : spectrogram_(spectrogram),
           file_(file),
           nonzero_(nonzero),
           inEmptyBands_(inEmptyBands),
-          roundedToZero_(roundedToZero) {}
+          zeroWithBits_(zeroWithBits) {}
 
     void windowed(const double*) {}
     void spectrum(EncoderStage stage, const double* re, const double* im) {
@@ -45,7 +45,7 @@ private:
             if (allocation[band] == 0) {
                 ++inEmptyBands_[band];
             } else if (!file_->storesBin(frame_, bin)) {
-                ++roundedToZero_[band];
+                ++zeroWithBits_[band];
             }
         }
     }
@@ -54,7 +54,7 @@ private:
     const FrameTable* file_;      // the Zarn file to hold the bins against; null for none
     BandCounts& nonzero_;         // per band, bins alive as transformed
     BandCounts& inEmptyBands_;    // and of those, in a band the file's frame left empty
-    BandCounts& roundedToZero_;   // or stored as zero in a band with bits
+    BandCounts& zeroWithBits_;   // or stored as zero in a band with bits
     std::size_t frame_ = 0;       // the frame being encoded
 };
 
@@ -67,7 +67,7 @@ SignalAnalysis::SignalAnalysis(const std::vector<Sample>& samples, std::size_t a
     // last hop completed with silence, so that its frames are the file's
     // hops; only the onlooker keeps anything.
     StreamEncoder<FullAnalysis> encoder;
-    Onlooker onlooker(spectrogram_, file, nonzero_, inEmptyBands_, roundedToZero_);
+    Onlooker onlooker(spectrogram_, file, nonzero_, inEmptyBands_, zeroWithBits_);
     const auto discard = [](const std::uint8_t*, std::size_t) { return true; };
     encoder.write(samples.data(), samples.size(), discard, onlooker);
     encoder.finish(discard, onlooker);

@@ -24,17 +24,17 @@ public:
     const Sonogram& spectrogram() const { return spectrogram_; }
     // Per band, over the frames the file holds: bins the transform left
     // non-zero, and of those the ones the file stores as zero, because the
-    // frame gave their band no bits or because they rounded to zero in a
-    // band that has some.
+    // frame gave their band no bits, or in a band that has some (the
+    // encoder zeroed them as inaudible, or they rounded to zero).
     std::uint64_t nonzeroBins(std::size_t band) const { return nonzero_[band]; }
     std::uint64_t inEmptyBands(std::size_t band) const { return inEmptyBands_[band]; }
-    std::uint64_t roundedToZero(std::size_t band) const { return roundedToZero_[band]; }
+    std::uint64_t zeroWithBits(std::size_t band) const { return zeroWithBits_[band]; }
 
 private:
     Sonogram spectrogram_;
     std::array<std::uint64_t, kBandCount> nonzero_{};
     std::array<std::uint64_t, kBandCount> inEmptyBands_{};
-    std::array<std::uint64_t, kBandCount> roundedToZero_{};
+    std::array<std::uint64_t, kBandCount> zeroWithBits_{};
 };
 
 }  // namespace zarn

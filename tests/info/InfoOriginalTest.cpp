@@ -187,21 +187,21 @@ TEST(InfoOriginal, TheRemovedBinsAreThoseTheFileItselfDropped) {
         ASSERT_EQ(removals.size(), kBandCount);
         const std::size_t frames = std::stoul(figure(result.out, "Rammer"));
         const bool basic = std::string(call).find("--basic") != std::string::npos;
-        double rounded = 0.0;
+        double zeroed = 0.0;
         for (std::size_t band = 0; band < kBandCount; ++band) {
             SCOPED_TRACE("band " + std::to_string(band));
             // The music's noise floor leaves every bin of every frame alive,
             // so a band's bins in empty frames are its share of empty frames.
             ASSERT_EQ(std::stoul(removals[band][3]), frames * kBandWidths[band]);
             EXPECT_EQ(removals[band][4], bands[band][4]);
-            rounded += std::stod(removals[band][5]);
+            zeroed += std::stod(removals[band][5]);
         }
         // Quantising drops some bins of bands with bits, but not at the
         // reduced encoder's 15 bits in every band.
         if (basic) {
-            EXPECT_EQ(rounded, 0.0);
+            EXPECT_EQ(zeroed, 0.0);
         } else {
-            EXPECT_GT(rounded, 0.0);
+            EXPECT_GT(zeroed, 0.0);
         }
     }
 }
