@@ -1,4 +1,4 @@
-// zarninfo FILE.zarn [ORIGINAL.wav] [--picture OUT.png [--log-frequency]]
+// zarninfo FILE.zarn [ORIGINAL] [--picture OUT.png [--log-frequency]]
 // [--removed OUT.wav]: what is inside a Zarn file, how far its decoding lies
 // from the original, a picture of both, and what was removed, to listen to.
 
@@ -25,13 +25,14 @@
 namespace {
 
 const char* const kUsage =
-    "Brug: zarninfo FIL.zarn [ORIGINAL.wav] [--picture BILLEDE.png [--log-frequency]] [--removed FJERNET.wav]\n"
+    "Brug: zarninfo FIL.zarn [ORIGINAL] [--picture BILLEDE.png [--log-frequency]] [--removed FJERNET.wav]\n"
     "  FIL.zarn               Zarn-filen, der skal undersoeges\n"
-    "  ORIGINAL.wav           WAVE PCM filen, som Zarn-filen blev lavet af; maaler konverteringen\n"
+    "  ORIGINAL               lydfilen (WAVE, FLAC, MP3, ...), som Zarn-filen blev lavet af; maaler\n"
+    "                         konverteringen mod den, laest som zarn laeser den\n"
     "  --picture BILLEDE.png  tegner spektrogrammer, bit pr. baand og bitrate i et PNG-billede\n"
     "  --log-frequency        tegner spektrogrammerne med logaritmisk frekvensakse, 50 Hz til 22 kHz\n"
     "  --removed FJERNET.wav  skriver originalen minus den afkodede lyd, det som blev fjernet, som\n"
-    "                         WAVE PCM (mono, 16 bit, 44100 Hz); kraever ORIGINAL.wav\n";
+    "                         WAVE PCM (mono, 16 bit, 44100 Hz); kraever ORIGINAL\n";
 
 struct Arguments {
     std::vector<std::string> files;  // the Zarn file, then perhaps the original
@@ -126,6 +127,32 @@ extern "C" const char* __lsan_default_options() {
 
 int report(const Arguments& arguments);
 
+namespace {
+
+// The original of `frames`, or the one line that says why it is none: a
+// file that is no sound, holds none, or is not as long as the Zarn file's
+// frames say its original was (each frame is a hop, the last one completed
+// with silence) would only give false figures.
+zarn::OriginalSamples readOriginal(const std::string& path, const zarn::FrameTable& frames) {
+    using namespace zarn;
+    OriginalSamples original;
+    try {
+        original = SampleFiles::readOriginal(path);
+    } catch (const OriginalRefused& refused) {
+        fail(std::cerr, refused.what());
+    }
+    if (original.samples.empty()) fail(std::cerr, path + ": indeholder ingen lyd");
+    const std::size_t hops = (original.samples.size() + kHop - 1) / kHop;
+    if (hops != frames.frameCount()) {
+        fail(std::cerr, path + ": " + std::to_string(original.samples.size()) +
+                            " samples passer ikke til Zarn-filens " + std::to_string(frames.frameCount()) +
+                            " rammer; den er ikke lavet af denne lyd");
+    }
+    return original;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const Arguments arguments = parse(argc, argv);
     if (arguments.help) {
@@ -155,8 +182,7 @@ int report(const Arguments& arguments) {
     // anything is printed, so that a refused file leaves only its reader's
     // or writer's message; no output may replace an input.
     const FrameTable frames(zarnPath);
-    const std::vector<Sample> original =
-        compare ? SampleFiles::readWave(arguments.files[1]) : std::vector<Sample>();
+    const OriginalSamples original = compare ? readOriginal(arguments.files[1], frames) : OriginalSamples();
     const std::vector<Sample> decoded = compare || draw ? SampleFiles::decode(zarnPath) : std::vector<Sample>();
     for (const std::optional<std::string>& output : {arguments.picture, arguments.removed}) {
         for (const std::string& input : arguments.files) {
@@ -169,10 +195,10 @@ int report(const Arguments& arguments) {
     InfoReport::printFile(std::cout, zarnPath, frames);
     std::optional<SignalAnalysis> originalAnalysis;
     if (compare) {
-        const RemovedSignal removed(original, decoded);
-        originalAnalysis.emplace(original, frames.frameCount(), InfoPicture::kPlotWidth, true);
-        InfoReport::printComparison(std::cout, arguments.files[1], SignalComparison(original, decoded), removed,
-                                    *originalAnalysis);
+        const RemovedSignal removed(original.samples, decoded);
+        originalAnalysis.emplace(original.samples, frames.frameCount(), InfoPicture::kPlotWidth, &frames);
+        InfoReport::printComparison(std::cout, arguments.files[1], original.description,
+                                    SignalComparison(original.samples, decoded), removed, *originalAnalysis);
         if (removedFile) {
             removedFile->writeSamples(removed.samples().data(), removed.samples().size());
             removedFile->finish();
@@ -180,7 +206,7 @@ int report(const Arguments& arguments) {
         }
     }
     if (draw) {
-        const SignalAnalysis decodedAnalysis(decoded, frames.frameCount(), InfoPicture::kPlotWidth, false);
+        const SignalAnalysis decodedAnalysis(decoded, frames.frameCount(), InfoPicture::kPlotWidth, nullptr);
         const Sonogram* originalSonogram = compare ? &originalAnalysis->spectrogram() : nullptr;
         if (!InfoPicture::write(*arguments.picture, frames, originalSonogram, decodedAnalysis.spectrogram(),
                                 FrequencyAxis(arguments.logFrequency))) {

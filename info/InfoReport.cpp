@@ -66,11 +66,12 @@ void InfoReport::printFile(std::ostream& out, const std::string& zarnPath, const
 }
 
 void InfoReport::printComparison(std::ostream& out, const std::string& originalPath,
-                                 const SignalComparison& comparison, const RemovedSignal& removed,
-                                 const SignalAnalysis& original) {
+                                 const std::string& originalRead, const SignalComparison& comparison,
+                                 const RemovedSignal& removed, const SignalAnalysis& original) {
     out << "\nSammenlignet med original: " << originalPath << " (" << comparison.comparedSamples()
         << " samples)\n";
     TextTable figures({}, 2);
+    figures.add({"Original", originalRead});
     figures.add({"SNR", withUnit(comparison.snrDb(), 2, "dB")});
     figures.add({"Segmentel SNR", withUnit(comparison.segmentalSnrDb(), 2, "dB")});
     figures.add({"Stoerste samplefejl", std::to_string(comparison.largestError())});
@@ -81,14 +82,16 @@ void InfoReport::printComparison(std::ostream& out, const std::string& originalP
         << " dB; " << comparison.silentSegments() << " stille segmenter, RMS under "
         << number(std::sqrt(SignalComparison::kSilentMeanSquare), 0) << ", udeladt)\n";
 
-    out << "\nFjernet fra originalens bins, der ikke er nul, af encoderens analyse:\n";
-    TextTable bands({"Baand", "Fra Hz", "Til Hz", "Bins", "Hoeretaerskel %", "Maskering %"}, 0);
+    // The file's own frames say what was dropped, whichever encoder wrote
+    // them and at whatever rate.
+    out << "\nOriginalens bins, der ikke er nul, som Zarn-filens rammer gemmer som nul:\n";
+    TextTable bands({"Baand", "Fra Hz", "Til Hz", "Bins", "I tomt baand %", "I baand med bit %"}, 0);
     for (std::size_t band = 0; band < kBandCount; ++band) {
         const auto bins = static_cast<double>(original.nonzeroBins(band));
         // A band with no bins at all gives 0/0, which prints as "-".
         bands.add(joined(bandRow(band), {std::to_string(original.nonzeroBins(band)),
-                                         percent(original.removedInQuiet(band) / bins),
-                                         percent(original.removedByMasking(band) / bins)}));
+                                         percent(original.inEmptyBands(band) / bins),
+                                         percent(original.zeroWithBits(band) / bins)}));
     }
     bands.print(out, 2);
 }
