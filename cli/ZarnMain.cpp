@@ -27,7 +27,7 @@ const char* const kHelp =
     "Flere kanaler mixes ned til mono, og andre samplefrekvenser konverteres til 44,1 kHz.\n"
     "FIL '-' er standard-input; uden -o skrives saa til standard-output.\n"
     "\n"
-    "  -d, --decode       afkoder FIL.zarn til FIL.wav (.flac og .aiff efter -o's navn)\n"
+    "  -d, --decode       afkoder FIL.zarn til FIL.wav (.flac, .aiff, .ogg, .mp3 efter -o's navn)\n"
     "  -t, --test         afkoder uden at skrive noget og siger, hvilke filer der er beskadigede\n"
     "  -o, --output NAVN  skriver til NAVN ('-' er standard-output); kun med een FIL\n"
     "  -b, --bitrate N    koder med en gennemsnitlig bitrate paa N kbit/s, fra 64 til 320\n"
