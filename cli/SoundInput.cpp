@@ -16,6 +16,10 @@
 namespace zarn::cli {
 namespace {
 
+// A WAVE's size field of 2 GiB or more is most likely "unknown", as a
+// program writing to a pipe writes it (0xFFFFFFFF, or 0x7FFFFFFF): no promise.
+constexpr double kUnknownSize = 0x7FFFFFFF;
+
 // Bytes per frame where the samples are stored plainly; 0 where they are not.
 std::uint64_t plainFrameBytes(const SF_INFO& info) {
     std::uint64_t width = 0;
@@ -316,10 +320,9 @@ std::optional<std::uint64_t> SoundInput::promisedFrames() const {
     const auto frames = static_cast<std::uint64_t>(info_.frames);
     if (pipe_) {
         // From a pipe, libsndfile counts what the header says. A WAVE's size
-        // field may say "unknown" (0xFFFFFFFF, or 0x7FFFFFFF), which is no
-        // promise: nor is any size of 2 GiB or more.
+        // field may say "unknown".
         const std::uint64_t frameBytes = plainFrameBytes(info_);
-        if (frameBytes > 0 && frames * frameBytes >= 0x7FFFFFFFu) return std::nullopt;
+        if (static_cast<double>(frames) * static_cast<double>(frameBytes) >= kUnknownSize) return std::nullopt;
         return frames;
     }
     // From a file, libsndfile counts only the frames that are there where a
@@ -328,7 +331,7 @@ std::optional<std::uint64_t> SoundInput::promisedFrames() const {
     sf_command(file_, SFC_GET_LOG_INFO, text.data(), static_cast<int>(text.size()));
     const std::string log = text.data();
     double said = 0.0, found = 0.0;
-    if (loggedMismatch(log, "data : ", said, found) && said > found) {
+    if (loggedMismatch(log, "data : ", said, found) && said > found && said < kUnknownSize) {
         return static_cast<std::uint64_t>(std::floor(static_cast<double>(frames) * (said / found)));
     }
     unsigned long long commFrames = 0;
@@ -354,11 +357,10 @@ bool SoundInput::allBytesRead() const {
 }
 
 std::string SoundInput::truncated() const {
-    if (!ended_ || !promised_ || framesRead_ >= *promised_) return "";
-    // An MP3's length is the encoder's word for it, and decoders may give a
-    // frame less.
+    // An MP3's length is an estimate from its size unless its encoder wrote
+    // a tag with the count; its decoder tells of damage instead (Complaints).
     const bool mpeg = (info_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
-    if (mpeg && *promised_ - framesRead_ <= 1152) return "";
+    if (mpeg || !ended_ || !promised_ || framesRead_ >= *promised_) return "";
     return "ventede " + std::to_string(*promised_) + " samples, fik " + std::to_string(framesRead_) + " samples";
 }
 
@@ -366,7 +368,7 @@ std::optional<std::uint64_t> SoundInput::frames() const {
     // From a pipe, a WAVE's size fields may say "unknown" (0xFFFFFFFF),
     // which libsndfile reports as a count of its own; only a file that can
     // be sought in has a length to trust.
-    if (!info_.seekable || info_.frames <= 0) return std::nullopt;
+    if (pipe_ || !info_.seekable || info_.frames <= 0) return std::nullopt;
     return static_cast<std::uint64_t>(info_.frames);
 }
 
