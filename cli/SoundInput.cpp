@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "cli/FileFailure.h"
 
@@ -36,6 +37,29 @@ std::uint64_t plainFrameBytes(const SF_INFO& info) {
         default: break;
     }
     return width * static_cast<std::uint64_t>(info.channels);
+}
+
+// Whether the pipe `descriptor` begins with FLAC's "fLaC", seen without
+// taking a byte from it: tee(2) copies the bytes waiting in it into a pipe
+// of this function's own. False for what is no pipe, and for a stream that
+// gives fewer than four bytes within a second.
+bool pipeStartsWithFlac(int descriptor) {
+    int copy[2];
+    if (pipe2(copy, O_CLOEXEC) != 0) return false;
+    std::array<char, 4> start{};
+    ssize_t seen = 0;
+    for (int wait = 0; wait < 1000 && seen < 4; ++wait) {
+        const ssize_t count = tee(descriptor, copy[1], start.size(), 0);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) break;
+        // The copy holds the waiting bytes from the first: read them out, so
+        // that the next copy starts at the first again.
+        seen = read(copy[0], start.data(), static_cast<std::size_t>(count));
+        if (seen < 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    close(copy[0]);
+    close(copy[1]);
+    return seen >= 4 && std::memcmp(start.data(), "fLaC", 4) == 0;
 }
 
 // The two numbers of a line of libsndfile's log such as
@@ -121,12 +145,15 @@ std::string openFailure(int error) {
 
 }  // namespace
 
-// Standard input or a FIFO, read for libsndfile through its virtual I/O.
+// A FLAC stream on a pipe, read for libsndfile through its virtual I/O.
 // libsndfile reading a pipe itself cannot go back to the start once it has
 // looked at the first bytes to tell the format, and FLAC's decoder starts
 // there again; here the first 64 KiB are kept, so it can. A seek beyond
 // them fails, as on a pipe, and the length is unknown but large, so that
-// libsndfile believes the header's sizes and reads to the stream's end.
+// libsndfile reads to the stream's end. (Other formats are read by
+// libsndfile itself, which knows to skip a WAVE's chunks on a pipe; told a
+// stream can seek, it would seek over the samples to look for chunks after
+// them.)
 class SoundInput::PipeReader {
 public:
     explicit PipeReader(int descriptor) : descriptor_(descriptor) {}
@@ -178,10 +205,8 @@ private:
     sf_count_t seek(sf_count_t offset, int whence) {
         const sf_count_t target = whence == SEEK_SET ? offset : whence == SEEK_CUR ? at_ + offset : -1;
         if (target == at_) return at_;
-        // Beyond the start no byte is kept, and a seek so far (over a
-        // WAVE's samples, to look for chunks after them) would read them
-        // all: it fails as on a pipe. Within the start, only what is needed
-        // is waited for.
+        // Beyond the start no byte is kept: such a seek fails as on a pipe.
+        // Within the start, only what is needed is waited for.
         if (target < 0 || at_ > kept_ || target > kKept) return -1;
         while (target > kept_ && keepMore()) {
         }
@@ -287,18 +312,17 @@ SoundInput::SoundInput(const std::string& name) : name_(name) {
 
 void SoundInput::openSound() {
     struct stat status;
-    const bool plainFile = fstat(descriptor_, &status) == 0 && S_ISREG(status.st_mode) &&
-                           lseek(descriptor_, 0, SEEK_CUR) >= 0;
+    streamed_ = fstat(descriptor_, &status) != 0 || !S_ISREG(status.st_mode) || lseek(descriptor_, 0, SEEK_CUR) < 0;
     complaints_ = std::make_unique<Complaints>();
     {
         const Complaints::Held held(*complaints_);
-        if (plainFile) {
+        if (streamed_ && pipeStartsWithFlac(descriptor_)) {
+            pipe_ = std::make_unique<PipeReader>(descriptor_);
+            file_ = sf_open_virtual(pipe_->io(), SFM_READ, &info_, pipe_.get());
+        } else {
             // libsndfile closes a descriptor it owns when opening fails as
             // well; keeping ownership here closes it exactly once either way.
             file_ = sf_open_fd(descriptor_, SFM_READ, &info_, SF_FALSE);
-        } else {
-            pipe_ = std::make_unique<PipeReader>(descriptor_);
-            file_ = sf_open_virtual(pipe_->io(), SFM_READ, &info_, pipe_.get());
         }
     }
     if (file_ == nullptr) {
@@ -307,18 +331,16 @@ void SoundInput::openSound() {
         const bool zarn = name_.size() > 5 && name_.compare(name_.size() - 5, 5, ".zarn") == 0;
         throw FileFailure(inputName(name_), openFailure(error) + (zarn ? " (-d afkoder Zarn-filer)" : ""));
     }
-    const bool mpeg = (info_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
-    if (info_.channels < 1 || info_.samplerate < 1 || (mpeg && complaints_->any())) {
-        throw FileFailure(inputName(name_), "er en beskadiget lydfil");
-    }
-    if (!mpeg) complaints_.reset();
+    if (info_.channels < 1 || info_.samplerate < 1) throw FileFailure(inputName(name_), "er en beskadiget lydfil");
+    if ((info_.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG) complaints_.reset();
+    throwIfComplaints();
     promised_ = promisedFrames();
 }
 
 std::optional<std::uint64_t> SoundInput::promisedFrames() const {
     if (info_.frames <= 0 || info_.frames == SF_COUNT_MAX) return std::nullopt;
     const auto frames = static_cast<std::uint64_t>(info_.frames);
-    if (pipe_) {
+    if (streamed_) {
         // From a pipe, libsndfile counts what the header says. A WAVE's size
         // field may say "unknown".
         const std::uint64_t frameBytes = plainFrameBytes(info_);
@@ -351,6 +373,7 @@ SoundInput::~SoundInput() {
 
 bool SoundInput::allBytesRead() const {
     if (pipe_) return pipe_->ended() && pipe_->error() == 0;
+    if (streamed_) return false;
     struct stat status;
     const off_t at = lseek(descriptor_, 0, SEEK_CUR);
     return fstat(descriptor_, &status) == 0 && at >= status.st_size;
@@ -368,7 +391,7 @@ std::optional<std::uint64_t> SoundInput::frames() const {
     // From a pipe, a WAVE's size fields may say "unknown" (0xFFFFFFFF),
     // which libsndfile reports as a count of its own; only a file that can
     // be sought in has a length to trust.
-    if (pipe_ || !info_.seekable || info_.frames <= 0) return std::nullopt;
+    if (streamed_ || !info_.seekable || info_.frames <= 0) return std::nullopt;
     return static_cast<std::uint64_t>(info_.frames);
 }
 
@@ -402,10 +425,14 @@ std::string SoundInput::description() const {
     return width.empty() ? text : text + ", " + width;
 }
 
-std::size_t SoundInput::checked(sf_count_t read, std::size_t asked) {
+void SoundInput::throwIfComplaints() const {
     if (complaints_ && complaints_->any()) {
         throw FileFailure(inputName(name_), "er en beskadiget lydfil (fejl i MP3-dataene)");
     }
+}
+
+std::size_t SoundInput::checked(sf_count_t read, std::size_t asked) {
+    throwIfComplaints();
     const bool failed = read < 0 || (read == 0 && sf_error(file_) != SF_ERR_NO_ERROR);
     // A decoder that loses its way at the very end of the bytes (FLAC cut
     // off in a frame) met the end, not damage.

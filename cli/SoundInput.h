@@ -56,6 +56,7 @@ private:
     class Complaints;
 
     void openSound();
+    void throwIfComplaints() const;
     std::size_t checked(sf_count_t read, std::size_t asked);
     std::optional<std::uint64_t> promisedFrames() const;
     bool allBytesRead() const;
@@ -63,7 +64,8 @@ private:
     std::string name_;
     int descriptor_ = -1;  // ours to close, except standard input
     bool ownsDescriptor_ = true;
-    std::unique_ptr<PipeReader> pipe_;        // for an input that cannot seek
+    bool streamed_ = false;                   // a pipe, a FIFO, a device: no seeking
+    std::unique_ptr<PipeReader> pipe_;        // for FLAC on a pipe
     std::unique_ptr<Complaints> complaints_;  // what the MP3 decoder prints, held back
     SNDFILE* file_ = nullptr;
     SF_INFO info_{};

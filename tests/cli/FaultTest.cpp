@@ -89,7 +89,15 @@ TEST_F(Faults, AnyFormatComesThroughAPipe) {
     writeSound(dir_.file("in.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100,
                asDoubles(makeMusicSignal(2 * 30000, 7)));
     writeSound(dir_.file("in.aiff"), SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 1, 44100, asDoubles(decoded_));
-    for (const char* name : {"in.flac", "in.aiff", "good.wav"}) {
+    // A WAVE with a chunk before its samples larger than any start kept.
+    Bytes chunked = readFile(dir_.file("good.wav"));
+    const Bytes padding{'J', 'U', 'N', 'K', 0xA0, 0x86, 0x01, 0x00};  // 100000 bytes
+    chunked.insert(chunked.begin() + 36, padding.begin(), padding.end());
+    chunked.insert(chunked.begin() + 44, 100000, 0);
+    const std::uint32_t riff = little32(chunked, 4) + 100008;
+    for (int i = 0; i < 4; ++i) chunked[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
+    writeFile(dir_.file("chunked.wav"), chunked);
+    for (const char* name : {"in.flac", "in.aiff", "good.wav", "chunked.wav"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(runZarn(dir_, std::string("-f ") + name + " -o file.zarn").exitStatus, 0);
         const RunResult piped = runCommand("(cat " + std::string(name) + " | " + zarnCommand() + " -f - -o pipe.zarn)",

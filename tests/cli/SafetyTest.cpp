@@ -142,11 +142,9 @@ HalfwayZarn startHalfway(const TempDir& dir) {
     }
     close(toZarn[0]);
     zarn.feed = toZarn[1];
-    // More than the 64 KiB that zarn keeps of a pipe's start, which it may
-    // wait for before it begins.
-    const Bytes wave = makeWaveFile(makeMusicSignal(60000, 6));
-    const Bytes start(wave.begin(), wave.begin() + 70000);
-    zarn.rest.assign(wave.begin() + 70000, wave.end());
+    const Bytes wave = makeWaveFile(makeMusicSignal(20000, 6));
+    const Bytes start(wave.begin(), wave.begin() + 20000);
+    zarn.rest.assign(wave.begin() + 20000, wave.end());
     EXPECT_EQ(write(zarn.feed, start.data(), start.size()), static_cast<ssize_t>(start.size()));
     bool started = false;
     for (int wait = 0; wait < 2000 && !started; ++wait) {
