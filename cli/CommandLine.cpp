@@ -4,6 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "cli/FileFailure.h"
+#include "cli/OutputFormat.h"
+
 namespace zarn::cli {
 namespace {
 
@@ -143,6 +146,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         wrongCall(line, "-o kan kun bruges med een inputfil");
     } else if (line.options.output && line.options.mode == Mode::Test) {
         wrongCall(line, "-t skriver ingen fil, saa -o giver ingen mening");
+    } else if (line.options.output && *line.options.output != "-") {
+        // Before any file is read: a name that says the wrong format is a
+        // mistake of the call, not of a file.
+        const std::string refusal = outputRefusal(*line.options.output, line.options.mode == Mode::Decode);
+        if (!refusal.empty()) wrongCall(line, "-o " + printableName(*line.options.output) + ": " + refusal);
     }
     return line;
 }

@@ -125,13 +125,16 @@ std::uint64_t decodeStream(const std::string& input, ByteInput& bytes, Sink& sin
         read += count;
         progress.update(read, bytes.size(), static_cast<double>(target.samples) / ZARN_SAMPLE_RATE);
     }
+    // An empty file holds no stream; the decoder would finish it as one of
+    // no frames.
+    if (read == 0) throw FileFailure(inputName(input), "er tom, ingen Zarn-data");
     check(zarn_decoder_finish(decoder.get()));
     return target.samples;
 }
 
 }  // namespace
 
-std::string encodeFile(const std::string& input, const std::string& output, const Options& options,
+Outcome encodeFile(const std::string& input, const std::string& output, const Options& options,
                        bool showProgress) {
     SoundInput sound(input);
     OutputFile file(output, options.force, sound.identity());
@@ -164,12 +167,18 @@ std::string encodeFile(const std::string& input, const std::string& output, cons
     check(zarn_encoder_finish(encoder.get()));
     file.commit();
 
-    const std::string steps = source.steps();
-    return inputName(input) + " -> " + outputName(output) + ": " +
-           sound.description() + (steps.empty() ? "" : "; " + steps);
+    std::string steps = source.steps();
+    if (sound.nanSamples() > 0) {
+        steps = std::to_string(sound.nanSamples()) + " NaN-samples gjort til stilhed" + (steps.empty() ? "" : ", ") +
+                steps;
+    }
+    const std::string truncated = sound.truncated();
+    return {inputName(input) + " -> " + outputName(output) + ": " + sound.description() +
+                (steps.empty() ? "" : "; " + steps),
+            truncated.empty() ? "" : inputName(input) + ": advarsel: filen slutter for tidligt; " + truncated};
 }
 
-std::string decodeFile(const std::string& input, const std::string& output, const Options& options,
+Outcome decodeFile(const std::string& input, const std::string& output, const Options& options,
                        bool showProgress) {
     ByteInput bytes(input);
     OutputFile file(output, options.force, bytes.identity());
@@ -181,16 +190,15 @@ std::string decodeFile(const std::string& input, const std::string& output, cons
         input, bytes, sink, [&] { throw FileFailure(outputName(output), decoded->cause()); }, showProgress);
     decoded->finish();
     file.commit();
-    return inputName(input) + " -> " + outputName(output) + ": afkodet, " +
-           seconds(samples);
+    return {inputName(input) + " -> " + outputName(output) + ": afkodet, " + seconds(samples), ""};
 }
 
-std::string testFile(const std::string& input, bool showProgress) {
+Outcome testFile(const std::string& input, bool showProgress) {
     ByteInput bytes(input);
     const auto sink = [](const std::int16_t*, std::size_t) { return 0; };
     const std::uint64_t samples = decodeStream(
         input, bytes, sink, [] {}, showProgress);
-    return inputName(input) + ": i orden, " + seconds(samples);
+    return {inputName(input) + ": i orden, " + seconds(samples), ""};
 }
 
 }  // namespace zarn::cli

@@ -15,9 +15,19 @@ public:
     FileFailure(const std::string& file, const std::string& cause) : std::runtime_error(file + ": " + cause) {}
 };
 
+// `name` as it may be printed: as it is, unless it holds control characters
+// (a newline would split a message's one line in two, an escape sequence
+// would reach the terminal); then quoted for the shell, the way ls quotes
+// it, 'a'$'\n''b', so it can be pasted back.
+std::string printableName(const std::string& name);
+
 // A file's name for the user, "-" told as what it stands for.
-inline std::string inputName(const std::string& file) { return file == "-" ? "(standardinput)" : file; }
-inline std::string outputName(const std::string& file) { return file == "-" ? "(standardoutput)" : file; }
+inline std::string inputName(const std::string& file) {
+    return file == "-" ? "(standardinput)" : printableName(file);
+}
+inline std::string outputName(const std::string& file) {
+    return file == "-" ? "(standardoutput)" : printableName(file);
+}
 
 // The cause for a failed system call on a file, from its errno: a full disk
 // is worth saying in so many words; the rest are told apart only as far as a

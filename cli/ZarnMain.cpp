@@ -5,6 +5,7 @@
 #include <soxr.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -26,7 +27,7 @@ const char* const kHelp =
     "Flere kanaler mixes ned til mono, og andre samplefrekvenser konverteres til 44,1 kHz.\n"
     "FIL '-' er standard-input; uden -o skrives saa til standard-output.\n"
     "\n"
-    "  -d, --decode       afkoder FIL.zarn til FIL.wav (.flac og .aiff efter -o's navn)\n"
+    "  -d, --decode       afkoder FIL.zarn til FIL.wav (.flac, .aiff, .ogg, .mp3 efter -o's navn)\n"
     "  -t, --test         afkoder uden at skrive noget og siger, hvilke filer der er beskadigede\n"
     "  -o, --output NAVN  skriver til NAVN ('-' er standard-output); kun med een FIL\n"
     "  -b, --bitrate N    koder med en gennemsnitlig bitrate paa N kbit/s, fra 64 til 320\n"
@@ -42,17 +43,28 @@ const char* const kHelp =
     "\n"
     "Afslutningsstatus: 0 naar alt lykkedes, 1 naar en fil fejlede, 2 ved forkert brug.\n";
 
+// Ends a run that wrote only to standard output (the help, the version): a
+// text that did not all arrive is a failed write like any other.
+int finishOutput() {
+    errno = 0;
+    std::cout.flush();
+    if (std::cout) return 0;
+    std::cerr << "zarn: " << zarn::cli::outputName("-") << ": "
+              << zarn::cli::causeOf(errno != 0 ? errno : EIO, "skrive") << '\n';
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace zarn::cli;
     const CommandLine line = parseCommandLine(argc, argv);
     switch (line.action) {
-        case CommandLine::Action::Help: std::cout << kHelp; return 0;
+        case CommandLine::Action::Help: std::cout << kHelp; return finishOutput();
         case CommandLine::Action::Version:
             std::cout << "zarn " << zarn_version() << " (" << sf_version_string() << ", " << soxr_version()
                       << ")\n";
-            return 0;
+            return finishOutput();
         case CommandLine::Action::WrongCall:
             std::cerr << "zarn: " << line.error << '\n' << kUsageLine << "Se 'zarn --help'.\n";
             return 2;
@@ -66,10 +78,12 @@ int main(int argc, char** argv) {
     for (const std::string& input : options.files) {
         try {
             const std::string output = options.output ? *options.output : defaultOutput(input, options.mode);
-            const std::string done = options.mode == Mode::Encode   ? encodeFile(input, output, options, progress)
-                                     : options.mode == Mode::Decode ? decodeFile(input, output, options, progress)
-                                                                    : testFile(input, progress);
-            if (!options.quiet) std::cerr << done << '\n';
+            const Outcome outcome = options.mode == Mode::Encode   ? encodeFile(input, output, options, progress)
+                                    : options.mode == Mode::Decode ? decodeFile(input, output, options, progress)
+                                                                   : testFile(input, progress);
+            if (options.quiet) continue;
+            if (!outcome.warning.empty()) std::cerr << "zarn: " << outcome.warning << '\n';
+            std::cerr << outcome.done << '\n';
         } catch (const FileFailure& failure) {
             std::cerr << "zarn: " << failure.what() << '\n';
             anyFailed = true;
