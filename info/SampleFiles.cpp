@@ -3,7 +3,7 @@
 #include <new>
 
 #include "decoder/FullSynthesis.h"
-#include "decoder/StreamDecoder.h"
+#include "decoder/Decoder.h"
 #include "stream/ZarnReader.h"
 #include "wave/WaveReader.h"
 

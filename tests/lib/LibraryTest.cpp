@@ -193,10 +193,12 @@ TEST(Library, ReportsMisuseAndFailuresAsCodes) {
     zarn_encoder_destroy(nullptr);
     zarn_decoder_destroy(nullptr);
 
-    // An output that refuses fails the call that fed it, and the encoder stays failed.
+    // An output that refuses fails the call that fed it (a frame goes once a
+    // sample after it has come), and the encoder stays failed.
     zarn_encoder* encoder = zarn_encoder_create(ZARN_ENCODER_FULL, refuse, nullptr, &error);
     const Samples hop(256, 100);
-    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_OUTPUT);
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_OK);
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), 1), ZARN_ERROR_OUTPUT);
     EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_STATE);
     EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_ERROR_STATE);
     zarn_encoder_destroy(encoder);
