@@ -65,9 +65,9 @@ public:
         return true;
     }
 
-    // Encodes what waits, the last hop completed with silence: one frame per
-    // hop begun, and one for a stream without samples. False when `out`
-    // refused.
+    // Encodes what waits as the stream's last batch, the last hop completed
+    // with silence: one frame per hop begun, and one for a stream without
+    // samples. False when `out` refused.
     template <class Out>
     bool finish(Out& out) {
         UnwatchedEncoding nobody;
