@@ -1,7 +1,8 @@
 // libzarn through its C interface alone: the programs' bytes and samples,
 // streaming cut anywhere, damage reported after every sample before it,
 // misuse as codes (calls back from an output function, or its exceptions, too),
-// threads, small stacks, and what the shared library exports.
+// threads, small stacks, what the shared library exports and what the static
+// one holds.
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -401,6 +402,24 @@ TEST(Library, TheSharedLibraryExportsOnlyItsOwnFunctions) {
     for (const std::string& name : exported) {
         EXPECT_TRUE(name.rfind("zarn_", 0) == 0 || name == "ZARN_0") << name;
     }
+}
+
+TEST(Library, TheStaticLibraryHoldsItsOwnFailureAndNothingThatEndsTheProcess) {
+    // Made of the codec's folder libraries: the programs' fail(), which ends
+    // the process, must not come with them beside the library's own.
+    if (!haveCommand(ZARN_TEST_NM)) GTEST_SKIP() << ZARN_TEST_NM " is not available";
+    FILE* pipe = popen((shellWord(ZARN_TEST_NM) + " -C " + shellWord(ZARN_STATIC_LIBRARY)).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    int failures = 0;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        const std::string symbol(line);
+        if (symbol.find(" T zarn::fail(") != std::string::npos) ++failures;
+        for (const char* ending : {" U exit\n", " U _exit\n", " U _Exit\n"})
+            EXPECT_EQ(symbol.find(ending), std::string::npos) << symbol;
+    }
+    pclose(pipe);
+    EXPECT_EQ(failures, 1);
 }
 
 }  // namespace
