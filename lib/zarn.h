@@ -10,13 +10,13 @@
  * Every function reports failure as a value: a negative zarn_error code, or
  * NULL with the code stored through an `error` pointer; no exception leaves
  * any of them, not even one thrown by a C++ output function, which counts as
- * that function's failure. The library never
- * prints, never ends the process, allocates memory only in the *_create
- * functions and keeps no state shared between objects, so separate objects
- * may be used from separate threads at once. One object must not be used
- * from two threads at once. An output function must not destroy the object
- * that called it, and its calls of that object's other functions are refused
- * with ZARN_ERROR_STATE (zarn_decoder_position() excepted).
+ * that function's failure. The library never prints, never ends the
+ * process, allocates memory only in the *_create functions and keeps no
+ * state shared between objects, so separate objects may be used from
+ * separate threads at once. One object must not be used from two threads at
+ * once. An output function must not destroy the object that called it, and
+ * its calls of that object's other functions are refused with
+ * ZARN_ERROR_STATE (zarn_decoder_position() excepted).
  *
  *     #include <zarn.h>
  *     int written(void *file, const uint8_t *bytes, size_t size) {
@@ -139,9 +139,9 @@ ZARN_EXPORT int zarn_encoder_set_bitrate(zarn_encoder *encoder, int kbit_per_sec
  * number per call, 0 included. Whole frames go to the write function a batch
  * at a time (1, 32 and 16 frames for the full, reduced and bit-rate kinds),
  * each batch once a sample after it has come, when it is known not to end
- * the stream. Returns ZARN_OK, ZARN_ERROR_OUTPUT
- * when the write function failed, ZARN_ERROR_STATE after a failure or
- * zarn_encoder_finish(), or ZARN_ERROR_ARGUMENT. */
+ * the stream. Returns ZARN_OK, ZARN_ERROR_OUTPUT when the write function
+ * failed, ZARN_ERROR_STATE after a failure or zarn_encoder_finish(), or
+ * ZARN_ERROR_ARGUMENT. */
 ZARN_EXPORT int zarn_encoder_write(zarn_encoder *encoder, const int16_t *samples, size_t count) ZARN_NOEXCEPT;
 
 /* Encodes what is left, the last frame padded with silence, and hands it to
@@ -156,7 +156,7 @@ ZARN_EXPORT void zarn_encoder_destroy(zarn_encoder *encoder) ZARN_NOEXCEPT;
 
 /* Receives decoded samples: `count` of them at `samples`, valid only during
  * the call. Returns 0 when it took them; anything else makes the decoder
- * fail with ZARN_ERROR_OUTPUT. */
+ * fail with ZARN_ERROR_OUTPUT, as does an exception it throws. */
 typedef int (*zarn_samples_fn)(void *user, const int16_t *samples, size_t count);
 
 typedef struct zarn_decoder zarn_decoder;
