@@ -75,7 +75,7 @@ void EncodeAtBitrate(benchmark::State& state) {
     std::array<std::uint8_t, kMaxFrameBytes> bytes{};
     std::size_t next = 0;
     for (auto _ : state) {
-        core.encodeBatch(samples.data() + next * kHop, 1, &frame, nobody);
+        core.encodeBatch(samples.data() + next * kHop, 1, &frame, nobody, false);
         benchmark::DoNotOptimize(packFrame(frame, bytes.data()));
         keep(bytes.data());
         if (++next == hops) next = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <iostream>
 #include <string>
 
@@ -13,6 +14,20 @@
 #include "wave/WaveWriter.h"
 
 namespace zarn {
+
+// Decodes the whole of `reader`'s stream through `stream` into `out`, as the
+// programs do: a frame without the tag ends the process once every sample
+// before it is out; an unfinished frame at the end is dropped quietly.
+template <class Synthesis, class Out>
+void decodeAll(ZarnReader& reader, StreamDecoder<Synthesis>& stream, Out& out) {
+    const std::uint8_t* bytes = nullptr;
+    while (const std::size_t size = reader.read(bytes)) {
+        if (stream.write(bytes, size, out) == StreamDecoder<Synthesis>::Status::badTag) {
+            ZarnReader::failBadTag(stream.badTag());
+        }
+    }
+    stream.finish(out);
+}
 
 // Zarn to WAVE PCM: the frame decoder between a Zarn reader and a WAVE
 // writer. `Synthesis` is the program's, as for FrameDecoder.

@@ -8,7 +8,6 @@
 #include "common/Types.h"
 #include "decoder/FrameDecoder.h"
 #include "stream/FrameParser.h"
-#include "stream/ZarnReader.h"
 
 namespace zarn {
 
@@ -79,19 +78,5 @@ private:
     std::size_t count_ = 0;                     // how many of frames_ wait
     std::array<Sample, kBatch * kHop> hops_{};  // the hops a batch finishes
 };
-
-// Decodes the whole of `reader`'s stream through `stream` into `out`, as the
-// programs do: a frame without the tag ends the process once every sample
-// before it is out; an unfinished frame at the end is dropped quietly.
-template <class Synthesis, class Out>
-void decodeAll(ZarnReader& reader, StreamDecoder<Synthesis>& stream, Out& out) {
-    const std::uint8_t* bytes = nullptr;
-    while (const std::size_t size = reader.read(bytes)) {
-        if (stream.write(bytes, size, out) == StreamDecoder<Synthesis>::Status::badTag) {
-            ZarnReader::failBadTag(stream.badTag());
-        }
-    }
-    stream.finish(out);
-}
 
 }  // namespace zarn

@@ -52,26 +52,28 @@ public:
     // Encodes the Block that the 256 Samples at `hop` complete into `frame`.
     void encode(const Sample* hop, EncodedFrame& frame) {
         UnwatchedEncoding nobody;
-        encodeBatch(hop, 1, &frame, nobody);
+        encodeBatch(hop, 1, &frame, nobody, false);
     }
 
     // The same, showing `watch` each stage as it is reached.
     template <class Watch>
     void encode(const Sample* hop, EncodedFrame& frame, Watch& watch) {
-        encodeBatch(hop, 1, &frame, watch);
+        encodeBatch(hop, 1, &frame, watch, false);
     }
 
     // Encodes the `count` (1..kBatch) consecutive hops at `hops` into
     // frames[0..count), exactly as one encode() after another would.
     void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames) {
         UnwatchedEncoding nobody;
-        encodeBatch(hops, count, frames, nobody);
+        encodeBatch(hops, count, frames, nobody, false);
     }
 
     // The same, showing `watch` each frame's stages in order: each frame's
     // Blocks before the batch is transformed, then the rest frame by frame.
+    // A frame owes nothing to the ones after it, so the stream's last batch
+    // (`last`) is encoded as any other.
     template <class Watch>
-    void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames, Watch& watch) {
+    void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames, Watch& watch, bool /*last*/) {
         assert(count >= 1 && count <= kBatch);
         // Null past count: the transform is handed whole arrays, and g++
         // cannot see that it reads only the first count of them.

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 
 #include "common/EncodedFrame.h"
 #include "common/Types.h"
@@ -14,12 +13,6 @@
 
 namespace zarn {
 
-// Whether `Core` treats the stream's last hops apart.
-template <class Core, class = void>
-struct EndsStreams : std::false_type {};
-template <class Core>
-struct EndsStreams<Core, std::void_t<decltype(&Core::template encodeLastBatch<UnwatchedEncoding>)>> : std::true_type {};
-
 // Samples to a Zarn stream, as they arrive in pieces of any size: the hops,
 // the batches, the frame encoder and the packing joined once, for every
 // program and the library alike.
@@ -28,9 +21,10 @@ struct EndsStreams<Core, std::void_t<decltype(&Core::template encodeLastBatch<Un
 // returns false to stop, a batch of whole frames at a time. An onlooker
 // (encoder/EncoderStages.h) may watch every frame's stages.
 //
-// `Core` encodes hops into frames a batch at a time, as FrameEncoder does;
-// a core whose stream ends differently (see EndsStreams) is handed the last
-// batch through encodeLastBatch.
+// `Core` encodes hops into frames a batch at a time, as FrameEncoder does,
+// through encodeBatch(hops, count, frames, watch, last), where `last` says
+// that the batch ends the stream. So that it can say so, a full batch waits
+// until a sample after it arrives, or `finish` hands it over as the last.
 template <class Core>
 class StreamEncoderOf {
 public:
@@ -46,19 +40,20 @@ public:
     template <class Out, class Watch>
     bool write(const Sample* samples, std::size_t count, Out& out, Watch& watch) {
         while (count > 0) {
-            // A core that ends streams apart gets a full batch only once
-            // more samples come, so that the stream's last hops reach it as
-            // such; the others get it at once.
+            // A full batch goes once a sample follows it: whole batches
+            // straight from the caller's samples when none wait, else the
+            // ones gathered.
+            const Sample* batch = nullptr;
             if (waiting_ == hops_.size()) {
+                batch = hops_.data();
                 waiting_ = 0;
-                if (!encode(hops_.data(), kBatch, false, out, watch)) return false;
-            }
-            // Whole batches straight from the caller's samples, when none
-            // wait (and, for such a core, more follow them).
-            if (waiting_ == 0 && count >= kBatch * kHop + kHeldBack) {
-                if (!encode(samples, kBatch, false, out, watch)) return false;
+            } else if (waiting_ == 0 && count > kBatch * kHop) {
+                batch = samples;
                 samples += kBatch * kHop;
                 count -= kBatch * kHop;
+            }
+            if (batch != nullptr) {
+                if (!encode(batch, kBatch, false, out, watch)) return false;
                 continue;
             }
             const std::size_t take = std::min(count, hops_.size() - waiting_);
@@ -66,17 +61,13 @@ public:
             waiting_ += take;
             samples += take;
             count -= take;
-            if (kHeldBack == 0 && waiting_ == hops_.size()) {
-                waiting_ = 0;
-                if (!encode(hops_.data(), kBatch, false, out, watch)) return false;
-            }
         }
         return true;
     }
 
-    // Encodes what waits, the last hop completed with silence: one frame per
-    // hop begun, and one for a stream without samples. False when `out`
-    // refused.
+    // Encodes what waits as the stream's last batch, the last hop completed
+    // with silence: one frame per hop begun, and one for a stream without
+    // samples. False when `out` refused.
     template <class Out>
     bool finish(Out& out) {
         UnwatchedEncoding nobody;
@@ -93,20 +84,10 @@ public:
 
 private:
     static constexpr std::size_t kBatch = Core::kBatch;
-    // Samples that must follow a batch before it is encoded.
-    static constexpr std::size_t kHeldBack = EndsStreams<Core>::value ? 1 : 0;
 
     template <class Out, class Watch>
     bool encode(const Sample* hops, std::size_t count, bool last, Out& out, Watch& watch) {
-        if constexpr (EndsStreams<Core>::value) {
-            if (last) {
-                core_.encodeLastBatch(hops, count, frames_.data(), watch);
-            } else {
-                core_.encodeBatch(hops, count, frames_.data(), watch);
-            }
-        } else {
-            core_.encodeBatch(hops, count, frames_.data(), watch);
-        }
+        core_.encodeBatch(hops, count, frames_.data(), watch, last);
         std::size_t size = 0;
         for (std::size_t f = 0; f < count; ++f) size += packFrame(frames_[f], bytes_.data() + size);
         framesWritten_ += count;

@@ -10,7 +10,7 @@
 #include "cli/MonoSource.h"
 #include "cli/SoundInput.h"
 #include "decoder/FullSynthesis.h"
-#include "decoder/StreamDecoder.h"
+#include "decoder/Decoder.h"
 #include "stream/ZarnReader.h"
 
 namespace zarn {

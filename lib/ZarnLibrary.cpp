@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
-#include <stdexcept>
 #include <type_traits>
 #include <utility>
 
@@ -83,21 +82,57 @@ int report(int error, int* to) {
     return error;
 }
 
+// Runs `body`, which returns a code, so that no exception leaves the C
+// interface: a lack of memory becomes `memory`, anything else `other`.
+template <class Body>
+int guarded(int memory, int other, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return memory;
+    } catch (...) {
+        return other;
+    }
+}
+
+// Runs a call that feeds an object's stream and hands out its output, with
+// the object busy meanwhile; it fails for good unless the call returns
+// ZARN_OK. The codec throws nothing once an object is made, so what is
+// thrown comes from a C++ output function of the caller's, and counts as its
+// failure.
+template <class Feed>
+int feeding(State& state, State success, Feed&& feed) noexcept {
+    state = State::busy;
+    const int outcome = guarded(ZARN_ERROR_OUTPUT, ZARN_ERROR_OUTPUT, std::forward<Feed>(feed));
+    state = outcome == ZARN_OK ? success : State::failed;
+    return outcome;
+}
+
 // Creates a T, or reports why not. T's constructor may build the codec's
 // process-wide tables, which allocate the first time, and its checks of its
 // settings report through an exception (see LibraryFailure.cpp).
 template <class T, class... Args>
-T* create(int* error, Args&&... args) {
-    try {
-        T* object = new (std::nothrow) T(std::forward<Args>(args)...);
-        report(object != nullptr ? ZARN_OK : ZARN_ERROR_MEMORY, error);
-        return object;
-    } catch (const std::bad_alloc&) {
-        report(ZARN_ERROR_MEMORY, error);
-    } catch (const std::exception&) {
-        report(ZARN_ERROR_ARGUMENT, error);
+T* create(int* error, Args&&... args) noexcept {
+    T* object = nullptr;
+    report(guarded(ZARN_ERROR_MEMORY, ZARN_ERROR_ARGUMENT,
+                   [&] {
+                       object = new (std::nothrow) T(std::forward<Args>(args)...);
+                       return object != nullptr ? ZARN_OK : ZARN_ERROR_MEMORY;
+                   }),
+           error);
+    return object;
+}
+
+using DecoderStatus = zarn::StreamDecoder<zarn::FullSynthesis>::Status;
+
+int codeFor(DecoderStatus status) {
+    switch (status) {
+        case DecoderStatus::ok: return ZARN_OK;
+        case DecoderStatus::badTag: return ZARN_ERROR_BAD_TAG;
+        case DecoderStatus::truncated: return ZARN_ERROR_TRUNCATED;
+        case DecoderStatus::refused: return ZARN_ERROR_OUTPUT;
     }
-    return nullptr;
+    return ZARN_ERROR_STATE;
 }
 
 }  // namespace
@@ -123,7 +158,7 @@ struct zarn_decoder {
 
 extern "C" {
 
-const char* zarn_strerror(int error) {
+const char* zarn_strerror(int error) noexcept {
     switch (error) {
         case ZARN_OK: return "no error";
         case ZARN_ERROR_ARGUMENT: return "invalid argument";
@@ -136,55 +171,59 @@ const char* zarn_strerror(int error) {
     }
 }
 
-const char* zarn_version(void) { return "0.1.0"; }
+const char* zarn_version(void) noexcept { return "0.1.0"; }
 
-zarn_encoder* zarn_encoder_create(zarn_encoder_kind kind, zarn_write_fn write, void* user, int* error) {
-    if (write == nullptr ||
-        (kind != ZARN_ENCODER_FULL && kind != ZARN_ENCODER_REDUCED && kind != ZARN_ENCODER_BITRATE)) {
+zarn_encoder* zarn_encoder_create(int kind, zarn_write_fn write, void* user, int* error) noexcept {
+    if (write == nullptr) {
         report(ZARN_ERROR_ARGUMENT, error);
         return nullptr;
     }
+    // The kind stays an int until it is known to be one of the enumeration:
+    // a C caller may pass any value, which a zarn_encoder_kind cannot hold.
     const ByteSink sink{write, user};
     EncoderCore* core = nullptr;
-    if (kind == ZARN_ENCODER_FULL) core = create<EncoderOf<zarn::FrameEncoder<zarn::FullAnalysis>>>(error, sink);
-    if (kind == ZARN_ENCODER_REDUCED) core = create<EncoderOf<zarn::FrameEncoder<zarn::ReducedAnalysis>>>(error, sink);
-    if (kind == ZARN_ENCODER_BITRATE) core = create<EncoderOf<zarn::RateEncoder>>(error, sink);
+    switch (kind) {
+        case ZARN_ENCODER_FULL: core = create<EncoderOf<zarn::FrameEncoder<zarn::FullAnalysis>>>(error, sink); break;
+        case ZARN_ENCODER_REDUCED:
+            core = create<EncoderOf<zarn::FrameEncoder<zarn::ReducedAnalysis>>>(error, sink);
+            break;
+        case ZARN_ENCODER_BITRATE: core = create<EncoderOf<zarn::RateEncoder>>(error, sink); break;
+        default: report(ZARN_ERROR_ARGUMENT, error); return nullptr;
+    }
     if (core == nullptr) return nullptr;
     zarn_encoder* encoder = create<zarn_encoder>(error, core);
     if (encoder == nullptr) delete core;
     return encoder;
 }
 
-int zarn_encoder_set_bitrate(zarn_encoder* encoder, int kbitPerSecond) {
+int zarn_encoder_set_bitrate(zarn_encoder* encoder, int kbitPerSecond) noexcept {
     if (encoder == nullptr || kbitPerSecond < ZARN_BITRATE_MIN || kbitPerSecond > ZARN_BITRATE_MAX)
         return ZARN_ERROR_ARGUMENT;
     if (encoder->state != State::open || encoder->written) return ZARN_ERROR_STATE;
-    return encoder->core->setBitrate(static_cast<unsigned>(kbitPerSecond)) ? ZARN_OK : ZARN_ERROR_ARGUMENT;
+    return guarded(ZARN_ERROR_ARGUMENT, ZARN_ERROR_ARGUMENT, [&] {
+        return encoder->core->setBitrate(static_cast<unsigned>(kbitPerSecond)) ? ZARN_OK : ZARN_ERROR_ARGUMENT;
+    });
 }
 
-int zarn_encoder_write(zarn_encoder* encoder, const int16_t* samples, size_t count) {
+int zarn_encoder_write(zarn_encoder* encoder, const int16_t* samples, size_t count) noexcept {
     if (encoder == nullptr || (samples == nullptr && count > 0)) return ZARN_ERROR_ARGUMENT;
     if (encoder->state != State::open) return ZARN_ERROR_STATE;
     if (count == 0) return ZARN_OK;
     encoder->written = true;
-    encoder->state = State::busy;
-    const bool taken = encoder->core->write(samples, count);
-    encoder->state = taken ? State::open : State::failed;
-    return taken ? ZARN_OK : ZARN_ERROR_OUTPUT;
+    return feeding(encoder->state, State::open,
+                   [&] { return encoder->core->write(samples, count) ? ZARN_OK : ZARN_ERROR_OUTPUT; });
 }
 
-int zarn_encoder_finish(zarn_encoder* encoder) {
+int zarn_encoder_finish(zarn_encoder* encoder) noexcept {
     if (encoder == nullptr) return ZARN_ERROR_ARGUMENT;
     if (encoder->state != State::open) return ZARN_ERROR_STATE;
-    encoder->state = State::busy;
-    const bool written = encoder->core->finish();
-    encoder->state = written ? State::finished : State::failed;
-    return written ? ZARN_OK : ZARN_ERROR_OUTPUT;
+    return feeding(encoder->state, State::finished,
+                   [&] { return encoder->core->finish() ? ZARN_OK : ZARN_ERROR_OUTPUT; });
 }
 
-void zarn_encoder_destroy(zarn_encoder* encoder) { delete encoder; }
+void zarn_encoder_destroy(zarn_encoder* encoder) noexcept { delete encoder; }
 
-zarn_decoder* zarn_decoder_create(zarn_samples_fn output, void* user, int* error) {
+zarn_decoder* zarn_decoder_create(zarn_samples_fn output, void* user, int* error) noexcept {
     if (output == nullptr) {
         report(ZARN_ERROR_ARGUMENT, error);
         return nullptr;
@@ -192,44 +231,27 @@ zarn_decoder* zarn_decoder_create(zarn_samples_fn output, void* user, int* error
     return create<zarn_decoder>(error, SampleSink{output, user});
 }
 
-namespace {
-
-int outcome(zarn_decoder* decoder, zarn::StreamDecoder<zarn::FullSynthesis>::Status status, State success) {
-    using Status = zarn::StreamDecoder<zarn::FullSynthesis>::Status;
-    decoder->state = status == Status::ok ? success : State::failed;
-    switch (status) {
-        case Status::ok: return ZARN_OK;
-        case Status::badTag: return ZARN_ERROR_BAD_TAG;
-        case Status::truncated: return ZARN_ERROR_TRUNCATED;
-        case Status::refused: return ZARN_ERROR_OUTPUT;
-    }
-    return ZARN_ERROR_STATE;
-}
-
-}  // namespace
-
-int zarn_decoder_write(zarn_decoder* decoder, const uint8_t* bytes, size_t size) {
+int zarn_decoder_write(zarn_decoder* decoder, const uint8_t* bytes, size_t size) noexcept {
     if (decoder == nullptr || (bytes == nullptr && size > 0)) return ZARN_ERROR_ARGUMENT;
     if (decoder->state != State::open) return ZARN_ERROR_STATE;
     if (size == 0) return ZARN_OK;
-    decoder->state = State::busy;
-    return outcome(decoder, decoder->stream.write(bytes, size, decoder->sink), State::open);
+    return feeding(decoder->state, State::open,
+                   [&] { return codeFor(decoder->stream.write(bytes, size, decoder->sink)); });
 }
 
-int zarn_decoder_finish(zarn_decoder* decoder) {
+int zarn_decoder_finish(zarn_decoder* decoder) noexcept {
     if (decoder == nullptr) return ZARN_ERROR_ARGUMENT;
     if (decoder->state != State::open) return ZARN_ERROR_STATE;
-    decoder->state = State::busy;
-    return outcome(decoder, decoder->stream.finish(decoder->sink), State::finished);
+    return feeding(decoder->state, State::finished, [&] { return codeFor(decoder->stream.finish(decoder->sink)); });
 }
 
-uint64_t zarn_decoder_position(const zarn_decoder* decoder) {
+uint64_t zarn_decoder_position(const zarn_decoder* decoder) noexcept {
     return decoder != nullptr ? decoder->stream.position() : 0;
 }
 
-void zarn_decoder_destroy(zarn_decoder* decoder) { delete decoder; }
+void zarn_decoder_destroy(zarn_decoder* decoder) noexcept { delete decoder; }
 
-int zarn_frame_read_info(const uint8_t* bytes, size_t size, zarn_frame_info* info) {
+int zarn_frame_read_info(const uint8_t* bytes, size_t size, zarn_frame_info* info) noexcept {
     if ((bytes == nullptr && size > 0) || info == nullptr) return ZARN_ERROR_ARGUMENT;
     zarn::EncodedFrame frame;
     const zarn::Unpacked unpacked = zarn::unpackFrame(bytes, size, frame);

@@ -58,16 +58,12 @@ public:
     void setBitrate(unsigned kbitPerSecond);
 
     // As FrameEncoder::encodeBatch: the Blocks that `count` consecutive hops
-    // complete. An onlooker sees each Block's aim and its spectrum.
+    // complete. An onlooker sees each Block's aim and its spectrum. In the
+    // stream's `last` batch, the last Block ends unwindowed.
     template <class Watch>
-    void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames, Watch& watch) {
-        for (std::size_t f = 0; f < count; ++f) encodeWatched(hops + f * kHop, false, frames[f], watch);
-    }
-
-    // The same for the stream's last hops: the last Block ends unwindowed.
-    template <class Watch>
-    void encodeLastBatch(const Sample* hops, std::size_t count, EncodedFrame* frames, Watch& watch) {
-        for (std::size_t f = 0; f < count; ++f) encodeWatched(hops + f * kHop, f + 1 == count, frames[f], watch);
+    void encodeBatch(const Sample* hops, std::size_t count, EncodedFrame* frames, Watch& watch, bool last) {
+        for (std::size_t f = 0; f < count; ++f)
+            encodeWatched(hops + f * kHop, last && f + 1 == count, frames[f], watch);
     }
 
 private:

@@ -1,7 +1,8 @@
 // libzarn through its C interface alone: the programs' bytes and samples,
 // streaming cut anywhere, damage reported after every sample before it,
-// misuse as codes (calls back from an output function too), threads, small
-// stacks, and what the shared library exports.
+// misuse as codes (calls back from an output function, or its exceptions, too),
+// threads, small stacks, what the shared library exports and what the static
+// one holds.
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -9,12 +10,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "lib/zarn.h"
 #include "tests/lib/Collectors.h"
+#include "tests/lib/KindsFromC.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
@@ -185,18 +189,24 @@ TEST(Library, ReportsMisuseAndFailuresAsCodes) {
     int error = ZARN_OK;
     EXPECT_EQ(zarn_encoder_create(ZARN_ENCODER_FULL, nullptr, nullptr, &error), nullptr);
     EXPECT_EQ(error, ZARN_ERROR_ARGUMENT);
-    EXPECT_EQ(zarn_encoder_create(static_cast<zarn_encoder_kind>(7), collectBytes, nullptr, &error), nullptr);
+    EXPECT_EQ(zarn_encoder_create(7, collectBytes, nullptr, &error), nullptr);
     EXPECT_EQ(error, ZARN_ERROR_ARGUMENT);
+    // From C, where any int may come; each refused with the code.
+    int errors[ZARN_TEST_UNKNOWN_KINDS];
+    EXPECT_EQ(create_unknown_kinds_from_c(errors), 0u);
+    for (const int code : errors) EXPECT_EQ(code, ZARN_ERROR_ARGUMENT);
     EXPECT_EQ(zarn_decoder_create(nullptr, nullptr, nullptr), nullptr);
     EXPECT_EQ(zarn_encoder_write(nullptr, nullptr, 0), ZARN_ERROR_ARGUMENT);
     EXPECT_EQ(zarn_decoder_finish(nullptr), ZARN_ERROR_ARGUMENT);
     zarn_encoder_destroy(nullptr);
     zarn_decoder_destroy(nullptr);
 
-    // An output that refuses fails the call that fed it, and the encoder stays failed.
+    // An output that refuses fails the call that fed it (a frame goes once a
+    // sample after it has come), and the encoder stays failed.
     zarn_encoder* encoder = zarn_encoder_create(ZARN_ENCODER_FULL, refuse, nullptr, &error);
     const Samples hop(256, 100);
-    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_OUTPUT);
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_OK);
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), 1), ZARN_ERROR_OUTPUT);
     EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_STATE);
     EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_ERROR_STATE);
     zarn_encoder_destroy(encoder);
@@ -235,6 +245,37 @@ TEST(Library, ReportsMisuseAndFailuresAsCodes) {
     EXPECT_EQ(std::string(zarn_version()), std::to_string(ZARN_VERSION_MAJOR) + "." +
                                                 std::to_string(ZARN_VERSION_MINOR) + "." +
                                                 std::to_string(ZARN_VERSION_PATCH));
+}
+
+// Output functions of a C++ caller that throw, as such a caller's may.
+int throwOnBytes(void*, const std::uint8_t*, std::size_t) { throw std::runtime_error("the disk is gone"); }
+int throwOnSamples(void*, const std::int16_t*, std::size_t) { throw std::bad_alloc(); }
+
+TEST(Library, AnExceptionFromAnOutputFunctionStaysInsideAndFailsTheCall) {
+    // However far through a stream it comes, it fails the call as a refusal
+    // does, and the object stays failed.
+    const Samples music = makeMusicSignal(3 * 32 * 256, 4);
+    for (const zarn_encoder_kind kind : {ZARN_ENCODER_FULL, ZARN_ENCODER_REDUCED, ZARN_ENCODER_BITRATE}) {
+        SCOPED_TRACE(kind);
+        zarn_encoder* encoder = zarn_encoder_create(kind, throwOnBytes, nullptr, nullptr);
+        EXPECT_EQ(zarn_encoder_write(encoder, music.data(), music.size()), ZARN_ERROR_OUTPUT);
+        EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_ERROR_STATE);
+        zarn_encoder_destroy(encoder);
+        encoder = zarn_encoder_create(kind, throwOnBytes, nullptr, nullptr);
+        EXPECT_EQ(zarn_encoder_write(encoder, music.data(), 100), ZARN_OK);
+        EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_ERROR_OUTPUT);
+        zarn_encoder_destroy(encoder);
+    }
+
+    const Bytes stream = encode(ZARN_ENCODER_FULL, Samples(3 * 256, 500), 256);
+    zarn_decoder* decoder = zarn_decoder_create(throwOnSamples, nullptr, nullptr);
+    EXPECT_EQ(zarn_decoder_write(decoder, stream.data(), stream.size()), ZARN_ERROR_OUTPUT);
+    EXPECT_EQ(zarn_decoder_write(decoder, stream.data(), stream.size()), ZARN_ERROR_STATE);
+    zarn_decoder_destroy(decoder);
+    decoder = zarn_decoder_create(throwOnSamples, nullptr, nullptr);
+    EXPECT_EQ(zarn_decoder_write(decoder, stream.data(), ZARN_MIN_FRAME_BYTES - 1), ZARN_OK);
+    EXPECT_EQ(zarn_decoder_finish(decoder), ZARN_ERROR_OUTPUT);
+    zarn_decoder_destroy(decoder);
 }
 
 // An output function that calls back into the object feeding it: each call
@@ -361,6 +402,24 @@ TEST(Library, TheSharedLibraryExportsOnlyItsOwnFunctions) {
     for (const std::string& name : exported) {
         EXPECT_TRUE(name.rfind("zarn_", 0) == 0 || name == "ZARN_0") << name;
     }
+}
+
+TEST(Library, TheStaticLibraryHoldsItsOwnFailureAndNothingThatEndsTheProcess) {
+    // Made of the codec's folder libraries: the programs' fail(), which ends
+    // the process, must not come with them beside the library's own.
+    if (!haveCommand(ZARN_TEST_NM)) GTEST_SKIP() << ZARN_TEST_NM " is not available";
+    FILE* pipe = popen((shellWord(ZARN_TEST_NM) + " -C " + shellWord(ZARN_STATIC_LIBRARY)).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    int failures = 0;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        const std::string symbol(line);
+        if (symbol.find(" T zarn::fail(") != std::string::npos) ++failures;
+        for (const char* ending : {" U exit\n", " U _exit\n", " U _Exit\n"})
+            EXPECT_EQ(symbol.find(ending), std::string::npos) << symbol;
+    }
+    pclose(pipe);
+    EXPECT_EQ(failures, 1);
 }
 
 }  // namespace

@@ -95,13 +95,8 @@ std::vector<EncodedFrame> rateFrames(const Samples& samples, unsigned kbitPerSec
     hops.resize((samples.size() + kHop - 1) / kHop * kHop);
     std::vector<EncodedFrame> frames(hops.size() / kHop);
     UnwatchedEncoding nobody;
-    for (std::size_t f = 0; f < frames.size(); ++f) {
-        if (f + 1 < frames.size()) {
-            encoder->encodeBatch(hops.data() + f * kHop, 1, &frames[f], nobody);
-        } else {
-            encoder->encodeLastBatch(hops.data() + f * kHop, 1, &frames[f], nobody);
-        }
-    }
+    for (std::size_t f = 0; f < frames.size(); ++f)
+        encoder->encodeBatch(hops.data() + f * kHop, 1, &frames[f], nobody, f + 1 == frames.size());
     return frames;
 }
 
