@@ -15,6 +15,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Libraries Debian installs for the target as a foreign architecture
+# (apt-get install libogg-dev:arm64) lie outside that root, in
+# /usr/lib/TRIPLE; the folders that use one look there by name, through
+# this architecture's pkg-config files alone.
+set(ZARN_CROSS_PKG_CONFIG_LIBDIR /usr/lib/${ZARN_CROSS_TRIPLE}/pkgconfig)
 
 # CMake starts target programs through this at build time (the sample input,
 # test discovery) and ctest for every test; the tests use it for the
