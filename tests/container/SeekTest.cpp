@@ -1,0 +1,109 @@
+#include <algorithm>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "container/OggZarnReader.h"
+#include "container/PageSeeker.h"
+#include "tests/container/OggTestSupport.h"
+
+namespace zarn::test {
+namespace {
+
+struct Memory {
+    const Bytes* bytes;
+    std::size_t at = 0;
+};
+
+long readMemory(void* user, std::uint8_t* buffer, std::size_t size) {
+    auto& memory = *static_cast<Memory*>(user);
+    const std::size_t take = std::min(size, memory.bytes->size() - memory.at);
+    std::memcpy(buffer, memory.bytes->data() + memory.at, take);
+    memory.at += take;
+    return static_cast<long>(take);
+}
+
+int seekMemory(void* user, std::int64_t offset) {
+    auto& memory = *static_cast<Memory*>(user);
+    if (offset < 0 || static_cast<std::uint64_t>(offset) > memory.bytes->size()) return -1;
+    memory.at = static_cast<std::size_t>(offset);
+    return 0;
+}
+
+class Seeking : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        file_ = new OggFile(writeOgg({framesOf(encodeChannel(kSamples, 0))}, kSamples, 5));
+    }
+    static void TearDownTestSuite() { delete file_; }
+
+    // Where a seek to granule `granule` must land: after the last audio page
+    // of at most that granule.
+    static std::uint64_t expectedOffset(std::int64_t granule) {
+        std::uint64_t offset = file_->pageStarts[2];
+        for (std::size_t page = 2; page < file_->granules.size(); ++page) {
+            const std::size_t end = page + 1 < file_->pageStarts.size() ? file_->pageStarts[page + 1] : file_->bytes.size();
+            if (file_->granules[page] <= granule) offset = end;
+        }
+        return offset;
+    }
+
+    static constexpr std::size_t kSamples = 44100 * 60;
+    static OggFile* file_;
+};
+OggFile* Seeking::file_ = nullptr;
+
+TEST_F(Seeking, FindsThePageBeforeEveryKindOfTargetInAFewReads) {
+    std::vector<std::uint64_t> targets = {0, 1, 255, 256, 257, 1000, kSamples / 2 + 128, kSamples - 1};
+    for (std::size_t page = 2; page < file_->granules.size(); page += 17) {
+        const std::uint64_t boundary = static_cast<std::uint64_t>(file_->granules[page]) - kPreSkip;
+        for (const std::uint64_t t : {boundary - 257, boundary - 256, boundary - 1, boundary, boundary + 1}) {
+            if (t < kSamples) targets.push_back(t);
+        }
+    }
+    const ReadBack whole = readOgg(file_->bytes);
+    PageSeeker seeker;
+    ASSERT_TRUE(seeker.ready());
+    Memory memory{&file_->bytes};
+    const ByteSource source{&memory, readMemory, seekMemory};
+    for (const std::uint64_t t : targets) {
+        SCOPED_TRACE(t);
+        // The hop that finishes t, and the packet before it, where decoding begins.
+        const std::uint64_t finishing = (t + kPreSkip) / kHopSamples;
+        const std::uint64_t begin = finishing > 0 ? finishing - 1 : 0;
+        const std::int64_t granule = static_cast<std::int64_t>(begin * kHopSamples);
+        std::uint64_t offset = 0;
+        ASSERT_EQ(seeker.find(source, 5, file_->pageStarts[2], file_->bytes.size(), granule, offset),
+                  PageSeeker::Status::found);
+        EXPECT_EQ(offset, expectedOffset(granule));
+        EXPECT_LE(seeker.pagesRead(), 40u);
+
+        OggZarnReader reader;
+        ReadBack headers;
+        feed(reader, file_->bytes.data(), file_->pageStarts[2], 1 << 20, headers);
+        reader.restart();
+        ReadBack read;
+        const std::size_t span = std::min<std::size_t>(file_->bytes.size() - offset, 3 * OggZarnWriter::kPageBodyBytes);
+        feed(reader, file_->bytes.data() + offset, span, 4096, read);
+        ASSERT_FALSE(read.hops.empty());
+        EXPECT_TRUE(read.hops.front().known);
+        EXPECT_LE(read.hops.front().index, begin);
+        EXPECT_LT(begin - read.hops.front().index, OggZarnWriter::kPageHops) << "the packet lies on the first page read";
+        const std::size_t at = static_cast<std::size_t>(begin - read.hops.front().index);
+        ASSERT_LT(at, read.hops.size());
+        EXPECT_EQ(read.hops[at].frames, whole.hops[begin].frames);
+    }
+}
+
+TEST_F(Seeking, ReportsASourceThatFails) {
+    PageSeeker seeker;
+    Memory memory{&file_->bytes};
+    const ByteSource failing{&memory, [](void*, std::uint8_t*, std::size_t) { return -1L; }, seekMemory};
+    std::uint64_t offset = 0;
+    EXPECT_EQ(seeker.find(failing, 5, 0, file_->bytes.size(), 1000, offset), PageSeeker::Status::failed);
+    const ByteSource unseekable{&memory, readMemory, [](void*, std::int64_t) { return -1; }};
+    EXPECT_EQ(seeker.find(unseekable, 5, 0, file_->bytes.size(), 1000, offset), PageSeeker::Status::failed);
+}
+
+}  // namespace
+}  // namespace zarn::test
