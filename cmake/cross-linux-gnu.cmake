@@ -17,9 +17,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Libraries Debian installs for the target as a foreign architecture
 # (apt-get install libogg-dev:arm64) lie outside that root, in
-# /usr/lib/TRIPLE; the folders that use one look there by name, through
-# this architecture's pkg-config files alone.
-set(ZARN_CROSS_PKG_CONFIG_LIBDIR /usr/lib/${ZARN_CROSS_TRIPLE}/pkgconfig)
+# /usr/lib/MULTIARCH (the triple but for 32-bit x86, i386-linux-gnu); the
+# folders that use one look there by name, through this architecture's
+# pkg-config files alone.
+if(NOT ZARN_CROSS_MULTIARCH)
+  set(ZARN_CROSS_MULTIARCH ${ZARN_CROSS_TRIPLE})
+endif()
+set(ZARN_CROSS_PKG_CONFIG_LIBDIR /usr/lib/${ZARN_CROSS_MULTIARCH}/pkgconfig)
 
 # CMake starts target programs through this at build time (the sample input,
 # test discovery) and ctest for every test; the tests use it for the
