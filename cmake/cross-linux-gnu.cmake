@@ -15,15 +15,18 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Libraries Debian installs for the target as a foreign architecture
-# (apt-get install libogg-dev:arm64) lie outside that root, in
-# /usr/lib/MULTIARCH (the triple but for 32-bit x86, i386-linux-gnu); the
-# folders that use one look there by name, through this architecture's
+# A library the cross packages lack is unpacked into that root from Debian's
+# package for the target (dpkg-deb -x libogg-dev_*_arm64.deb
+# /usr/aarch64-linux-gnu, as .ci/run does), whose files lie in
+# usr/lib/MULTIARCH (the triple but for 32-bit x86, i386-linux-gnu). The
+# package is not installed: it would bring the architecture's C library,
+# which the root's loader takes up under qemu, and whose version need not be
+# the root's. The folders that use such a library find it through these
 # pkg-config files alone.
 if(NOT ZARN_CROSS_MULTIARCH)
   set(ZARN_CROSS_MULTIARCH ${ZARN_CROSS_TRIPLE})
 endif()
-set(ZARN_CROSS_PKG_CONFIG_LIBDIR /usr/lib/${ZARN_CROSS_MULTIARCH}/pkgconfig)
+set(ZARN_CROSS_PKG_CONFIG_LIBDIR /usr/${ZARN_CROSS_TRIPLE}/usr/lib/${ZARN_CROSS_MULTIARCH}/pkgconfig)
 
 # CMake starts target programs through this at build time (the sample input,
 # test discovery) and ctest for every test; the tests use it for the

@@ -8,8 +8,11 @@
 namespace zarn {
 
 const std::array<std::uint8_t, kMinFrameBytes> kSilentFrame = [] {
+    // packFrame may use all of the largest frame's room, whatever it writes.
+    std::array<std::uint8_t, kMaxFrameBytes> packed{};
+    packFrame(EncodedFrame{}, packed.data());
     std::array<std::uint8_t, kMinFrameBytes> frame{};
-    packFrame(EncodedFrame{}, frame.data());
+    std::copy(packed.begin(), packed.begin() + kMinFrameBytes, frame.begin());
     return frame;
 }();
 

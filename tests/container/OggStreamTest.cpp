@@ -278,6 +278,137 @@ TEST(OggStream, AnUnknownMajorVersionIsRefusedAndTheNextLinkPlayed) {
     EXPECT_EQ(read.lengths, std::vector<std::uint64_t>{500});
 }
 
+TEST(OggStream, ACoupledStreamCarriesEachHopsChoiceInItsFirstByte) {
+    const auto frames = encodeChannels(3, 1000);
+    OggFile file;
+    OggZarnWriter writer(4, keepPage, &file);
+    Identification header;
+    header.channels = 3;
+    header.coupling = Coupling::frontPair;
+    const Bytes comments = commentsOf({});
+    ASSERT_EQ(writer.begin(header, comments.data(), comments.size()), OggZarnWriter::Status::ok);
+    const bool choices[] = {true, false, true, true};
+    for (std::size_t hop = 0; hop < 4; ++hop) {
+        const FrameBytes bytes[3] = {{frames[0][hop].data(), frames[0][hop].size()},
+                                     {frames[1][hop].data(), frames[1][hop].size()},
+                                     {frames[2][hop].data(), frames[2][hop].size()}};
+        ASSERT_EQ(writer.hop(bytes, choices[hop]), OggZarnWriter::Status::ok);
+    }
+    ASSERT_EQ(writer.silentHop(), OggZarnWriter::Status::ok);
+    ASSERT_EQ(writer.finish(1100), OggZarnWriter::Status::ok);
+    OggZarnReader reader;
+    const std::uint8_t* bytes = file.bytes.data();
+    std::size_t size = file.bytes.size();
+    std::size_t hop = 0;
+    for (Outcome outcome; (outcome = reader.next(bytes, size)) != Outcome::needMore;) {
+        if (outcome != Outcome::hop) continue;
+        if (hop < 4) {
+            EXPECT_EQ(reader.midSide(), choices[hop]) << hop;
+            EXPECT_EQ(Bytes(reader.frame(2).bytes, reader.frame(2).bytes + reader.frame(2).size), frames[2][hop]);
+        } else {
+            EXPECT_TRUE(reader.silent());
+            EXPECT_FALSE(reader.midSide());
+        }
+        ++hop;
+    }
+    EXPECT_EQ(hop, 5u);
+    EXPECT_EQ(reader.length(), 1100u);
+    // A mono stream has no pair to couple.
+    OggZarnWriter mono(5, keepPage, &file);
+    ASSERT_EQ(mono.begin(Identification{}, comments.data(), comments.size()), OggZarnWriter::Status::ok);
+    const FrameBytes one{frames[0][0].data(), frames[0][0].size()};
+    EXPECT_EQ(mono.hop(&one, true), OggZarnWriter::Status::argument);
+}
+
+// A stream written with libogg directly, audio packets as given, each on a
+// page of its own, so that packets no writer of ours makes can be read.
+Bytes rawStream(const Identification& header, const std::vector<Bytes>& packets, std::int64_t lastGranule) {
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, 77);
+    Bytes out;
+    const auto put = [&](const std::uint8_t* data, std::size_t size, bool last, std::int64_t granule) {
+        ogg_packet packet{};
+        packet.packet = const_cast<std::uint8_t*>(data);
+        packet.bytes = static_cast<long>(size);
+        packet.e_o_s = last;
+        packet.granulepos = granule;
+        ogg_stream_packetin(&stream, &packet);
+        ogg_page page;
+        while (ogg_stream_flush(&stream, &page) != 0) {
+            out.insert(out.end(), page.header, page.header + page.header_len);
+            out.insert(out.end(), page.body, page.body + page.body_len);
+        }
+    };
+    const auto identification = writeIdentification(header);
+    put(identification.data(), identification.size(), false, 0);
+    const Bytes comments = commentsOf({});
+    put(comments.data(), comments.size(), false, 0);
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+        const bool last = i + 1 == packets.size();
+        put(packets[i].data(), packets[i].size(), last, last ? lastGranule : static_cast<std::int64_t>(256 * (i + 1)));
+    }
+    ogg_stream_clear(&stream);
+    return out;
+}
+
+TEST(OggStream, PacketsThatAreNoHopsFramesAreDamageAndTheCountGoesOn) {
+    const auto frames = encodeChannels(2, 256);
+    Bytes good = frames[0][0];
+    good.insert(good.end(), frames[1][0].begin(), frames[1][0].end());
+    Bytes trailing = good;
+    trailing.push_back(0);
+    const Bytes oneChannel = frames[0][0];
+    Bytes reserved = good;
+    reserved.insert(reserved.begin(), 2);
+    Identification stereo;
+    stereo.channels = 2;
+    {
+        const ReadBack read = readOgg(rawStream(stereo, {good, trailing, oneChannel, good}, 256 + 1024));
+        const std::vector<Outcome> hops(read.outcomes.begin() + 2, read.outcomes.end());
+        EXPECT_EQ(hops, (std::vector<Outcome>{Outcome::hop, Outcome::badPacket, Outcome::badPacket, Outcome::hop,
+                                              Outcome::endOfStream}));
+        EXPECT_EQ(read.hops.back().index, 3u);
+        EXPECT_EQ(read.lengths, std::vector<std::uint64_t>{1024});
+    }
+    Identification coupled = stereo;
+    coupled.coupling = Coupling::frontPair;
+    Bytes leftRight = good;
+    leftRight.insert(leftRight.begin(), 0);
+    const ReadBack read = readOgg(rawStream(coupled, {leftRight, reserved}, 256 + 400));
+    EXPECT_EQ(read.count(Outcome::badPacket), 1u);
+    EXPECT_EQ(read.hops.size(), 1u);
+}
+
+TEST(OggStream, AGranuleThatContradictsTheCountIsReportedAndTheCountKept) {
+    const auto frames = encodeChannels(1, 256 * 3);
+    OggFile file = writeOgg(frames, 256 * 3);
+    // The first audio page says it ends two packets later than it does.
+    const std::size_t page = file.pageStarts[2];
+    const std::size_t packets = static_cast<std::size_t>(file.granules[2] / 256);
+    const std::int64_t wrong = static_cast<std::int64_t>((packets + 2) * 256);
+    for (int i = 0; i < 8; ++i) file.bytes[page + 6 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(wrong >> (8 * i));
+    ogg_page view;
+    view.header = file.bytes.data() + page;
+    view.header_len = 27 + view.header[26];
+    view.body = view.header + view.header_len;
+    view.body_len = static_cast<long>(file.pageBodies[2]);
+    ogg_page_checksum_set(&view);
+    const ReadBack read = readOgg(file.bytes);
+    EXPECT_EQ(read.count(Outcome::badGranule), 1u);
+    for (std::size_t i = 0; i < read.hops.size(); ++i) EXPECT_EQ(read.hops[i].index, i);
+    // A last granule past what the packets hold gives what they hold.
+    const ReadBack over = readOgg(rawStream(Identification{}, {frames[0][0]}, 256 + 300));
+    EXPECT_EQ(over.count(Outcome::badGranule), 1u);
+    EXPECT_EQ(over.lengths, std::vector<std::uint64_t>{256});
+}
+
+TEST(OggStream, APacketLongerThanAnyHopIsDroppedBeforeItIsGathered) {
+    Bytes huge(40000, 0xFF);
+    const ReadBack read = readOgg(rawStream(Identification{}, {huge, framesOf(encodeChannel(256, 0))[0]}, 512));
+    EXPECT_GE(read.count(Outcome::badPacket), 1u);
+    EXPECT_EQ(read.hops.size(), 1u);
+}
+
 TEST(OggStream, OgginfoFindsNoFramingFault) {
     if (std::system("command -v ogginfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "ogginfo (vorbis-tools) not installed";
     const OggFile file = writeOgg(encodeChannels(2, 44100 * 3), 44100 * 3);

@@ -48,7 +48,7 @@ protected:
         return offset;
     }
 
-    static constexpr std::size_t kSamples = 44100 * 60;
+    static constexpr std::size_t kSamples = 44100 * 20;
     static OggFile* file_;
 };
 OggFile* Seeking::file_ = nullptr;
@@ -95,14 +95,19 @@ TEST_F(Seeking, FindsThePageBeforeEveryKindOfTargetInAFewReads) {
     }
 }
 
-TEST_F(Seeking, ReportsASourceThatFails) {
+TEST(PageSeeking, ReportsASourceThatFails) {
     PageSeeker seeker;
-    Memory memory{&file_->bytes};
+    const Bytes bytes(100000, 0);
+    Memory memory{&bytes};
     const ByteSource failing{&memory, [](void*, std::uint8_t*, std::size_t) { return -1L; }, seekMemory};
     std::uint64_t offset = 0;
-    EXPECT_EQ(seeker.find(failing, 5, 0, file_->bytes.size(), 1000, offset), PageSeeker::Status::failed);
+    EXPECT_EQ(seeker.find(failing, 5, 0, bytes.size(), 1000, offset), PageSeeker::Status::failed);
     const ByteSource unseekable{&memory, readMemory, [](void*, std::int64_t) { return -1; }};
-    EXPECT_EQ(seeker.find(unseekable, 5, 0, file_->bytes.size(), 1000, offset), PageSeeker::Status::failed);
+    EXPECT_EQ(seeker.find(unseekable, 5, 0, bytes.size(), 1000, offset), PageSeeker::Status::failed);
+    // Bytes that hold no page give the start.
+    const ByteSource zeros{&memory, readMemory, seekMemory};
+    ASSERT_EQ(seeker.find(zeros, 5, 10, bytes.size(), 1000, offset), PageSeeker::Status::found);
+    EXPECT_EQ(offset, 10u);
 }
 
 }  // namespace
