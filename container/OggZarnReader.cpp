@@ -55,6 +55,11 @@ OggZarnReader::~OggZarnReader() {
     ogg_sync_clear(&sync_);
 }
 
+std::size_t OggZarnReader::bufferBytes() const {
+    return static_cast<std::size_t>(sync_.storage) + static_cast<std::size_t>(stream_.body_storage) +
+           static_cast<std::size_t>(stream_.lacing_storage) * (sizeof(int) + sizeof(ogg_int64_t));
+}
+
 void OggZarnReader::restart() {
     ogg_sync_reset(&sync_);
     ogg_stream_reset(&stream_);
@@ -139,9 +144,10 @@ void OggZarnReader::startStream(ogg_page& page) {
 // True when `immediate` is a result to give at once.
 bool OggZarnReader::takePage(ogg_page& page, Outcome& immediate) {
     const bool ours = phase_ != Phase::lookingForStream && ogg_page_serialno(&page) == stream_.serialno;
-    if (ogg_page_bos(&page) && !ours) {
-        // Another stream's first page: the next link of a chain once this
-        // one has ended, a stream alongside while its headers are read.
+    if (ogg_page_bos(&page)) {
+        // A stream's first page: the next link of a chain once this one has
+        // ended (of any serial number: a file joined to itself repeats
+        // its own), one alongside while the headers are read.
         if (phase_ == Phase::lookingForStream || phase_ == Phase::ended) {
             startStream(page);
             return false;
@@ -152,6 +158,7 @@ bool OggZarnReader::takePage(ogg_page& page, Outcome& immediate) {
             immediate = Outcome::truncated;
             return true;
         }
+        if (ours) startStream(page);
         return false;
     }
     if (!ours || phase_ == Phase::ended) return false;

@@ -86,6 +86,9 @@ public:
     bool lostHopsKnown() const { return lostKnown_; }
     std::uint64_t lostHops() const { return lost_; }
 
+    // The bytes libogg holds for this reader, to show that they stay as made.
+    std::size_t bufferBytes() const;
+
     // After endOfStream: the exact length in samples per channel, when the
     // last granule could give it.
     bool lengthKnown() const { return lengthKnown_; }

@@ -64,6 +64,11 @@ public:
     Status finish(std::uint64_t samples);
 
     std::uint64_t hops() const { return hops_; }
+    // The bytes libogg holds for this writer, to show that they stay as made.
+    std::size_t bufferBytes() const {
+        return static_cast<std::size_t>(stream_.body_storage) +
+               static_cast<std::size_t>(stream_.lacing_storage) * (sizeof(int) + sizeof(ogg_int64_t));
+    }
 
 private:
     Status fail(Status status);

@@ -249,6 +249,11 @@ TEST(OggStream, ChainedStreamsAreReadLinkByLinkWithTheirOwnHeaders) {
     EXPECT_EQ(read.hops[4].index, 0u);
     EXPECT_EQ(read.end, Outcome::done);
 
+    // A file joined to itself repeats its serial number.
+    Bytes twice = first.bytes;
+    twice.insert(twice.end(), first.bytes.begin(), first.bytes.end());
+    EXPECT_EQ(readOgg(twice).lengths, (std::vector<std::uint64_t>{1000, 1000}));
+
     // A link cut before its end is told apart from the next link's start.
     Bytes cutChain(first.bytes.begin(), first.bytes.begin() + static_cast<std::ptrdiff_t>(first.pageStarts.back()));
     cutChain.insert(cutChain.end(), second.bytes.begin(), second.bytes.end());
@@ -407,6 +412,38 @@ TEST(OggStream, APacketLongerThanAnyHopIsDroppedBeforeItIsGathered) {
     const ReadBack read = readOgg(rawStream(Identification{}, {huge, framesOf(encodeChannel(256, 0))[0]}, 512));
     EXPECT_GE(read.count(Outcome::badPacket), 1u);
     EXPECT_EQ(read.hops.size(), 1u);
+}
+
+TEST(OggStream, LiboggsBuffersStayAsTheyWereMadeWhateverComes) {
+    const auto frames = encodeChannels(8, 44100);
+    OggFile file;
+    OggZarnWriter writer(8, keepPage, &file);
+    Identification header;
+    header.channels = 8;
+    const Bytes comments = commentsOf({"TITLE=eight"});
+    ASSERT_EQ(writer.begin(header, comments.data(), comments.size()), OggZarnWriter::Status::ok);
+    const std::size_t written = writer.bufferBytes();
+    for (std::size_t hop = 0; hop < frames[0].size(); ++hop) {
+        std::vector<FrameBytes> bytes;
+        for (const auto& channel : frames) bytes.push_back({channel[hop].data(), channel[hop].size()});
+        ASSERT_EQ(writer.hop(bytes.data()), OggZarnWriter::Status::ok);
+    }
+    ASSERT_EQ(writer.finish(44100), OggZarnWriter::Status::ok);
+    EXPECT_EQ(writer.bufferBytes(), written);
+
+    Bytes hostile = file.bytes;
+    const Bytes huge = rawStream(Identification{}, {Bytes(60000, 0xFF), frames[0][0]}, 512);
+    hostile.insert(hostile.end(), huge.begin(), huge.end());
+    hostile.insert(hostile.end(), file.bytes.begin() + 5000, file.bytes.end());
+    OggZarnReader reader;
+    const std::size_t made = reader.bufferBytes();
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{100000}}) {
+        ReadBack read;
+        feed(reader, hostile.data(), hostile.size(), piece, read);
+        EXPECT_EQ(read.identifications.size(), 2u);
+        EXPECT_EQ(reader.bufferBytes(), made) << piece;
+        reader.restart();
+    }
 }
 
 TEST(OggStream, OgginfoFindsNoFramingFault) {
