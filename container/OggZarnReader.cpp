@@ -276,6 +276,7 @@ void OggZarnReader::pullPackets(const ogg_page& page) {
         endPending_ = true;
         lengthKnown_ = granule >= identification_.preSkip;
         length_ = lengthKnown_ ? static_cast<std::uint64_t>(granule) - identification_.preSkip : 0;
+        if (!lengthKnown_) push(Outcome::badGranule);
         if (nextKnown_ && length_ > nextIndex_ * kHopSamples) {
             // More than the packets hold: the packets' span is what there is.
             length_ = nextIndex_ * kHopSamples;

@@ -405,6 +405,10 @@ TEST(OggStream, AGranuleThatContradictsTheCountIsReportedAndTheCountKept) {
     const ReadBack over = readOgg(rawStream(Identification{}, {frames[0][0]}, 256 + 300));
     EXPECT_EQ(over.count(Outcome::badGranule), 1u);
     EXPECT_EQ(over.lengths, std::vector<std::uint64_t>{256});
+    // One below the pre-skip gives none.
+    const ReadBack under = readOgg(rawStream(Identification{}, {frames[0][0]}, 100));
+    EXPECT_EQ(under.count(Outcome::badGranule), 1u);
+    EXPECT_EQ(under.lengths, std::vector<std::uint64_t>{~0ull});
 }
 
 TEST(OggStream, APacketLongerThanAnyHopIsDroppedBeforeItIsGathered) {
