@@ -73,7 +73,16 @@ void OggZarnReader::restart() {
 }
 
 OggZarnReader::Outcome OggZarnReader::finish() const {
-    const bool pageOpen = sync_.fill > sync_.returned;
+    // libogg judges nothing shorter than a page header, so the bytes it still
+    // holds may be junk it would have skipped had more come: a page is cut
+    // short only where they hold the start of a capture pattern, however
+    // the input was cut.
+    const unsigned char* left = sync_.data + sync_.returned;
+    const std::size_t leftBytes = static_cast<std::size_t>(sync_.fill - sync_.returned);
+    bool pageOpen = false;
+    for (std::size_t at = 0; at < leftBytes && !pageOpen; ++at) {
+        pageOpen = std::memcmp(left + at, "OggS", std::min<std::size_t>(4, leftBytes - at)) == 0;
+    }
     const bool streamOpen = phase_ != Phase::lookingForStream && phase_ != Phase::ended;
     return pageOpen || streamOpen || queueSize_ > 0 ? Outcome::truncated : Outcome::done;
 }

@@ -211,6 +211,24 @@ TEST(OggStream, AStreamCutShortIsTruncated) {
     }
 }
 
+TEST(OggStream, JunkAfterTheEndIsNoCutPageHoweverTheInputIsCut) {
+    const OggFile file = longMono(2000);
+    Bytes junk = file.bytes;
+    // A page made bad, so that its bytes are skipped, then a little junk.
+    const Bytes tail(file.bytes.begin() + static_cast<std::ptrdiff_t>(file.pageStarts.back()), file.bytes.end());
+    junk.insert(junk.end(), tail.begin(), tail.end());
+    junk[file.bytes.size() + 40] ^= 1;
+    for (const char* end : {"xyz", "sOgx", "abcdefghijklmnopqrstuvw"}) junk.insert(junk.end(), end, end + std::strlen(end));
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{13}, file.bytes.size() + 50, junk.size()}) {
+        EXPECT_EQ(readOgg(junk, piece).end, Outcome::done) << piece;
+    }
+    Bytes cutPage = junk;
+    for (const char c : {'O', 'g', 'g'}) cutPage.push_back(static_cast<std::uint8_t>(c));
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{13}, cutPage.size()}) {
+        EXPECT_EQ(readOgg(cutPage, piece).end, Outcome::truncated) << piece;
+    }
+}
+
 TEST(OggStream, AReaderJoiningMidWayTakesThePositionFromTheFirstGranule) {
     const OggFile file = longMono(44100 * 3);
     const ReadBack clean = readOgg(file.bytes);
