@@ -75,6 +75,7 @@ TEST_F(Installed, ThePrefixHoldsTheProgramsTheLibraryAndTheirManualPagesAndNothi
     }
     expected.insert("include/zarn.h");
     expected.insert("share/man/man3/zarn.3");
+    if (ZARN_INSTALLS_OGG_PAGE) expected.insert("share/man/man5/zarn-ogg.5");
     std::set<std::string> found;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(path(""))) {
         // As named: std::filesystem::relative would resolve the library's links.
@@ -142,11 +143,12 @@ TEST_F(Installed, EveryManualPageRendersWithoutAWarning) {
     const bool groff = haveCommand("groff"), man = haveCommand("man");
     if (!groff && !man) GTEST_SKIP() << "neither groff nor man is installed";
     TempDir scratch;
-    // Each program's page in section 1, and the library's in section 3,
-    // which shares its name with the program zarn.
+    // Each program's page in section 1, the library's in section 3, which
+    // shares its name with the program zarn, and Ogg Zarn's in section 5.
     std::vector<std::pair<std::string, std::string>> all;
     for (const std::string& name : pages()) all.emplace_back(name, "share/man/man1/" + name + ".1");
     all.emplace_back("zarn", "share/man/man3/zarn.3");
+    if (ZARN_INSTALLS_OGG_PAGE) all.emplace_back("zarn-ogg", "share/man/man5/zarn-ogg.5");
     for (const auto& [name, relative] : all) {
         SCOPED_TRACE(relative);
         const std::string page = path(relative);
