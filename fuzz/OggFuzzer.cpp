@@ -5,10 +5,13 @@
 // results, hops and lengths as in one piece (runs of skipped bytes may be
 // told in more or fewer steps, so a run counts once), and every hop's
 // frames must be whole frames lying inside the packet; a difference aborts.
+// With the first byte's top bit set, every page's CRC is made right first,
+// so that mutations reach the headers and packets behind the check.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "container/OggZarnReader.h"
@@ -56,6 +59,25 @@ Reading read(const std::uint8_t* stream, std::size_t size, const std::uint8_t* c
     return reading;
 }
 
+// Sets the CRC of every whole page in `bytes`.
+void mendChecksums(std::vector<std::uint8_t>& bytes) {
+    for (std::size_t at = 0; at + 27 <= bytes.size(); ++at) {
+        if (std::memcmp(&bytes[at], "OggS", 4) != 0) continue;
+        const std::size_t headerBytes = 27 + std::size_t{bytes[at + 26]};
+        if (at + headerBytes > bytes.size()) break;
+        std::size_t bodyBytes = 0;
+        for (std::size_t segment = 27; segment < headerBytes; ++segment) bodyBytes += bytes[at + segment];
+        if (at + headerBytes + bodyBytes > bytes.size()) break;
+        ogg_page page;
+        page.header = &bytes[at];
+        page.header_len = static_cast<long>(headerBytes);
+        page.body = &bytes[at] + headerBytes;
+        page.body_len = static_cast<long>(bodyBytes);
+        ogg_page_checksum_set(&page);
+        at += headerBytes + bodyBytes - 1;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return 0; }
@@ -64,8 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const std::size_t cutCount = 1 + data[0] % 8;
     if (size < 1 + cutCount) return 0;
-    const std::uint8_t* stream = data + 1 + cutCount;
-    const std::size_t streamSize = size - 1 - cutCount;
+    std::vector<std::uint8_t> bytes(data + 1 + cutCount, data + size);
+    if (data[0] & 0x80) mendChecksums(bytes);
+    const std::uint8_t* stream = bytes.data();
+    const std::size_t streamSize = bytes.size();
     if (read(stream, streamSize, data + 1, cutCount).trace != read(stream, streamSize, nullptr, 0).trace) std::abort();
     return 0;
 }
