@@ -47,7 +47,8 @@ TEST(Link, EachProgramHoldsOnlyItsOwnSteps) {
     const std::vector<const char*> rate = {"RateEncoder",      "RateChannel",     "RateAllocator",   "RateControl",
                                            "BandwidthFollower", "PerceptualWeights", "HighBandSegments",
                                            "ErrorFeedback",     "BandComponents",  "quantisationErrors",
-                                           "storePart",         "setSideFields",   "padWithZeros"};
+                                           "storePart",         "setSideFields",   "padWithZeros",
+                                           "JointRateEncoder",  "CoupledDecoder"};
     const auto with = [&](std::vector<const char*> names) {
         names.insert(names.end(), rate.begin(), rate.end());
         return names;
