@@ -267,5 +267,23 @@ TEST(JointStereoCoupling, TheChoiceNeverLosesToLeftAndRight) {
     }
 }
 
+TEST(JointStereoCoupling, FiveChannelsCoupleTheFrontPairAroundTheCentreAndCodeTheRestAlone) {
+    // Left and right equal, a centre and two rear channels of their own:
+    // only the front pair's side is nothing.
+    const std::size_t count = kSampleRate / kHop * kHop;
+    const Samples front = makeMusicSignal(count, 21);
+    const Channels input = {front, makeMusicSignal(count, 22), front, makeMusicSignal(count, 23),
+                            makeMusicSignal(count, 24)};
+    const Encoded encoded = encode(input, 5 * 128, Choice::byCost);
+    for (std::size_t hop = 0; hop < encoded.hops(); ++hop) {
+        ASSERT_EQ(encoded.couplings[hop], Coupling::midSide) << "hop " << hop;
+        EXPECT_TRUE(silentFrame(encoded.frame(hop, 2))) << "hop " << hop;
+        for (const std::size_t c : {0u, 1u, 3u, 4u}) EXPECT_FALSE(silentFrame(encoded.frame(hop, c))) << "hop " << hop;
+    }
+    const Channels decoded = decode(encoded);
+    EXPECT_EQ(decoded[0], decoded[2]);
+    for (std::size_t c = 0; c < input.size(); ++c) EXPECT_GT(snrDb(input[c], decoded[c]), 20.0) << "channel " << c;
+}
+
 }  // namespace
 }  // namespace zarn
