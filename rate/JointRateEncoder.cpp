@@ -120,21 +120,17 @@ Coupling JointRateEncoder::choose(double lambda, std::size_t& pairBits) {
         joint_.weight[band] = weights_[0].weight[band] + weights_[1].weight[band];
         joint_.log2Weight[band] = std::log2(joint_.weight[band]);
     }
-    cost_[0] = cost_[1] = 0.0;
     Coupling coupling = choice_ == Choice::midSide || (choice_ == Choice::everyOther && odd_) ? Coupling::midSide
                                                                                              : Coupling::leftRight;
     odd_ = !odd_;
     if (choice_ == Choice::byEstimate) {
-        cost_[0] = estimate(Coupling::leftRight, lambda);
-        cost_[1] = estimate(Coupling::midSide, lambda);
-        coupling = cost_[1] <= cost_[0] ? Coupling::midSide : Coupling::leftRight;
+        const double apart = estimate(Coupling::leftRight, lambda);
+        coupling = estimate(Coupling::midSide, lambda) <= apart ? Coupling::midSide : Coupling::leftRight;
     } else if (choice_ == Choice::byCost) {
-        const std::size_t bits = allocatePair(lambda);
-        cost_[0] = cost(weights_[0], weights_[1], lambda, bits);
+        const double apart = cost(weights_[0], weights_[1], lambda, allocatePair(lambda));
         toMidSide();
         const std::size_t midSideBits = allocatePair(lambda);
-        cost_[1] = cost(joint_, joint_, lambda, midSideBits);
-        if (cost_[1] <= cost_[0]) {
+        if (cost(joint_, joint_, lambda, midSideBits) <= apart) {
             pairBits = midSideBits;
             return Coupling::midSide;
         }

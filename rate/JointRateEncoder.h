@@ -91,10 +91,6 @@ public:
     void encodeBatch(const Sample* const* hops, std::size_t count, EncodedFrame* frames, Coupling* couplings,
                      bool last);
 
-    // What the last hop cost by each coupling, as the choice weighed it;
-    // for measurement. Zero for a coupling not weighed.
-    double lastCost(Coupling coupling) const { return cost_[static_cast<std::size_t>(coupling)]; }
-
 private:
     RateChannel& channel(std::size_t c) { return *channel_[c]; }
     // The pair's cost at `lambda` as its channels are allocated now, each
@@ -120,7 +116,6 @@ private:
     BandWeights joint_;       // their sum, which mid and side both take
     SpectrumPart leftRe_{}, leftIm_{}, rightRe_{}, rightIm_{};  // the pair's spectra in left and right
     std::array<std::size_t, kMostChannels> bits_{};
-    double cost_[2] = {0.0, 0.0};
     bool odd_ = false;  // whether the hop is an odd one, for Choice::everyOther
 };
 

@@ -16,6 +16,7 @@
 #include "decoder/FrameDecoder.h"
 #include "decoder/FullSynthesis.h"
 #include "rate/CoupledDecoder.h"
+#include "rate/RateEncoder.h"
 #include "reduced/ReducedSynthesis.h"
 #include "stream/FramePacking.h"
 #include "stream/FrameParser.h"
@@ -175,6 +176,18 @@ TEST(JointStereoFrames, UncoupledTheReferenceDecodingIsEachChannelsOwn) {
         decoder.finish(hop);
         alone.insert(alone.end(), hop, hop + kHop);
         EXPECT_EQ(alone, decoded[c]) << "channel " << c;
+    }
+}
+
+TEST(JointStereoFrames, OneChannelCodesAsTheMonoEncoderDoes) {
+    const Samples music = makeMusicSignal(2 * kSampleRate / kHop * kHop, 8);
+    for (const unsigned rate : {RateEncoder::kLowestBitrate, 128u, RateEncoder::kHighestBitrate}) {
+        const Encoded joint = encode({music}, rate, Choice::byEstimate);
+        const auto mono = std::make_unique<RateEncoder>(rate);
+        std::vector<EncodedFrame> frames(joint.hops());
+        UnwatchedEncoding nobody;
+        mono->encodeBatch(music.data(), frames.size(), frames.data(), nobody, true);
+        EXPECT_TRUE(frames == joint.frames) << rate << " kbit/s";
     }
 }
 
