@@ -6,7 +6,7 @@
 # it. Builds nothing.
 #
 #   bench/quality.sh [BUILD_FOLDER] [--rates "64 96 128 160 192 256 320"]
-#                    [--codecs "zarn lame opus mp2"] [--set main|more]
+#                    [--codecs "zarn lame opus mp2"] [--set main|more|stereo]
 #
 # BUILD_FOLDER (default ./build) must hold zarn and bench/zarnalign. zarn
 # encodes as it can today: --full (its own variable rate) and --basic, each
@@ -50,6 +50,20 @@
 #           bells and a glass, partials high up and long decays
 #   loops   sonic-pi-samples loop_mika and loop_garzul: loops of
 #           electronic music
+# --set stereo grades five recordings kept in stereo, at 128 to 384 kbit/s
+# for the pair, by two-channel PEAQ (GstPEAQ's basic model takes the pair as
+# it is): zarn's rows are bench/zarnjoint, which codes the two channels
+# together at the total rate and writes what the reference decoding gives
+# back, once choosing left/right or mid/side hop by hop (cost), once by the
+# estimate (estimate), and as baselines always left/right (lr) and always
+# mid/side (ms); lame codes joint stereo (-m j), mp2 up to 384 kbit/s.
+# SNR and segmental SNR are those of the first channel, by which the
+# decoding is also lined up.
+#   title   neverball-common bgm/title.ogg, 0-20 s: game music, a full mix
+#   track3  neverball-common bgm/track3.ogg, 20-40 s: game music
+#   track5  neverball-common bgm/track5.ogg, 40-60 s: game music
+#   drums   the main set's drum loops, in stereo (24 s)
+#   guitar  the more set's electric guitar, in stereo (16 s)
 set -euo pipefail
 
 usage() {
@@ -64,11 +78,12 @@ die() {
 
 build=./build
 rates="64 96 128 160 192 256 320"
+ratesGiven=0
 codecs="zarn lame opus mp2"
 set=main
 while [ $# -gt 0 ]; do
     case "$1" in
-        --rates) [ $# -ge 2 ] || usage 2; rates=$2; shift 2 ;;
+        --rates) [ $# -ge 2 ] || usage 2; rates=$2; ratesGiven=1; shift 2 ;;
         --codecs) [ $# -ge 2 ] || usage 2; codecs=$2; shift 2 ;;
         --set) [ $# -ge 2 ] || usage 2; set=$2; shift 2 ;;
         -h|--help) usage 0 ;;
@@ -77,14 +92,21 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-[ "$set" = main ] || [ "$set" = more ] || die "--set is main or more, not $set"
+[ "$set" = main ] || [ "$set" = more ] || [ "$set" = stereo ] || die "--set is main, more or stereo, not $set"
+stereo=0
+[ "$set" != stereo ] || stereo=1
+
+# The pair's rates, unless given.
+[ $stereo = 0 ] || [ $ratesGiven = 1 ] || rates="128 192 256 320 384"
 read -r -a rateList <<<"$rates"
 [ ${#rateList[@]} -gt 0 ] || die "--rates names no rate"
 for r in "${rateList[@]}"; do [[ $r =~ ^[1-9][0-9]*$ ]] || die "--rates takes whole kbit/s, not $r"; done
 zarn="$build/zarn"
 align="$build/bench/zarnalign"
-[ -x "$zarn" ] || die "no zarn in $build: build the project (zarn needs libsndfile1-dev and libsoxr-dev)"
+[ $stereo = 1 ] || [ -x "$zarn" ] || die "no zarn in $build: build the project (zarn needs libsndfile1-dev and libsoxr-dev)"
 [ -x "$align" ] || die "no bench/zarnalign in $build: build the project"
+joint="$build/bench/zarnjoint"
+[ $stereo = 0 ] || [ -x "$joint" ] || die "no bench/zarnjoint in $build: build the project (it needs libsndfile1-dev)"
 
 # --- Tools: the preparation needs sox and Debian's package tools; each peer
 # is skipped where missing ---
@@ -138,11 +160,23 @@ moreRecordings=(
     "bells|sonic-pi-samples|0||$samples/perc_bell.flac $samples/perc_bell2.flac $samples/ambi_glass_hum.flac"
     "loops|sonic-pi-samples|0||$samples/loop_mika.flac $samples/loop_garzul.flac"
 )
-if [ "$set" = main ]; then
-    recordings=("${mainRecordings[@]}")
-else
-    recordings=("${moreRecordings[@]}")
-fi
+stereoRecordings=(
+    "title|neverball-common|0|20|usr/share/games/neverball/bgm/title.ogg"
+    "track3|neverball-common|20|20|usr/share/games/neverball/bgm/track3.ogg"
+    "track5|neverball-common|40|20|usr/share/games/neverball/bgm/track5.ogg"
+    "drums|sonic-pi-samples|0||$samples/loop_amen_full.flac $samples/loop_tabla.flac $samples/loop_compus.flac"
+    "guitar|sonic-pi-samples|0||$samples/guit_em9.flac $samples/guit_e_fifths.flac"
+)
+case "$set" in
+    main) recordings=("${mainRecordings[@]}") ;;
+    more) recordings=("${moreRecordings[@]}") ;;
+    stereo) recordings=("${stereoRecordings[@]}") ;;
+esac
+# The stereo set's recordings are kept apart from the mono ones of the same
+# name.
+recordingsDir="$cache/recordings"
+[ $stereo = 0 ] || recordingsDir="$cache/recordings/stereo"
+mkdir -p "$recordingsDir"
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/zarn-quality.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -166,20 +200,25 @@ unpack() {
     touch "$cache/unpacked/$package.done"
 }
 
-# Mono, 44.1 kHz, 16-bit with dither, peak at -1 dB: pieces joined, then cut.
+# Mono (or stereo for the stereo set), 44.1 kHz, 16-bit with dither, peak
+# at -1 dB: pieces joined, then cut.
 # Halved first and kept in 32 bits until the end, so that neither the mix
 # nor the filters clip before the level is set.
 # A high-pass at 10 Hz removes the DC offset some samples carry (piano02's is
 # -29 dB): inaudible, it would count against every coder that drops it.
 prepare() {
-    local name=$1 packages=$2 start=$3 length=$4 files=$5 out="$cache/recordings/$1.wav"
+    local name=$1 packages=$2 start=$3 length=$4 files=$5 out="$recordingsDir/$1.wav"
     [ -s "$out" ] && return 0
     local package file i=0 pieces=()
     for package in $packages; do unpack "$package"; done
     for file in $files; do
         [ -f "$cache/unpacked/$file" ] || die "$file is not in $packages (has the package changed?)"
         i=$((i + 1))
-        sox -D -v 0.5 "$cache/unpacked/$file" -b 32 "$scratch/piece$i.wav" remix - rate -v 44100
+        if [ $stereo = 1 ]; then
+            sox -D -v 0.5 "$cache/unpacked/$file" -b 32 "$scratch/piece$i.wav" channels 2 rate -v 44100
+        else
+            sox -D -v 0.5 "$cache/unpacked/$file" -b 32 "$scratch/piece$i.wav" remix - rate -v 44100
+        fi
         pieces+=("$scratch/piece$i.wav")
     done
     local cut=(trim "$start")
@@ -200,11 +239,15 @@ done
 now() { echo "${EPOCHREALTIME/,/.}"; }
 
 zarnRates=0
-"$zarn" --help 2>&1 | grep -q -- '--bitrate' && zarnRates=1
+[ $stereo = 1 ] || ! "$zarn" --help 2>&1 | grep -q -- '--bitrate' || zarnRates=1
 
 # The rows: "codec|label|target kbit/s (- for none)".
 rows=()
-if [ -n "${have[zarn]:-}" ]; then
+if [ -n "${have[zarn]:-}" ] && [ $stereo = 1 ]; then
+    for r in "${rateList[@]}"; do
+        for choice in cost estimate lr ms; do rows+=("zarn|zarn $choice $r|$r"); done
+    done
+elif [ -n "${have[zarn]:-}" ]; then
     rows+=("zarn|zarn --full|-" "zarn|zarn --basic|-")
     if [ $zarnRates = 1 ]; then
         for r in "${rateList[@]}"; do rows+=("zarn|zarn -b $r|$r"); done
@@ -226,19 +269,28 @@ encode() {
         "zarn --full") "$zarn" -q -f --full "$input" -o "$output" ;;
         "zarn --basic") "$zarn" -q -f --basic "$input" -o "$output" ;;
         "zarn -b "*) "$zarn" -q -f -b "$target" "$input" -o "$output" ;;
-        lame*) lame --quiet --cbr -b "$target" "$input" "$output" ;;
+        # The coder and the reference decoding at once: the frames' size in
+        # the "coded" file's place, the decoding kept for decode().
+        "zarn "*)
+            local choice=${label#zarn }
+            "$joint" "$target" "$input" "$scratch/joint.wav" --choice "${choice% *}" >"$scratch/joint.out"
+            head -c "$(sed -n 's/^bytes //p' "$scratch/joint.out")" /dev/zero >"$output"
+            ;;
+        lame*) lame --quiet --cbr -b "$target" $([ $stereo = 0 ] || echo -m j) "$input" "$output" ;;
         opus*) opusenc --quiet --bitrate "$target" "$input" "$output" ;;
-        mp2*) [ "$target" -le 192 ] && ffmpeg -nostdin -v error -y -i "$input" -c:a mp2 -b:a "${target}k" -f mp2 "$output" ;;
+        mp2*) [ "$target" -le $((192 * (1 + stereo))) ] &&
+            ffmpeg -nostdin -v error -y -i "$input" -c:a mp2 -b:a "${target}k" -f mp2 "$output" ;;
     esac
 }
 
 decode() {
     local label=$1 input=$2 output=$3
     case "$label" in
+        "zarn "[celm]*) cp "$scratch/joint.wav" "$output" ;;
         zarn*) "$zarn" -q -f -d "$input" -o "$output" ;;
         lame*) lame --quiet --decode "$input" "$output" ;;
         opus*) opusdec --quiet --rate 44100 "$input" "$output" ;;
-        mp2*) ffmpeg -nostdin -v error -y -i "$input" -ac 1 -ar 44100 -c:a pcm_s16le "$output" ;;
+        mp2*) ffmpeg -nostdin -v error -y -i "$input" -ac $((1 + stereo)) -ar 44100 -c:a pcm_s16le "$output" ;;
     esac
 }
 
@@ -265,16 +317,16 @@ grades=(snr segsnr)
 declare -A value seconds bytes lags encodeSeconds
 totalAudio=0
 for name in "${names[@]}"; do
-    samples=$(( ($(stat -c %s "$cache/recordings/$name.wav") - 44) / 2 ))
+    samples=$(( ($(stat -c %s "$recordingsDir/$name.wav") - 44) / 2 / (1 + stereo) ))
     seconds[$name]=$(awk -v n="$samples" 'BEGIN { printf "%.6f", n / 44100 }')
     totalAudio=$(awk -v a="$totalAudio" -v b="${seconds[$name]}" 'BEGIN { print a + b }')
 done
 
 echo "Machine: $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(nproc) cores"
-echo "Recordings (mono 16-bit 44.1 kHz, from $cache/recordings):"
+echo "Recordings ($([ $stereo = 1 ] && echo stereo || echo mono) 16-bit 44.1 kHz, from $recordingsDir):"
 for name in "${names[@]}"; do printf '  %-8s %6.1f s\n' "$name" "${seconds[$name]}"; done
 for note in "${skipNotes[@]}"; do echo "Skipped $note"; done
-[ $zarnRates = 1 ] || echo "zarn has no --bitrate yet: only --full and --basic, at their own rates"
+[ $zarnRates = 1 ] || [ $stereo = 1 ] || echo "zarn has no --bitrate yet: only --full and --basic, at their own rates"
 [ -n "${ZARN_PEAQ:-}" ] || echo "ZARN_PEAQ is not set: SNR and segmental SNR only"
 echo
 
@@ -283,7 +335,7 @@ for row in "${rows[@]}"; do
     extension=$codec
     encodeSeconds[$label]=0
     for name in "${names[@]}"; do
-        original="$cache/recordings/$name.wav"
+        original="$recordingsDir/$name.wav"
         coded="$scratch/coded.$extension"
         decoded="$scratch/decoded.wav"
         rm -f "$coded" "$decoded"
@@ -297,16 +349,27 @@ for row in "${rows[@]}"; do
         bytes[$label,$name]=$(stat -c %s "$coded")
         decode "$label" "$coded" "$decoded" || die "$label: decoding $name failed"
         alignArgs=()
-        [ -z "${ZARN_PEAQ:-}" ] || alignArgs=(--write "$scratch/ref.wav" "$scratch/test.wav")
+        [ -z "${ZARN_PEAQ:-}" ] || [ $stereo = 1 ] || alignArgs=(--write "$scratch/ref.wav" "$scratch/test.wav")
+        lag=0
         while read -r key number; do
             case "$key" in
-                lag) lags[$label]+=" $number" ;;
+                lag) lags[$label]+=" $number"; lag=$number ;;
                 snr|segsnr) value[$label,$name,$key]=$number ;;
                 correlation)
                     awk -v c="$number" 'BEGIN { exit !(c < 0.5) }' &&
                         echo "Warning: $label on $name lines up poorly (correlation $number)" >&2 ;;
             esac
         done < <("$align" "$original" "$decoded" "${alignArgs[@]}")
+        # Both channels cut at the first one's lag, to the samples they share.
+        if [ -n "${ZARN_PEAQ:-}" ] && [ $stereo = 1 ]; then
+            refStart=0 testStart=0
+            if [ "$lag" -ge 0 ]; then testStart=$lag; else refStart=$((-lag)); fi
+            refLength=$(($(soxi -s "$original") - refStart))
+            testLength=$(($(soxi -s "$decoded") - testStart))
+            shared=$((refLength < testLength ? refLength : testLength))
+            sox "$original" "$scratch/ref.wav" trim "${refStart}s" "${shared}s"
+            sox "$decoded" -b 16 "$scratch/test.wav" trim "${testStart}s" "${shared}s"
+        fi
         [ -z "${ZARN_PEAQ:-}" ] || value[$label,$name,odg]=$(peaqGrade "$scratch/ref.wav" "$scratch/test.wav")
     done
 done

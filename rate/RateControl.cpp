@@ -24,10 +24,10 @@ double startingLevel(double kbitPerSecond) { return 3.5 - 0.019 * (kbitPerSecond
 
 }  // namespace
 
-RateControl::RateControl(double kbitPerSecond, double reservoirFrames)
+RateControl::RateControl(double kbitPerSecond, double reservoirFrames, unsigned channels)
     : target_(kbitPerSecond * 1000.0 * kHop / kSampleRate),
       reservoir_(target_ * reservoirFrames),
-      start_(startingLevel(kbitPerSecond)),
+      start_(startingLevel(kbitPerSecond / channels)),
       level_(start_),
       overspent_(0.0) {}
 

@@ -16,8 +16,10 @@ class RateControl {
 public:
     // `kbitPerSecond` of 44.1 kHz audio, with a reservoir of
     // `reservoirFrames` frames of target bits by which λ doubles (the rate's
-    // profile chooses it).
-    RateControl(double kbitPerSecond, double reservoirFrames);
+    // profile chooses it). Over `channels` channels coded together, a
+    // frame's bits are those of all of them, and λ starts where it does for
+    // one channel at its share of the rate.
+    RateControl(double kbitPerSecond, double reservoirFrames, unsigned channels = 1);
 
     // Bits a stream may save for later, in frames of target: what digital
     // silence leaves unspent must not buy seconds of frames at the largest
