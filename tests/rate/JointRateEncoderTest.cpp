@@ -15,7 +15,7 @@
 
 #include "decoder/FrameDecoder.h"
 #include "decoder/FullSynthesis.h"
-#include "rate/CoupledDecoder.h"
+#include "decoder/CoupledDecoder.h"
 #include "rate/RateEncoder.h"
 #include "reduced/ReducedSynthesis.h"
 #include "stream/FramePacking.h"
@@ -67,7 +67,8 @@ Channels decode(const Encoded& encoded) {
     std::size_t written = 0;
     for (std::size_t hop = 0; hop < encoded.hops(); ++hop) {
         for (std::size_t c = 0; c < encoded.channels; ++c) to[c] = out[c].data() + written * kHop;
-        if (decoder.decode(&encoded.frames[hop * encoded.channels], encoded.couplings[hop], to)) ++written;
+        const bool midSide = encoded.couplings[hop] == Coupling::midSide;
+        if (decoder.decode(&encoded.frames[hop * encoded.channels], midSide, to)) ++written;
     }
     for (std::size_t c = 0; c < encoded.channels; ++c) to[c] = out[c].data() + written * kHop;
     decoder.finish(to);
