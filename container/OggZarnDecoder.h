@@ -127,7 +127,6 @@ private:
 
     // The link's timeline: packets decoded, and what of it is heard.
     bool inLink_ = false;          // headers read, the link's last hop not yet out
-    bool started_ = false;         // a hop decoded since the link began or the seek
     std::uint64_t nextIndex_ = 0;  // the packet index the next hop decoded has
     std::uint64_t heardFrom_ = 0;  // timeline samples before this are dropped: the pre-skip, or to a seek
     bool hopWaiting_ = false;      // hop_ waits behind silentLeft_ lost hops

@@ -366,6 +366,37 @@ TEST_F(OggDamage, AMissingPageIsReportedAndTheRestIsExactInPlace) {
     expectSurvived(damaged, page);
 }
 
+TEST_F(OggDamage, APacketThatDoesNotParseIsOneSilentHopInItsPlace) {
+    // The first packet of a page gets a reserved coupling byte, and the page
+    // a CRC that holds: only the packet is damaged.
+    const std::size_t page = 3;
+    Bytes damaged = file_->bytes;
+    ogg_page view{};
+    view.header = damaged.data() + file_->pageStarts[page];
+    view.header_len = 27 + view.header[26];
+    view.body = view.header + view.header_len;
+    view.body_len = static_cast<long>(file_->pageBodies[page]);
+    view.body[0] = 2;
+    ogg_page_checksum_set(&view);
+    const std::uint64_t lost = static_cast<std::uint64_t>(file_->granules[page - 1]) - kPreSkip;
+
+    const Decoded through = decodeOgg(damaged, true);
+    EXPECT_EQ(through.last, Result::end);
+    EXPECT_EQ(through.damage, std::vector<Damage>{Damage::badPacket});
+    EXPECT_EQ(through.damageAt, std::vector<std::uint64_t>{lost});
+    ASSERT_EQ(through.samples.size(), full_->samples.size());
+    const auto before = static_cast<std::ptrdiff_t>(2 * lost);
+    const auto after = static_cast<std::ptrdiff_t>(2 * (lost + 2 * kHop));
+    EXPECT_TRUE(std::equal(full_->samples.begin(), full_->samples.begin() + before, through.samples.begin()));
+    EXPECT_FALSE(std::equal(full_->samples.begin() + before, full_->samples.begin() + after,
+                            through.samples.begin() + before));
+    EXPECT_TRUE(std::equal(full_->samples.begin() + after, full_->samples.end(), through.samples.begin() + after));
+
+    const Decoded stopped = decodeOgg(damaged);
+    EXPECT_EQ(stopped.last, Result::failed);
+    EXPECT_EQ(stopped.samples.size(), 2 * lost);
+}
+
 TEST(OggDecoder, AStreamCutShortGivesWhatItHoldsAndSaysSo) {
     const OggFile file = writeJoint(tones(44100, 1));
     const Bytes cut(file.bytes.begin(), file.bytes.begin() + static_cast<std::ptrdiff_t>(file.bytes.size() / 2));
