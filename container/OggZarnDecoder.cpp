@@ -226,10 +226,8 @@ OggZarnDecoder::Result OggZarnDecoder::pull(const ByteSource& source) {
 
 bool OggZarnDecoder::seek(const ByteSource& source, std::uint64_t size, std::uint64_t sample) {
     if (failure_ != Failure::none) return false;
-    if (!sawHeaders_ || identification().preSkip < kHopSamples) {
-        fail(Failure::seek);
-        return false;
-    }
+    // Only within a link whose headers are read; nothing changes otherwise.
+    if (!sawHeaders_) return false;
     // The packet that finishes the target's hop is p; decoding begins with
     // p − 1, which completes on the page after the last of granule at most
     // 256 · (p − 1).

@@ -53,7 +53,6 @@ public:
         damage,   // damage() while not decoding through
         noRoom,   // libogg could not make its buffers
         source,   // the ByteSource failed to read or seek
-        seek,     // a seek before the headers, or in a stream that cannot
     };
 
     explicit OggZarnDecoder(bool throughDamage = false);
@@ -67,10 +66,12 @@ public:
     // The next result, reading from `source` as needed; its end is the
     // input's end.
     Result pull(const ByteSource& source);
-    // Positions a file of `size` bytes, read by pull() from the current
-    // link's start at offset 0, so that the next samples begin at sample
-    // `sample` of the link (none when it lies past the end): pages found by
-    // bisection, then one hop decoded unheard before the target's.
+    // Positions a file of `size` bytes, read by pull() from its first link's
+    // start at offset 0, so that the next samples begin at sample `sample`
+    // of that link (none when it lies past the end): pages found by
+    // bisection, then one hop decoded unheard before the target's. False
+    // before the headers are read, and when the source fails (then the
+    // decoder has failed too).
     bool seek(const ByteSource& source, std::uint64_t size, std::uint64_t sample);
 
     const Identification& identification() const { return reader_.identification(); }

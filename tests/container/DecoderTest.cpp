@@ -315,6 +315,12 @@ Decoded* OggSeeking::full_ = nullptr;
 
 TEST_F(OggSeeking, FromAnySampleGivesTheFullDecodesSamplesFromThere) {
     ASSERT_EQ(full_->samples.size(), 2 * kSamples);
+    {
+        Memory memory{&file_->bytes};
+        OggZarnDecoder early;
+        EXPECT_FALSE(early.seek({&memory, readMemory, seekMemory}, file_->bytes.size(), 1000)) << "before the headers";
+        EXPECT_EQ(early.pull({&memory, readMemory, seekMemory}), Result::header);
+    }
     std::vector<std::uint64_t> targets = {0, 1, 255, 256, 257, 1000, kSamples / 2 + 128, kSamples - 1, kSamples};
     for (std::size_t page = 2; page + 1 < file_->granules.size(); ++page) {
         const std::uint64_t boundary = static_cast<std::uint64_t>(file_->granules[page]) - kPreSkip;
