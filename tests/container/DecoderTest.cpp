@@ -274,6 +274,24 @@ TEST(OggDecoder, ChainedLinksAreDecodedInTurnWithTheirChangesTold) {
     EXPECT_EQ(decoded.samples.size(), 1000u + 2 * 700 + 2 * 300);
 }
 
+TEST(OggDecoder, ALinkOfAnUnknownVersionIsPassedOverAndTheNextPlayed) {
+    OggFile later = writeJoint(tones(500, 2));
+    ogg_page view{};
+    view.header = later.bytes.data();
+    view.header_len = 27 + view.header[26];
+    view.body = view.header + view.header_len;
+    view.body_len = static_cast<long>(later.pageBodies[0]);
+    view.body[8] = 0x20;
+    ogg_page_checksum_set(&view);
+    const OggFile known = writeJoint(tones(300, 1));
+    later.bytes.insert(later.bytes.end(), known.bytes.begin(), known.bytes.end());
+    const Decoded decoded = decodeOgg(later.bytes);
+    EXPECT_EQ(decoded.last, Result::end);
+    EXPECT_EQ(decoded.damage, std::vector<Damage>{Damage::badHeader});
+    EXPECT_EQ(decoded.lengths, std::vector<std::uint64_t>{300});
+    EXPECT_EQ(decoded.samples.size(), 300u);
+}
+
 class OggSeeking : public testing::Test {
 protected:
     static void SetUpTestSuite() {
