@@ -23,7 +23,7 @@
 
 #include "common/EncodedFrame.h"
 #include "common/Types.h"
-#include "rate/CoupledDecoder.h"
+#include "decoder/CoupledDecoder.h"
 #include "rate/JointRateEncoder.h"
 #include "stream/FramePacking.h"
 #include "stream/ZarnFormat.h"
@@ -89,10 +89,10 @@ int main(int argc, char** argv) {
             from[c] = input[c].data() + hop * kHop;
             to[c] = output[c].data() + written * kHop;
         }
-        const zarn::Coupling coupling = encoder->encode(from, hop + 1 == hops, hopFrames.data());
-        if (coupling == zarn::Coupling::midSide) ++midSide;
+        const zarn::HopCoupling coupling = encoder->encode(from, hop + 1 == hops, hopFrames.data());
+        if (coupling == zarn::HopCoupling::midSide) ++midSide;
         for (const zarn::EncodedFrame& frame : hopFrames) bytes += zarn::packFrame(frame, packed);
-        if (decoder->decode(hopFrames.data(), coupling, to)) ++written;
+        if (decoder->decode(hopFrames.data(), coupling == zarn::HopCoupling::midSide, to)) ++written;
     }
     for (std::size_t c = 0; c < channels; ++c) to[c] = output[c].data() + written * kHop;
     decoder->finish(to);

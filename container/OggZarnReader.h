@@ -75,6 +75,8 @@ public:
     const Identification& identification() const { return identification_; }
     const CommentHeader& comments() const { return comments_; }
     HeaderError headerError() const { return headerError_; }
+    // The serial number of the stream being read, to find its pages.
+    int serial() const { return stream_.serialno; }
 
     unsigned channels() const { return identification_.channels; }
     FrameBytes frame(unsigned channel) const { return frames_[channel]; }

@@ -51,7 +51,7 @@ JointRateEncoder::JointRateEncoder(std::size_t channels, unsigned kbitPerSecond,
         channel_[c].emplace(profileRate(kbitPerSecond, channels), RateChannel::Aim::whatTheDecoderLacks);
 }
 
-Coupling JointRateEncoder::encode(const Sample* const* hops, bool last, EncodedFrame* frames) {
+HopCoupling JointRateEncoder::encode(const Sample* const* hops, bool last, EncodedFrame* frames) {
     for (std::size_t c = 0; c < channels_; ++c) {
         RateChannel& ch = channel(c);
         ch.aim(hops[c], last);
@@ -60,7 +60,7 @@ Coupling JointRateEncoder::encode(const Sample* const* hops, bool last, EncodedF
     }
     const double lambda = control_.lambda();
     std::size_t bits = 0;
-    Coupling coupling = Coupling::leftRight;
+    HopCoupling coupling = HopCoupling::leftRight;
     if (coupled()) coupling = choose(lambda, bits);
     for (std::size_t c = 0; c < channels_; ++c) {
         if (coupled() && (c == first() || c == second())) continue;
@@ -83,7 +83,7 @@ Coupling JointRateEncoder::encode(const Sample* const* hops, bool last, EncodedF
         channel(c).finish(lambda, last, frames[c]);
         errorBefore_[c] = channel(c).errors();
     }
-    if (coupling == Coupling::midSide) {
+    if (coupling == HopCoupling::midSide) {
         // Back to left and right, as decoders turn the Blocks: the next
         // hop aims at what the decoder lacks there. Errors in mid and side
         // add up in each of them, and are taken to be unrelated.
@@ -103,7 +103,7 @@ Coupling JointRateEncoder::encode(const Sample* const* hops, bool last, EncodedF
 }
 
 void JointRateEncoder::encodeBatch(const Sample* const* hops, std::size_t count, EncodedFrame* frames,
-                                   Coupling* couplings, bool last) {
+                                   HopCoupling* couplings, bool last) {
     const Sample* at[kMostChannels] = {};
     for (std::size_t f = 0; f < count; ++f) {
         for (std::size_t c = 0; c < channels_; ++c) at[c] = hops[c] + f * kHop;
@@ -111,7 +111,7 @@ void JointRateEncoder::encodeBatch(const Sample* const* hops, std::size_t count,
     }
 }
 
-Coupling JointRateEncoder::choose(double lambda, std::size_t& pairBits) {
+HopCoupling JointRateEncoder::choose(double lambda, std::size_t& pairBits) {
     RateChannel& left = channel(first());
     RateChannel& right = channel(second());
     weights_[0] = left.weights();
@@ -120,25 +120,25 @@ Coupling JointRateEncoder::choose(double lambda, std::size_t& pairBits) {
         joint_.weight[band] = weights_[0].weight[band] + weights_[1].weight[band];
         joint_.log2Weight[band] = std::log2(joint_.weight[band]);
     }
-    Coupling coupling = choice_ == Choice::midSide || (choice_ == Choice::everyOther && odd_) ? Coupling::midSide
-                                                                                             : Coupling::leftRight;
+    HopCoupling coupling = choice_ == Choice::midSide || (choice_ == Choice::everyOther && odd_) ? HopCoupling::midSide
+                                                                                             : HopCoupling::leftRight;
     odd_ = !odd_;
     if (choice_ == Choice::byEstimate) {
-        const double apart = estimate(Coupling::leftRight, lambda);
-        coupling = estimate(Coupling::midSide, lambda) <= apart ? Coupling::midSide : Coupling::leftRight;
+        const double apart = estimate(HopCoupling::leftRight, lambda);
+        coupling = estimate(HopCoupling::midSide, lambda) <= apart ? HopCoupling::midSide : HopCoupling::leftRight;
     } else if (choice_ == Choice::byCost) {
         const double apart = cost(weights_[0], weights_[1], lambda, allocatePair(lambda));
         toMidSide();
         const std::size_t midSideBits = allocatePair(lambda);
         if (cost(joint_, joint_, lambda, midSideBits) <= apart) {
             pairBits = midSideBits;
-            return Coupling::midSide;
+            return HopCoupling::midSide;
         }
         backToLeftRight();
         pairBits = allocatePair(lambda);
-        return Coupling::leftRight;
+        return HopCoupling::leftRight;
     }
-    if (coupling == Coupling::midSide) toMidSide();
+    if (coupling == HopCoupling::midSide) toMidSide();
     pairBits = allocatePair(lambda);
     return coupling;
 }
@@ -158,7 +158,7 @@ double JointRateEncoder::cost(const BandWeights& first, const BandWeights& secon
     return sum;
 }
 
-double JointRateEncoder::estimate(Coupling coupling, double lambda) {
+double JointRateEncoder::estimate(HopCoupling coupling, double lambda) {
     const BandComponents& left = channel(first()).components();
     const BandComponents& right = channel(second()).components();
     const SpectrumPart& lr = channel(first()).re();
@@ -168,7 +168,7 @@ double JointRateEncoder::estimate(Coupling coupling, double lambda) {
     double sum = 0.0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
         const double count = kStoredComponents[band];
-        if (coupling == Coupling::leftRight) {
+        if (coupling == HopCoupling::leftRight) {
             sum += bandCost(weights_[0].weight[band], left.energy[band], count, lambda) +
                    bandCost(weights_[1].weight[band], right.energy[band], count, lambda);
             continue;

@@ -19,7 +19,7 @@ namespace zarn {
 // the inverse transform, before the overlap-add) back into L = M + S and
 // R = M − S, so the coupling may change from hop to hop without a seam.
 // The values are those a stream stores.
-enum class Coupling : std::uint8_t { leftRight = 0, midSide = 1 };
+enum class HopCoupling : std::uint8_t { leftRight = 0, midSide = 1 };
 
 // The encoder that holds a bit rate over the channels of one stream, 1 to
 // 8 of them: each channel is coded as RateEncoder codes mono, and one rate
@@ -82,13 +82,13 @@ public:
     // Codes the hop `hops[c]` of every channel c into `frames[c]`, in the
     // stream's `last` hop ending unwindowed, and says how the front pair's
     // two frames are to be read (left/right where there is no pair).
-    Coupling encode(const Sample* const* hops, bool last, EncodedFrame* frames);
+    HopCoupling encode(const Sample* const* hops, bool last, EncodedFrame* frames);
 
     // As encode() hop by hop, over `count` consecutive hops: hops[c] holds
     // channel c's count · 256 samples, hop f's frames go to
     // frames[f · channels() ...] and its coupling to couplings[f]; `last`
     // if the batch ends the stream.
-    void encodeBatch(const Sample* const* hops, std::size_t count, EncodedFrame* frames, Coupling* couplings,
+    void encodeBatch(const Sample* const* hops, std::size_t count, EncodedFrame* frames, HopCoupling* couplings,
                      bool last);
 
 private:
@@ -97,13 +97,13 @@ private:
     // band's error weighted by `weights`.
     double cost(const BandWeights& first, const BandWeights& second, double lambda, std::size_t bits);
     // The pair's cost at `lambda` by `coupling`, estimated from its spectra.
-    double estimate(Coupling coupling, double lambda);
+    double estimate(HopCoupling coupling, double lambda);
     // The pair's spectra turned into mid and side, and back from the copy.
     void toMidSide();
     void backToLeftRight();
     // Allocates the pair at `lambda` as it stands; its bits.
     std::size_t allocatePair(double lambda);
-    Coupling choose(double lambda, std::size_t& pairBits);
+    HopCoupling choose(double lambda, std::size_t& pairBits);
 
     std::size_t channels_;
     Choice choice_;

@@ -15,7 +15,7 @@
 
 #include "decoder/FrameDecoder.h"
 #include "decoder/FullSynthesis.h"
-#include "rate/CoupledDecoder.h"
+#include "decoder/CoupledDecoder.h"
 #include "rate/RateEncoder.h"
 #include "reduced/ReducedSynthesis.h"
 #include "stream/FramePacking.h"
@@ -35,7 +35,7 @@ using Channels = std::vector<Samples>;
 
 struct Encoded {
     std::vector<EncodedFrame> frames;  // hop by hop, each hop's channels in order
-    std::vector<Coupling> couplings;
+    std::vector<HopCoupling> couplings;
     std::size_t channels = 0;
     std::size_t hops() const { return couplings.size(); }
     const EncodedFrame& frame(std::size_t hop, std::size_t channel) const { return frames[hop * channels + channel]; }
@@ -67,7 +67,8 @@ Channels decode(const Encoded& encoded) {
     std::size_t written = 0;
     for (std::size_t hop = 0; hop < encoded.hops(); ++hop) {
         for (std::size_t c = 0; c < encoded.channels; ++c) to[c] = out[c].data() + written * kHop;
-        if (decoder.decode(&encoded.frames[hop * encoded.channels], encoded.couplings[hop], to)) ++written;
+        const bool midSide = encoded.couplings[hop] == HopCoupling::midSide;
+        if (decoder.decode(&encoded.frames[hop * encoded.channels], midSide, to)) ++written;
     }
     for (std::size_t c = 0; c < encoded.channels; ++c) to[c] = out[c].data() + written * kHop;
     decoder.finish(to);
@@ -138,8 +139,8 @@ TEST(JointStereoFrames, EveryChannelsFramesParseAndPlayInEveryDecoder) {
     const Channels wide = stereo(1, 1.0, 9);
     for (std::size_t c = 0; c < 2; ++c) input[c].insert(input[c].end(), wide[c].begin(), wide[c].end());
     const Encoded encoded = encode(input, 256, Choice::byEstimate);
-    EXPECT_NE(std::count(encoded.couplings.begin(), encoded.couplings.end(), Coupling::midSide), 0);
-    EXPECT_NE(std::count(encoded.couplings.begin(), encoded.couplings.end(), Coupling::leftRight), 0);
+    EXPECT_NE(std::count(encoded.couplings.begin(), encoded.couplings.end(), HopCoupling::midSide), 0);
+    EXPECT_NE(std::count(encoded.couplings.begin(), encoded.couplings.end(), HopCoupling::leftRight), 0);
     for (std::size_t c = 0; c < 2; ++c) {
         SCOPED_TRACE(testing::Message() << "channel " << c);
         const Bytes bytes = channelBytes(encoded, c);
@@ -227,7 +228,7 @@ TEST(JointStereoCoupling, ALeftEqualToTheRightCodesTheSideAsNothing) {
         // as two; the estimate never does.
         std::size_t midSide = 0;
         for (std::size_t hop = 0; hop < encoded.hops(); ++hop) {
-            if (encoded.couplings[hop] != Coupling::midSide) continue;
+            if (encoded.couplings[hop] != HopCoupling::midSide) continue;
             ++midSide;
             EXPECT_TRUE(silentFrame(encoded.frame(hop, 1))) << "hop " << hop;
         }
@@ -247,7 +248,7 @@ TEST(JointStereoCoupling, ARightThatIsTheLeftInvertedComesBackAndCodesTheMidAsNo
     const Encoded encoded = encode({left, right}, 256, Choice::byEstimate);
     std::size_t midSide = 0;
     for (std::size_t hop = 0; hop < encoded.hops(); ++hop) {
-        if (encoded.couplings[hop] != Coupling::midSide) continue;
+        if (encoded.couplings[hop] != HopCoupling::midSide) continue;
         ++midSide;
         EXPECT_TRUE(silentFrame(encoded.frame(hop, 0))) << "hop " << hop;
     }
@@ -301,7 +302,7 @@ TEST(JointStereoCoupling, FiveChannelsCoupleTheFrontPairAroundTheCentreAndCodeTh
                             makeMusicSignal(count, 24)};
     const Encoded encoded = encode(input, 5 * 128, Choice::byEstimate);
     for (std::size_t hop = 0; hop < encoded.hops(); ++hop) {
-        ASSERT_EQ(encoded.couplings[hop], Coupling::midSide) << "hop " << hop;
+        ASSERT_EQ(encoded.couplings[hop], HopCoupling::midSide) << "hop " << hop;
         EXPECT_TRUE(silentFrame(encoded.frame(hop, 2))) << "hop " << hop;
         for (const std::size_t c : {0u, 1u, 3u, 4u}) EXPECT_FALSE(silentFrame(encoded.frame(hop, c))) << "hop " << hop;
     }
