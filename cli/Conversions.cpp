@@ -16,6 +16,7 @@
 #include "cli/Progress.h"
 #include "cli/SoundInput.h"
 #include "lib/zarn.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 namespace {
@@ -36,7 +37,7 @@ public:
             owned_ = false;
         } else {
             descriptor_ = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-            if (descriptor_ < 0) throw FileFailure(inputName(name), causeOf(errno, "laese"));
+            if (descriptor_ < 0) throw FileFailure(inputName(name), causeOf(errno, Access::Read));
         }
         struct stat status;
         if (fstat(descriptor_, &status) != 0) fail(errno);
@@ -66,7 +67,8 @@ private:
     [[noreturn]] void fail(int error) {
         if (owned_) close(descriptor_);
         owned_ = false;
-        throw FileFailure(inputName(name_), error == EISDIR ? "er en mappe" : causeOf(error, "laese"));
+        throw FileFailure(inputName(name_),
+                          error == EISDIR ? text::tr("is a directory") : causeOf(error, Access::Read));
     }
 
     std::string name_;
@@ -76,16 +78,17 @@ private:
     FileIdentity identity_{};
 };
 
+// The library's own texts are English whatever the locale; the ones a
+// conversion can meet are said here in the user's language.
 std::string libraryFailure(int error) {
-    return std::string("fejl i Zarn-biblioteket: ") + zarn_strerror(error);
+    const char* cause = error == ZARN_ERROR_MEMORY   ? text::tr("out of memory")
+                        : error == ZARN_ERROR_OUTPUT ? text::tr("the output function reported a failure")
+                                                     : zarn_strerror(error);
+    return text::format(text::tr("error in the Zarn library: %s"), cause);
 }
 
 std::string seconds(std::uint64_t samples) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(samples) / ZARN_SAMPLE_RATE);
-    std::string result = text;
-    for (char& c : result) c = c == '.' ? ',' : c;
-    return result;
+    return text::format("%.2f s", static_cast<double>(samples) / ZARN_SAMPLE_RATE);
 }
 
 // Decodes `input` into `sink` (which returns 0 when it took the samples) and
@@ -113,10 +116,14 @@ std::uint64_t decodeStream(const std::string& input, ByteInput& bytes, Sink& sin
     std::uint64_t read = 0;
     const auto check = [&](int status) {
         if (status == ZARN_OK) return;
-        const std::string at = std::to_string(zarn_decoder_position(decoder.get()));
+        const auto at = static_cast<unsigned long long>(zarn_decoder_position(decoder.get()));
         const std::string name = inputName(input);
-        if (status == ZARN_ERROR_BAD_TAG) throw FileFailure(name, "beskadiget ramme ved byte " + at);
-        if (status == ZARN_ERROR_TRUNCATED) throw FileFailure(name, "filen slutter midt i rammen ved byte " + at);
+        if (status == ZARN_ERROR_BAD_TAG) {
+            throw FileFailure(name, text::format(text::tr("damaged frame at byte %llu"), at));
+        }
+        if (status == ZARN_ERROR_TRUNCATED) {
+            throw FileFailure(name, text::format(text::tr("the file ends in the middle of a frame at byte %llu"), at));
+        }
         if (status == ZARN_ERROR_OUTPUT) outputFailure();
         throw FileFailure(inputName(input), libraryFailure(status));
     };
@@ -181,8 +188,8 @@ std::string decodeFile(const std::string& input, const std::string& output, cons
         input, bytes, sink, [&] { throw FileFailure(outputName(output), decoded->cause()); }, showProgress);
     decoded->finish();
     file.commit();
-    return inputName(input) + " -> " + outputName(output) + ": afkodet, " +
-           seconds(samples);
+    return text::format(text::tr("%s -> %s: decoded, %s"), inputName(input).c_str(), outputName(output).c_str(),
+                        seconds(samples).c_str());
 }
 
 std::string testFile(const std::string& input, bool showProgress) {
@@ -190,7 +197,7 @@ std::string testFile(const std::string& input, bool showProgress) {
     const auto sink = [](const std::int16_t*, std::size_t) { return 0; };
     const std::uint64_t samples = decodeStream(
         input, bytes, sink, [] {}, showProgress);
-    return inputName(input) + ": i orden, " + seconds(samples);
+    return text::format(text::tr("%s: ok, %s"), inputName(input).c_str(), seconds(samples).c_str());
 }
 
 }  // namespace zarn::cli

@@ -65,7 +65,7 @@ public:
         info.channels = 1;
         info.format = format | SF_FORMAT_PCM_16;
         sndfile_ = sf_open_fd(file.descriptor(), SFM_WRITE, &info, SF_FALSE);
-        if (sndfile_ == nullptr) throw FileFailure(outputName(file.name()), "kan ikke skrives");
+        if (sndfile_ == nullptr) throw FileFailure(outputName(file.name()), text::tr("cannot be written"));
     }
     ~SndfileOutput() override { sf_close(sndfile_); }
     SndfileOutput(const SndfileOutput&) = delete;
@@ -87,7 +87,7 @@ public:
         if (error_ != 0) throw FileFailure(outputName(file_.name()), cause());
     }
 
-    std::string cause() const override { return causeOf(error_, "skrive"); }
+    std::string cause() const override { return causeOf(error_, Access::Write); }
 
 private:
     OutputFile& file_;

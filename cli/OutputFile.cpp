@@ -71,16 +71,25 @@ bool writeAll(int descriptor, const std::uint8_t* bytes, std::size_t size) {
 
 }  // namespace
 
-std::string causeOf(int error, const char* doing) {
+std::string causeOf(int error, Access access) {
+    using text::format;
+    using text::tr;
     switch (error) {
         case ENOSPC:
-        case EDQUOT: return "disken er fuld";
+        case EDQUOT: return tr("the disk is full");
         case EACCES:
         case EPERM:
-        case EROFS: return std::string("ingen tilladelse til at ") + doing;
-        case ENOENT: return "findes ikke";
-        case EISDIR: return "er en mappe";
-        default: return std::string("fejl ved at ") + doing + " (fejlkode " + std::to_string(error) + ")";
+        case EROFS:
+            return access == Access::Read    ? tr("no permission to read")
+                   : access == Access::Write ? tr("no permission to write")
+                                             : tr("no permission to create the file");
+        case ENOENT: return tr("does not exist");
+        case EISDIR: return tr("is a directory");
+        default:
+            return format(access == Access::Read    ? tr("error reading (error code %d)")
+                          : access == Access::Write ? tr("error writing (error code %d)")
+                                                    : tr("error creating the file (error code %d)"),
+                          error);
     }
 }
 
@@ -92,24 +101,24 @@ OutputFile::OutputFile(const std::string& name, bool force, const std::optional<
         // The shell may have opened standard output on the input (>> or 1<>).
         struct stat opened;
         if (input && fstat(descriptor_, &opened) == 0 && isFile(opened, *input)) {
-            throw FileFailure(outputName(name_), "outputfilen er den samme som inputfilen");
+            throw FileFailure(outputName(name_), text::tr("the output file is the same as the input file"));
         }
     } else {
         const std::string path = writtenPath(name);
         struct stat existing;
         const bool exists = stat(path.c_str(), &existing) == 0;
         if (exists && input && isFile(existing, *input)) {
-            throw FileFailure(outputName(name_), "outputfilen er den samme som inputfilen");
+            throw FileFailure(outputName(name_), text::tr("the output file is the same as the input file"));
         }
-        if (exists && S_ISDIR(existing.st_mode)) throw FileFailure(outputName(name_), "er en mappe");
+        if (exists && S_ISDIR(existing.st_mode)) throw FileFailure(outputName(name_), text::tr("is a directory"));
         if (exists && S_ISREG(existing.st_mode) && !force) {
-            throw FileFailure(outputName(name_), "findes allerede (-f overskriver)");
+            throw FileFailure(outputName(name_), text::tr("already exists (-f overwrites)"));
         }
         if (exists && !S_ISREG(existing.st_mode)) {
             // A device or a pipe has no folder to put a temporary file in, and
             // nothing on it to protect.
             descriptor_ = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-            if (descriptor_ < 0) throw FileFailure(outputName(name_), causeOf(errno, "skrive"));
+            if (descriptor_ < 0) throw FileFailure(outputName(name_), causeOf(errno, Access::Write));
         } else {
             path_ = path;
             std::string pattern = temporaryPattern(path);
@@ -118,7 +127,8 @@ OutputFile::OutputFile(const std::string& name, bool force, const std::optional<
             descriptor_ = createWatchedFile(temporary.data());
             if (descriptor_ < 0) {
                 throw FileFailure(outputName(name_),
-                                  errno == ENOENT ? "mappen findes ikke" : causeOf(errno, "oprette filen"));
+                                  errno == ENOENT ? text::tr("the directory does not exist")
+                                                  : causeOf(errno, Access::Create));
             }
             temporary_ = temporary.data();
             // A file replaced keeps its permissions, as one overwritten in
@@ -183,7 +193,7 @@ void OutputFile::commit() {
             unlink(temporary_.c_str());
         } else if (!mayReplace_ && errno == EEXIST) {
             // Another program made the file while this one was writing.
-            throw FileFailure(outputName(name_), "findes allerede (-f overskriver)");
+            throw FileFailure(outputName(name_), text::tr("already exists (-f overwrites)"));
         } else if (rename(temporary_.c_str(), path_.c_str()) != 0) {
             // Where the file system has no links, rename() is the way left.
             fail(errno);
@@ -197,7 +207,7 @@ void OutputFile::commit() {
 }
 
 std::string OutputFile::cause() const {
-    return causeOf(error_, "skrive");
+    return causeOf(error_, Access::Write);
 }
 
 }  // namespace zarn::cli

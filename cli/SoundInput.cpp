@@ -29,7 +29,7 @@ std::string formatName(int format) {
     SF_FORMAT_INFO info{};
     info.format = format & SF_FORMAT_TYPEMASK;
     if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name != nullptr) return info.name;
-    return "lyd";
+    return text::tr("sound");
 }
 
 // The sample width where the file has one; compressed formats have none.
@@ -44,8 +44,8 @@ std::string widthName(int subtype) {
         case SF_FORMAT_ALAC_24: return "24 bit";
         case SF_FORMAT_PCM_32:
         case SF_FORMAT_ALAC_32: return "32 bit";
-        case SF_FORMAT_FLOAT: return "32 bit kommatal";
-        case SF_FORMAT_DOUBLE: return "64 bit kommatal";
+        case SF_FORMAT_FLOAT: return text::tr("32 bit float");
+        case SF_FORMAT_DOUBLE: return text::tr("64 bit float");
         case SF_FORMAT_ULAW: return "u-law";
         case SF_FORMAT_ALAW: return "A-law";
         default: return "";
@@ -55,31 +55,27 @@ std::string widthName(int subtype) {
 std::string channelsName(int channels) {
     if (channels == 1) return "mono";
     if (channels == 2) return "stereo";
-    return std::to_string(channels) + " kanaler";
+    return text::format(text::trn("%d channel", "%d channels", static_cast<unsigned long>(channels)), channels);
 }
 
-// 44100 -> "44,1 kHz": thousandths without trailing zeros, a decimal comma.
-std::string rateName(int rate) {
-    std::string text = std::to_string(rate / 1000);
-    int rest = rate % 1000;
-    if (rest != 0) {
-        std::string decimals = std::to_string(1000 + rest).substr(1);
-        while (decimals.back() == '0') decimals.pop_back();
-        text += "," + decimals;
-    }
-    return text + " kHz";
-}
 
 std::string openFailure(int error) {
     switch (error) {
-        case SF_ERR_UNRECOGNISED_FORMAT: return "er ikke en lydfil, som libsndfile kender";
-        case SF_ERR_UNSUPPORTED_ENCODING: return "bruger en kodning, som libsndfile ikke kan laese";
-        case SF_ERR_MALFORMED_FILE: return "er en beskadiget lydfil";
-        default: return "kan ikke laeses";
+        case SF_ERR_UNRECOGNISED_FORMAT: return text::tr("is not a sound file that libsndfile knows");
+        case SF_ERR_UNSUPPORTED_ENCODING: return text::tr("uses an encoding that libsndfile cannot read");
+        case SF_ERR_MALFORMED_FILE: return text::tr("is a damaged sound file");
+        default: return text::tr("cannot be read");
     }
 }
 
 }  // namespace
+
+std::string rateName(int rate) {
+    // Thousandths, without trailing zeros: 44.1 kHz, 48 kHz, 11.025 kHz.
+    int decimals = 3;
+    for (int rest = rate % 1000; decimals > 0 && rest % 10 == 0; rest /= 10) --decimals;
+    return text::format("%.*f kHz", decimals, rate / 1000.0);
+}
 
 SoundInput::SoundInput(const std::string& name) : name_(name) {
     if (name == "-") {
@@ -87,13 +83,13 @@ SoundInput::SoundInput(const std::string& name) : name_(name) {
         ownsDescriptor_ = false;
     } else {
         descriptor_ = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-        if (descriptor_ < 0) throw FileFailure(inputName(name_), causeOf(errno, "laese"));
+        if (descriptor_ < 0) throw FileFailure(inputName(name_), causeOf(errno, Access::Read));
     }
     struct stat status;
-    if (fstat(descriptor_, &status) != 0) throw FileFailure(inputName(name_), causeOf(errno, "laese"));
+    if (fstat(descriptor_, &status) != 0) throw FileFailure(inputName(name_), causeOf(errno, Access::Read));
     if (S_ISDIR(status.st_mode)) {
         close(descriptor_);
-        throw FileFailure(inputName(name_), "er en mappe");
+        throw FileFailure(inputName(name_), text::tr("is a directory"));
     }
     identity_ = {status.st_dev, status.st_ino};
     // libsndfile closes a descriptor it owns when opening fails as well;
@@ -104,12 +100,14 @@ SoundInput::SoundInput(const std::string& name) : name_(name) {
         if (ownsDescriptor_) close(descriptor_);
         // A Zarn file is the likeliest sound libsndfile does not know.
         const bool zarn = name.size() > 5 && name.compare(name.size() - 5, 5, ".zarn") == 0;
-        throw FileFailure(inputName(name_), openFailure(error) + (zarn ? " (-d afkoder Zarn-filer)" : ""));
+        const std::string cause = openFailure(error);
+        throw FileFailure(inputName(name_), zarn ? text::format(text::tr("%s (-d decodes Zarn files)"), cause.c_str())
+                                                 : cause);
     }
     if (info_.channels < 1 || info_.samplerate < 1) {
         sf_close(file_);
         if (ownsDescriptor_) close(descriptor_);
-        throw FileFailure(inputName(name_), "er en beskadiget lydfil");
+        throw FileFailure(inputName(name_), text::tr("is a damaged sound file"));
     }
 }
 
@@ -158,7 +156,7 @@ std::string SoundInput::description() const {
 
 std::size_t SoundInput::checked(sf_count_t read) {
     if (read < 0 || (read == 0 && sf_error(file_) != SF_ERR_NO_ERROR)) {
-        throw FileFailure(inputName(name_), "fejl under laesning");
+        throw FileFailure(inputName(name_), text::tr("error while reading"));
     }
     return static_cast<std::size_t>(read);
 }

@@ -52,4 +52,8 @@ private:
     FileIdentity identity_{};
 };
 
+// A sample rate for the user, in kHz as the locale writes numbers: 44100 ->
+// "44.1 kHz" ("44,1 kHz" in Danish).
+std::string rateName(int rate);
+
 }  // namespace zarn::cli

@@ -25,6 +25,10 @@ const char* tr(const char* message);
 // The form of `singular` or `plural` that fits `count` in the user's language.
 const char* trn(const char* singular, const char* plural, unsigned long count);
 
+// Marks `message` for the catalogue where it cannot be translated yet (a
+// table built before main); tr() translates it where it is used.
+constexpr const char* N_(const char* message) { return message; }
+
 // printf into a string, numbers in the locale's form.
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 std::string formatList(const char* pattern, std::va_list arguments);

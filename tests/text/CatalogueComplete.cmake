@@ -4,7 +4,7 @@
 #   cmake -DSOURCE=<tree> -DWORK=<folder> -P CatalogueComplete.cmake
 file(GLOB sources RELATIVE ${SOURCE} ${SOURCE}/cli/*.cpp ${SOURCE}/cli/*.h ${SOURCE}/info/*.cpp ${SOURCE}/info/*.h)
 list(SORT sources)
-execute_process(COMMAND xgettext --from-code=UTF-8 --language=C++ --keyword=tr --keyword=trn:1,2
+execute_process(COMMAND xgettext --from-code=UTF-8 --language=C++ --keyword=tr --keyword=trn:1,2 --keyword=N_
     --add-comments=TRANSLATORS: --output=${WORK}/zarn.pot ${sources}
   WORKING_DIRECTORY ${SOURCE} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
