@@ -20,18 +20,23 @@
 #include "info/SampleFiles.h"
 #include "info/SignalAnalysis.h"
 #include "info/SignalComparison.h"
+#include "text/Translation.h"
 #include "wave/WaveWriter.h"
 
 namespace {
 
+using zarn::text::format;
+using zarn::text::N_;
+using zarn::text::tr;
+
 const char* const kUsage =
-    "Brug: zarninfo FIL.zarn [ORIGINAL.wav] [--picture BILLEDE.png [--log-frequency]] [--removed FJERNET.wav]\n"
-    "  FIL.zarn               Zarn-filen, der skal undersoeges\n"
-    "  ORIGINAL.wav           WAVE PCM filen, som Zarn-filen blev lavet af; maaler konverteringen\n"
-    "  --picture BILLEDE.png  tegner spektrogrammer, bit pr. baand og bitrate i et PNG-billede\n"
-    "  --log-frequency        tegner spektrogrammerne med logaritmisk frekvensakse, 50 Hz til 22 kHz\n"
-    "  --removed FJERNET.wav  skriver originalen minus den afkodede lyd, det som blev fjernet, som\n"
-    "                         WAVE PCM (mono, 16 bit, 44100 Hz); kraever ORIGINAL.wav\n";
+    N_("Usage: zarninfo FILE.zarn [ORIGINAL.wav] [--picture PICTURE.png [--log-frequency]] [--removed REMOVED.wav]\n"
+       "  FILE.zarn              the Zarn file to look into\n"
+       "  ORIGINAL.wav           the WAVE PCM file the Zarn file was made from; measures the conversion\n"
+       "  --picture PICTURE.png  draws spectrograms, bits per band and bit rate in a PNG picture\n"
+       "  --log-frequency        draws the spectrograms with a logarithmic frequency axis, 50 Hz to 22 kHz\n"
+       "  --removed REMOVED.wav  writes the original minus the decoded sound, what was removed, as\n"
+       "                         WAVE PCM (mono, 16 bit, 44100 Hz); needs ORIGINAL.wav\n");
 
 struct Arguments {
     std::vector<std::string> files;  // the Zarn file, then perhaps the original
@@ -99,7 +104,7 @@ Arguments parse(int argc, char** argv) {
 // output) for the run to count as done.
 int finished() {
     std::cout.flush();
-    if (!std::cout) zarn::fail(std::cerr, "Fejl ved skrivning til standardoutput");
+    if (!std::cout) zarn::fail(std::cerr, tr("Error writing to standard output"));
     return 0;
 }
 
@@ -127,13 +132,14 @@ extern "C" const char* __lsan_default_options() {
 int report(const Arguments& arguments);
 
 int main(int argc, char** argv) {
+    zarn::text::useUserLanguage();
     const Arguments arguments = parse(argc, argv);
     if (arguments.help) {
-        std::cout << kUsage;
+        std::cout << tr(kUsage);
         return finished();
     }
     if (!arguments.valid) {
-        std::cerr << kUsage;
+        std::cerr << tr(kUsage);
         return 2;
     }
     // The signals are held whole in memory, as long as their files say they
@@ -141,7 +147,7 @@ int main(int argc, char** argv) {
     try {
         return report(arguments);
     } catch (const std::bad_alloc&) {
-        zarn::fail(std::cerr, "Ikke nok hukommelse");
+        zarn::fail(std::cerr, tr("Not enough memory"));
     }
 }
 
@@ -176,7 +182,7 @@ int report(const Arguments& arguments) {
         if (removedFile) {
             removedFile->writeSamples(removed.samples().data(), removed.samples().size());
             removedFile->finish();
-            if (removedFile->failed()) fail(std::cerr, "Fejl ved skrivning til " + *arguments.removed);
+            if (removedFile->failed()) fail(std::cerr, format(tr("Error writing to %s"), arguments.removed->c_str()));
         }
     }
     if (draw) {
@@ -184,7 +190,7 @@ int report(const Arguments& arguments) {
         const Sonogram* originalSonogram = compare ? &originalAnalysis->spectrogram() : nullptr;
         if (!InfoPicture::write(*arguments.picture, frames, originalSonogram, decodedAnalysis.spectrogram(),
                                 FrequencyAxis(arguments.logFrequency))) {
-            fail(std::cerr, "Ikke i stand til at skrive billedet " + *arguments.picture);
+            fail(std::cerr, format(tr("Cannot write the picture %s"), arguments.picture->c_str()));
         }
     }
     return finished();

@@ -1,5 +1,7 @@
 #include "text/Translation.h"
 
+#include <iconv.h>
+#include <langinfo.h>
 #include <libintl.h>
 #include <unistd.h>
 
@@ -55,6 +57,22 @@ const char* tr(const char* message) { return dgettext(kDomain, message); }
 
 const char* trn(const char* singular, const char* plural, unsigned long count) {
     return dngettext(kDomain, singular, plural, count);
+}
+
+std::string toUtf8(const std::string& text) {
+    const iconv_t converter = iconv_open("UTF-8", nl_langinfo(CODESET));
+    if (converter == reinterpret_cast<iconv_t>(-1)) return text;
+    std::string in = text;
+    // One byte of an 8-bit set becomes at most four of UTF-8.
+    std::string out(4 * text.size(), '\0');
+    char* from = in.data();
+    char* to = out.data();
+    std::size_t left = in.size(), room = out.size();
+    const bool converted = iconv(converter, &from, &left, &to, &room) != static_cast<std::size_t>(-1);
+    iconv_close(converter);
+    if (!converted) return text;
+    out.resize(out.size() - room);
+    return out;
 }
 
 std::string formatList(const char* pattern, std::va_list arguments) {

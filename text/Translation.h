@@ -29,6 +29,10 @@ const char* trn(const char* singular, const char* plural, unsigned long count);
 // table built before main); tr() translates it where it is used.
 constexpr const char* N_(const char* message) { return message; }
 
+// `text` from the locale's character set into UTF-8, for what takes UTF-8
+// whatever the locale (Cairo's text); unchanged where it cannot be converted.
+std::string toUtf8(const std::string& text);
+
 // printf into a string, numbers in the locale's form.
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 std::string formatList(const char* pattern, std::va_list arguments);
