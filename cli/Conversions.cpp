@@ -78,13 +78,21 @@ private:
     FileIdentity identity_{};
 };
 
-// The library's own texts are English whatever the locale; the ones a
-// conversion can meet are said here in the user's language.
+// The library's own texts (zarn_strerror) are English whatever the locale.
+const char* libraryCause(int error) {
+    switch (error) {
+        case ZARN_ERROR_ARGUMENT: return text::tr("invalid argument");
+        case ZARN_ERROR_MEMORY: return text::tr("out of memory");
+        case ZARN_ERROR_BAD_TAG: return text::tr("frame tag missing: the stream is damaged");
+        case ZARN_ERROR_TRUNCATED: return text::tr("the stream ends inside a frame");
+        case ZARN_ERROR_OUTPUT: return text::tr("the output function reported a failure");
+        case ZARN_ERROR_STATE: return text::tr("the object was finished, has failed, or is in a call already");
+        default: return zarn_strerror(error);
+    }
+}
+
 std::string libraryFailure(int error) {
-    const char* cause = error == ZARN_ERROR_MEMORY   ? text::tr("out of memory")
-                        : error == ZARN_ERROR_OUTPUT ? text::tr("the output function reported a failure")
-                                                     : zarn_strerror(error);
-    return text::format(text::tr("error in the Zarn library: %s"), cause);
+    return text::format(text::tr("error in the Zarn library: %s"), libraryCause(error));
 }
 
 std::string seconds(std::uint64_t samples) {

@@ -20,10 +20,11 @@ void useUserLanguage();
 void useUserLanguage(const char* folder);
 
 // `message` in the user's language; `message` itself without a translation.
-const char* tr(const char* message);
+const char* tr(const char* message) __attribute__((format_arg(1)));
 
 // The form of `singular` or `plural` that fits `count` in the user's language.
-const char* trn(const char* singular, const char* plural, unsigned long count);
+const char* trn(const char* singular, const char* plural, unsigned long count)
+    __attribute__((format_arg(1))) __attribute__((format_arg(2)));
 
 // Marks `message` for the catalogue where it cannot be translated yet (a
 // table built before main); tr() translates it where it is used.

@@ -26,12 +26,16 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
-// The options and dashes a help names, in order.
+// The options a help names, in order ("-o's" and "(-o)" as "-o"; "'-'" and
+// "->" as "-").
 std::vector<std::string> dashWords(const std::string& text) {
     std::vector<std::string> words;
     std::istringstream in(text);
     for (std::string word; in >> word;) {
-        if (word.find('-') != std::string::npos && word.find_first_not_of("-',.()") > 0) words.push_back(word);
+        const std::size_t dash = word.find_first_not_of("'(");
+        if (dash == std::string::npos || word[dash] != '-') continue;
+        const std::size_t end = word.find_first_not_of("-abcdefghijklmnopqrstuvwxyz0123456789", dash);
+        words.push_back(word.substr(dash, end == std::string::npos ? std::string::npos : end - dash));
     }
     return words;
 }
