@@ -2,14 +2,8 @@
 # in every catalogue, and none is left fuzzy: a new message without one would
 # come out in English in the middle of Danish.
 #   cmake -DSOURCE=<tree> -DWORK=<folder> -P CatalogueComplete.cmake
-file(GLOB sources RELATIVE ${SOURCE} ${SOURCE}/cli/*.cpp ${SOURCE}/cli/*.h ${SOURCE}/info/*.cpp ${SOURCE}/info/*.h)
-list(SORT sources)
-execute_process(COMMAND xgettext --from-code=UTF-8 --language=C++ --keyword=tr --keyword=trn:1,2 --keyword=N_
-    --add-comments=TRANSLATORS: --output=${WORK}/zarn.pot ${sources}
-  WORKING_DIRECTORY ${SOURCE} RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "xgettext failed")
-endif()
+set(OUTPUT ${WORK}/zarn.pot)
+include(${SOURCE}/po/Extract.cmake)
 file(STRINGS ${SOURCE}/po/LINGUAS languages REGEX "^[^#]")
 foreach(language IN LISTS languages)
   execute_process(COMMAND msgcmp ${SOURCE}/po/${language}.po ${WORK}/zarn.pot RESULT_VARIABLE status)
