@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "cli/FileFailure.h"
+#include "cli/OutputFormat.h"
 #include "text/Translation.h"
 
 namespace zarn::cli {
@@ -147,6 +149,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         wrongCall(line, text::tr("-o can be used only with one input file"));
     } else if (line.options.output && line.options.mode == Mode::Test) {
         wrongCall(line, text::tr("-t writes no file, so -o makes no sense"));
+    } else if (line.options.output && *line.options.output != "-") {
+        // Before any file is read: a name that says the wrong format is a
+        // mistake of the call, not of a file.
+        const std::string refusal = outputRefusal(*line.options.output, line.options.mode == Mode::Decode);
+        if (!refusal.empty()) wrongCall(line, "-o " + printableName(*line.options.output) + ": " + refusal);
     }
     return line;
 }

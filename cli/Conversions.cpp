@@ -140,13 +140,16 @@ std::uint64_t decodeStream(const std::string& input, ByteInput& bytes, Sink& sin
         read += count;
         progress.update(read, bytes.size(), static_cast<double>(target.samples) / ZARN_SAMPLE_RATE);
     }
+    // An empty file holds no stream; the decoder would finish it as one of
+    // no frames.
+    if (read == 0) throw FileFailure(inputName(input), text::tr("is empty, no Zarn data"));
     check(zarn_decoder_finish(decoder.get()));
     return target.samples;
 }
 
 }  // namespace
 
-std::string encodeFile(const std::string& input, const std::string& output, const Options& options,
+Outcome encodeFile(const std::string& input, const std::string& output, const Options& options,
                        bool showProgress) {
     SoundInput sound(input);
     OutputFile file(output, options.force, sound.identity());
@@ -179,12 +182,23 @@ std::string encodeFile(const std::string& input, const std::string& output, cons
     check(zarn_encoder_finish(encoder.get()));
     file.commit();
 
-    const std::string steps = source.steps();
-    return inputName(input) + " -> " + outputName(output) + ": " +
-           sound.description() + (steps.empty() ? "" : "; " + steps);
+    std::string steps = source.steps();
+    if (sound.nanSamples() > 0) {
+        const auto nan = static_cast<unsigned long long>(sound.nanSamples());
+        steps = text::format(text::trn("%llu NaN sample made silence", "%llu NaN samples made silence",
+                                       static_cast<unsigned long>(nan)),
+                             nan) +
+                (steps.empty() ? "" : ", ") + steps;
+    }
+    const std::string truncated = sound.truncated();
+    return {inputName(input) + " -> " + outputName(output) + ": " + sound.description() +
+                (steps.empty() ? "" : "; " + steps),
+            truncated.empty() ? ""
+                              : text::format(text::tr("%s: warning: the file ends too early; %s"),
+                                             inputName(input).c_str(), truncated.c_str())};
 }
 
-std::string decodeFile(const std::string& input, const std::string& output, const Options& options,
+Outcome decodeFile(const std::string& input, const std::string& output, const Options& options,
                        bool showProgress) {
     ByteInput bytes(input);
     OutputFile file(output, options.force, bytes.identity());
@@ -196,16 +210,17 @@ std::string decodeFile(const std::string& input, const std::string& output, cons
         input, bytes, sink, [&] { throw FileFailure(outputName(output), decoded->cause()); }, showProgress);
     decoded->finish();
     file.commit();
-    return text::format(text::tr("%s -> %s: decoded, %s"), inputName(input).c_str(), outputName(output).c_str(),
-                        seconds(samples).c_str());
+    return {text::format(text::tr("%s -> %s: decoded, %s"), inputName(input).c_str(), outputName(output).c_str(),
+                         seconds(samples).c_str()),
+            ""};
 }
 
-std::string testFile(const std::string& input, bool showProgress) {
+Outcome testFile(const std::string& input, bool showProgress) {
     ByteInput bytes(input);
     const auto sink = [](const std::int16_t*, std::size_t) { return 0; };
     const std::uint64_t samples = decodeStream(
         input, bytes, sink, [] {}, showProgress);
-    return text::format(text::tr("%s: ok, %s"), inputName(input).c_str(), seconds(samples).c_str());
+    return {text::format(text::tr("%s: ok, %s"), inputName(input).c_str(), seconds(samples).c_str()), ""};
 }
 
 }  // namespace zarn::cli

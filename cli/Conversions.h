@@ -1,7 +1,7 @@
 #pragma once
 // One file's conversion each: encode any sound to Zarn, decode Zarn to a
 // sound file, or decode only to see whether a Zarn file is whole. Each
-// returns the line that tells the user what was done, and throws
+// returns the lines that tell the user what was done, and throws
 // FileFailure, naming the input or the output, when it fails; no output file
 // is then left behind.
 
@@ -11,8 +11,13 @@
 
 namespace zarn::cli {
 
-std::string encodeFile(const std::string& input, const std::string& output, const Options& options, bool progress);
-std::string decodeFile(const std::string& input, const std::string& output, const Options& options, bool progress);
-std::string testFile(const std::string& input, bool progress);
+struct Outcome {
+    std::string done;     // what was done, for the user
+    std::string warning;  // "a.wav: warning: ..." when the conversion went through with a fault; else empty
+};
+
+Outcome encodeFile(const std::string& input, const std::string& output, const Options& options, bool progress);
+Outcome decodeFile(const std::string& input, const std::string& output, const Options& options, bool progress);
+Outcome testFile(const std::string& input, bool progress);
 
 }  // namespace zarn::cli

@@ -2,12 +2,14 @@
 
 #include <sndfile.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 
 #include "cli/FileFailure.h"
+#include "cli/OutputFormat.h"
 #include "lib/zarn.h"
 #include "wave/WaveHeader.h"
 
@@ -23,6 +25,21 @@ public:
         const WaveHeader header = decodedWaveHeader(file.seekable() ? std::optional<std::uint64_t>(0) : std::nullopt);
         file_.write(header.data(), header.size());
     }
+    // A decode that failed half-way to a file written in place (standard
+    // output redirected to one) leaves what it wrote, and readers believe
+    // the header's sizes: they are made to hold the whole samples that are
+    // there. A temporary file goes anyway.
+    ~WaveOutput() override {
+        if (finished_ || !file_.seekable()) return;
+        file_.flush();
+        const std::optional<std::uint64_t> inFile = file_.bytesInFile();
+        const std::uint64_t headerBytes = WaveHeader().size();
+        if (!inFile || *inFile < headerBytes) return;
+        const WaveHeader header = decodedWaveHeader((*inFile - headerBytes) & ~std::uint64_t{1});
+        file_.patch(0, header.data(), header.size());
+    }
+    WaveOutput(const WaveOutput&) = delete;
+    WaveOutput& operator=(const WaveOutput&) = delete;
 
     bool write(const std::int16_t* samples, std::size_t count) noexcept override {
         while (count > 0) {
@@ -46,28 +63,51 @@ public:
             file_.rewrite(0, header.data(), header.size());
         }
         if (!file_.flush()) throw FileFailure(outputName(file_.name()), file_.cause());
+        finished_ = true;
     }
 
     std::string cause() const override { return file_.cause(); }
 
 private:
     OutputFile& file_;
+    bool finished_ = false;
     std::uint64_t dataBytes_ = 0;
     std::array<std::uint8_t, 8192> bytes_;  // little-endian samples on their way to the file
 };
 
-// libsndfile writes and seeks on the output's descriptor itself.
+// libsndfile writes and seeks on the output's descriptor itself. Where that
+// cannot seek (a pipe), the file is made in an anonymous file and copied
+// out at the end: libsndfile completes a FLAC's or an AIFF's header by
+// seeking back to it, which on a pipe fails and puts the header's bytes at
+// the end of the stream instead.
 class SndfileOutput final : public DecodedOutput {
 public:
     SndfileOutput(OutputFile& file, int format) : file_(file) {
+        int descriptor = file.descriptor();
+        if (!file.seekable()) {
+            staging_ = anonymousFile();
+            if (staging_ < 0) throw FileFailure(outputName(file.name()), causeOf(errno, Access::CreateTemporary));
+            descriptor = staging_;
+        }
         SF_INFO info{};
         info.samplerate = ZARN_SAMPLE_RATE;
         info.channels = 1;
-        info.format = format | SF_FORMAT_PCM_16;
-        sndfile_ = sf_open_fd(file.descriptor(), SFM_WRITE, &info, SF_FALSE);
-        if (sndfile_ == nullptr) throw FileFailure(outputName(file.name()), text::tr("cannot be written"));
+        info.format = format;
+        sndfile_ = sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE);
+        if (sndfile_ == nullptr) {
+            if (staging_ >= 0) close(staging_);
+            throw FileFailure(outputName(file.name()), text::tr("cannot be written"));
+        }
+        if ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_VORBIS || (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+            // Lossy: the best libsndfile's encoders offer.
+            double quality = 1.0;
+            sf_command(sndfile_, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality);
+        }
     }
-    ~SndfileOutput() override { sf_close(sndfile_); }
+    ~SndfileOutput() override {
+        sf_close(sndfile_);
+        if (staging_ >= 0) close(staging_);
+    }
     SndfileOutput(const SndfileOutput&) = delete;
     SndfileOutput& operator=(const SndfileOutput&) = delete;
 
@@ -85,22 +125,32 @@ public:
         sndfile_ = nullptr;
         if (status != 0 && error_ == 0) error_ = errno != 0 ? errno : EIO;
         if (error_ != 0) throw FileFailure(outputName(file_.name()), cause());
+        if (staging_ >= 0) copyStaged();
     }
 
     std::string cause() const override { return causeOf(error_, Access::Write); }
 
 private:
+    void copyStaged() {
+        if (lseek(staging_, 0, SEEK_SET) != 0) throw FileFailure(outputName(file_.name()), causeOf(errno, Access::Write));
+        for (;;) {
+            const ssize_t count = read(staging_, copy_.data(), copy_.size());
+            if (count < 0 && errno == EINTR) continue;
+            if (count < 0) throw FileFailure(outputName(file_.name()), causeOf(errno, Access::Write));
+            if (count == 0) break;
+            if (!file_.write(copy_.data(), static_cast<std::size_t>(count))) {
+                throw FileFailure(outputName(file_.name()), file_.cause());
+            }
+        }
+        if (!file_.flush()) throw FileFailure(outputName(file_.name()), file_.cause());
+    }
+
     OutputFile& file_;
     SNDFILE* sndfile_ = nullptr;
-    int error_ = 0;  // errno of the first failed write
+    int error_ = 0;     // errno of the first failed write
+    int staging_ = -1;  // the anonymous file written in place of a pipe
+    std::array<std::uint8_t, 1 << 16> copy_;
 };
-
-bool endsWith(const std::string& name, const char* ending) {
-    const std::string suffix = ending;
-    if (name.size() < suffix.size()) return false;
-    return std::equal(suffix.begin(), suffix.end(), name.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-}
 
 }  // namespace
 
@@ -114,10 +164,11 @@ WaveHeader decodedWaveHeader(std::optional<std::uint64_t> dataBytes) {
 }
 
 std::unique_ptr<DecodedOutput> openDecodedOutput(OutputFile& file) {
-    const std::string& name = file.name();
-    if (endsWith(name, ".flac")) return std::make_unique<SndfileOutput>(file, SF_FORMAT_FLAC);
-    if (endsWith(name, ".aiff") || endsWith(name, ".aif")) return std::make_unique<SndfileOutput>(file, SF_FORMAT_AIFF);
-    return std::make_unique<WaveOutput>(file);
+    const int format = file.name() == "-" ? 0 : decodedFormat(file.name());
+    // The call was refused before any file was touched.
+    if (format < 0) throw FileFailure(outputName(file.name()), text::tr("cannot be written in the format its name says"));
+    if (format == 0) return std::make_unique<WaveOutput>(file);
+    return std::make_unique<SndfileOutput>(file, format);
 }
 
 }  // namespace zarn::cli

@@ -1,6 +1,7 @@
 #pragma once
-// Where decoded samples go: a 16-bit mono 44.1 kHz WAVE file, or FLAC or
-// AIFF through libsndfile where the output's name ends in .flac or .aiff.
+// Where decoded samples go: a 16-bit mono 44.1 kHz WAVE file, or the FLAC,
+// AIFF, Ogg Vorbis or MP3 that the output's name asks for, through
+// libsndfile.
 // A WAVE that cannot be rewritten at the end (a pipe), or whose samples
 // take more than the header's 32-bit fields hold (4 GiB, 13.5 hours), says
 // in its size fields that its size is unknown (0xFFFFFFFF), as other
@@ -34,7 +35,7 @@ public:
 // known: the sizes where they fit, else unknown.
 WaveHeader decodedWaveHeader(std::optional<std::uint64_t> dataBytes);
 
-// Chooses the format by `file`'s name; writes to `file`.
+// Chooses the format by `file`'s name (see OutputFormat.h); writes to `file`.
 std::unique_ptr<DecodedOutput> openDecodedOutput(OutputFile& file);
 
 }  // namespace zarn::cli

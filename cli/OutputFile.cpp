@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -40,16 +41,33 @@ std::string temporaryPattern(const std::string& name) {
 }
 
 // The file that writing to `name` reaches: through a link, the file it
-// points to, so that the link stays a link. `name` itself where it is no
-// link, or a link to nothing.
+// points to, so that the link stays a link. A link to nothing yet reaches
+// the name it holds, which the output then gets, as writing through the
+// link would make it. `name` itself where it is no link.
 std::string writtenPath(const std::string& name) {
     struct stat own;
     if (lstat(name.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) return name;
-    char* const resolved = realpath(name.c_str(), nullptr);
-    if (resolved == nullptr) return name;
-    const std::string path = resolved;
-    std::free(resolved);
-    return path;
+    if (char* const resolved = realpath(name.c_str(), nullptr)) {
+        const std::string path = resolved;
+        std::free(resolved);
+        return path;
+    }
+    // A link the system follows where realpath() cannot (/dev/stdout to a
+    // pipe) is written through as it is.
+    struct stat through;
+    if (stat(name.c_str(), &through) == 0) return name;
+    // A link to nothing, followed by hand as far as the system would.
+    std::string path = name;
+    for (int hop = 0; hop < 40; ++hop) {
+        std::array<char, 4096> target;
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= target.size()) return path;
+        const std::string next(target.data(), static_cast<std::size_t>(length));
+        const std::size_t slash = path.rfind('/');
+        path = next[0] == '/' || slash == std::string::npos ? next : path.substr(0, slash + 1) + next;
+        if (lstat(path.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) return path;
+    }
+    return name;
 }
 
 bool isFile(const struct stat& status, const FileIdentity& file) {
@@ -69,6 +87,27 @@ bool writeAll(int descriptor, const std::uint8_t* bytes, std::size_t size) {
     return true;
 }
 
+const char* noPermission(Access access) {
+    switch (access) {
+        case Access::Read: return text::tr("no permission to read");
+        case Access::Write: return text::tr("no permission to write");
+        case Access::Create: return text::tr("no permission to create the file");
+        case Access::CreateTemporary: return text::tr("no permission to create a temporary file");
+    }
+    return "";
+}
+
+// The cause for any other errno: a pattern for its code.
+const char* failed(Access access) {
+    switch (access) {
+        case Access::Read: return text::tr("error reading (error code %d)");
+        case Access::Write: return text::tr("error writing (error code %d)");
+        case Access::Create: return text::tr("error creating the file (error code %d)");
+        case Access::CreateTemporary: return text::tr("error creating a temporary file (error code %d)");
+    }
+    return "";
+}
+
 }  // namespace
 
 std::string causeOf(int error, Access access) {
@@ -79,18 +118,22 @@ std::string causeOf(int error, Access access) {
         case EDQUOT: return tr("the disk is full");
         case EACCES:
         case EPERM:
-        case EROFS:
-            return access == Access::Read    ? tr("no permission to read")
-                   : access == Access::Write ? tr("no permission to write")
-                                             : tr("no permission to create the file");
+        case EROFS: return noPermission(access);
         case ENOENT: return tr("does not exist");
         case EISDIR: return tr("is a directory");
-        default:
-            return format(access == Access::Read    ? tr("error reading (error code %d)")
-                          : access == Access::Write ? tr("error writing (error code %d)")
-                                                    : tr("error creating the file (error code %d)"),
-                          error);
+        case EFBIG: return tr("the file grows larger than allowed");
+        default: return format(failed(access), error);
     }
+}
+
+int anonymousFile() {
+    const char* folder = std::getenv("TMPDIR");
+    const std::string pattern = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/zarn-XXXXXX";
+    std::vector<char> path(pattern.begin(), pattern.end());
+    path.push_back('\0');
+    const int descriptor = mkostemp(path.data(), O_CLOEXEC);
+    if (descriptor >= 0) unlink(path.data());
+    return descriptor;
 }
 
 OutputFile::OutputFile(const std::string& name, bool force, const std::optional<FileIdentity>& input)
@@ -182,6 +225,18 @@ bool OutputFile::rewrite(std::uint64_t offset, const std::uint8_t* bytes, std::s
     const off_t at = start_ + static_cast<off_t>(offset);
     if (pwrite(descriptor_, bytes, size, at) != static_cast<ssize_t>(size)) return fail(errno);
     return true;
+}
+
+bool OutputFile::patch(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) noexcept {
+    if (!seekable_ || descriptor_ < 0) return false;
+    return pwrite(descriptor_, bytes, size, start_ + static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
+}
+
+std::optional<std::uint64_t> OutputFile::bytesInFile() const noexcept {
+    if (descriptor_ < 0) return std::nullopt;
+    const off_t at = lseek(descriptor_, 0, SEEK_CUR);
+    if (at < start_) return std::nullopt;
+    return static_cast<std::uint64_t>(at - start_);
 }
 
 void OutputFile::commit() {

@@ -25,6 +25,10 @@ struct FileIdentity {
     ino_t inode;
 };
 
+// A scratch file of no name, gone when closed: in $TMPDIR, else /tmp. -1
+// and errno when none can be made.
+int anonymousFile();
+
 class OutputFile {
 public:
     // Throws FileFailure when `name` may not or cannot be written: it is the
@@ -41,6 +45,13 @@ public:
     // Writes `size` bytes at `offset` from where this output began, after
     // everything buffered; only where seekable().
     bool rewrite(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) noexcept;
+
+    // Writes `size` bytes at `offset` whatever failed before: for a header
+    // made to fit what a failed conversion left. Only where seekable().
+    bool patch(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) noexcept;
+    // How many bytes this output has put into its file so far; none where
+    // that cannot be told.
+    std::optional<std::uint64_t> bytesInFile() const noexcept;
 
     const std::string& name() const { return name_; }
 

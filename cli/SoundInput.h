@@ -1,11 +1,15 @@
 #pragma once
 // A sound file as libsndfile reads it, from a name or from standard input
-// ("-"): every format the installed libsndfile knows, WAVE from a pipe among
-// them, since libsndfile reads WAVE without seeking.
+// ("-"): every format the installed libsndfile knows, from a pipe as well.
+// What the file's own decoding says is wrong with it is told apart from the
+// end: a file that ends before its header's length is read to its end and
+// the shortfall reported (truncated()); an MP3 whose decoder complains is
+// damaged and fails. NaN samples, which no sound has, are read as silence.
 
 #include <sndfile.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -38,18 +42,38 @@ public:
     // Up to `count` frames, interleaved; fewer only at the end. Throw
     // FileFailure when the file cannot be read further.
     std::size_t readShorts(std::int16_t* frames, std::size_t count);
-    // As 16-bit units: full scale is +-32768.
+    // As 16-bit units: full scale is +-32768; a NaN is 0.
     std::size_t readDoubles(double* frames, std::size_t count);
 
+    // Once the end is read: "expected 308700 samples, got 49152 samples"
+    // when the file held fewer frames than its header promised; else empty.
+    std::string truncated() const;
+    // The samples (of any channel) that were NaN.
+    std::uint64_t nanSamples() const { return nanSamples_; }
+
 private:
-    std::size_t checked(sf_count_t read);
+    class PipeReader;
+    class Complaints;
+
+    void openSound();
+    void throwIfComplaints() const;
+    std::size_t checked(sf_count_t read, std::size_t asked);
+    std::optional<std::uint64_t> promisedFrames() const;
+    bool allBytesRead() const;
 
     std::string name_;
     int descriptor_ = -1;  // ours to close, except standard input
     bool ownsDescriptor_ = true;
+    bool streamed_ = false;                   // a pipe, a FIFO, a device: no seeking
+    std::unique_ptr<PipeReader> pipe_;        // for FLAC on a pipe
+    std::unique_ptr<Complaints> complaints_;  // what the MP3 decoder prints, held back
     SNDFILE* file_ = nullptr;
     SF_INFO info_{};
     FileIdentity identity_{};
+    std::optional<std::uint64_t> promised_;  // frames the header promises, where it tells
+    std::uint64_t framesRead_ = 0;
+    std::uint64_t nanSamples_ = 0;
+    bool ended_ = false;
 };
 
 // A sample rate for the user, in kHz as the locale writes numbers: 44100 ->

@@ -5,6 +5,7 @@
 #include <soxr.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -28,7 +29,7 @@ const char* const kHelp =
        "Several channels are mixed down to mono, and other sample rates are converted to 44.1 kHz.\n"
        "FILE '-' is standard input; without -o the output then goes to standard output.\n"
        "\n"
-       "  -d, --decode       decodes FILE.zarn to FILE.wav (.flac and .aiff by the name after -o)\n"
+       "  -d, --decode       decodes FILE.zarn to FILE.wav (.flac, .aiff, .ogg, .mp3 by the name after -o)\n"
        "  -t, --test         decodes without writing anything and says which files are damaged\n"
        "  -o, --output NAME  writes to NAME ('-' is standard output); only with one FILE\n"
        "  -b, --bitrate N    encodes at an average bit rate of N kbit/s, from 64 to 320\n"
@@ -44,6 +45,17 @@ const char* const kHelp =
        "\n"
        "Exit status: 0 when everything succeeded, 1 when a file failed, 2 on wrong usage.\n");
 
+// Ends a run that wrote only to standard output (the help, the version): a
+// text that did not all arrive is a failed write like any other.
+int finishOutput() {
+    errno = 0;
+    std::cout.flush();
+    if (std::cout) return 0;
+    std::cerr << "zarn: " << zarn::cli::outputName("-") << ": "
+              << zarn::cli::causeOf(errno != 0 ? errno : EIO, zarn::cli::Access::Write) << '\n';
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,11 +64,11 @@ int main(int argc, char** argv) {
     zarn::text::useUserLanguage();
     const CommandLine line = parseCommandLine(argc, argv);
     switch (line.action) {
-        case CommandLine::Action::Help: std::cout << tr(kUsageLine) << tr(kHelp); return 0;
+        case CommandLine::Action::Help: std::cout << tr(kUsageLine) << tr(kHelp); return finishOutput();
         case CommandLine::Action::Version:
             std::cout << "zarn " << zarn_version() << " (" << sf_version_string() << ", " << soxr_version()
                       << ")\n";
-            return 0;
+            return finishOutput();
         case CommandLine::Action::WrongCall:
             std::cerr << "zarn: " << line.error << '\n' << tr(kUsageLine) << tr("Try 'zarn --help'.\n");
             return 2;
@@ -70,10 +82,12 @@ int main(int argc, char** argv) {
     for (const std::string& input : options.files) {
         try {
             const std::string output = options.output ? *options.output : defaultOutput(input, options.mode);
-            const std::string done = options.mode == Mode::Encode   ? encodeFile(input, output, options, progress)
-                                     : options.mode == Mode::Decode ? decodeFile(input, output, options, progress)
-                                                                    : testFile(input, progress);
-            if (!options.quiet) std::cerr << done << '\n';
+            const Outcome outcome = options.mode == Mode::Encode   ? encodeFile(input, output, options, progress)
+                                    : options.mode == Mode::Decode ? decodeFile(input, output, options, progress)
+                                                                   : testFile(input, progress);
+            if (options.quiet) continue;
+            if (!outcome.warning.empty()) std::cerr << "zarn: " << outcome.warning << '\n';
+            std::cerr << outcome.done << '\n';
         } catch (const FileFailure& failure) {
             std::cerr << "zarn: " << failure.what() << '\n';
             anyFailed = true;

@@ -73,6 +73,24 @@ TEST(CommandLine, WrongCalls) {
     EXPECT_EQ(parse({"a.wav", "--version"}).action, CommandLine::Action::Version);
 }
 
+// A name that says a sound format gets it, or is refused before any file
+// is read; a name that says nothing gets a decode's WAVE.
+TEST(CommandLine, OutputNamesSayTheFormat) {
+    for (const std::vector<const char*>& words :
+         {std::vector<const char*>{"-d", "-o", "x.flac", "a.zarn"}, {"-d", "-o", "x.Wav", "a.zarn"},
+          {"-d", "-o", "x", "a.zarn"}, {"-d", "-o", "x.data", "a.zarn"}, {"-d", "-o", "-", "a.zarn"},
+          {"-o", "x.zarn", "a.wav"}, {"-o", "dir.wav/x", "a.wav"}, {"-o", "x.txt", "a.wav"}, {"-o", "-", "a.wav"}}) {
+        EXPECT_EQ(parse(words).action, CommandLine::Action::Run) << words[2];
+    }
+    for (const std::vector<const char*>& words :
+         {std::vector<const char*>{"-d", "-o", "x.opus", "a.zarn"}, {"-d", "-o", "x.zarn", "a.zarn"},
+          {"-o", "x.wav", "a.wav"}, {"-o", "x.MP3", "a.wav"}, {"-o", "x.ogg", "a.wav"}, {"-o", "x.aif", "-"}}) {
+        const CommandLine line = parse(words);
+        EXPECT_EQ(line.action, CommandLine::Action::WrongCall) << words[words.size() - 2];
+        EXPECT_EQ(line.error.rfind(std::string("-o ") + words[words.size() - 2] + ": ", 0), 0u) << line.error;
+    }
+}
+
 TEST(CommandLine, OutputNames) {
     EXPECT_EQ(defaultOutput("song.wav", Mode::Encode), "song.zarn");
     EXPECT_EQ(defaultOutput("dir.v2/song", Mode::Encode), "dir.v2/song.zarn");

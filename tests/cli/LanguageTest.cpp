@@ -94,6 +94,29 @@ TEST(Language, NumbersInTheLocalesForm) {
     EXPECT_EQ(runZarnIn(dir, "LC_NUMERIC=" + kDanishUtf8, "-t s.zarn").err, "s.zarn: ok, 0,23 s\n");
 }
 
+// A warning and a refusal of the call in Danish words, with the figures
+// as the locale writes them.
+TEST(Language, AWarningAndARefusalInDanish) {
+    ZARN_REQUIRE_LOCALE(kDanishUtf8);
+    TempDir dir;
+    const Bytes wave = makeWaveFile(makeMusicSignal(30000, 4));
+    writeFile(dir.file("cut.wav"), Bytes(wave.begin(), wave.begin() + 44 + 2 * 10000));
+    const RunResult cut = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "cut.wav");
+    EXPECT_EQ(cut.exitStatus, 0);
+    EXPECT_EQ(cut.err.rfind("zarn: cut.wav: advarsel: filen slutter for tidligt; ventede 30000 samples, fik 10000 "
+                            "samples\n",
+                            0),
+              0u)
+        << cut.err;
+    const RunResult refused = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "cut.wav -o out.flac");
+    EXPECT_EQ(refused.exitStatus, 2);
+    EXPECT_EQ(refused.err.rfind("zarn: -o out.flac: der kodes til Zarn, ikke til .flac (et navn på .zarn, eller -d "
+                                "for at afkode)\n",
+                                0),
+              0u)
+        << refused.err;
+}
+
 // Every line of the help is translated, every option kept, and the 8-bit
 // locale gets the very same text in its own bytes.
 TEST(Language, TheWholeHelpInEachLanguage) {

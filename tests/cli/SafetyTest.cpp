@@ -35,10 +35,12 @@ TEST_F(Safety, AnExistingOutputIsKeptUnlessForced) {
 
 TEST_F(Safety, TheInputIsNeverItsOwnOutput) {
     ASSERT_EQ(link(dir_.file("good.wav").c_str(), dir_.file("same.zarn").c_str()), 0);
+    ASSERT_EQ(link(dir_.file("good.wav").c_str(), dir_.file("same").c_str()), 0);
     const Bytes before = readFile(dir_.file("good.wav"));
     // Standard output too may be the input, opened by the shell for
-    // appending or for reading and writing.
-    for (const char* call : {"-f good.wav -o good.wav", "-f good.wav -o same.zarn", "-f - -o good.wav <good.wav",
+    // appending or for reading and writing. (A name that says WAVE is no
+    // encode's output anyway.)
+    for (const char* call : {"-f same -o same", "-f good.wav -o same.zarn", "-f - -o same <good.wav",
                              "good.wav -o - >>good.wav", "good.wav -o - 1<>good.wav"}) {
         SCOPED_TRACE(call);
         const RunResult result = runCommand("(" + zarnCommand() + " " + call + ")", dir_.path(), "");
