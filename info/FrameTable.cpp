@@ -27,6 +27,9 @@ FrameTable::FrameTable(const std::string& path) {
     while (reader.readFrames(&frame, 1)) {
         allocations_.push_back(frame.allocation);
         scales_.push_back(frame.scale);
+        std::bitset<kCodedBins> stored;
+        for (std::size_t bin = 0; bin < kCodedBins; ++bin) stored[bin] = frame.re[bin] != 0 || frame.im[bin] != 0;
+        storedBins_.push_back(stored);
         frameBytes_.push_back(static_cast<std::uint32_t>(zarn::frameBytes(frame.allocation)));
     }
     fileBytes_ = reader.size();

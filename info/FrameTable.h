@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ public:
     const BitAllocation& allocation(std::size_t frame) const { return allocations_[frame]; }
     std::uint32_t frameBytes(std::size_t frame) const { return frameBytes_[frame]; }
     std::uint64_t fileBytes() const { return fileBytes_; }
+    // Whether the frame stores anything but zero for `bin`, in either part.
+    bool storesBin(std::size_t frame, std::size_t bin) const { return storedBins_[frame][bin]; }
 
     double seconds() const { return frameCount() * static_cast<double>(kHop) / kSampleRate; }
     // The whole file, trailing bytes included, over the decoded duration.
@@ -39,6 +42,7 @@ public:
 private:
     std::vector<BitAllocation> allocations_;
     std::vector<ScaleExponents> scales_;
+    std::vector<std::bitset<kCodedBins>> storedBins_;
     std::vector<std::uint32_t> frameBytes_;
     std::uint64_t fileBytes_ = 0;
 };

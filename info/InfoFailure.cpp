@@ -28,13 +28,11 @@ struct SharedLine {
     const char* message;
 };
 
-const std::array<SharedLine, 7> kSharedLines{{
+const std::array<SharedLine, 5> kSharedLines{{
     {"Ikke i stand til at aabne Zarn til laesning", nullptr, N_("Cannot open the Zarn file for reading")},
     {"Fil stoerrelsen er for lille til at vaere af Zarn-formatet", nullptr,
      N_("The file is too small to be in the Zarn format")},
     {"Header tag 0xFFF mangler (fejl: ", ")", N_("Frame tag 0xFFF missing (found: %s)")},
-    {"Det er ikke muligt at aabne ", " til laesning!", N_("Cannot open %s for reading")},
-    {"Filen er ikke af typen PCM WAVE", nullptr, N_("The file is not a PCM WAVE file")},
     {"Det er ikke muligt at aabne ", " til skrivning!", N_("Cannot open %s for writing")},
     {"Outputfilen er den samme som inputfilen: ", "", N_("The output file is the same as the input file: %s")},
 }};

@@ -1,4 +1,4 @@
-// zarninfo FILE.zarn [ORIGINAL.wav] [--picture OUT.png [--log-frequency]]
+// zarninfo FILE.zarn [ORIGINAL] [--picture OUT.png [--log-frequency]]
 // [--removed OUT.wav]: what is inside a Zarn file, how far its decoding lies
 // from the original, a picture of both, and what was removed, to listen to.
 
@@ -30,13 +30,14 @@ using zarn::text::N_;
 using zarn::text::tr;
 
 const char* const kUsage =
-    N_("Usage: zarninfo FILE.zarn [ORIGINAL.wav] [--picture PICTURE.png [--log-frequency]] [--removed REMOVED.wav]\n"
+    N_("Usage: zarninfo FILE.zarn [ORIGINAL] [--picture PICTURE.png [--log-frequency]] [--removed REMOVED.wav]\n"
        "  FILE.zarn              the Zarn file to look into\n"
-       "  ORIGINAL.wav           the WAVE PCM file the Zarn file was made from; measures the conversion\n"
+       "  ORIGINAL               the sound file (WAVE, FLAC, MP3, ...) the Zarn file was made from; measures\n"
+       "                         the conversion against it, read as zarn reads it\n"
        "  --picture PICTURE.png  draws spectrograms, bits per band and bit rate in a PNG picture\n"
        "  --log-frequency        draws the spectrograms with a logarithmic frequency axis, 50 Hz to 22 kHz\n"
        "  --removed REMOVED.wav  writes the original minus the decoded sound, what was removed, as\n"
-       "                         WAVE PCM (mono, 16 bit, 44100 Hz); needs ORIGINAL.wav\n");
+       "                         WAVE PCM (mono, 16 bit, 44100 Hz); needs ORIGINAL\n");
 
 struct Arguments {
     std::vector<std::string> files;  // the Zarn file, then perhaps the original
@@ -131,6 +132,33 @@ extern "C" const char* __lsan_default_options() {
 
 int report(const Arguments& arguments);
 
+namespace {
+
+// The original of `frames`, or the one line that says why it is none: a
+// file that is no sound, holds none, or is not as long as the Zarn file's
+// frames say its original was (each frame is a hop, the last one completed
+// with silence) would only give false figures.
+zarn::OriginalSamples readOriginal(const std::string& path, const zarn::FrameTable& frames) {
+    using namespace zarn;
+    OriginalSamples original;
+    try {
+        original = SampleFiles::readOriginal(path);
+    } catch (const OriginalRefused& refused) {
+        fail(std::cerr, refused.what());
+    }
+    if (original.samples.empty()) fail(std::cerr, format(tr("%s: holds no sound"), path.c_str()));
+    const std::size_t hops = (original.samples.size() + kHop - 1) / kHop;
+    if (hops != frames.frameCount()) {
+        fail(std::cerr, format(tr("%s: %llu samples do not fit the Zarn file's %llu frames; it was not made from "
+                                  "this sound"),
+                               path.c_str(), static_cast<unsigned long long>(original.samples.size()),
+                               static_cast<unsigned long long>(frames.frameCount())));
+    }
+    return original;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     zarn::text::useUserLanguage();
     const Arguments arguments = parse(argc, argv);
@@ -161,8 +189,7 @@ int report(const Arguments& arguments) {
     // anything is printed, so that a refused file leaves only its reader's
     // or writer's message; no output may replace an input.
     const FrameTable frames(zarnPath);
-    const std::vector<Sample> original =
-        compare ? SampleFiles::readWave(arguments.files[1]) : std::vector<Sample>();
+    const OriginalSamples original = compare ? readOriginal(arguments.files[1], frames) : OriginalSamples();
     const std::vector<Sample> decoded = compare || draw ? SampleFiles::decode(zarnPath) : std::vector<Sample>();
     for (const std::optional<std::string>& output : {arguments.picture, arguments.removed}) {
         for (const std::string& input : arguments.files) {
@@ -175,10 +202,10 @@ int report(const Arguments& arguments) {
     InfoReport::printFile(std::cout, zarnPath, frames);
     std::optional<SignalAnalysis> originalAnalysis;
     if (compare) {
-        const RemovedSignal removed(original, decoded);
-        originalAnalysis.emplace(original, frames.frameCount(), InfoPicture::kPlotWidth, true);
-        InfoReport::printComparison(std::cout, arguments.files[1], SignalComparison(original, decoded), removed,
-                                    *originalAnalysis);
+        const RemovedSignal removed(original.samples, decoded);
+        originalAnalysis.emplace(original.samples, frames.frameCount(), InfoPicture::kPlotWidth, &frames);
+        InfoReport::printComparison(std::cout, arguments.files[1], original.description,
+                                    SignalComparison(original.samples, decoded), removed, *originalAnalysis);
         if (removedFile) {
             removedFile->writeSamples(removed.samples().data(), removed.samples().size());
             removedFile->finish();
@@ -186,7 +213,7 @@ int report(const Arguments& arguments) {
         }
     }
     if (draw) {
-        const SignalAnalysis decodedAnalysis(decoded, frames.frameCount(), InfoPicture::kPlotWidth, false);
+        const SignalAnalysis decodedAnalysis(decoded, frames.frameCount(), InfoPicture::kPlotWidth, nullptr);
         const Sonogram* originalSonogram = compare ? &originalAnalysis->spectrogram() : nullptr;
         if (!InfoPicture::write(*arguments.picture, frames, originalSonogram, decodedAnalysis.spectrogram(),
                                 FrequencyAxis(arguments.logFrequency))) {

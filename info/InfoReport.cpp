@@ -76,8 +76,8 @@ void InfoReport::printFile(std::ostream& out, const std::string& zarnPath, const
 }
 
 void InfoReport::printComparison(std::ostream& out, const std::string& originalPath,
-                                 const SignalComparison& comparison, const RemovedSignal& removed,
-                                 const SignalAnalysis& original) {
+                                 const std::string& originalRead, const SignalComparison& comparison,
+                                 const RemovedSignal& removed, const SignalAnalysis& original) {
     const auto compared = static_cast<unsigned long long>(comparison.comparedSamples());
     out << "\n"
         << format(trn("Compared with the original: %s (%llu sample)", "Compared with the original: %s (%llu samples)",
@@ -85,6 +85,7 @@ void InfoReport::printComparison(std::ostream& out, const std::string& originalP
                   originalPath.c_str(), compared)
         << "\n";
     TextTable figures({}, 2);
+    figures.add({tr("Original"), originalRead});
     figures.add({tr("SNR"), withUnit(comparison.snrDb(), 2, "dB")});
     figures.add({tr("Segmental SNR"), withUnit(comparison.segmentalSnrDb(), 2, "dB")});
     figures.add({tr("Largest sample error"), std::to_string(comparison.largestError())});
@@ -99,15 +100,18 @@ void InfoReport::printComparison(std::ostream& out, const std::string& originalP
                   silent, number(std::sqrt(SignalComparison::kSilentMeanSquare), 0).c_str())
         << "\n";
 
-    out << "\n" << tr("Removed from the original's nonzero bins by the encoder's analysis:") << "\n";
-    TextTable bands({tr("Band"), tr("From Hz"), tr("To Hz"), tr("Bins"), tr("Threshold in quiet %"), tr("Masking %")},
+    // The file's own frames say what was dropped, whichever encoder wrote
+    // them and at whatever rate.
+    out << "\n" << tr("The original's nonzero bins that the Zarn file's frames store as zero:") << "\n";
+    TextTable bands({tr("Band"), tr("From Hz"), tr("To Hz"), tr("Bins"), tr("In empty band %"),
+                     tr("In band with bits %")},
                     0);
     for (std::size_t band = 0; band < kBandCount; ++band) {
         const auto bins = static_cast<double>(original.nonzeroBins(band));
         // A band with no bins at all gives 0/0, which prints as "-".
         bands.add(joined(bandRow(band), {std::to_string(original.nonzeroBins(band)),
-                                         percent(original.removedInQuiet(band) / bins),
-                                         percent(original.removedByMasking(band) / bins)}));
+                                         percent(original.inEmptyBands(band) / bins),
+                                         percent(original.zeroWithBits(band) / bins)}));
     }
     bands.print(out, 2);
 }

@@ -17,11 +17,12 @@ public:
     // The file's figures and one row per band.
     static void printFile(std::ostream& out, const std::string& zarnPath, const FrameTable& frames);
 
-    // The decoded file against its original, the level of what was removed,
-    // and per band what the encoder's perceptual steps removed from the original.
+    // The decoded file against its original (`originalRead` says how it was
+    // read), the level of what was removed, and per band what the file's
+    // frames dropped of the original's spectrum.
     static void printComparison(std::ostream& out, const std::string& originalPath,
-                                const SignalComparison& comparison, const RemovedSignal& removed,
-                                const SignalAnalysis& original);
+                                const std::string& originalRead, const SignalComparison& comparison,
+                                const RemovedSignal& removed, const SignalAnalysis& original);
 };
 
 }  // namespace zarn

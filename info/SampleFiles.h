@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -7,13 +8,32 @@
 
 namespace zarn {
 
+// An original that cannot be compared with a Zarn file: the line that says
+// why, naming the file.
+class OriginalRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The original as the encoder took it, and what was done to make it so.
+struct OriginalSamples {
+    std::vector<Sample> samples;  // mono, 16 bits, kSampleRate per second
+    // "FLAC, stereo, 48 kHz, 16 bit; mixed down to mono, converted to
+    // 44.1 kHz, dithered to 16 bits": the file as found, then the steps, in
+    // the user's language.
+    std::string description;
+};
+
 // The samples of the two signals that are compared: the original as the
 // encoder reads it, and the Zarn file as the codec's own decoder renders it.
 class SampleFiles {
 public:
-    // Every sample of a WAVE file, read by the codec's WAVE reader (which ends
-    // the process with its own message on a file it refuses).
-    static std::vector<Sample> readWave(const std::string& path);
+    // Every sample of a sound file as `zarn` hands it to the encoder: any
+    // format libsndfile reads, channels mixed to their mean, another rate
+    // converted and wider samples dithered to 16 bits, just as `zarn` does
+    // by default, so that the samples are the very ones it encoded. Throws
+    // OriginalRefused for a file that cannot be read as sound.
+    static OriginalSamples readOriginal(const std::string& path);
 
     // Every sample that the full decoder makes of `zarnPath`, decoded in
     // memory with the codec's own frame decoder.

@@ -50,6 +50,21 @@ TEST(InfoLanguage, TheReportInDanish) {
     EXPECT_TRUE(fileExists(dir.file("p.png")));
 }
 
+// How the original was read, and why one is refused, in Danish words and
+// figures.
+TEST(InfoLanguage, TheOriginalInDanish) {
+    ZARN_REQUIRE_LOCALE(kDanishUtf8);
+    TempDir dir;
+    encode(ZARNCONV_PATH, dir, "music", makeMusicSignal(10 * 256));
+    const RunResult result = runInfo(dir, {"music.zarn", "music.wav"}, kDanishUtf8);
+    ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+    EXPECT_EQ(figure(result.out, "Original"), "WAVE, mono, 44,1 kHz, 16 bit");
+    writeFile(dir.file("empty.wav"), makeWaveFile({}));
+    const RunResult refused = runInfo(dir, {"music.zarn", "empty.wav"}, kDanishUtf8);
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.err, "empty.wav: indeholder ingen lyd\n");
+}
+
 TEST(InfoLanguage, AFailureAndTheUsageInEachCharacterSet) {
     TempDir dir;
     const std::string danish = "Ikke i stand til at åbne Zarn-filen til læsning\n";
@@ -59,7 +74,7 @@ TEST(InfoLanguage, AFailureAndTheUsageInEachCharacterSet) {
     EXPECT_EQ(utf8.exitStatus, 1);
     EXPECT_EQ(utf8.err, danish);
     const RunResult usage = runInfo(dir, {"--help"}, kDanishUtf8);
-    EXPECT_EQ(usage.out.rfind("Brug: zarninfo FIL.zarn [ORIGINAL.wav]", 0), 0u) << usage.out;
+    EXPECT_EQ(usage.out.rfind("Brug: zarninfo FIL.zarn [ORIGINAL]", 0), 0u) << usage.out;
     EXPECT_NE(usage.out.find("Zarn-filen, der skal undersøges\n"), std::string::npos) << usage.out;
 
     ZARN_REQUIRE_LOCALE(kDanishLatin1);

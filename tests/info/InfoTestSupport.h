@@ -38,7 +38,6 @@ inline RunResult runInfo(const TempDir& dir, const std::vector<std::string>& arg
 // programs find, in English.
 inline const std::string kInfoZarnUnreadable = "Cannot open the Zarn file for reading\n";
 inline const std::string kInfoZarnTooSmall = "The file is too small to be in the Zarn format\n";
-inline const std::string kInfoNotWave = "The file is not a PCM WAVE file\n";
 
 inline std::string infoBadTag(const char* found) {
     return std::string("Frame tag 0xFFF missing (found: ") + found + ")\n";
