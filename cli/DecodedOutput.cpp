@@ -11,6 +11,7 @@
 #include "cli/FileFailure.h"
 #include "cli/OutputFormat.h"
 #include "lib/zarn.h"
+#include "text/Translation.h"
 #include "wave/WaveHeader.h"
 
 namespace zarn::cli {
@@ -132,7 +133,9 @@ public:
 
 private:
     void copyStaged() {
-        if (lseek(staging_, 0, SEEK_SET) != 0) throw FileFailure(outputName(file_.name()), causeOf(errno, Access::Write));
+        if (lseek(staging_, 0, SEEK_SET) != 0) {
+            throw FileFailure(outputName(file_.name()), causeOf(errno, Access::Write));
+        }
         for (;;) {
             const ssize_t count = read(staging_, copy_.data(), copy_.size());
             if (count < 0 && errno == EINTR) continue;
@@ -166,7 +169,9 @@ WaveHeader decodedWaveHeader(std::optional<std::uint64_t> dataBytes) {
 std::unique_ptr<DecodedOutput> openDecodedOutput(OutputFile& file) {
     const int format = file.name() == "-" ? 0 : decodedFormat(file.name());
     // The call was refused before any file was touched.
-    if (format < 0) throw FileFailure(outputName(file.name()), text::tr("cannot be written in the format its name says"));
+    if (format < 0) {
+        throw FileFailure(outputName(file.name()), text::tr("cannot be written in the format its name says"));
+    }
     if (format == 0) return std::make_unique<WaveOutput>(file);
     return std::make_unique<SndfileOutput>(file, format);
 }

@@ -13,6 +13,7 @@
 
 #include "cli/FileFailure.h"
 #include "cli/InterruptCleanup.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 namespace {

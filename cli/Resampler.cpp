@@ -2,6 +2,7 @@
 
 #include "cli/FileFailure.h"
 #include "lib/zarn.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 

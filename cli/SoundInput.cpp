@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "cli/FileFailure.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 namespace {
