@@ -6,6 +6,7 @@
 
 #include "cli/FileFailure.h"
 #include "cli/OutputFormat.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 namespace {
@@ -29,7 +30,7 @@ void wrongCall(CommandLine& line, const std::string& error) {
 
 void setMode(CommandLine& line, Mode mode) {
     if (line.options.mode != Mode::Encode && line.options.mode != mode) {
-        wrongCall(line, "-d og -t kan ikke bruges sammen");
+        wrongCall(line, text::tr("-d and -t cannot be used together"));
     }
     line.options.mode = mode;
 }
@@ -43,8 +44,8 @@ void setBitrate(CommandLine& line, const std::string& value) {
         if (digits) rate = rate * 10 + (c - '0');
     }
     if (!digits || rate < ZARN_BITRATE_MIN || rate > ZARN_BITRATE_MAX) {
-        wrongCall(line, "-b kraever en bitrate fra " + std::to_string(ZARN_BITRATE_MIN) + " til " +
-                            std::to_string(ZARN_BITRATE_MAX) + " kbit/s, ikke '" + value + "'");
+        wrongCall(line, text::format(text::tr("-b takes a bit rate from %d to %d kbit/s, not '%s'"), ZARN_BITRATE_MIN,
+                                     ZARN_BITRATE_MAX, value.c_str()));
         return;
     }
     line.options.kind = ZARN_ENCODER_BITRATE;
@@ -56,8 +57,8 @@ const std::array<OptionRow, 11> kOptions{{
     {'t', "test", false, [](CommandLine& line, const std::string&) { setMode(line, Mode::Test); }},
     {'o', "output", true,
      [](CommandLine& line, const std::string& value) {
-         if (value.empty()) wrongCall(line, "-o kraever et filnavn");
-         if (line.options.output) wrongCall(line, "-o maa kun gives een gang");
+         if (value.empty()) wrongCall(line, text::tr("-o takes a file name"));
+         if (line.options.output) wrongCall(line, text::tr("-o may be given only once"));
          line.options.output = value;
      }},
     {'f', "force", false, [](CommandLine& line, const std::string&) { line.options.force = true; }},
@@ -76,6 +77,8 @@ const std::array<OptionRow, 11> kOptions{{
      [](CommandLine& line, const std::string&) { line.options.kind = ZARN_ENCODER_REDUCED; }},
     {'\0', "no-dither", false, [](CommandLine& line, const std::string&) { line.options.dither = false; }},
 }};
+
+std::string shortName(char name) { return std::string("-") + name; }
 
 const OptionRow* findShort(char name) {
     for (const OptionRow& row : kOptions) {
@@ -107,11 +110,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
             const OptionRow* row = findLong(name);
             if (row == nullptr) {
-                wrongCall(line, "ukendt tilvalg: --" + name);
+                wrongCall(line, text::format(text::tr("unknown option: %s"), ("--" + name).c_str()));
             } else if (!row->takesValue && equals != std::string::npos) {
-                wrongCall(line, "--" + name + " tager ingen vaerdi");
+                wrongCall(line, text::format(text::tr("%s takes no value"), ("--" + name).c_str()));
             } else if (row->takesValue && equals == std::string::npos && i + 1 >= argc) {
-                wrongCall(line, "--" + name + " kraever en vaerdi");
+                wrongCall(line, text::format(text::tr("%s takes a value"), ("--" + name).c_str()));
             } else {
                 row->apply(line, !row->takesValue           ? std::string()
                                   : equals != std::string::npos ? argument.substr(equals + 1)
@@ -121,7 +124,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             for (std::size_t at = 1; at < argument.size(); ++at) {
                 const OptionRow* row = findShort(argument[at]);
                 if (row == nullptr) {
-                    wrongCall(line, std::string("ukendt tilvalg: -") + argument[at]);
+                    wrongCall(line, text::format(text::tr("unknown option: %s"), shortName(argument[at]).c_str()));
                     break;
                 }
                 if (!row->takesValue) {
@@ -133,7 +136,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                 } else if (i + 1 < argc) {
                     row->apply(line, argv[++i]);
                 } else {
-                    wrongCall(line, std::string("-") + argument[at] + " kraever en vaerdi");
+                    wrongCall(line, text::format(text::tr("%s takes a value"), shortName(argument[at]).c_str()));
                 }
                 break;
             }
@@ -141,11 +144,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     }
     if (line.action != CommandLine::Action::Run) return line;
     if (line.options.files.empty()) {
-        wrongCall(line, "ingen filer");
+        wrongCall(line, text::tr("no files"));
     } else if (line.options.output && line.options.files.size() > 1) {
-        wrongCall(line, "-o kan kun bruges med een inputfil");
+        wrongCall(line, text::tr("-o can be used only with one input file"));
     } else if (line.options.output && line.options.mode == Mode::Test) {
-        wrongCall(line, "-t skriver ingen fil, saa -o giver ingen mening");
+        wrongCall(line, text::tr("-t writes no file, so -o makes no sense"));
     } else if (line.options.output && *line.options.output != "-") {
         // Before any file is read: a name that says the wrong format is a
         // mistake of the call, not of a file.

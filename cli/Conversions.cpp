@@ -16,6 +16,7 @@
 #include "cli/Progress.h"
 #include "cli/SoundInput.h"
 #include "lib/zarn.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 namespace {
@@ -36,7 +37,7 @@ public:
             owned_ = false;
         } else {
             descriptor_ = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-            if (descriptor_ < 0) throw FileFailure(inputName(name), causeOf(errno, "laese"));
+            if (descriptor_ < 0) throw FileFailure(inputName(name), causeOf(errno, Access::Read));
         }
         struct stat status;
         if (fstat(descriptor_, &status) != 0) fail(errno);
@@ -66,7 +67,8 @@ private:
     [[noreturn]] void fail(int error) {
         if (owned_) close(descriptor_);
         owned_ = false;
-        throw FileFailure(inputName(name_), error == EISDIR ? "er en mappe" : causeOf(error, "laese"));
+        throw FileFailure(inputName(name_),
+                          error == EISDIR ? text::tr("is a directory") : causeOf(error, Access::Read));
     }
 
     std::string name_;
@@ -76,16 +78,25 @@ private:
     FileIdentity identity_{};
 };
 
+// The library's own texts (zarn_strerror) are English whatever the locale.
+const char* libraryCause(int error) {
+    switch (error) {
+        case ZARN_ERROR_ARGUMENT: return text::tr("invalid argument");
+        case ZARN_ERROR_MEMORY: return text::tr("out of memory");
+        case ZARN_ERROR_BAD_TAG: return text::tr("frame tag missing: the stream is damaged");
+        case ZARN_ERROR_TRUNCATED: return text::tr("the stream ends inside a frame");
+        case ZARN_ERROR_OUTPUT: return text::tr("the output function reported a failure");
+        case ZARN_ERROR_STATE: return text::tr("the object was finished, has failed, or is in a call already");
+        default: return zarn_strerror(error);
+    }
+}
+
 std::string libraryFailure(int error) {
-    return std::string("fejl i Zarn-biblioteket: ") + zarn_strerror(error);
+    return text::format(text::tr("error in the Zarn library: %s"), libraryCause(error));
 }
 
 std::string seconds(std::uint64_t samples) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(samples) / ZARN_SAMPLE_RATE);
-    std::string result = text;
-    for (char& c : result) c = c == '.' ? ',' : c;
-    return result;
+    return text::format("%.2f s", static_cast<double>(samples) / ZARN_SAMPLE_RATE);
 }
 
 // Decodes `input` into `sink` (which returns 0 when it took the samples) and
@@ -113,10 +124,14 @@ std::uint64_t decodeStream(const std::string& input, ByteInput& bytes, Sink& sin
     std::uint64_t read = 0;
     const auto check = [&](int status) {
         if (status == ZARN_OK) return;
-        const std::string at = std::to_string(zarn_decoder_position(decoder.get()));
+        const auto at = static_cast<unsigned long long>(zarn_decoder_position(decoder.get()));
         const std::string name = inputName(input);
-        if (status == ZARN_ERROR_BAD_TAG) throw FileFailure(name, "beskadiget ramme ved byte " + at);
-        if (status == ZARN_ERROR_TRUNCATED) throw FileFailure(name, "filen slutter midt i rammen ved byte " + at);
+        if (status == ZARN_ERROR_BAD_TAG) {
+            throw FileFailure(name, text::format(text::tr("damaged frame at byte %llu"), at));
+        }
+        if (status == ZARN_ERROR_TRUNCATED) {
+            throw FileFailure(name, text::format(text::tr("the file ends in the middle of a frame at byte %llu"), at));
+        }
         if (status == ZARN_ERROR_OUTPUT) outputFailure();
         throw FileFailure(inputName(input), libraryFailure(status));
     };
@@ -127,7 +142,7 @@ std::uint64_t decodeStream(const std::string& input, ByteInput& bytes, Sink& sin
     }
     // An empty file holds no stream; the decoder would finish it as one of
     // no frames.
-    if (read == 0) throw FileFailure(inputName(input), "er tom, ingen Zarn-data");
+    if (read == 0) throw FileFailure(inputName(input), text::tr("is empty, no Zarn data"));
     check(zarn_decoder_finish(decoder.get()));
     return target.samples;
 }
@@ -169,13 +184,18 @@ Outcome encodeFile(const std::string& input, const std::string& output, const Op
 
     std::string steps = source.steps();
     if (sound.nanSamples() > 0) {
-        steps = std::to_string(sound.nanSamples()) + " NaN-samples gjort til stilhed" + (steps.empty() ? "" : ", ") +
-                steps;
+        const auto nan = static_cast<unsigned long long>(sound.nanSamples());
+        steps = text::format(text::trn("%llu NaN sample made silence", "%llu NaN samples made silence",
+                                       static_cast<unsigned long>(nan)),
+                             nan) +
+                (steps.empty() ? "" : ", ") + steps;
     }
     const std::string truncated = sound.truncated();
     return {inputName(input) + " -> " + outputName(output) + ": " + sound.description() +
                 (steps.empty() ? "" : "; " + steps),
-            truncated.empty() ? "" : inputName(input) + ": advarsel: filen slutter for tidligt; " + truncated};
+            truncated.empty() ? ""
+                              : text::format(text::tr("%s: warning: the file ends too early; %s"),
+                                             inputName(input).c_str(), truncated.c_str())};
 }
 
 Outcome decodeFile(const std::string& input, const std::string& output, const Options& options,
@@ -190,7 +210,9 @@ Outcome decodeFile(const std::string& input, const std::string& output, const Op
         input, bytes, sink, [&] { throw FileFailure(outputName(output), decoded->cause()); }, showProgress);
     decoded->finish();
     file.commit();
-    return {inputName(input) + " -> " + outputName(output) + ": afkodet, " + seconds(samples), ""};
+    return {text::format(text::tr("%s -> %s: decoded, %s"), inputName(input).c_str(), outputName(output).c_str(),
+                         seconds(samples).c_str()),
+            ""};
 }
 
 Outcome testFile(const std::string& input, bool showProgress) {
@@ -198,7 +220,7 @@ Outcome testFile(const std::string& input, bool showProgress) {
     const auto sink = [](const std::int16_t*, std::size_t) { return 0; };
     const std::uint64_t samples = decodeStream(
         input, bytes, sink, [] {}, showProgress);
-    return {inputName(input) + ": i orden, " + seconds(samples), ""};
+    return {text::format(text::tr("%s: ok, %s"), inputName(input).c_str(), seconds(samples).c_str()), ""};
 }
 
 }  // namespace zarn::cli

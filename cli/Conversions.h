@@ -13,7 +13,7 @@ namespace zarn::cli {
 
 struct Outcome {
     std::string done;     // what was done, for the user
-    std::string warning;  // "a.wav: advarsel: ..." when the conversion went through with a fault; else empty
+    std::string warning;  // "a.wav: warning: ..." when the conversion went through with a fault; else empty
 };
 
 Outcome encodeFile(const std::string& input, const std::string& output, const Options& options, bool progress);

@@ -11,6 +11,7 @@
 #include "cli/FileFailure.h"
 #include "cli/OutputFormat.h"
 #include "lib/zarn.h"
+#include "text/Translation.h"
 #include "wave/WaveHeader.h"
 
 namespace zarn::cli {
@@ -86,7 +87,7 @@ public:
         int descriptor = file.descriptor();
         if (!file.seekable()) {
             staging_ = anonymousFile();
-            if (staging_ < 0) throw FileFailure(outputName(file.name()), causeOf(errno, "oprette en midlertidig fil"));
+            if (staging_ < 0) throw FileFailure(outputName(file.name()), causeOf(errno, Access::CreateTemporary));
             descriptor = staging_;
         }
         SF_INFO info{};
@@ -96,7 +97,7 @@ public:
         sndfile_ = sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE);
         if (sndfile_ == nullptr) {
             if (staging_ >= 0) close(staging_);
-            throw FileFailure(outputName(file.name()), "kan ikke skrives");
+            throw FileFailure(outputName(file.name()), text::tr("cannot be written"));
         }
         if ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_VORBIS || (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
             // Lossy: the best libsndfile's encoders offer.
@@ -128,15 +129,17 @@ public:
         if (staging_ >= 0) copyStaged();
     }
 
-    std::string cause() const override { return causeOf(error_, "skrive"); }
+    std::string cause() const override { return causeOf(error_, Access::Write); }
 
 private:
     void copyStaged() {
-        if (lseek(staging_, 0, SEEK_SET) != 0) throw FileFailure(outputName(file_.name()), causeOf(errno, "skrive"));
+        if (lseek(staging_, 0, SEEK_SET) != 0) {
+            throw FileFailure(outputName(file_.name()), causeOf(errno, Access::Write));
+        }
         for (;;) {
             const ssize_t count = read(staging_, copy_.data(), copy_.size());
             if (count < 0 && errno == EINTR) continue;
-            if (count < 0) throw FileFailure(outputName(file_.name()), causeOf(errno, "skrive"));
+            if (count < 0) throw FileFailure(outputName(file_.name()), causeOf(errno, Access::Write));
             if (count == 0) break;
             if (!file_.write(copy_.data(), static_cast<std::size_t>(count))) {
                 throw FileFailure(outputName(file_.name()), file_.cause());
@@ -166,7 +169,9 @@ WaveHeader decodedWaveHeader(std::optional<std::uint64_t> dataBytes) {
 std::unique_ptr<DecodedOutput> openDecodedOutput(OutputFile& file) {
     const int format = file.name() == "-" ? 0 : decodedFormat(file.name());
     // The call was refused before any file was touched.
-    if (format < 0) throw FileFailure(outputName(file.name()), "kan ikke skrives i det format, navnet siger");
+    if (format < 0) {
+        throw FileFailure(outputName(file.name()), text::tr("cannot be written in the format its name says"));
+    }
     if (format == 0) return std::make_unique<WaveOutput>(file);
     return std::make_unique<SndfileOutput>(file, format);
 }

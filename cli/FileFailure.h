@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "text/Translation.h"
+
 namespace zarn::cli {
 
 class FileFailure : public std::runtime_error {
@@ -23,15 +25,18 @@ std::string printableName(const std::string& name);
 
 // A file's name for the user, "-" told as what it stands for.
 inline std::string inputName(const std::string& file) {
-    return file == "-" ? "(standardinput)" : printableName(file);
+    return file == "-" ? text::tr("(standard input)") : printableName(file);
 }
 inline std::string outputName(const std::string& file) {
-    return file == "-" ? "(standardoutput)" : printableName(file);
+    return file == "-" ? text::tr("(standard output)") : printableName(file);
 }
+
+// What was being done to a file when a system call failed.
+enum class Access { Read, Write, Create, CreateTemporary };
 
 // The cause for a failed system call on a file, from its errno: a full disk
 // is worth saying in so many words; the rest are told apart only as far as a
-// user can act on them. `doing`: "laese", "skrive".
-std::string causeOf(int error, const char* doing);
+// user can act on them.
+std::string causeOf(int error, Access access);
 
 }  // namespace zarn::cli

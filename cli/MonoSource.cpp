@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lib/zarn.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 
@@ -20,14 +21,14 @@ MonoSource::MonoSource(SoundInput& input, bool dither)
 }
 
 std::string MonoSource::steps() const {
-    std::string text;
-    const auto add = [&text](const char* step) { text += text.empty() ? step : std::string(", ") + step; };
-    if (input_.channels() > 1) add("mixet ned til mono");
-    if (resampler_) add("konverteret til 44,1 kHz");
+    std::string done;
+    const auto add = [&done](const std::string& step) { done += done.empty() ? step : ", " + step; };
+    if (input_.channels() > 1) add(text::tr("mixed down to mono"));
+    if (resampler_) add(text::format(text::tr("converted to %s"), rateName(ZARN_SAMPLE_RATE).c_str()));
     // Narrow mono input at 44.1 kHz never reaches here, and every other
     // input leaves doubles that need rounding to 16 bits.
-    if (!direct_) add(ditherWanted_ ? "dithret til 16 bit" : "afrundet til 16 bit");
-    return text;
+    if (!direct_) add(ditherWanted_ ? text::tr("dithered to 16 bits") : text::tr("rounded to 16 bits"));
+    return done;
 }
 
 std::size_t MonoSource::fill() {

@@ -29,8 +29,8 @@ public:
 
     // Frames of the input read so far, for the progress line.
     std::uint64_t inputFramesRead() const { return framesRead_; }
-    // What is done to the input, for the user: "mixet ned til mono,
-    // konverteret til 44,1 kHz, dithret til 16 bit"; empty when nothing is.
+    // What is done to the input, for the user: "mixed down to mono,
+    // converted to 44.1 kHz, dithered to 16 bits"; empty when nothing is.
     std::string steps() const;
 
 private:

@@ -13,6 +13,7 @@
 
 #include "cli/FileFailure.h"
 #include "cli/InterruptCleanup.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 namespace {
@@ -87,19 +88,42 @@ bool writeAll(int descriptor, const std::uint8_t* bytes, std::size_t size) {
     return true;
 }
 
+const char* noPermission(Access access) {
+    switch (access) {
+        case Access::Read: return text::tr("no permission to read");
+        case Access::Write: return text::tr("no permission to write");
+        case Access::Create: return text::tr("no permission to create the file");
+        case Access::CreateTemporary: return text::tr("no permission to create a temporary file");
+    }
+    return "";
+}
+
+// The cause for any other errno: a pattern for its code.
+const char* failed(Access access) {
+    switch (access) {
+        case Access::Read: return text::tr("error reading (error code %d)");
+        case Access::Write: return text::tr("error writing (error code %d)");
+        case Access::Create: return text::tr("error creating the file (error code %d)");
+        case Access::CreateTemporary: return text::tr("error creating a temporary file (error code %d)");
+    }
+    return "";
+}
+
 }  // namespace
 
-std::string causeOf(int error, const char* doing) {
+std::string causeOf(int error, Access access) {
+    using text::format;
+    using text::tr;
     switch (error) {
         case ENOSPC:
-        case EDQUOT: return "disken er fuld";
+        case EDQUOT: return tr("the disk is full");
         case EACCES:
         case EPERM:
-        case EROFS: return std::string("ingen tilladelse til at ") + doing;
-        case ENOENT: return "findes ikke";
-        case EISDIR: return "er en mappe";
-        case EFBIG: return "filen bliver stoerre, end der er tilladt";
-        default: return std::string("fejl ved at ") + doing + " (fejlkode " + std::to_string(error) + ")";
+        case EROFS: return noPermission(access);
+        case ENOENT: return tr("does not exist");
+        case EISDIR: return tr("is a directory");
+        case EFBIG: return tr("the file grows larger than allowed");
+        default: return format(failed(access), error);
     }
 }
 
@@ -121,24 +145,24 @@ OutputFile::OutputFile(const std::string& name, bool force, const std::optional<
         // The shell may have opened standard output on the input (>> or 1<>).
         struct stat opened;
         if (input && fstat(descriptor_, &opened) == 0 && isFile(opened, *input)) {
-            throw FileFailure(outputName(name_), "outputfilen er den samme som inputfilen");
+            throw FileFailure(outputName(name_), text::tr("the output file is the same as the input file"));
         }
     } else {
         const std::string path = writtenPath(name);
         struct stat existing;
         const bool exists = stat(path.c_str(), &existing) == 0;
         if (exists && input && isFile(existing, *input)) {
-            throw FileFailure(outputName(name_), "outputfilen er den samme som inputfilen");
+            throw FileFailure(outputName(name_), text::tr("the output file is the same as the input file"));
         }
-        if (exists && S_ISDIR(existing.st_mode)) throw FileFailure(outputName(name_), "er en mappe");
+        if (exists && S_ISDIR(existing.st_mode)) throw FileFailure(outputName(name_), text::tr("is a directory"));
         if (exists && S_ISREG(existing.st_mode) && !force) {
-            throw FileFailure(outputName(name_), "findes allerede (-f overskriver)");
+            throw FileFailure(outputName(name_), text::tr("already exists (-f overwrites)"));
         }
         if (exists && !S_ISREG(existing.st_mode)) {
             // A device or a pipe has no folder to put a temporary file in, and
             // nothing on it to protect.
             descriptor_ = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-            if (descriptor_ < 0) throw FileFailure(outputName(name_), causeOf(errno, "skrive"));
+            if (descriptor_ < 0) throw FileFailure(outputName(name_), causeOf(errno, Access::Write));
         } else {
             path_ = path;
             std::string pattern = temporaryPattern(path);
@@ -147,7 +171,8 @@ OutputFile::OutputFile(const std::string& name, bool force, const std::optional<
             descriptor_ = createWatchedFile(temporary.data());
             if (descriptor_ < 0) {
                 throw FileFailure(outputName(name_),
-                                  errno == ENOENT ? "mappen findes ikke" : causeOf(errno, "oprette filen"));
+                                  errno == ENOENT ? text::tr("the directory does not exist")
+                                                  : causeOf(errno, Access::Create));
             }
             temporary_ = temporary.data();
             // A file replaced keeps its permissions, as one overwritten in
@@ -224,7 +249,7 @@ void OutputFile::commit() {
             unlink(temporary_.c_str());
         } else if (!mayReplace_ && errno == EEXIST) {
             // Another program made the file while this one was writing.
-            throw FileFailure(outputName(name_), "findes allerede (-f overskriver)");
+            throw FileFailure(outputName(name_), text::tr("already exists (-f overwrites)"));
         } else if (rename(temporary_.c_str(), path_.c_str()) != 0) {
             // Where the file system has no links, rename() is the way left.
             fail(errno);
@@ -238,7 +263,7 @@ void OutputFile::commit() {
 }
 
 std::string OutputFile::cause() const {
-    return causeOf(error_, "skrive");
+    return causeOf(error_, Access::Write);
 }
 
 }  // namespace zarn::cli

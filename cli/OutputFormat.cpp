@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "lib/zarn.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 namespace {
@@ -83,9 +84,10 @@ std::string outputRefusal(const std::string& name, bool decoding) {
     if (known == nullptr) return "";
     if (!decoding) {
         if (known->format == kZarn) return "";
-        return "der kodes til Zarn, ikke til ." + extension + " (et navn paa .zarn, eller -d for at afkode)";
+        return text::format(text::tr("encodes to Zarn, not to .%s (a name ending in .zarn, or -d to decode)"),
+                            extension.c_str());
     }
-    if (known->format == kZarn) return "-d afkoder til lyd, ikke til en Zarn-fil";
+    if (known->format == kZarn) return text::tr("-d decodes to sound, not to a Zarn file");
     if (writable(known->format)) return "";
     std::string served;
     for (const Extension& other : kExtensions) {
@@ -94,7 +96,7 @@ std::string outputRefusal(const std::string& name, bool decoding) {
         if (spelt == "wave" || spelt == "aif" || spelt == "oga" || !writable(other.format)) continue;
         served += (served.empty() ? "." : ", .") + spelt;
     }
-    return "kan ikke afkode til ." + extension + " (kun " + served + ")";
+    return text::format(text::tr("cannot decode to .%s (only %s)"), extension.c_str(), served.c_str());
 }
 
 }  // namespace zarn::cli

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "text/Translation.h"
+
 namespace zarn::cli {
 
 Progress::Progress(bool shown, std::string label)
@@ -20,15 +22,12 @@ void Progress::update(std::uint64_t done, std::optional<std::uint64_t> total, do
     next_ = now + std::chrono::milliseconds(100);
     const double elapsed = std::chrono::duration<double>(now - start_).count();
     std::string line = "\r\033[K" + label_ + ":";
-    char text[64];
     if (total && *total > 0) {
         const double share = static_cast<double>(done) / static_cast<double>(*total);
-        std::snprintf(text, sizeof text, " %3d %%", std::min(100, static_cast<int>(100.0 * share)));
-        line += text;
+        line += text::format(" %3d %%", std::min(100, static_cast<int>(100.0 * share)));
     }
     if (elapsed > 0.0) {
-        std::snprintf(text, sizeof text, " (%.0fx realtid)", seconds / elapsed);
-        line += text;
+        line += " " + text::format(text::tr("(%.0fx real time)"), seconds / elapsed);
     }
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);

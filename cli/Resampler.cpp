@@ -2,6 +2,7 @@
 
 #include "cli/FileFailure.h"
 #include "lib/zarn.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 
@@ -13,7 +14,7 @@ Resampler::Resampler(double inputRate, const std::string& file) : file_(file) {
     soxr_ = soxr_create(inputRate, ZARN_SAMPLE_RATE, 1, &error, &io, &quality, &runtime);
     if (soxr_ == nullptr || error != nullptr) {
         soxr_delete(soxr_);
-        throw FileFailure(inputName(file_), "samplefrekvensen kan ikke konverteres");
+        throw FileFailure(inputName(file_), text::tr("the sample rate cannot be converted"));
     }
 }
 
@@ -23,7 +24,7 @@ std::size_t Resampler::process(const double* in, std::size_t count, std::size_t*
                                std::size_t capacity) {
     std::size_t used = 0, written = 0;
     const soxr_error_t error = soxr_process(soxr_, in, in == nullptr ? 0 : count, &used, out, capacity, &written);
-    if (error != nullptr) throw FileFailure(inputName(file_), "fejl under konverteringen af samplefrekvensen");
+    if (error != nullptr) throw FileFailure(inputName(file_), text::tr("error while converting the sample rate"));
     if (taken != nullptr) *taken = used;
     return written;
 }

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "cli/FileFailure.h"
+#include "text/Translation.h"
 
 namespace zarn::cli {
 namespace {
@@ -93,7 +94,7 @@ std::string formatName(int format) {
     SF_FORMAT_INFO info{};
     info.format = format & SF_FORMAT_TYPEMASK;
     if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name != nullptr) return info.name;
-    return "lyd";
+    return text::tr("sound");
 }
 
 // The sample width where the file has one; compressed formats have none.
@@ -108,8 +109,8 @@ std::string widthName(int subtype) {
         case SF_FORMAT_ALAC_24: return "24 bit";
         case SF_FORMAT_PCM_32:
         case SF_FORMAT_ALAC_32: return "32 bit";
-        case SF_FORMAT_FLOAT: return "32 bit kommatal";
-        case SF_FORMAT_DOUBLE: return "64 bit kommatal";
+        case SF_FORMAT_FLOAT: return text::tr("32 bit float");
+        case SF_FORMAT_DOUBLE: return text::tr("64 bit float");
         case SF_FORMAT_ULAW: return "u-law";
         case SF_FORMAT_ALAW: return "A-law";
         default: return "";
@@ -119,31 +120,27 @@ std::string widthName(int subtype) {
 std::string channelsName(int channels) {
     if (channels == 1) return "mono";
     if (channels == 2) return "stereo";
-    return std::to_string(channels) + " kanaler";
+    return text::format(text::trn("%d channel", "%d channels", static_cast<unsigned long>(channels)), channels);
 }
 
-// 44100 -> "44,1 kHz": thousandths without trailing zeros, a decimal comma.
-std::string rateName(int rate) {
-    std::string text = std::to_string(rate / 1000);
-    int rest = rate % 1000;
-    if (rest != 0) {
-        std::string decimals = std::to_string(1000 + rest).substr(1);
-        while (decimals.back() == '0') decimals.pop_back();
-        text += "," + decimals;
-    }
-    return text + " kHz";
-}
 
 std::string openFailure(int error) {
     switch (error) {
-        case SF_ERR_UNRECOGNISED_FORMAT: return "er ikke en lydfil, som libsndfile kender";
-        case SF_ERR_UNSUPPORTED_ENCODING: return "bruger en kodning, som libsndfile ikke kan laese";
-        case SF_ERR_MALFORMED_FILE: return "er en beskadiget lydfil";
-        default: return "kan ikke laeses";
+        case SF_ERR_UNRECOGNISED_FORMAT: return text::tr("is not a sound file that libsndfile knows");
+        case SF_ERR_UNSUPPORTED_ENCODING: return text::tr("uses an encoding that libsndfile cannot read");
+        case SF_ERR_MALFORMED_FILE: return text::tr("is a damaged sound file");
+        default: return text::tr("cannot be read");
     }
 }
 
 }  // namespace
+
+std::string rateName(int rate) {
+    // Thousandths, without trailing zeros: 44.1 kHz, 48 kHz, 11.025 kHz.
+    int decimals = 3;
+    for (int rest = rate % 1000; decimals > 0 && rest % 10 == 0; rest /= 10) --decimals;
+    return text::format("%.*f kHz", decimals, rate / 1000.0);
+}
 
 // A FLAC stream on a pipe, read for libsndfile through its virtual I/O.
 // libsndfile reading a pipe itself cannot go back to the start once it has
@@ -292,13 +289,13 @@ SoundInput::SoundInput(const std::string& name) : name_(name) {
         ownsDescriptor_ = false;
     } else {
         descriptor_ = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-        if (descriptor_ < 0) throw FileFailure(inputName(name_), causeOf(errno, "laese"));
+        if (descriptor_ < 0) throw FileFailure(inputName(name_), causeOf(errno, Access::Read));
     }
     struct stat status;
-    if (fstat(descriptor_, &status) != 0) throw FileFailure(inputName(name_), causeOf(errno, "laese"));
+    if (fstat(descriptor_, &status) != 0) throw FileFailure(inputName(name_), causeOf(errno, Access::Read));
     if (S_ISDIR(status.st_mode)) {
         if (ownsDescriptor_) close(descriptor_);
-        throw FileFailure(inputName(name_), "er en mappe");
+        throw FileFailure(inputName(name_), text::tr("is a directory"));
     }
     identity_ = {status.st_dev, status.st_ino};
     try {
@@ -329,9 +326,13 @@ void SoundInput::openSound() {
         const int error = sf_error(nullptr);
         // A Zarn file is the likeliest sound libsndfile does not know.
         const bool zarn = name_.size() > 5 && name_.compare(name_.size() - 5, 5, ".zarn") == 0;
-        throw FileFailure(inputName(name_), openFailure(error) + (zarn ? " (-d afkoder Zarn-filer)" : ""));
+        const std::string cause = openFailure(error);
+        throw FileFailure(inputName(name_), zarn ? text::format(text::tr("%s (-d decodes Zarn files)"), cause.c_str())
+                                                 : cause);
     }
-    if (info_.channels < 1 || info_.samplerate < 1) throw FileFailure(inputName(name_), "er en beskadiget lydfil");
+    if (info_.channels < 1 || info_.samplerate < 1) {
+        throw FileFailure(inputName(name_), text::tr("is a damaged sound file"));
+    }
     if ((info_.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG) complaints_.reset();
     throwIfComplaints();
     promised_ = promisedFrames();
@@ -384,7 +385,8 @@ std::string SoundInput::truncated() const {
     // a tag with the count; its decoder tells of damage instead (Complaints).
     const bool mpeg = (info_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
     if (mpeg || !ended_ || !promised_ || framesRead_ >= *promised_) return "";
-    return "ventede " + std::to_string(*promised_) + " samples, fik " + std::to_string(framesRead_) + " samples";
+    return text::format(text::tr("expected %llu samples, got %llu samples"),
+                        static_cast<unsigned long long>(*promised_), static_cast<unsigned long long>(framesRead_));
 }
 
 std::optional<std::uint64_t> SoundInput::frames() const {
@@ -427,7 +429,7 @@ std::string SoundInput::description() const {
 
 void SoundInput::throwIfComplaints() const {
     if (complaints_ && complaints_->any()) {
-        throw FileFailure(inputName(name_), "er en beskadiget lydfil (fejl i MP3-dataene)");
+        throw FileFailure(inputName(name_), text::tr("is a damaged sound file (errors in the MP3 data)"));
     }
 }
 
@@ -437,7 +439,7 @@ std::size_t SoundInput::checked(sf_count_t read, std::size_t asked) {
     // A decoder that loses its way at the very end of the bytes (FLAC cut
     // off in a frame) met the end, not damage.
     if (failed && !(promised_ && framesRead_ < *promised_ && allBytesRead())) {
-        throw FileFailure(inputName(name_), "fejl under laesning");
+        throw FileFailure(inputName(name_), text::tr("error while reading"));
     }
     const std::size_t frames = failed ? 0 : static_cast<std::size_t>(read);
     framesRead_ += frames;

@@ -45,7 +45,7 @@ public:
     // As 16-bit units: full scale is +-32768; a NaN is 0.
     std::size_t readDoubles(double* frames, std::size_t count);
 
-    // Once the end is read: "ventede 308700 samples, fik 49152 samples"
+    // Once the end is read: "expected 308700 samples, got 49152 samples"
     // when the file held fewer frames than its header promised; else empty.
     std::string truncated() const;
     // The samples (of any channel) that were NaN.
@@ -75,5 +75,9 @@ private:
     std::uint64_t nanSamples_ = 0;
     bool ended_ = false;
 };
+
+// A sample rate for the user, in kHz as the locale writes numbers: 44100 ->
+// "44.1 kHz" ("44,1 kHz" in Danish).
+std::string rateName(int rate);
 
 }  // namespace zarn::cli

@@ -1,4 +1,4 @@
-// zarn [TILVALG] FIL...: encodes sound files of any format libsndfile reads
+// zarn [OPTION]... FILE...: encodes sound files of any format libsndfile reads
 // to Zarn, decodes Zarn files, or tests them; see doc/man/zarn.1.
 
 #include <sndfile.h>
@@ -15,33 +15,35 @@
 #include "cli/FileFailure.h"
 #include "cli/InterruptCleanup.h"
 #include "lib/zarn.h"
+#include "text/Translation.h"
 
 namespace {
 
-const char* const kUsageLine = "Brug: zarn [TILVALG] FIL...\n";
+using zarn::text::N_;
+
+const char* const kUsageLine = N_("Usage: zarn [OPTION]... FILE...\n");
 
 const char* const kHelp =
-    "Brug: zarn [TILVALG] FIL...\n"
-    "Koder lydfiler til Zarn (FIL.wav -> FIL.zarn), eller afkoder Zarn-filer med -d.\n"
-    "Alt, hvad libsndfile kan laese, kan kodes: WAVE, AIFF, FLAC, Ogg, MP3 m.fl.\n"
-    "Flere kanaler mixes ned til mono, og andre samplefrekvenser konverteres til 44,1 kHz.\n"
-    "FIL '-' er standard-input; uden -o skrives saa til standard-output.\n"
-    "\n"
-    "  -d, --decode       afkoder FIL.zarn til FIL.wav (.flac, .aiff, .ogg, .mp3 efter -o's navn)\n"
-    "  -t, --test         afkoder uden at skrive noget og siger, hvilke filer der er beskadigede\n"
-    "  -o, --output NAVN  skriver til NAVN ('-' er standard-output); kun med een FIL\n"
-    "  -b, --bitrate N    koder med en gennemsnitlig bitrate paa N kbit/s, fra 64 til 320\n"
-    "                     (standard: 192)\n"
-    "      --full         koder som zarnconv, med maskering\n"
-    "      --basic        koder som zarnbasic, med 15 bit i alle baand\n"
-    "      --no-dither    afrunder samples bredere end 16 bit i stedet for at dithre\n"
-    "  -f, --force        overskriver en eksisterende outputfil\n"
-    "  -q, --quiet        skriver kun fejl\n"
-    "  -h, --help         viser denne hjaelp\n"
-    "      --version      viser versionen\n"
-    "  --                 resten er filnavne, ogsaa dem der begynder med '-'\n"
-    "\n"
-    "Afslutningsstatus: 0 naar alt lykkedes, 1 naar en fil fejlede, 2 ved forkert brug.\n";
+    N_("Encodes sound files to Zarn (FILE.wav -> FILE.zarn), or decodes Zarn files with -d.\n"
+       "Anything libsndfile can read can be encoded: WAVE, AIFF, FLAC, Ogg, MP3 and more.\n"
+       "Several channels are mixed down to mono, and other sample rates are converted to 44.1 kHz.\n"
+       "FILE '-' is standard input; without -o the output then goes to standard output.\n"
+       "\n"
+       "  -d, --decode       decodes FILE.zarn to FILE.wav (.flac, .aiff, .ogg, .mp3 by the name after -o)\n"
+       "  -t, --test         decodes without writing anything and says which files are damaged\n"
+       "  -o, --output NAME  writes to NAME ('-' is standard output); only with one FILE\n"
+       "  -b, --bitrate N    encodes at an average bit rate of N kbit/s, from 64 to 320\n"
+       "                     (default: 192)\n"
+       "      --full         encodes as zarnconv does, with masking\n"
+       "      --basic        encodes as zarnbasic does, with 15 bits in every band\n"
+       "      --no-dither    rounds samples wider than 16 bits instead of dithering them\n"
+       "  -f, --force        overwrites an existing output file\n"
+       "  -q, --quiet        writes only errors\n"
+       "  -h, --help         shows this help\n"
+       "      --version      shows the version\n"
+       "  --                 the rest are file names, also those that begin with '-'\n"
+       "\n"
+       "Exit status: 0 when everything succeeded, 1 when a file failed, 2 on wrong usage.\n");
 
 // Ends a run that wrote only to standard output (the help, the version): a
 // text that did not all arrive is a failed write like any other.
@@ -50,7 +52,7 @@ int finishOutput() {
     std::cout.flush();
     if (std::cout) return 0;
     std::cerr << "zarn: " << zarn::cli::outputName("-") << ": "
-              << zarn::cli::causeOf(errno != 0 ? errno : EIO, "skrive") << '\n';
+              << zarn::cli::causeOf(errno != 0 ? errno : EIO, zarn::cli::Access::Write) << '\n';
     return 1;
 }
 
@@ -58,15 +60,17 @@ int finishOutput() {
 
 int main(int argc, char** argv) {
     using namespace zarn::cli;
+    using zarn::text::tr;
+    zarn::text::useUserLanguage();
     const CommandLine line = parseCommandLine(argc, argv);
     switch (line.action) {
-        case CommandLine::Action::Help: std::cout << kHelp; return finishOutput();
+        case CommandLine::Action::Help: std::cout << tr(kUsageLine) << tr(kHelp); return finishOutput();
         case CommandLine::Action::Version:
             std::cout << "zarn " << zarn_version() << " (" << sf_version_string() << ", " << soxr_version()
                       << ")\n";
             return finishOutput();
         case CommandLine::Action::WrongCall:
-            std::cerr << "zarn: " << line.error << '\n' << kUsageLine << "Se 'zarn --help'.\n";
+            std::cerr << "zarn: " << line.error << '\n' << tr(kUsageLine) << tr("Try 'zarn --help'.\n");
             return 2;
         case CommandLine::Action::Run: break;
     }

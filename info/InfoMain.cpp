@@ -20,19 +20,24 @@
 #include "info/SampleFiles.h"
 #include "info/SignalAnalysis.h"
 #include "info/SignalComparison.h"
+#include "text/Translation.h"
 #include "wave/WaveWriter.h"
 
 namespace {
 
+using zarn::text::format;
+using zarn::text::N_;
+using zarn::text::tr;
+
 const char* const kUsage =
-    "Brug: zarninfo FIL.zarn [ORIGINAL] [--picture BILLEDE.png [--log-frequency]] [--removed FJERNET.wav]\n"
-    "  FIL.zarn               Zarn-filen, der skal undersoeges\n"
-    "  ORIGINAL               lydfilen (WAVE, FLAC, MP3, ...), som Zarn-filen blev lavet af; maaler\n"
-    "                         konverteringen mod den, laest som zarn laeser den\n"
-    "  --picture BILLEDE.png  tegner spektrogrammer, bit pr. baand og bitrate i et PNG-billede\n"
-    "  --log-frequency        tegner spektrogrammerne med logaritmisk frekvensakse, 50 Hz til 22 kHz\n"
-    "  --removed FJERNET.wav  skriver originalen minus den afkodede lyd, det som blev fjernet, som\n"
-    "                         WAVE PCM (mono, 16 bit, 44100 Hz); kraever ORIGINAL\n";
+    N_("Usage: zarninfo FILE.zarn [ORIGINAL] [--picture PICTURE.png [--log-frequency]] [--removed REMOVED.wav]\n"
+       "  FILE.zarn              the Zarn file to look into\n"
+       "  ORIGINAL               the sound file (WAVE, FLAC, MP3, ...) the Zarn file was made from; measures\n"
+       "                         the conversion against it, read as zarn reads it\n"
+       "  --picture PICTURE.png  draws spectrograms, bits per band and bit rate in a PNG picture\n"
+       "  --log-frequency        draws the spectrograms with a logarithmic frequency axis, 50 Hz to 22 kHz\n"
+       "  --removed REMOVED.wav  writes the original minus the decoded sound, what was removed, as\n"
+       "                         WAVE PCM (mono, 16 bit, 44100 Hz); needs ORIGINAL\n");
 
 struct Arguments {
     std::vector<std::string> files;  // the Zarn file, then perhaps the original
@@ -100,7 +105,7 @@ Arguments parse(int argc, char** argv) {
 // output) for the run to count as done.
 int finished() {
     std::cout.flush();
-    if (!std::cout) zarn::fail(std::cerr, "Fejl ved skrivning til standardoutput");
+    if (!std::cout) zarn::fail(std::cerr, tr("Error writing to standard output"));
     return 0;
 }
 
@@ -141,12 +146,13 @@ zarn::OriginalSamples readOriginal(const std::string& path, const zarn::FrameTab
     } catch (const OriginalRefused& refused) {
         fail(std::cerr, refused.what());
     }
-    if (original.samples.empty()) fail(std::cerr, path + ": indeholder ingen lyd");
+    if (original.samples.empty()) fail(std::cerr, format(tr("%s: holds no sound"), path.c_str()));
     const std::size_t hops = (original.samples.size() + kHop - 1) / kHop;
     if (hops != frames.frameCount()) {
-        fail(std::cerr, path + ": " + std::to_string(original.samples.size()) +
-                            " samples passer ikke til Zarn-filens " + std::to_string(frames.frameCount()) +
-                            " rammer; den er ikke lavet af denne lyd");
+        fail(std::cerr, format(tr("%s: %llu samples do not fit the Zarn file's %llu frames; it was not made from "
+                                  "this sound"),
+                               path.c_str(), static_cast<unsigned long long>(original.samples.size()),
+                               static_cast<unsigned long long>(frames.frameCount())));
     }
     return original;
 }
@@ -154,13 +160,14 @@ zarn::OriginalSamples readOriginal(const std::string& path, const zarn::FrameTab
 }  // namespace
 
 int main(int argc, char** argv) {
+    zarn::text::useUserLanguage();
     const Arguments arguments = parse(argc, argv);
     if (arguments.help) {
-        std::cout << kUsage;
+        std::cout << tr(kUsage);
         return finished();
     }
     if (!arguments.valid) {
-        std::cerr << kUsage;
+        std::cerr << tr(kUsage);
         return 2;
     }
     // The signals are held whole in memory, as long as their files say they
@@ -168,7 +175,7 @@ int main(int argc, char** argv) {
     try {
         return report(arguments);
     } catch (const std::bad_alloc&) {
-        zarn::fail(std::cerr, "Ikke nok hukommelse");
+        zarn::fail(std::cerr, tr("Not enough memory"));
     }
 }
 
@@ -202,7 +209,7 @@ int report(const Arguments& arguments) {
         if (removedFile) {
             removedFile->writeSamples(removed.samples().data(), removed.samples().size());
             removedFile->finish();
-            if (removedFile->failed()) fail(std::cerr, "Fejl ved skrivning til " + *arguments.removed);
+            if (removedFile->failed()) fail(std::cerr, format(tr("Error writing to %s"), arguments.removed->c_str()));
         }
     }
     if (draw) {
@@ -210,7 +217,7 @@ int report(const Arguments& arguments) {
         const Sonogram* originalSonogram = compare ? &originalAnalysis->spectrogram() : nullptr;
         if (!InfoPicture::write(*arguments.picture, frames, originalSonogram, decodedAnalysis.spectrogram(),
                                 FrequencyAxis(arguments.logFrequency))) {
-            fail(std::cerr, "Ikke i stand til at skrive billedet " + *arguments.picture);
+            fail(std::cerr, format(tr("Cannot write the picture %s"), arguments.picture->c_str()));
         }
     }
     return finished();

@@ -10,6 +10,7 @@
 
 #include "info/ColourMap.h"
 #include "info/TextTable.h"
+#include "text/Translation.h"
 
 namespace zarn {
 
@@ -97,20 +98,22 @@ void setInk(cairo_t* cr, const Ink& ink) {
 
 enum class Align { left, centre, right };
 
-// `text` on the baseline `baseline`, placed by `align` against x.
-void drawText(cairo_t* cr, double x, double baseline, const std::string& text, Align align = Align::left,
+// `label` (in the locale's character set, as translations come) on the
+// baseline `baseline`, placed by `align` against x.
+void drawText(cairo_t* cr, double x, double baseline, const std::string& label, Align align = Align::left,
               double size = kLabelSize, bool bold = false) {
+    const std::string shown = text::toUtf8(label);
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
     cairo_text_extents_t extents;
-    cairo_text_extents(cr, text.c_str(), &extents);
+    cairo_text_extents(cr, shown.c_str(), &extents);
     const double shift = align == Align::left     ? 0.0
                          : align == Align::centre ? extents.x_advance / 2
                                                   : extents.x_advance;
     setInk(cr, kText);
     cairo_move_to(cr, x - shift, baseline);
-    cairo_show_text(cr, text.c_str());
+    cairo_show_text(cr, shown.c_str());
 }
 
 // The baseline that centres a label's digits, about 0.72 em high in a
@@ -167,7 +170,7 @@ int valueTick(cairo_t* cr, int top, int height, double fraction, const std::stri
 
 void drawTimeAxis(cairo_t* cr, int bottom, double seconds) {
     const double baseline = bottom + 20;
-    drawText(cr, kPlotRight + 12, baseline, "tid (s)");
+    drawText(cr, kPlotRight + 12, baseline, text::tr("time (s)"));
     if (!(seconds > 0.0)) return;
     const double step = niceStep(seconds, 12);
     for (int i = 0; i * step <= seconds * (1 + 1e-9); ++i) {
@@ -229,7 +232,7 @@ void drawSonogram(cairo_t* cr, int top, const Sonogram& spectrogram, const Frequ
 }
 
 void drawAllocation(cairo_t* cr, int top, const FrameTable& frames) {
-    drawTitles(cr, top, "Bit pr. baand i hver ramme", "baand");
+    drawTitles(cr, top, text::tr("Bits per band in each frame"), text::tr("band"));
     Pixels plot(kPlotWidth, kAllocationHeight);
     for (int column = 0; frames.frameCount() > 0 && column < kPlotWidth; ++column) {
         const auto [first, end] = columnFrames(column, frames.frameCount());
@@ -250,7 +253,7 @@ void drawAllocation(cairo_t* cr, int top, const FrameTable& frames) {
 }
 
 void drawBitRate(cairo_t* cr, int top, const FrameTable& frames) {
-    drawTitles(cr, top, "Bitrate", "kbit/s");
+    drawTitles(cr, top, text::tr("Bit rate"), "kbit/s");
     drawBorder(cr, top, kRateHeight);
     if (frames.frameCount() == 0) return;
     std::vector<double> rates(kPlotWidth);
@@ -300,10 +303,10 @@ bool InfoPicture::write(const std::string& path, const FrameTable& frames, const
         top += panel(height);
     };
     if (original != nullptr) {
-        drawSonogram(cr, top, *original, axis, "Spektrogram af originalen");
+        drawSonogram(cr, top, *original, axis, text::tr("Spectrogram of the original"));
         nextPanel(kSonogramHeight);
     }
-    drawSonogram(cr, top, decoded, axis, "Spektrogram af den afkodede fil");
+    drawSonogram(cr, top, decoded, axis, text::tr("Spectrogram of the decoded file"));
     nextPanel(kSonogramHeight);
     drawAllocation(cr, top, frames);
     nextPanel(kAllocationHeight);

@@ -18,8 +18,9 @@ public:
 // The original as the encoder took it, and what was done to make it so.
 struct OriginalSamples {
     std::vector<Sample> samples;  // mono, 16 bits, kSampleRate per second
-    // "FLAC, stereo, 48 kHz, 16 bit; mixet ned til mono, konverteret til
-    // 44,1 kHz, dithret til 16 bit": the file as found, then the steps.
+    // "FLAC, stereo, 48 kHz, 16 bit; mixed down to mono, converted to
+    // 44.1 kHz, dithered to 16 bits": the file as found, then the steps, in
+    // the user's language.
     std::string description;
 };
 

@@ -6,8 +6,9 @@
 
 namespace zarn {
 
-// Plain text columns, padded to the widest cell and two spaces apart: the
-// first `leftColumns` columns aligned left, the numbers after them right.
+// Plain text columns, padded to the widest cell (in characters, not bytes)
+// and two spaces apart: the first `leftColumns` columns aligned left, the
+// numbers after them right.
 class TextTable {
 public:
     // An empty header prints no header line.
@@ -17,8 +18,8 @@ public:
     // Every line starts with `indent` spaces.
     void print(std::ostream& out, std::size_t indent) const;
 
-    // `value` with `decimals` decimals; "-" for not a number, "uendelig" and
-    // "-uendelig" for the infinities.
+    // `value` with `decimals` decimals as the locale writes numbers; "-" for
+    // not a number, "infinite" and "-infinite" for the infinities.
     static std::string number(double value, int decimals);
 
 private:

@@ -77,9 +77,9 @@ TEST_F(Faults, ADecodeWritesTheFormatItsNameSays) {
         EXPECT_EQ(result.err.rfind("zarn: -o out.", 0), 0u) << result.err;
     }
     EXPECT_EQ(runZarn(dir_, "-d good.zarn -o out.opus").err,
-              "zarn: -o out.opus: kan ikke afkode til .opus (kun .wav, .flac, .aiff, .ogg" +
+              "zarn: -o out.opus: cannot decode to .opus (only .wav, .flac, .aiff, .ogg" +
                   std::string(cli::decodedFormat("x.mp3") > 0 ? ", .mp3" : "") +
-                  ")\nBrug: zarn [TILVALG] FIL...\nSe 'zarn --help'.\n");
+                  ")\nUsage: zarn [OPTION]... FILE...\nTry 'zarn --help'.\n");
     EXPECT_EQ(filesIn(dir_), before);
 }
 
@@ -103,7 +103,7 @@ TEST_F(Faults, AnyFormatComesThroughAPipe) {
         const RunResult piped = runCommand("(cat " + std::string(name) + " | " + zarnCommand() + " -f - -o pipe.zarn)",
                                            dir_.path(), "");
         ASSERT_EQ(piped.exitStatus, 0) << piped.err;
-        EXPECT_EQ(piped.err.find("advarsel"), std::string::npos) << piped.err;
+        EXPECT_EQ(piped.err.find("warning"), std::string::npos) << piped.err;
         EXPECT_TRUE(readFile(dir_.file("pipe.zarn")) == readFile(dir_.file("file.zarn")));
     }
 }
@@ -138,14 +138,14 @@ TEST_F(Faults, AnInputCutShortIsConvertedWithAWarning) {
     const Bytes wave = readFile(dir_.file("good.wav"));
     writeFile(dir_.file("cut.wav"), Bytes(wave.begin(), wave.begin() + 44 + 2 * 10000));
     const char* warning =
-        "zarn: cut.wav: advarsel: filen slutter for tidligt; ventede 30000 samples, fik 10000 samples\n";
+        "zarn: cut.wav: warning: the file ends too early; expected 30000 samples, got 10000 samples\n";
     const RunResult result = runZarn(dir_, "cut.wav");
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.err.rfind(warning, 0), 0u) << result.err;
     // From a pipe, where the header's promise is all there is.
     const RunResult piped = runCommand("(" + zarnCommand() + " - -o piped.zarn <cut.wav)", dir_.path(), "");
     EXPECT_EQ(piped.exitStatus, 0);
-    EXPECT_NE(piped.err.find("ventede 30000 samples, fik 10000 samples"), std::string::npos) << piped.err;
+    EXPECT_NE(piped.err.find("expected 30000 samples, got 10000 samples"), std::string::npos) << piped.err;
     EXPECT_TRUE(readFile(dir_.file("piped.zarn")) == readFile(dir_.file("cut.zarn")));
 
     // A FLAC cut in a frame, where libsndfile's decoder loses its way at the end.
@@ -154,7 +154,7 @@ TEST_F(Faults, AnInputCutShortIsConvertedWithAWarning) {
     writeFile(dir_.file("cut.flac"), Bytes(flac.begin(), flac.begin() + static_cast<long>(flac.size() / 2)));
     const RunResult cutFlac = runZarn(dir_, "cut.flac -o cutflac.zarn");
     EXPECT_EQ(cutFlac.exitStatus, 0) << cutFlac.err;
-    EXPECT_NE(cutFlac.err.find("zarn: cut.flac: advarsel: filen slutter for tidligt; ventede 30208 samples"),
+    EXPECT_NE(cutFlac.err.find("zarn: cut.flac: warning: the file ends too early; expected 30208 samples"),
               std::string::npos)
         << cutFlac.err;
     EXPECT_EQ(runZarn(dir_, "-q -f cut.wav").err, "");
@@ -165,14 +165,14 @@ TEST_F(Faults, AnInputCutShortIsConvertedWithAWarning) {
               0);
     const RunResult unknown = runZarn(dir_, "unknown.wav");
     EXPECT_EQ(unknown.exitStatus, 0);
-    EXPECT_EQ(unknown.err.find("advarsel"), std::string::npos) << unknown.err;
+    EXPECT_EQ(unknown.err.find("warning"), std::string::npos) << unknown.err;
 }
 
 TEST_F(Faults, AnEmptyStreamIsDamaged) {
     writeFile(dir_.file("empty.zarn"), Bytes{});
     const RunResult tested = runZarn(dir_, "-t empty.zarn");
     EXPECT_EQ(tested.exitStatus, 1);
-    EXPECT_EQ(tested.err, "zarn: empty.zarn: er tom, ingen Zarn-data\n");
+    EXPECT_EQ(tested.err, "zarn: empty.zarn: is empty, no Zarn data\n");
     EXPECT_EQ(runZarn(dir_, "-d empty.zarn").exitStatus, 1);
     EXPECT_FALSE(fileExists(dir_.file("empty.wav")));
     EXPECT_EQ(runZarn(dir_, "-t - <empty.zarn").exitStatus, 1);
@@ -214,7 +214,7 @@ TEST_F(Faults, ADamagedMp3FailsQuietly) {
     ASSERT_EQ(runZarn(dir_, "-q in.mp3").err, "");
     const RunResult result = runZarn(dir_, "-q bad.mp3");
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_EQ(result.err, "zarn: bad.mp3: er en beskadiget lydfil (fejl i MP3-dataene)\n");
+    EXPECT_EQ(result.err, "zarn: bad.mp3: is a damaged sound file (errors in the MP3 data)\n");
     EXPECT_FALSE(fileExists(dir_.file("bad.zarn")));
 }
 
@@ -227,8 +227,8 @@ TEST_F(Faults, NanSamplesAreSilence) {
     writeSound(dir_.file("nan.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 48000, frames);
     const RunResult result = runZarn(dir_, "nan.wav");
     ASSERT_EQ(result.exitStatus, 0);
-    EXPECT_NE(result.err.find("nan.wav -> nan.zarn: WAVE, mono, 48 kHz, 32 bit kommatal; 3 NaN-samples gjort til "
-                              "stilhed, konverteret til 44,1 kHz"),
+    EXPECT_NE(result.err.find("nan.wav -> nan.zarn: WAVE, mono, 48 kHz, 32 bit float; 3 NaN samples made silence, "
+                              "converted to 44.1 kHz"),
               std::string::npos)
         << result.err;
     ASSERT_EQ(runZarn(dir_, "-d nan.zarn -o back.wav").exitStatus, 0);
@@ -256,7 +256,7 @@ TEST_F(Faults, ALinkToNothingGetsItsFile) {
     // The link leads nowhere that can be made: said before any decoding.
     const RunResult lost = runZarn(dir_, "-d good.zarn -o lost.wav");
     EXPECT_EQ(lost.exitStatus, 1);
-    EXPECT_EQ(lost.err, "zarn: lost.wav: mappen findes ikke\n");
+    EXPECT_EQ(lost.err, "zarn: lost.wav: the directory does not exist\n");
 }
 
 TEST_F(Faults, TextThatCannotBeWrittenIsAFailure) {
@@ -264,7 +264,7 @@ TEST_F(Faults, TextThatCannotBeWrittenIsAFailure) {
         SCOPED_TRACE(call);
         const RunResult result = runCommand("(" + zarnCommand() + " " + call + " >/dev/full)", dir_.path(), "");
         EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_EQ(result.err, "zarn: (standardoutput): disken er fuld\n");
+        EXPECT_EQ(result.err, "zarn: (standard output): the disk is full\n");
     }
 }
 
@@ -273,10 +273,10 @@ TEST_F(Faults, TextThatCannotBeWrittenIsAFailure) {
 TEST_F(Faults, NamesWithControlCharactersAreQuoted) {
     const RunResult wrong = runZarn(dir_, "good.wav -o \"$(printf 'a\\nb.wav')\"");
     EXPECT_EQ(wrong.exitStatus, 2);
-    EXPECT_EQ(wrong.err.rfind("zarn: -o 'a'$'\\n''b.wav': der kodes til Zarn", 0), 0u) << wrong.err;
+    EXPECT_EQ(wrong.err.rfind("zarn: -o 'a'$'\\n''b.wav': encodes to Zarn", 0), 0u) << wrong.err;
     const RunResult missing = runZarn(dir_, "\"$(printf 'a\\nb\\033[2J.wav')\"");
     EXPECT_EQ(missing.exitStatus, 1);
-    EXPECT_EQ(missing.err, "zarn: 'a'$'\\n''b'$'\\033''[2J.wav': findes ikke\n");
+    EXPECT_EQ(missing.err, "zarn: 'a'$'\\n''b'$'\\033''[2J.wav': does not exist\n");
     EXPECT_EQ(cli::printableName("it's"), "it's");
     EXPECT_EQ(cli::printableName("\tit's\x7f"), "$'\\t''it'\\''s'$'\\177'");
 }

@@ -26,7 +26,7 @@ TEST_F(Safety, AnExistingOutputIsKeptUnlessForced) {
     writeFile(dir_.file("good.zarn"), Bytes{1, 2, 3});
     const RunResult refused = runZarn(dir_, "good.wav");
     EXPECT_EQ(refused.exitStatus, 1);
-    EXPECT_EQ(refused.err, "zarn: good.zarn: findes allerede (-f overskriver)\n");
+    EXPECT_EQ(refused.err, "zarn: good.zarn: already exists (-f overwrites)\n");
     EXPECT_TRUE(readFile(dir_.file("good.zarn")) == (Bytes{1, 2, 3}));
     EXPECT_EQ(runZarn(dir_, "-f good.wav").exitStatus, 0);
     EXPECT_GT(readFile(dir_.file("good.zarn")).size(), 3u);
@@ -45,7 +45,7 @@ TEST_F(Safety, TheInputIsNeverItsOwnOutput) {
         SCOPED_TRACE(call);
         const RunResult result = runCommand("(" + zarnCommand() + " " + call + ")", dir_.path(), "");
         EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_NE(result.err.find("outputfilen er den samme som inputfilen"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("the output file is the same as the input file"), std::string::npos) << result.err;
         EXPECT_TRUE(readFile(dir_.file("good.wav")) == before);
     }
 }
@@ -66,12 +66,12 @@ TEST_F(Safety, AFailedConversionLeavesNothing) {
 
     const RunResult decoded = runZarn(dir_, "-d damaged.zarn");
     EXPECT_EQ(decoded.exitStatus, 1);
-    EXPECT_EQ(decoded.err, "zarn: damaged.zarn: beskadiget ramme ved byte " + end + "\n");
+    EXPECT_EQ(decoded.err, "zarn: damaged.zarn: damaged frame at byte " + end + "\n");
     const RunResult tested = runZarn(dir_, "-t good.zarn damaged.zarn cut.zarn");
     EXPECT_EQ(tested.exitStatus, 1);
-    EXPECT_EQ(tested.err, "good.zarn: i orden, 0,12 s\n"
-                          "zarn: damaged.zarn: beskadiget ramme ved byte " + end + "\n"
-                          "zarn: cut.zarn: filen slutter midt i rammen ved byte " + end + "\n");
+    EXPECT_EQ(tested.err, "good.zarn: ok, 0.12 s\n"
+                          "zarn: damaged.zarn: damaged frame at byte " + end + "\n"
+                          "zarn: cut.zarn: the file ends in the middle of a frame at byte " + end + "\n");
     const RunResult decodedCut = runZarn(dir_, "-d cut.zarn");
     EXPECT_EQ(decodedCut.exitStatus, 1);
 
@@ -79,7 +79,7 @@ TEST_F(Safety, AFailedConversionLeavesNothing) {
         SCOPED_TRACE(call);
         const RunResult full = runZarn(dir_, call);
         EXPECT_EQ(full.exitStatus, 1);
-        EXPECT_EQ(full.err, "zarn: /dev/full: disken er fuld\n");
+        EXPECT_EQ(full.err, "zarn: /dev/full: the disk is full\n");
     }
     // Past the file-size limit: a failed write like the others, where the
     // limit's signal would have ended zarn with its temporary file left.
@@ -198,9 +198,9 @@ TEST_F(Safety, ABadFileAmongGoodOnes) {
     writeFile(dir_.file("other.wav"), makeWaveFile(makeMusicSignal(3000, 8)));
     const RunResult result = runZarn(dir_, "good.wav text.txt missing.wav other.wav");
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_NE(result.err.find("zarn: text.txt: er ikke en lydfil, som libsndfile kender\n"), std::string::npos)
+    EXPECT_NE(result.err.find("zarn: text.txt: is not a sound file that libsndfile knows\n"), std::string::npos)
         << result.err;
-    EXPECT_NE(result.err.find("zarn: missing.wav: findes ikke\n"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("zarn: missing.wav: does not exist\n"), std::string::npos) << result.err;
     EXPECT_EQ(filesIn(dir_),
               (std::vector<std::string>{"good.wav", "good.zarn", "other.wav", "other.zarn", "text.txt"}));
     const RunResult quiet = runZarn(dir_, "-q -f good.wav other.wav");
@@ -215,13 +215,13 @@ TEST_F(Safety, AWrongCallChangesNothing) {
         SCOPED_TRACE(call);
         const RunResult result = runZarn(dir_, call);
         EXPECT_EQ(result.exitStatus, 2);
-        EXPECT_NE(result.err.find("\nBrug: zarn [TILVALG] FIL...\n"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("\nUsage: zarn [OPTION]... FILE...\n"), std::string::npos) << result.err;
         EXPECT_EQ(result.out, "");
     }
     EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"good.wav"});
     const RunResult help = runZarn(dir_, "--help");
     EXPECT_EQ(help.exitStatus, 0);
-    EXPECT_EQ(help.out.rfind("Brug: zarn", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: zarn", 0), 0u);
     EXPECT_EQ(runZarn(dir_, "--version").exitStatus, 0);
 }
 

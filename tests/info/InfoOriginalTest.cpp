@@ -50,7 +50,7 @@ TEST(InfoOriginal, EveryFormatGivesTheFiguresOfItsMonoMix) {
     encode(ZARNCONV_PATH, dir, "mono", mono);
     const RunResult reference = runInfo(dir, {"mono.zarn", "mono.wav"});
     ASSERT_EQ(reference.exitStatus, 0) << reference.err;
-    EXPECT_EQ(figure(reference.out, "Original"), "WAVE, mono, 44,1 kHz, 16 bit");
+    EXPECT_EQ(figure(reference.out, "Original"), "WAVE, mono, 44.1 kHz, 16 bit");
 
     // Two channels whose mean is the mono sound, but each far from it.
     const std::vector<double> sound = asDoubles(mono);
@@ -74,13 +74,13 @@ TEST(InfoOriginal, EveryFormatGivesTheFiguresOfItsMonoMix) {
         const char* read;  // the report's line on how it was read
     };
     const Case cases[] = {
-        {"stereo.wav", "WAVE, stereo, 44,1 kHz, 16 bit; mixet ned til mono, dithret til 16 bit"},
-        {"rate48.wav", "WAVE, mono, 48 kHz, 24 bit; konverteret til 44,1 kHz, dithret til 16 bit"},
-        {"float.wav", "WAVE, mono, 44,1 kHz, 32 bit kommatal; dithret til 16 bit"},
-        {"mono.flac", "FLAC, mono, 44,1 kHz, 16 bit"},
+        {"stereo.wav", "WAVE, stereo, 44.1 kHz, 16 bit; mixed down to mono, dithered to 16 bits"},
+        {"rate48.wav", "WAVE, mono, 48 kHz, 24 bit; converted to 44.1 kHz, dithered to 16 bits"},
+        {"float.wav", "WAVE, mono, 44.1 kHz, 32 bit float; dithered to 16 bits"},
+        {"mono.flac", "FLAC, mono, 44.1 kHz, 16 bit"},
         {"stereo48.flac",
-         "FLAC, stereo, 48 kHz, 24 bit; mixet ned til mono, konverteret til 44,1 kHz, dithret til 16 bit"},
-        {"list.wav", "WAVE, mono, 44,1 kHz, 16 bit"},
+         "FLAC, stereo, 48 kHz, 24 bit; mixed down to mono, converted to 44.1 kHz, dithered to 16 bits"},
+        {"list.wav", "WAVE, mono, 44.1 kHz, 16 bit"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -89,7 +89,7 @@ TEST(InfoOriginal, EveryFormatGivesTheFiguresOfItsMonoMix) {
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(figure(result.out, "Original"), c.read);
         EXPECT_NEAR(snrOf(result), snrOf(reference), 0.1);
-        EXPECT_NEAR(std::stod(figure(result.out, "Segmentel SNR")), std::stod(figure(reference.out, "Segmentel SNR")),
+        EXPECT_NEAR(std::stod(figure(result.out, "Segmental SNR")), std::stod(figure(reference.out, "Segmental SNR")),
                     0.1);
     }
     // Read without any step, the samples are the mono file's own.
@@ -97,7 +97,7 @@ TEST(InfoOriginal, EveryFormatGivesTheFiguresOfItsMonoMix) {
         SCOPED_TRACE(file);
         const RunResult result = runInfo(dir, {"mono.zarn", file});
         EXPECT_EQ(figure(result.out, "SNR"), figure(reference.out, "SNR"));
-        EXPECT_EQ(figure(result.out, "Stoerste samplefejl"), figure(reference.out, "Stoerste samplefejl"));
+        EXPECT_EQ(figure(result.out, "Largest sample error"), figure(reference.out, "Largest sample error"));
     }
 }
 
@@ -148,14 +148,14 @@ TEST(InfoOriginal, AnOriginalThatCannotBeComparedIsRefusedInOneLine) {
         const char* cause;
     };
     const Case cases[] = {
-        {"missing.wav", "findes ikke"},
-        {"empty.wav", "er ikke en lydfil, som libsndfile kender"},
-        {"text.wav", "er ikke en lydfil, som libsndfile kender"},
-        {"folder.wav", "er en mappe"},
-        {"silent.wav", "indeholder ingen lyd"},
-        {"silent.aiff", "indeholder ingen lyd"},
-        {"longer.wav", "74948 samples passer ikke til Zarn-filens 121 rammer; den er ikke lavet af denne lyd"},
-        {"shorter.wav", "30548 samples passer ikke til Zarn-filens 121 rammer; den er ikke lavet af denne lyd"},
+        {"missing.wav", "does not exist"},
+        {"empty.wav", "is not a sound file that libsndfile knows"},
+        {"text.wav", "is not a sound file that libsndfile knows"},
+        {"folder.wav", "is a directory"},
+        {"silent.wav", "holds no sound"},
+        {"silent.aiff", "holds no sound"},
+        {"longer.wav", "74948 samples do not fit the Zarn file's 121 frames; it was not made from this sound"},
+        {"shorter.wav", "30548 samples do not fit the Zarn file's 121 frames; it was not made from this sound"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -181,11 +181,11 @@ TEST(InfoOriginal, TheRemovedBinsAreThoseTheFileItselfDropped) {
         ASSERT_EQ(runZarn(dir, call).exitStatus, 0);
         const RunResult result = runInfo(dir, {"made.zarn", "music.wav"});
         ASSERT_EQ(result.exitStatus, 0) << result.err;
-        const auto bands = bandTable(result.out, "Bit (middel)");
-        const auto removals = bandTable(result.out, "I tomt baand %");
+        const auto bands = bandTable(result.out, "Bits (mean)");
+        const auto removals = bandTable(result.out, "In empty band %");
         ASSERT_EQ(bands.size(), kBandCount);
         ASSERT_EQ(removals.size(), kBandCount);
-        const std::size_t frames = std::stoul(figure(result.out, "Rammer"));
+        const std::size_t frames = std::stoul(figure(result.out, "Frames"));
         const bool basic = std::string(call).find("--basic") != std::string::npos;
         double zeroed = 0.0;
         for (std::size_t band = 0; band < kBandCount; ++band) {

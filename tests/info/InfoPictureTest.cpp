@@ -73,7 +73,7 @@ TEST(InfoPicture, IsAPngOfTheStatedSize) {
         SCOPED_TRACE(path);
         const RunResult unwritable = runInfo(dir, {"music.zarn", "--picture", path});
         EXPECT_EQ(unwritable.exitStatus, 1);
-        EXPECT_EQ(unwritable.err, "Ikke i stand til at skrive billedet " + path + "\n");
+        EXPECT_EQ(unwritable.err, "Cannot write the picture " + path + "\n");
     }
 }
 

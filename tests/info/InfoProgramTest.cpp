@@ -23,22 +23,22 @@ TEST(InfoProgram, SilenceLeavesEveryBandEmptyInFramesOfTwentyEightBytes) {
     const RunResult result = runInfo(dir, {"silence.zarn", "silence.wav"});
     ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(figure(result.out, "Rammer"), "20");
-    EXPECT_EQ(figure(result.out, "Varighed"), "0.116 s");
-    EXPECT_EQ(figure(result.out, "Filstoerrelse"), "560 byte");
-    EXPECT_EQ(figure(result.out, "Bitrate"), "38.59 kbit/s");  // 28 bytes per 256 samples
-    EXPECT_EQ(figure(result.out, "Stoerrelse mod 16-bit PCM"), "0.055 (1:18.29)");
-    EXPECT_EQ(figure(result.out, "15 bit i alle baand"), "nej");
-    const auto bands = bandTable(result.out, "Bit (middel)");
+    EXPECT_EQ(figure(result.out, "Frames"), "20");
+    EXPECT_EQ(figure(result.out, "Duration"), "0.116 s");
+    EXPECT_EQ(figure(result.out, "File size"), "560 bytes");
+    EXPECT_EQ(figure(result.out, "Bit rate"), "38.59 kbit/s");  // 28 bytes per 256 samples
+    EXPECT_EQ(figure(result.out, "Size against 16-bit PCM"), "0.055 (1:18.29)");
+    EXPECT_EQ(figure(result.out, "15 bits in every band"), "no");
+    const auto bands = bandTable(result.out, "Bits (mean)");
     ASSERT_EQ(bands.size(), kBands);
     for (const auto& row : bands) EXPECT_EQ(lastThree(row), "0.00 100.0 15.00");
 
     // Nothing differs, there is no signal to measure and no bin to remove.
-    EXPECT_EQ(figure(result.out, "SNR"), "uendelig");
-    EXPECT_EQ(figure(result.out, "Segmentel SNR"), "-");
-    EXPECT_EQ(figure(result.out, "Stoerste samplefejl"), "0");
-    EXPECT_EQ(figure(result.out, "Fjernet: original minus afkodet, RMS"), "-uendelig");
-    const auto removals = bandTable(result.out, "I tomt baand %");
+    EXPECT_EQ(figure(result.out, "SNR"), "infinite");
+    EXPECT_EQ(figure(result.out, "Segmental SNR"), "-");
+    EXPECT_EQ(figure(result.out, "Largest sample error"), "0");
+    EXPECT_EQ(figure(result.out, "Removed: original minus decoded, RMS"), "-infinite");
+    const auto removals = bandTable(result.out, "In empty band %");
     ASSERT_EQ(removals.size(), kBands);
     for (const auto& row : removals) EXPECT_EQ(lastThree(row), "0 - -");
 }
@@ -48,8 +48,8 @@ TEST(InfoProgram, APureToneGivesBitsToItsOwnBandAndNoneToTheFarBands) {
     encode(ZARNCONV_PATH, dir, "tone", toneOnBin40());
     const RunResult result = runInfo(dir, {"tone.zarn", "tone.wav"});
     ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
-    const auto bands = bandTable(result.out, "Bit (middel)");
-    const auto removals = bandTable(result.out, "I tomt baand %");
+    const auto bands = bandTable(result.out, "Bits (mean)");
+    const auto removals = bandTable(result.out, "In empty band %");
     ASSERT_EQ(bands.size(), kBands);
     ASSERT_EQ(removals.size(), kBands);
 
@@ -77,19 +77,19 @@ TEST(InfoProgram, AReducedFileHasFifteenBitsInEveryBandOfEveryFrame) {
     encode(ZARNBASIC_PATH, dir, "basic", makeMusicSignal(10 * 256));
     const RunResult result = runInfo(dir, {"basic.zarn"});
     ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
-    EXPECT_EQ(figure(result.out, "15 bit i alle baand"), "ja (som zarnbasic skriver)");
-    EXPECT_EQ(figure(result.out, "Rammer"), "10");
-    EXPECT_EQ(figure(result.out, "Filstoerrelse"), "10520 byte");
-    EXPECT_EQ(figure(result.out, "Bitrate"), "1449.79 kbit/s");
-    EXPECT_EQ(figure(result.out, "Stoerrelse mod 16-bit PCM"), "2.055 (1:0.49)");
-    const auto bands = bandTable(result.out, "Bit (middel)");
+    EXPECT_EQ(figure(result.out, "15 bits in every band"), "yes (as zarnbasic writes)");
+    EXPECT_EQ(figure(result.out, "Frames"), "10");
+    EXPECT_EQ(figure(result.out, "File size"), "10520 bytes");
+    EXPECT_EQ(figure(result.out, "Bit rate"), "1449.79 kbit/s");
+    EXPECT_EQ(figure(result.out, "Size against 16-bit PCM"), "2.055 (1:0.49)");
+    const auto bands = bandTable(result.out, "Bits (mean)");
     ASSERT_EQ(bands.size(), kBands);
     for (const auto& row : bands) {
         EXPECT_EQ(row[3], "15.00");
         EXPECT_EQ(row[4], "0.0");
     }
     // Without an original nothing is decoded or compared.
-    EXPECT_EQ(result.out.find("Sammenlignet"), std::string::npos);
+    EXPECT_EQ(result.out.find("Compared"), std::string::npos);
 }
 
 TEST(InfoProgram, ADecodedFileMeasuredAgainstItselfHasNoError) {
@@ -100,9 +100,9 @@ TEST(InfoProgram, ADecodedFileMeasuredAgainstItselfHasNoError) {
     const RunResult self = runInfo(dir, {"music.zarn", "decoded.wav"});
     ASSERT_EQ(self.exitStatus, 0) << self.out << self.err;
     EXPECT_NE(self.out.find("decoded.wav (8960 samples)"), std::string::npos) << self.out;
-    EXPECT_EQ(figure(self.out, "SNR"), "uendelig");
-    EXPECT_EQ(figure(self.out, "Segmentel SNR"), "60.00 dB");  // every segment at the ceiling
-    EXPECT_EQ(figure(self.out, "Stoerste samplefejl"), "0");
+    EXPECT_EQ(figure(self.out, "SNR"), "infinite");
+    EXPECT_EQ(figure(self.out, "Segmental SNR"), "60.00 dB");  // every segment at the ceiling
+    EXPECT_EQ(figure(self.out, "Largest sample error"), "0");
 
     // Against the original the shorter signal sets the length, and the
     // codec's error shows; the temporary decoding is gone afterwards.
@@ -111,7 +111,7 @@ TEST(InfoProgram, ADecodedFileMeasuredAgainstItselfHasNoError) {
     EXPECT_NE(original.out.find("music.wav (8820 samples)"), std::string::npos) << original.out;
     EXPECT_GT(std::stod(figure(original.out, "SNR")), 10.0);
     EXPECT_LT(std::stod(figure(original.out, "SNR")), 60.0);
-    EXPECT_GT(std::stoi(figure(original.out, "Stoerste samplefejl")), 0);
+    EXPECT_GT(std::stoi(figure(original.out, "Largest sample error")), 0);
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("tmp")));
 }
 
@@ -130,11 +130,11 @@ TEST(InfoProgram, ADamagedFileEndsWithItsReadersMessage) {
     Bytes trailingGarbage = frame;
     trailingGarbage.resize(56, 0);
     const std::vector<Damage> cases = {
-        {"no file", {}, music, true, kZarnUnreadable},
-        {"26 bytes", Bytes(26, 0xFF), music, true, kZarnTooSmall},
-        {"no tag", noTag, music, false, badTag(0xCDA)},
-        {"no tag after a frame", trailingGarbage, music, false, badTag(0)},
-        {"short original", frame, Bytes(44, 0), true, "original.wav: er ikke en lydfil, som libsndfile kender\n"},
+        {"no file", {}, music, true, kInfoZarnUnreadable},
+        {"26 bytes", Bytes(26, 0xFF), music, true, kInfoZarnTooSmall},
+        {"no tag", noTag, music, false, infoBadTag("cda")},
+        {"no tag after a frame", trailingGarbage, music, false, infoBadTag("0")},
+        {"short original", frame, Bytes(44, 0), true, "original.wav: is not a sound file that libsndfile knows\n"},
     };
     for (const Damage& damage : cases) {
         for (bool withOriginal : {false, true}) {
@@ -157,7 +157,7 @@ TEST(InfoProgram, ADamagedFileEndsWithItsReadersMessage) {
 
 TEST(InfoProgram, AWrongCallShowsTheUsage) {
     const std::string usage =
-        "Brug: zarninfo FIL.zarn [ORIGINAL] [--picture BILLEDE.png [--log-frequency]] [--removed FJERNET.wav]\n";
+        "Usage: zarninfo FILE.zarn [ORIGINAL] [--picture PICTURE.png [--log-frequency]] [--removed REMOVED.wav]\n";
     const std::vector<std::vector<std::string>> calls = {
         {},
         {"a.zarn", "b.wav", "c.wav"},
@@ -203,7 +203,7 @@ TEST(InfoProgram, WhatCannotBeDoneEndsWithOneLine) {
         runInfo(dir, {call});  // writes the script
         const RunResult full = runCommand("(./zarninfo.sh >/dev/full)", dir.path(), "");
         EXPECT_EQ(full.exitStatus, 1);
-        EXPECT_EQ(full.err, "Fejl ved skrivning til standardoutput\n");
+        EXPECT_EQ(full.err, "Error writing to standard output\n");
     }
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer ends the process on an allocation it cannot make";
@@ -225,7 +225,7 @@ TEST(InfoProgram, WhatCannotBeDoneEndsWithOneLine) {
     if (error) GTEST_SKIP() << "the file system holds no file that large: " << error.message();
     const RunResult huge = runInfo(dir, {"music.zarn", "claims.wav"});
     EXPECT_EQ(huge.exitStatus, 1);
-    EXPECT_EQ(huge.err, "Ikke nok hukommelse\n");
+    EXPECT_EQ(huge.err, "Not enough memory\n");
 }
 
 // The samples of a mono 16-bit WAVE file as WaveWriter writes it, after
@@ -274,7 +274,7 @@ TEST(InfoProgram, WhatAReducedFileRemovedLiesInTheLastFadeAlone) {
         char level[32];
         std::snprintf(level, sizeof level, "%.2f dBFS",
                       10 * std::log10(squares / static_cast<double>(removed.size()) / (32768.0 * 32768.0)));
-        EXPECT_EQ(figure(result.out, "Fjernet: original minus afkodet, RMS"), level);
+        EXPECT_EQ(figure(result.out, "Removed: original minus decoded, RMS"), level);
     }
 }
 
@@ -290,10 +290,10 @@ TEST(InfoProgram, ARemovedSignalThatCannotBeWrittenEndsWithOneLine) {
     };
     const Case cases[] = {
         // The codec's WAVE writer ends the process itself, before the report.
-        {"no/such/folder.wav", false, waveUnopenable("no/such/folder.wav", "skrivning"), ""},
-        {"/dev/full", true, "", writeFailed("/dev/full")},
-        {"music.wav", false, "", sameFile("music.wav")},
-        {"music.zarn", false, "", sameFile("music.zarn")},
+        {"no/such/folder.wav", false, infoUnwritable("no/such/folder.wav"), ""},
+        {"/dev/full", true, "", infoWriteFailed("/dev/full")},
+        {"music.wav", false, "", infoSameFile("music.wav")},
+        {"music.zarn", false, "", infoSameFile("music.zarn")},
     };
     const Bytes zarn = readFile(dir.file("music.zarn"));
     for (const Case& c : cases) {
@@ -302,7 +302,7 @@ TEST(InfoProgram, ARemovedSignalThatCannotBeWrittenEndsWithOneLine) {
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(result.err, c.err);
         if (c.reported) {
-            EXPECT_EQ(result.out.rfind("Zarn-fil: music.zarn\n", 0), 0u) << result.out;
+            EXPECT_EQ(result.out.rfind("Zarn file: music.zarn\n", 0), 0u) << result.out;
         } else {
             EXPECT_EQ(result.out, c.out);
         }
@@ -312,7 +312,7 @@ TEST(InfoProgram, ARemovedSignalThatCannotBeWrittenEndsWithOneLine) {
     // Nor may the picture replace an input.
     const RunResult picture = runInfo(dir, {"music.zarn", "--picture", "music.zarn"});
     EXPECT_EQ(picture.exitStatus, 1);
-    EXPECT_EQ(picture.err, sameFile("music.zarn"));
+    EXPECT_EQ(picture.err, infoSameFile("music.zarn"));
 }
 
 }  // namespace

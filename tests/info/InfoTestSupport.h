@@ -14,24 +14,38 @@
 #include <vector>
 
 #include "tests/support/FileBytes.h"
-#include "tests/support/Messages.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 
 namespace zarn::test {
 
-// Runs zarninfo in `dir` with `arguments`, through a small script since
-// runProgram passes none. The folder's "tmp" is the system's temporary folder
+// Runs zarninfo in `dir` with `arguments` under `locale`, through a small
+// script since runProgram passes none. The folder's "tmp" is the system's temporary folder
 // for the run, so that whatever the program leaves there can be seen.
-inline RunResult runInfo(const TempDir& dir, const std::vector<std::string>& arguments) {
+inline RunResult runInfo(const TempDir& dir, const std::vector<std::string>& arguments,
+                         const std::string& locale = "C") {
     std::filesystem::create_directories(dir.file("tmp"));
-    std::string script =
-        "#!/bin/sh\nTMPDIR=" + shellWord(dir.file("tmp")) + " exec " + targetCommand(ZARNINFO_PATH);
+    std::string script = "#!/bin/sh\nTMPDIR=" + shellWord(dir.file("tmp")) + " LC_ALL=" + shellWord(locale) +
+                         " exec " + targetCommand(ZARNINFO_PATH);
     for (const std::string& argument : arguments) script += " " + shellWord(argument);
     script += "\n";
     writeFile(dir.file("zarninfo.sh"), Bytes(script.begin(), script.end()));
     chmod(dir.file("zarninfo.sh").c_str(), 0755);
     return runCommand(shellWord(dir.file("zarninfo.sh")), dir.path(), "");
+}
+
+// zarninfo's lines for the failures that the readers it shares with the menu
+// programs find, in English.
+inline const std::string kInfoZarnUnreadable = "Cannot open the Zarn file for reading\n";
+inline const std::string kInfoZarnTooSmall = "The file is too small to be in the Zarn format\n";
+
+inline std::string infoBadTag(const char* found) {
+    return std::string("Frame tag 0xFFF missing (found: ") + found + ")\n";
+}
+inline std::string infoUnwritable(const std::string& name) { return "Cannot open " + name + " for writing\n"; }
+inline std::string infoWriteFailed(const std::string& name) { return "Error writing to " + name + "\n"; }
+inline std::string infoSameFile(const std::string& name) {
+    return "The output file is the same as the input file: " + name + "\n";
 }
 
 // A tone on bin 40, in the middle of band 16 (bins 37 to 42), faded in and out

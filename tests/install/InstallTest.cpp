@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "tests/support/Locales.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 
@@ -76,6 +77,7 @@ TEST_F(Installed, ThePrefixHoldsTheProgramsTheLibraryAndTheirManualPagesAndNothi
     expected.insert("include/zarn.h");
     expected.insert("share/man/man3/zarn.3");
     if (ZARN_INSTALLS_OGG_PAGE) expected.insert("share/man/man5/zarn-ogg.5");
+    if (ZARN_INSTALLS_CATALOGUES) expected.insert(ZARN_INSTALL_LOCALEDIR "/da/LC_MESSAGES/zarn.mo");
     std::set<std::string> found;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(path(""))) {
         // As named: std::filesystem::relative would resolve the library's links.
@@ -133,10 +135,30 @@ TEST_F(Installed, TheInstalledProgramsWorkFromThePrefix) {
     const RunResult info = shell(work.path(), targetCommand(path("bin/zarninfo")) +
                                                   " full.zarn in.wav --picture full.png --removed removed.wav");
     ASSERT_EQ(info.exitStatus, 0) << info.out << info.err;
-    EXPECT_EQ(info.out.rfind("Zarn-fil: full.zarn\n", 0), 0u) << info.out;
-    EXPECT_NE(info.out.find("Sammenlignet med original: in.wav (5000 samples)"), std::string::npos) << info.out;
+    EXPECT_EQ(info.out.rfind("Zarn file: full.zarn\n", 0), 0u) << info.out;
+    EXPECT_NE(info.out.find("Compared with the original: in.wav (5000 samples)"), std::string::npos) << info.out;
     EXPECT_TRUE(fileExists(work.file("full.png")));
     EXPECT_EQ(readFile(work.file("removed.wav")).size(), 44u + 2 * 5000);
+}
+
+// The installed programs find their catalogue under the prefix they were
+// installed into, which is not the one they were built for.
+TEST_F(Installed, TheInstalledProgramsSpeakDanish) {
+    if (!ZARN_INSTALLS_CATALOGUES) GTEST_SKIP() << "msgfmt (gettext) is not installed: no catalogue";
+    ZARN_REQUIRE_LOCALE(kDanishUtf8);
+    TempDir work;
+    const std::string danish = "env LC_ALL=" + kDanishUtf8 + " ";
+    if (ZARN_INSTALLS_ZARN) {
+        const RunResult help = shell(work.path(), danish + targetCommand(path("bin/zarn")) + " --help");
+        EXPECT_EQ(help.exitStatus, 0);
+        EXPECT_EQ(help.out.rfind("Brug: zarn [TILVALG]... FIL...\n", 0), 0u) << help.out;
+        EXPECT_NE(help.out.find("viser denne hjælp"), std::string::npos) << help.out;
+    }
+    if (ZARN_INSTALLS_ZARNINFO) {
+        const RunResult info = shell(work.path(), danish + targetCommand(path("bin/zarninfo")) + " missing.zarn");
+        EXPECT_EQ(info.exitStatus, 1);
+        EXPECT_EQ(info.err, "Ikke i stand til at åbne Zarn-filen til læsning\n");
+    }
 }
 
 TEST_F(Installed, EveryManualPageRendersWithoutAWarning) {

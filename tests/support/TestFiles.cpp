@@ -96,8 +96,10 @@ RunResult runShellWithInput(const std::string& command, const std::string& direc
     const std::string inPath = scratch.file("stdin"), outPath = scratch.file("stdout"),
                       errPath = scratch.file("stderr");
     writeFile(inPath, Bytes(input.begin(), input.end()));
-    const std::string line = "cd " + shellWord(directory) + " && " + command + " <" +
-                             shellWord(inPath) + " >" + shellWord(outPath) + " 2>" + shellWord(errPath);
+    // zarn and zarninfo speak the user's language: the tests read their
+    // English unless a command asks for another locale itself.
+    const std::string line = "cd " + shellWord(directory) + " && unset LANGUAGE && export LC_ALL=C && " + command +
+                             " <" + shellWord(inPath) + " >" + shellWord(outPath) + " 2>" + shellWord(errPath);
     const int status = runShell(line, fileSizeLimit);
     RunResult result;
     if (status != -1 && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);

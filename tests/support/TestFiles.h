@@ -50,7 +50,8 @@ bool haveCommand(const std::string& name);
 std::string targetCommand(const std::string& path);
 
 // Runs the shell command line `command` with `directory` as working folder and
-// `input` as the whole of its standard input, and waits for it to end.
+// `input` as the whole of its standard input, and waits for it to end. It runs
+// in the C locale (LC_ALL=C, no LANGUAGE) unless it sets one itself.
 RunResult runCommand(const std::string& command, const std::string& directory,
                      const std::string& input);
 
