@@ -3,7 +3,9 @@
 // library's encoders, Ogg Zarn in memory with each page's place, and
 // everything a reader gives, fed in pieces of a chosen size.
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -171,6 +173,28 @@ inline ReadBack readOgg(const Bytes& bytes, std::size_t piece = 1 << 20) {
     feed(reader, bytes.data(), bytes.size(), piece, read);
     read.end = reader.finish();
     return read;
+}
+
+// A file in memory, read and sought through the callbacks the seeker and
+// the decoder pull with.
+struct Memory {
+    const Bytes* bytes;
+    std::size_t at = 0;
+};
+
+inline long readMemory(void* user, std::uint8_t* buffer, std::size_t size) {
+    auto& memory = *static_cast<Memory*>(user);
+    const std::size_t take = std::min(size, memory.bytes->size() - memory.at);
+    std::memcpy(buffer, memory.bytes->data() + memory.at, take);
+    memory.at += take;
+    return static_cast<long>(take);
+}
+
+inline int seekMemory(void* user, std::int64_t offset) {
+    auto& memory = *static_cast<Memory*>(user);
+    if (offset < 0 || static_cast<std::uint64_t>(offset) > memory.bytes->size()) return -1;
+    memory.at = static_cast<std::size_t>(offset);
+    return 0;
 }
 
 }  // namespace zarn::test

@@ -10,26 +10,6 @@
 namespace zarn::test {
 namespace {
 
-struct Memory {
-    const Bytes* bytes;
-    std::size_t at = 0;
-};
-
-long readMemory(void* user, std::uint8_t* buffer, std::size_t size) {
-    auto& memory = *static_cast<Memory*>(user);
-    const std::size_t take = std::min(size, memory.bytes->size() - memory.at);
-    std::memcpy(buffer, memory.bytes->data() + memory.at, take);
-    memory.at += take;
-    return static_cast<long>(take);
-}
-
-int seekMemory(void* user, std::int64_t offset) {
-    auto& memory = *static_cast<Memory*>(user);
-    if (offset < 0 || static_cast<std::uint64_t>(offset) > memory.bytes->size()) return -1;
-    memory.at = static_cast<std::size_t>(offset);
-    return 0;
-}
-
 class Seeking : public testing::Test {
 protected:
     static void SetUpTestSuite() {
