@@ -283,7 +283,7 @@ private:
     int file_;
 };
 
-SoundInput::SoundInput(const std::string& name) : name_(name) {
+SoundInput::SoundInput(const std::string& name, bool hintAtDecoding) : name_(name), hintAtDecoding_(hintAtDecoding) {
     if (name == "-") {
         descriptor_ = STDIN_FILENO;
         ownsDescriptor_ = false;
@@ -325,7 +325,7 @@ void SoundInput::openSound() {
     if (file_ == nullptr) {
         const int error = sf_error(nullptr);
         // A Zarn file is the likeliest sound libsndfile does not know.
-        const bool zarn = name_.size() > 5 && name_.compare(name_.size() - 5, 5, ".zarn") == 0;
+        const bool zarn = hintAtDecoding_ && name_.size() > 5 && name_.compare(name_.size() - 5, 5, ".zarn") == 0;
         const std::string cause = openFailure(error);
         throw FileFailure(inputName(name_), zarn ? text::format(text::tr("%s (-d decodes Zarn files)"), cause.c_str())
                                                  : cause);

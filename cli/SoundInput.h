@@ -20,8 +20,10 @@ namespace zarn::cli {
 class SoundInput {
 public:
     // Throws FileFailure when `name` cannot be read or is no sound file
-    // libsndfile knows.
-    explicit SoundInput(const std::string& name);
+    // libsndfile knows; for a name ending in .zarn, that failure says that
+    // -d decodes it where `hintAtDecoding` (zarn's own inputs, not
+    // zarninfo's originals).
+    explicit SoundInput(const std::string& name, bool hintAtDecoding = true);
     ~SoundInput();
     SoundInput(const SoundInput&) = delete;
     SoundInput& operator=(const SoundInput&) = delete;
@@ -62,6 +64,7 @@ private:
     bool allBytesRead() const;
 
     std::string name_;
+    bool hintAtDecoding_;
     int descriptor_ = -1;  // ours to close, except standard input
     bool ownsDescriptor_ = true;
     bool streamed_ = false;                   // a pipe, a FIFO, a device: no seeking

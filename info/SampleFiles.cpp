@@ -35,7 +35,7 @@ void reserveFor(const cli::SoundInput& input, std::vector<Sample>& samples) {
 OriginalSamples SampleFiles::readOriginal(const std::string& path) {
     OriginalSamples original;
     try {
-        cli::SoundInput input(path);
+        cli::SoundInput input(path, false);
         // With dither, as `zarn` converts unless told otherwise: its noise is
         // drawn from a fixed seed, so the samples match the encoded ones.
         cli::MonoSource source(input, true);

@@ -151,6 +151,8 @@ TEST(InfoOriginal, AnOriginalThatCannotBeComparedIsRefusedInOneLine) {
         {"missing.wav", "does not exist"},
         {"empty.wav", "is not a sound file that libsndfile knows"},
         {"text.wav", "is not a sound file that libsndfile knows"},
+        // The Zarn file itself, given twice: zarn's hint at -d is not zarninfo's.
+        {"music.zarn", "is not a sound file that libsndfile knows"},
         {"folder.wav", "is a directory"},
         {"silent.wav", "holds no sound"},
         {"silent.aiff", "holds no sound"},
