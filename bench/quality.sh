@@ -51,8 +51,8 @@
 #   loops   sonic-pi-samples loop_mika and loop_garzul: loops of
 #           electronic music
 # --set stereo grades five recordings kept in stereo, at 128 to 384 kbit/s
-# for the pair, by two-channel PEAQ (GstPEAQ's basic model takes the pair as
-# it is): zarn's rows are bench/zarnjoint, which codes the two channels
+# for the pair, by two-channel PEAQ (the command in ZARN_PEAQ is given both
+# channels as they are): zarn's rows are bench/zarnjoint, which codes the two channels
 # together at the total rate and writes what the reference decoding gives
 # back, once choosing left/right or mid/side hop by hop (cost), once by the
 # estimate (estimate), and as baselines always left/right (lr) and always

@@ -10,6 +10,14 @@
 #include <string>
 #include <sys/stat.h>
 
+// The build gives both; a build of this file alone gets the usual prefix's.
+#ifndef ZARN_LOCALEDIR
+#define ZARN_LOCALEDIR "/usr/local/share/locale"
+#endif
+#ifndef ZARN_BIN_TO_LOCALEDIR
+#define ZARN_BIN_TO_LOCALEDIR "../share/locale"
+#endif
+
 namespace zarn::text {
 namespace {
 
