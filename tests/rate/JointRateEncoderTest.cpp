@@ -21,10 +21,13 @@
 #include "stream/FramePacking.h"
 #include "stream/FrameParser.h"
 #include "stream/ZarnFormat.h"
+#include "tests/rate/Snr.h"
 #include "tools/MusicSignal.h"
 
 namespace zarn {
 namespace {
+
+using test::snrDb;
 
 using Samples = std::vector<Sample>;
 using Bytes = std::vector<std::uint8_t>;
@@ -89,16 +92,6 @@ double kbitPerSecond(const Encoded& encoded) {
     std::size_t bytes = 0;
     for (std::size_t c = 0; c < encoded.channels; ++c) bytes += channelBytes(encoded, c).size();
     return 8.0 * static_cast<double>(bytes) * kSampleRate / (static_cast<double>(encoded.hops() * kHop) * 1000.0);
-}
-
-double snrDb(const Samples& original, const Samples& decoded) {
-    double signal = 0.0, noise = 0.0;
-    for (std::size_t i = 0; i < original.size(); ++i) {
-        const double d = static_cast<double>(original[i]) - decoded[i];
-        signal += static_cast<double>(original[i]) * original[i];
-        noise += d * d;
-    }
-    return 10.0 * std::log10(signal / noise);
 }
 
 // The pair's SNR: both channels' error against both channels' signal.

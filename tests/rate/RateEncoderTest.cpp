@@ -32,10 +32,13 @@
 #include "stream/FramePacking.h"
 #include "stream/FrameParser.h"
 #include "stream/ZarnFormat.h"
+#include "tests/rate/Snr.h"
 #include "tools/MusicSignal.h"
 
 namespace zarn {
 namespace {
+
+using test::snrDb;
 
 using Samples = std::vector<Sample>;
 using Bytes = std::vector<std::uint8_t>;
@@ -114,16 +117,6 @@ double energyFromBin(const Samples& samples, std::size_t first) {
         for (std::size_t bin = first; bin < kCodedBins; ++bin) energy += re[bin] * re[bin] + im[bin] * im[bin];
     }
     return energy;
-}
-
-double snrDb(const Samples& original, const Samples& decoded) {
-    double signal = 0.0, noise = 0.0;
-    for (std::size_t i = 0; i < original.size(); ++i) {
-        const double d = static_cast<double>(original[i]) - decoded[i];
-        signal += static_cast<double>(original[i]) * original[i];
-        noise += d * d;
-    }
-    return 10.0 * std::log10(signal / noise);
 }
 
 double rms(const Sample* samples, std::size_t count) {
