@@ -20,6 +20,7 @@
 #include "container/OggZarnDecoder.h"
 #include "lib/zarn.h"
 #include "tests/lib/Collectors.h"
+#include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
 
 namespace zarn::test {
@@ -606,6 +607,37 @@ TEST(OggLibrary, NothingIsPrintedWhateverTheInput) {
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(OggLibrary, TheExampleDecodesFromAGivenSecondWhatTheWholeDecodeHasThere) {
+    const int channels = 2;
+    const std::size_t frames = 3 * 44100 + 500;
+    const Bytes file = encodeOgg(music(frames, channels), channels, {"TITLE=Prøve"});
+    const Samples whole = reference(file);
+    TempDir dir;
+    writeFile(dir.file("in.oza"), file);
+    for (const auto& [seconds, first] : {std::pair{"0", std::size_t{0}}, std::pair{"1.5", std::size_t{66150}},
+                                         std::pair{"3", std::size_t{132300}}, std::pair{"9", frames}}) {
+        SCOPED_TRACE(seconds);
+        const RunResult run =
+            runCommand(targetCommand(ZARN_DECODE_FROM_PATH) + " in.oza " + seconds, dir.path(), "");
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_NE(run.err.find("2 channels, originally 48000 Hz, 132800 samples per channel\nTITLE=Prøve\n"),
+                  std::string::npos)
+            << run.err;
+        ASSERT_EQ(run.out.size(), (frames - first) * channels * 2);
+        for (std::size_t i = 0; i < run.out.size() / 2; ++i) {
+            const auto value = static_cast<std::int16_t>(static_cast<std::uint8_t>(run.out[2 * i]) |
+                                                         static_cast<std::uint8_t>(run.out[2 * i + 1]) << 8);
+            ASSERT_EQ(value, whole[first * channels + i]) << i;
+        }
+    }
+    const RunResult bad = runCommand(targetCommand(ZARN_DECODE_FROM_PATH) + " in.oza soon", dir.path(), "");
+    EXPECT_EQ(bad.exitStatus, 2);
+    writeFile(dir.file("noise.oza"), Bytes(3000, 7));
+    const RunResult noise = runCommand(targetCommand(ZARN_DECODE_FROM_PATH) + " noise.oza 0", dir.path(), "");
+    EXPECT_EQ(noise.exitStatus, 1);
+    EXPECT_NE(noise.err.find(zarn_strerror(ZARN_ERROR_NOT_ZARN)), std::string::npos) << noise.err;
 }
 
 }  // namespace
