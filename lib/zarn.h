@@ -349,14 +349,14 @@ ZARN_EXPORT void zarn_frame_decoder_destroy(zarn_frame_decoder *decoder) ZARN_NO
  *   8: front left, centre, front right, side left, side right, rear left,
  *      rear right, LFE
  * WAVE (WAVE_FORMAT_EXTENSIBLE's default masks) orders them FL FR FC LFE
- * BL BR (SL SR); to that order from WAVE's, channel i takes WAVE's
- * channel map[i]:
+ * BL BR, with 7 channels FL FR FC LFE BC SL SR, with 8 FL FR FC LFE BL BR
+ * SL SR; to this order from WAVE's, channel i takes WAVE's channel map[i]:
  *   1, 2, 4 channels: the same order
  *   3: 0 2 1
  *   5: 0 2 1 3 4
  *   6: 0 2 1 4 5 3
- *   7: 0 2 1 5 6 4 3        (WAVE: FL FR FC LFE BC SL SR)
- *   8: 0 2 1 6 7 4 5 3      (WAVE: FL FR FC LFE BL BR SL SR)
+ *   7: 0 2 1 5 6 4 3
+ *   8: 0 2 1 6 7 4 5 3
  * The front pair is coded jointly, mid/side where it saves bits. */
 
 #define ZARN_MAX_CHANNELS 8
