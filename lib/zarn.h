@@ -369,7 +369,7 @@ typedef struct zarn_ogg_encoder_settings {
     int channels;            /* 1 to ZARN_MAX_CHANNELS; default 2 */
     int kbit_per_second;     /* over all channels; 0 (the default): 128 per channel */
     uint32_t original_rate;  /* the sound's rate before it was brought to 44100 Hz; default 44100 */
-    int32_t serial;          /* the Ogg stream's serial number; default 0 */
+    int32_t serial;          /* the Ogg stream's serial number; default 0: give each link of a chain its own */
     /* Tags "NAME=value" in UTF-8, NAME in ASCII 0x20-0x7D without '='
      * (TITLE, ARTIST, ALBUM, DATE, GENRE, TRACKNUMBER, ...): `tag_count`
      * NUL-terminated texts at `tags`, copied at creation. Default none. */
