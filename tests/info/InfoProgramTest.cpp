@@ -157,7 +157,7 @@ TEST(InfoProgram, ADamagedFileEndsWithItsReadersMessage) {
 
 TEST(InfoProgram, AWrongCallShowsTheUsage) {
     const std::string usage =
-        "Usage: zarninfo FILE.zarn [ORIGINAL] [--picture PICTURE.png [--log-frequency]] [--removed REMOVED.wav]\n";
+        "Usage: zarninfo FILE [ORIGINAL] [--hops] [--channel N] [--picture PICTURE.png [--log-frequency]]\n";
     const std::vector<std::vector<std::string>> calls = {
         {},
         {"a.zarn", "b.wav", "c.wav"},
@@ -176,7 +176,14 @@ TEST(InfoProgram, AWrongCallShowsTheUsage) {
         {"a.zarn", "b.wav", "--removed", "x", "--picture", "x"},
         {"a.zarn", "b.wav", "--removed", "x", "--picture", "./x"},  // one file by two spellings
         {"a.zarn", "--picture", "--log-frequency"},                  // an option is no file name
-        {"a.zarn", "b.wav", "--picture", "--removed", "r.wav"}};
+        {"a.zarn", "b.wav", "--picture", "--removed", "r.wav"},
+        {"a.zarn", "--channel"},
+        {"a.zarn", "--channel", "0"},  // channels count from 1
+        {"a.zarn", "--channel", "two"},
+        {"a.zarn", "--channel", "-1"},
+        {"a.zarn", "--channel", "1", "--channel", "2"},
+        {"a.zarn", "--channel", "--hops"},
+        {"a.zarn", "--hops", "--hops"}};
     TempDir dir;
     for (const auto& call : calls) {
         SCOPED_TRACE(::testing::PrintToString(call));
