@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -196,19 +198,31 @@ TEST(InfoOgg, AStereoFileTellsItsCouplingSilenceRateLengthAndTags) {
 
 TEST(InfoOgg, EachChannelsFiguresAreThoseOfItsFramesAsABareStream) {
     TempDir dir;
-    const OggSound sound = writeOgg(threeParts(), 44100, {});
-    writeFile(dir.file("three.oza"), sound.bytes);
-    const RunResult ogg = runInfo(dir, {"three.oza"});
-    ASSERT_EQ(ogg.exitStatus, 0) << ogg.err;
-    EXPECT_NE(ogg.out.find("Tags (vendor: test vendor):\n  (none)\n"), std::string::npos) << ogg.out;
-    for (unsigned c = 0; c < 2; ++c) {
-        const std::string name = "channel" + std::to_string(c) + ".zarn";
-        writeFile(dir.file(name), sound.bare[c]);
-        const RunResult bare = runInfo(dir, {name});
-        ASSERT_EQ(bare.exitStatus, 0) << bare.err;
-        const std::string heading = std::string("Channel ") + char('1' + c) + " of 2: " + (c == 0 ? "left" : "right");
-        EXPECT_EQ(section(ogg.out, heading, "\nChannel "), heading + "\n" + afterFirstLine(bare.out));
+    const OggSound stereo = writeOgg(threeParts(), 44100, {});
+    const OggSound mono = writeOgg({makeMusicSignal(50 * 256 + 3)}, 22050, {});
+    for (const auto& [sound, speakers] : {std::pair<const OggSound&, std::vector<std::string>>{stereo, {"left", "right"}},
+                                          {mono, {"mono"}}}) {
+        writeFile(dir.file("file.oza"), sound.bytes);
+        const RunResult ogg = runInfo(dir, {"file.oza"});
+        ASSERT_EQ(ogg.exitStatus, 0) << ogg.err;
+        EXPECT_NE(ogg.out.find("Tags (vendor: test vendor):\n  (none)\n"), std::string::npos) << ogg.out;
+        const std::string count = std::to_string(speakers.size());
+        for (unsigned c = 0; c < speakers.size(); ++c) {
+            const std::string name = "channel" + std::to_string(c) + ".zarn";
+            writeFile(dir.file(name), sound.bare[c]);
+            const RunResult bare = runInfo(dir, {name});
+            ASSERT_EQ(bare.exitStatus, 0) << bare.err;
+            const std::string heading = "Channel " + std::to_string(c + 1) + " of " + count + ": " + speakers[c];
+            EXPECT_EQ(section(ogg.out, heading, "\nChannel "), heading + "\n" + afterFirstLine(bare.out));
+        }
     }
+    // One channel: nothing to couple, and no hop is either kind.
+    writeFile(dir.file("mono.oza"), mono.bytes);
+    const RunResult result = runInfo(dir, {"mono.oza", "--hops"});
+    EXPECT_EQ(figure(result.out, "Coupling"), "every channel on its own");
+    EXPECT_EQ(result.out.find("Mid/side hops"), std::string::npos);
+    EXPECT_EQ(figure(result.out, "Original rate"), "22050 Hz");
+    EXPECT_EQ(rowsWith(result.out, "-"), mono.hops);
 }
 
 TEST(InfoOgg, EachChannelIsMeasuredAgainstItsOwnChannelOfTheOriginal) {
@@ -236,6 +250,57 @@ TEST(InfoOgg, EachChannelIsMeasuredAgainstItsOwnChannelOfTheOriginal) {
     ASSERT_EQ(swapped.exitStatus, 0) << swapped.err;
     const std::string second = section(swapped.out, "Channel 2 of 6");
     EXPECT_LT(std::stod(figure(second, "SNR")), 3.0) << second;
+}
+
+// --channel chooses the channel that the removed signal (and the picture)
+// are of; an original at another rate is converted channel by channel.
+TEST(InfoOgg, TheRemovedSignalIsOfTheChosenChannel) {
+    TempDir dir;
+    // The right channel far quieter, so that its error is too.
+    Channels input = distinct(80 * 256, 2);
+    for (Sample& s : input[1]) s = static_cast<Sample>(s / 16);
+    writeFile(dir.file("two.oza"), writeOgg(input, 44100, {}).bytes);
+    writeWave(dir.file("two.wav"), input, {0, 1});
+    for (const unsigned channel : {1u, 2u}) {
+        const std::string removed = "removed" + std::to_string(channel) + ".wav";
+        const RunResult result = runInfo(dir, {"two.oza", "two.wav", "--channel", std::to_string(channel),
+                                               "--removed", removed, "--picture", "p.png"});
+        ASSERT_EQ(result.exitStatus, 0) << result.err;
+        const std::vector<std::int16_t> samples = readSamples(dir.file(removed));
+        ASSERT_EQ(samples.size(), input[0].size());
+        double squares = 0.0;
+        for (const std::int16_t s : samples) squares += static_cast<double>(s) * s;
+        const double level = 10.0 * std::log10(squares / samples.size() / (32768.0 * 32768.0));
+        const std::string own = section(result.out, "Channel " + std::to_string(channel) + " of 2");
+        const std::string label = "Removed: original minus decoded, RMS";
+        EXPECT_NEAR(std::stod(figure(own, label)), level, 0.01) << own;
+        EXPECT_TRUE(std::filesystem::exists(dir.file("p.png")));
+    }
+
+    // At 48 kHz each channel is converted on its own: each still measures
+    // against its own channel of the coded sound.
+    std::vector<double> at48[2];
+    for (unsigned c = 0; c < 2; ++c) at48[c] = resampled(asDoubles(input[c]), 44100, 48000);
+    Channels back(2);
+    for (unsigned c = 0; c < 2; ++c) {
+        for (const double value : resampled(at48[c], 48000, 44100)) {
+            back[c].push_back(static_cast<Sample>(std::clamp(std::lrint(value * 32768), -32768L, 32767L)));
+        }
+    }
+    ASSERT_EQ(back[0].size(), input[0].size());
+    writeFile(dir.file("back.oza"), writeOgg(back, 48000, {}).bytes);
+    std::vector<double> frames;
+    for (std::size_t i = 0; i < at48[0].size(); ++i) {
+        frames.push_back(at48[0][i]);
+        frames.push_back(at48[1][i]);
+    }
+    writeSound(dir.file("at48.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 2, 48000, frames);
+    const RunResult converted = runInfo(dir, {"back.oza", "at48.flac"});
+    ASSERT_EQ(converted.exitStatus, 0) << converted.err;
+    EXPECT_EQ(figure(converted.out, "Original"), "FLAC, stereo, 48 kHz, 24 bit; converted to 44.1 kHz, dithered to 16 bits");
+    for (const char* channel : {"Channel 1 of 2", "Channel 2 of 2"}) {
+        EXPECT_GT(std::stod(figure(section(converted.out, channel), "SNR")), 10.0) << channel;
+    }
 }
 
 TEST(InfoOgg, AnOriginalOfAnotherChannelCountIsRefusedInOneLine) {
