@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "container/OggZarnEncoder.h"
 #include "container/OggZarnReader.h"
 #include "container/OggZarnWriter.h"
 #include "stream/FramePacking.h"
@@ -250,6 +251,45 @@ TEST(InfoOgg, EachChannelIsMeasuredAgainstItsOwnChannelOfTheOriginal) {
     ASSERT_EQ(swapped.exitStatus, 0) << swapped.err;
     const std::string second = section(swapped.out, "Channel 2 of 6");
     EXPECT_LT(std::stod(figure(second, "SNR")), 3.0) << second;
+}
+
+// The library's own encoder, stereo at 256 kbit/s with a pause of digital
+// silence: the hops it counts as written and as empty are the report's.
+TEST(InfoOgg, TheEncodersOwnFileReportsItsHopsAndItsSilence) {
+    TempDir dir;
+    Channels input = threeParts();
+    std::vector<Sample> interleaved;
+    for (std::size_t i = 0; i < input[0].size(); ++i) {
+        interleaved.push_back(input[0][i]);
+        interleaved.push_back(input[1][i]);
+    }
+    OggSound sound;
+    OggZarnEncoder::Settings settings;
+    settings.channels = 2;
+    settings.kbitPerSecond = 256;
+    settings.originalRate = 96000;
+    ASSERT_TRUE(OggZarnEncoder::valid(settings));
+    OggZarnEncoder encoder(settings, keepPage, &sound);
+    const std::vector<std::string_view> tags{"GENRE=Støj"};
+    Bytes comments(commentHeaderBytes("zarn", tags.data(), tags.size()));
+    HeaderError error;
+    writeComments("zarn", tags.data(), tags.size(), comments.data(), comments.size(), error);
+    ASSERT_EQ(encoder.begin(comments.data(), comments.size()), OggZarnEncoder::Status::ok);
+    ASSERT_EQ(encoder.write(interleaved.data(), input[0].size()), OggZarnEncoder::Status::ok);
+    ASSERT_EQ(encoder.finish(), OggZarnEncoder::Status::ok);
+    ASSERT_GT(encoder.silentHops(), 30u);
+    writeFile(dir.file("song.oza"), sound.bytes);
+    writeWave(dir.file("song.wav"), input, {0, 1});
+    const RunResult result = runInfo(dir, {"song.oza", "song.wav"});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(figure(result.out, "Hops"), std::to_string(encoder.hops()));
+    EXPECT_EQ(figure(result.out, "Silent hops (empty packets)").substr(0, 3), std::to_string(encoder.silentHops()) + " ");
+    EXPECT_EQ(figure(result.out, "Original rate"), "96000 Hz");
+    EXPECT_EQ(figure(result.out, "Length"), "30620 samples (0.694 s)");
+    EXPECT_NE(result.out.find("Tags (vendor: zarn):\n  GENRE=Støj\n"), std::string::npos) << result.out;
+    for (const char* channel : {"Channel 1 of 2", "Channel 2 of 2"}) {
+        EXPECT_GT(std::stod(figure(section(result.out, channel), "SNR")), 15.0) << channel;
+    }
 }
 
 // --channel chooses the channel that the removed signal (and the picture)
