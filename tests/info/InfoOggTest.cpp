@@ -399,6 +399,18 @@ TEST(InfoOgg, DamageIsReportedWithItsPlaceAndTheRestStillMeasured) {
         << cutResult.out;
     EXPECT_NE(cutResult.out.find("the stream ends without its last page"), std::string::npos) << cutResult.out;
 
+    // Two files joined: the first stream is the one looked into, the
+    // second counted.
+    Bytes joined = writeOgg(distinct(3 * 256 + 1, 1), 8000, {}).bytes;
+    joined.insert(joined.end(), sound.bytes.begin(), sound.bytes.end());
+    writeFile(dir.file("joined.oza"), joined);
+    const RunResult chain = runInfo(dir, {"joined.oza"});
+    ASSERT_EQ(chain.exitStatus, 0) << chain.err;
+    EXPECT_EQ(figure(chain.out, "Channels"), "1 (mono)");
+    EXPECT_EQ(figure(chain.out, "Length"), "769 samples (0.017 s)");
+    EXPECT_EQ(figure(chain.out, "Streams after this one"), "1");
+    EXPECT_EQ(figure(chain.out, "Damage"), "none");
+
     // Nothing but pages of no Zarn stream.
     const Bytes headless(sound.bytes.begin() + static_cast<std::ptrdiff_t>(sound.pageStarts[2]), sound.bytes.end());
     writeFile(dir.file("headless.oza"), headless);
