@@ -21,6 +21,7 @@
 #include "tests/cli/CliTestSupport.h"
 #include "tests/container/JointEncoding.h"
 #include "tests/info/InfoTestSupport.h"
+#include "tests/support/Locales.h"
 
 namespace zarn::test {
 namespace {
@@ -195,6 +196,27 @@ TEST(InfoOgg, AStereoFileTellsItsCouplingSilenceRateLengthAndTags) {
     EXPECT_EQ(rowsWith(result.out, "M/S"), sound.midSideHops);
     EXPECT_EQ(rowsWith(result.out, "silent"), sound.silentHops);
     EXPECT_EQ(rowsWith(result.out, "L/R"), sound.hops - sound.midSideHops - sound.silentHops);
+}
+
+// The stream's figures, the speakers and the damage in Danish, with the
+// tags as the file holds them.
+TEST(InfoOgg, TheReportInDanish) {
+    ZARN_REQUIRE_LOCALE(kDanishUtf8);
+    TempDir dir;
+    const OggSound sound = writeOgg(threeParts(), 48000, {"TITLE=Tre dele"});
+    Bytes flipped = sound.bytes;
+    flipped[sound.pageStarts[3] + 100] ^= 0x01;
+    writeFile(dir.file("three.oza"), flipped);
+    const RunResult result = runInfo(dir, {"three.oza"}, kDanishUtf8);
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("Ogg Zarn-fil: three.oza\n", 0), 0u) << result.out;
+    EXPECT_EQ(figure(result.out, "Kanaler"), "2 (venstre, højre)");
+    EXPECT_EQ(figure(result.out, "Kobling"), "venstre og højre som midt/side, hvor det sparer bit");
+    EXPECT_EQ(figure(result.out, "Oprindelig samplerate"), "48000 Hz");
+    EXPECT_EQ(figure(result.out, "Længde"), "30620 samples (0,694 s)");
+    EXPECT_NE(result.out.find("Mærker (leverandør: test vendor):\n  TITLE=Tre dele\n"), std::string::npos);
+    EXPECT_NE(result.out.find("Skader, afkodet igennem:\n  ved sample "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\nKanal 2 af 2: højre\n"), std::string::npos);
 }
 
 TEST(InfoOgg, EachChannelsFiguresAreThoseOfItsFramesAsABareStream) {
