@@ -51,50 +51,69 @@ int codeFor(Decoder::Damage damage, zarn::HeaderError header) {
 }
 
 // A link's comment header, kept past the reader's next call: the vendor
-// and each comment NUL-terminated, one after another, in room made at
-// creation for the largest header the reader takes.
+// and each comment NUL-terminated, one after another, each after its
+// length (a comment may hold a NUL of its own), in room made at creation
+// for the largest header the reader takes.
 class Tags {
 public:
-    Tags() : text_(new char[zarn::OggZarnReader::kMaxHeaderBytes + 1]) { text_[0] = '\0'; }
+    Tags() : text_(new char[kCapacity]) { clear(); }
 
     void keep(const zarn::CommentHeader& header) {
-        std::size_t at = 0;
-        const auto append = [&](std::string_view text) {
-            std::memcpy(&text_[at], text.data(), text.size());
-            at += text.size();
-            text_[at++] = '\0';
-        };
-        // Every length field of 4 bytes becomes one NUL: the header's size
-        // bounds the text's.
-        append(header.vendor());
-        count_ = 0;
+        clear();
+        if (!append(header.vendor())) return;
         auto cursor = header.comments();
-        for (std::string_view comment; cursor.next(comment); ++count_) append(comment);
-        seenIndex_ = -1;
+        for (std::string_view comment; cursor.next(comment) && append(comment);) ++count_;
     }
 
-    const char* vendor() const { return &text_[0]; }
+    const char* vendor() const { return &text_[kLengthBytes]; }
     int count() const { return static_cast<int>(count_); }
     // Tag `index`, found from the last one asked for when it lies after it,
     // so that asking for each in turn costs one pass.
     const char* tag(int index) const {
         if (index < 0 || static_cast<std::uint32_t>(index) >= count_) return nullptr;
-        if (index <= seenIndex_) {
+        if (index < seenIndex_) {
             seenIndex_ = -1;
             seenAt_ = 0;
         }
-        if (seenIndex_ < 0) seenAt_ = std::strlen(&text_[0]) + 1;
-        else seenAt_ += std::strlen(&text_[seenAt_]) + 1;
-        for (seenIndex_ = seenIndex_ < 0 ? 0 : seenIndex_ + 1; seenIndex_ < index; ++seenIndex_) {
-            seenAt_ += std::strlen(&text_[seenAt_]) + 1;
-        }
-        return &text_[seenAt_];
+        for (; seenIndex_ < index; ++seenIndex_) seenAt_ = after(seenAt_);
+        return &text_[seenAt_ + kLengthBytes];
     }
 
 private:
+    static constexpr std::size_t kLengthBytes = sizeof(std::uint32_t);
+    // Each length field of the header's 4 bytes is kept, and a NUL added.
+    static constexpr std::size_t kCapacity =
+        zarn::OggZarnReader::kMaxHeaderBytes + zarn::OggZarnReader::kMaxHeaderBytes / 4 + 2 * (kLengthBytes + 1);
+
+    // No vendor and no tags: an empty vendor, which the next keep() writes over.
+    void clear() {
+        used_ = 0;
+        count_ = 0;
+        seenIndex_ = -1;
+        seenAt_ = 0;
+        append({});
+        used_ = 0;
+    }
+    // Where the entry after the one at `at` starts.
+    std::size_t after(std::size_t at) const {
+        std::uint32_t length = 0;
+        std::memcpy(&length, &text_[at], kLengthBytes);
+        return at + kLengthBytes + length + 1;
+    }
+    bool append(std::string_view text) {
+        if (kCapacity - used_ < kLengthBytes + text.size() + 1) return false;
+        const auto length = static_cast<std::uint32_t>(text.size());
+        std::memcpy(&text_[used_], &length, kLengthBytes);
+        if (!text.empty()) std::memcpy(&text_[used_ + kLengthBytes], text.data(), text.size());
+        text_[used_ + kLengthBytes + text.size()] = '\0';
+        used_ += kLengthBytes + text.size() + 1;
+        return true;
+    }
+
     std::unique_ptr<char[]> text_;
+    std::size_t used_ = 0;
     std::uint32_t count_ = 0;
-    mutable int seenIndex_ = -1;      // the tag last found, -1 for none
+    mutable int seenIndex_ = -1;      // the entry last found: -1 the vendor, then the tags
     mutable std::size_t seenAt_ = 0;  // where it starts
 };
 

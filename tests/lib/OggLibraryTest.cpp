@@ -18,6 +18,8 @@
 #include <ogg/ogg.h>
 
 #include "container/OggZarnDecoder.h"
+#include "container/OggZarnHeaders.h"
+#include "container/OggZarnWriter.h"
 #include "lib/zarn.h"
 #include "tests/lib/Collectors.h"
 #include "tests/support/TestFiles.h"
@@ -345,6 +347,37 @@ TEST(OggLibrary, TagsAndTheVendorComeBackPerLinkAndTheFileReadsItsFirstLink) {
     EXPECT_EQ(pushed.pushed.links, (std::vector<int>{0, 1}));
     EXPECT_EQ(pushed.length, 700);
     EXPECT_EQ(pushed.tags, (std::vector<std::string>{"TITLE=Anden"}));
+}
+
+bool keepPage(void* to, const std::uint8_t* header, std::size_t headerSize, const std::uint8_t* body,
+              std::size_t bodySize) {
+    auto& out = *static_cast<Bytes*>(to);
+    out.insert(out.end(), header, header + headerSize);
+    out.insert(out.end(), body, body + bodySize);
+    return true;
+}
+
+TEST(OggLibrary, ATagThatHoldsANulStillLeavesTheTagsAfterItInPlace) {
+    // Another writer's file: the C caller sees the first tag cut at its NUL,
+    // and the next one whole.
+    const std::string_view comments[] = {std::string_view("COMMENT=a\0b", 11), "TITLE=x"};
+    Bytes header(commentHeaderBytes("v", comments, 2));
+    HeaderError error = HeaderError::none;
+    ASSERT_EQ(writeComments("v", comments, 2, header.data(), header.size(), error), header.size());
+    Bytes file;
+    OggZarnWriter writer(5, keepPage, &file);
+    ASSERT_EQ(writer.begin(Identification{}, header.data(), header.size()), OggZarnWriter::Status::ok);
+    ASSERT_EQ(writer.finish(0), OggZarnWriter::Status::ok);
+
+    MemoryFile memory{&file};
+    zarn_ogg_file* opened = openMemory(memory, nullptr);
+    ASSERT_NE(opened, nullptr);
+    ASSERT_EQ(zarn_ogg_file_tag_count(opened), 2);
+    EXPECT_STREQ(zarn_ogg_file_tag(opened, 1), "TITLE=x");
+    EXPECT_STREQ(zarn_ogg_file_tag(opened, 0), "COMMENT=a");
+    EXPECT_STREQ(zarn_ogg_file_vendor(opened), "v");
+    EXPECT_EQ(zarn_ogg_file_length(opened), 0);
+    zarn_ogg_file_close(opened);
 }
 
 TEST(OggLibrary, DamageStopsAfterTheSamplesBeforeItOrIsDecodedThroughAndTold) {
