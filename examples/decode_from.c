@@ -34,7 +34,7 @@ int main(int argc, char **argv) {
     zarn_ogg_file *file = zarn_ogg_file_open(NULL, &io, in, &error);
     if (!file) return fprintf(stderr, "decode_from: %s: %s\n", argv[1], zarn_strerror(error)), 1;
     int channels = zarn_ogg_file_channels(file);
-    fprintf(stderr, "%d channels, originally %u Hz, %lld samples per channel\n", channels,
+    fprintf(stderr, "channels %d, original rate %u Hz, length %lld samples per channel\n", channels,
             (unsigned)zarn_ogg_file_original_rate(file), (long long)zarn_ogg_file_length(file));
     for (int i = 0; i < zarn_ogg_file_tag_count(file); ++i) fprintf(stderr, "%s\n", zarn_ogg_file_tag(file, i));
 

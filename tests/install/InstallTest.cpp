@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "lib/zarn.h"
 #include "tests/support/Locales.h"
 #include "tests/support/TestFiles.h"
 #include "tools/MusicSignal.h"
@@ -116,6 +117,44 @@ TEST_F(Installed, AProgramBuildsAgainstTheInstalledLibraryBothWays) {
         EXPECT_EQ(run.exitStatus, 0) << program << run.err;
         EXPECT_EQ(run.out, "44100 samples in, 44288 out\n") << program;
     }
+}
+
+// The Ogg Zarn example, which uses the container's calls, built against the
+// installed prefix as its users build it: it finds the version header beside
+// zarn.h, and links libogg where the library is static.
+TEST_F(Installed, TheOggExampleBuildsAgainstTheInstalledLibraryAndDecodesFromASecond) {
+    if (!haveCommand("pkg-config")) GTEST_SKIP() << "pkg-config is not installed";
+    TempDir work;
+    const std::string pkgConfig = "PKG_CONFIG_PATH=" + shellWord(path(ZARN_INSTALL_LIBDIR "/pkgconfig")) +
+                                  " pkg-config " + (ZARN_STATIC_PROGRAMS ? "--static " : "");
+    const RunResult built =
+        shell(work.path(), shellWord(ZARN_C_COMPILER) + " " + ZARN_PROGRAM_LINK_FLAGS + " " +
+                               shellWord(ZARN_OGG_EXAMPLE_SOURCE) + " -o decode-from $(" + pkgConfig +
+                               "--cflags --libs zarn)");
+    ASSERT_EQ(built.exitStatus, 0) << built.out << built.err;
+
+    Bytes file;
+    zarn_ogg_encoder_settings settings;
+    zarn_ogg_encoder_settings_init(&settings);
+    settings.channels = 1;
+    zarn_ogg_encoder* encoder = zarn_ogg_encoder_create(
+        &settings,
+        [](void* to, const std::uint8_t* bytes, std::size_t size) {
+            static_cast<Bytes*>(to)->insert(static_cast<Bytes*>(to)->end(), bytes, bytes + size);
+            return 0;
+        },
+        &file, nullptr);
+    const std::vector<std::int16_t> music = makeMusicSignal(2 * 44100 + 10);
+    ASSERT_EQ(zarn_ogg_encoder_write(encoder, music.data(), music.size()), ZARN_OK);
+    ASSERT_EQ(zarn_ogg_encoder_finish(encoder), ZARN_OK);
+    zarn_ogg_encoder_destroy(encoder);
+    writeFile(work.file("in.oza"), file);
+
+    const RunResult run = shell(work.path(), "LD_LIBRARY_PATH=" + shellWord(path(ZARN_INSTALL_LIBDIR)) + " " +
+                                                 targetCommand(work.file("decode-from")) + " in.oza 1");
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out.size(), (music.size() - 44100) * 2);
+    EXPECT_EQ(run.err, "channels 1, original rate 44100 Hz, length 88210 samples per channel\n");
 }
 
 TEST_F(Installed, TheInstalledProgramsWorkFromThePrefix) {
