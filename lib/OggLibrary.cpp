@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -331,6 +332,8 @@ struct zarn_ogg_file {
             return code;
         }
         if (const int refusal = standing.refusal()) return refusal;
+        // The count returned is a long, narrower than size_t on some machines.
+        frames = std::min<std::size_t>(frames, LONG_MAX);
         const unsigned channels = common.identification.channels;
         std::size_t given = 0;
         const int outcome = standing.feeding(ZARN_STATE_OPEN, ZARN_ERROR_IO, [&]() -> int {
