@@ -102,12 +102,18 @@ bool OggZarnDecoder::takeHop(Result& result) {
     hopWaiting_ = true;
     if (known && index > nextIndex_) {
         // Packets lost: as many silent hops as the pages say, so that this
-        // one lands where it belongs.
+        // one lands where it belongs. A longer gap than any damage leaves is
+        // a granule that lies (a few bytes could claim years of silence):
+        // one silent hop ends the Block before it, and the samples after it
+        // come where the pages put them, without the silence between.
+        const std::uint64_t lost = index - nextIndex_;
+        const std::uint64_t at = outputOf(nextIndex_ * kHopSamples);
+        if (lost > kMostFilledHops) nextIndex_ = index - 1;
         silentLeft_ = index - nextIndex_;
         const bool reported = holeOpen_;
         holeOpen_ = false;
         if (!reported) {
-            result = damaged(Damage::hole, outputOf(nextIndex_ * kHopSamples), silentLeft_ * kHopSamples);
+            result = damaged(Damage::hole, at, lost * kHopSamples);
             return true;
         }
     }
@@ -157,7 +163,11 @@ bool OggZarnDecoder::take(Outcome outcome, Result& result) {
             // The hop is lost: silent in its place, where its place is known.
             const std::uint64_t index =
                 reader_.hopIndexKnown() && indexSet_ ? std::max(reader_.hopIndex(), nextIndex_) : nextIndex_;
-            if (indexSet_) silentLeft_ = index + 1 - nextIndex_;
+            if (indexSet_) {
+                // As for a hole: no more silence before it than damage leaves.
+                if (index - nextIndex_ > kMostFilledHops) nextIndex_ = index;
+                silentLeft_ = index + 1 - nextIndex_;
+            }
             result = damaged(Damage::badPacket, outputOf(index * kHopSamples), kHopSamples);
             return true;
         }

@@ -23,7 +23,9 @@ namespace zarn {
 // granule out of line, a stream cut short) is a result of its own with its
 // place in samples. Told to decode through it, the decoder puts a silent
 // hop in place of each one lost, so that every sample after it is where
-// the stream says; otherwise it stops there, with every sample before.
+// the stream says; otherwise it stops there, with every sample before. A
+// gap of more than kMostFilledHops is not filled: the samples after it come
+// at their place, and position() jumps there.
 //
 // Everything is made at creation; nothing is allocated afterwards.
 class OggZarnDecoder {
@@ -54,6 +56,9 @@ public:
         noRoom,   // libogg could not make its buffers
         source,   // the ByteSource failed to read or seek
     };
+
+    // About a minute: the longest run of lost hops made up as silence.
+    static constexpr std::uint64_t kMostFilledHops = 10336;
 
     explicit OggZarnDecoder(bool throughDamage = false);
 
