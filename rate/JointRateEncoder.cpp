@@ -41,9 +41,10 @@ unsigned profileRate(unsigned kbitPerSecond, std::size_t channels) {
 
 }  // namespace
 
-JointRateEncoder::JointRateEncoder(std::size_t channels, unsigned kbitPerSecond, Choice choice)
+JointRateEncoder::JointRateEncoder(std::size_t channels, unsigned kbitPerSecond, Choice choice, HeldOver heldOver)
     : channels_(channels),
       choice_(choice),
+      heldOver_(heldOver),
       control_(kbitPerSecond, rateProfile(profileRate(kbitPerSecond, channels)).reservoirFrames,
                static_cast<unsigned>(channels)) {
     // Each channel with the cut-offs of its share of the rate.
@@ -58,6 +59,9 @@ HopCoupling JointRateEncoder::encode(const Sample* const* hops, bool last, Encod
         ch.gather();
         ch.weigh(errorBefore_[c]);
     }
+    // Silence that the rate is not held over is coded as any hop (every
+    // band comes out off), but spends and saves nothing.
+    const bool counted = heldOver_ == HeldOver::everyHop || !nothingToCode();
     const double lambda = control_.lambda();
     std::size_t bits = 0;
     HopCoupling coupling = HopCoupling::leftRight;
@@ -69,7 +73,7 @@ HopCoupling JointRateEncoder::encode(const Sample* const* hops, bool last, Encod
     }
     // What the stream cannot save goes into the channels in order, each
     // taking what its silent bands hold.
-    if (std::size_t extra = control_.unsaved(bits)) {
+    if (std::size_t extra = heldOver_ == HeldOver::everyHop ? control_.unsaved(bits) : 0) {
         for (std::size_t c = 0; c < channels_ && extra > 0; ++c) {
             const std::size_t padded = channel(c).pad(extra);
             const std::size_t added = padded - bits_[c];
@@ -78,7 +82,7 @@ HopCoupling JointRateEncoder::encode(const Sample* const* hops, bool last, Encod
             bits_[c] = padded;
         }
     }
-    control_.spent(bits);
+    if (counted) control_.spent(bits);
     for (std::size_t c = 0; c < channels_; ++c) {
         channel(c).finish(lambda, last, frames[c]);
         errorBefore_[c] = channel(c).errors();
@@ -100,6 +104,14 @@ HopCoupling JointRateEncoder::encode(const Sample* const* hops, bool last, Encod
         }
     }
     return coupling;
+}
+
+bool JointRateEncoder::nothingToCode() {
+    for (std::size_t c = 0; c < channels_; ++c) {
+        const Block& target = channel(c).target();
+        if (std::any_of(target.begin(), target.end(), [](double v) { return v != 0.0; })) return false;
+    }
+    return true;
 }
 
 void JointRateEncoder::encodeBatch(const Sample* const* hops, std::size_t count, EncodedFrame* frames,

@@ -65,10 +65,18 @@ public:
         everyOther,
     };
 
+    // What the bit rate is held over. A bare stream pays a frame's header
+    // for every hop, so it holds its rate over pauses too, padding what it
+    // cannot save; a container that stores a silent hop for next to nothing
+    // holds it over the sound alone: a hop whose Blocks hold nothing at all
+    // is left out of the rate control, and nothing is padded.
+    enum class HeldOver { everyHop, sound };
+
     // `channels` from 1 to kMostChannels, `kbitPerSecond` over them all,
     // from kLowestBitrate to kHighestBitrate for each; the caller checks
     // both.
-    JointRateEncoder(std::size_t channels, unsigned kbitPerSecond, Choice choice = Choice::byEstimate);
+    JointRateEncoder(std::size_t channels, unsigned kbitPerSecond, Choice choice = Choice::byEstimate,
+                     HeldOver heldOver = HeldOver::everyHop);
 
     // Which channels of `channels` are the front pair: 0 and this one.
     static constexpr std::size_t secondOfPair(std::size_t channels) { return channels == 2 || channels == 4 ? 1 : 2; }
@@ -105,8 +113,13 @@ private:
     std::size_t allocatePair(double lambda);
     HopCoupling choose(double lambda, std::size_t& pairBits);
 
+    // Whether every channel's Block aims at nothing: digital silence, with
+    // nothing left of the sound before it for the decoder to put right.
+    bool nothingToCode();
+
     std::size_t channels_;
     Choice choice_;
+    HeldOver heldOver_;
     std::array<std::optional<RateChannel>, kMostChannels> channel_;
     RateControl control_;
     // Each channel's squared error per band in the Block before, in left and
