@@ -48,7 +48,17 @@ bool OggZarnDecoder::emit(std::uint64_t at, Result& result) {
     return true;
 }
 
+bool OggZarnDecoder::decodeSilentHop(Result& result) {
+    if (silentDecoded_ < 2) return decodeHop(silent_.data(), false, result);
+    // Two silent hops in a row leave the decoder holding nothing of the
+    // sound before: every hop of silence after them decodes to the zeros
+    // that planar_ still holds from the second, and leaves the decoder as it
+    // was, so a long gap costs no transforms.
+    return emit(nextIndex_++ * kHopSamples, result);
+}
+
 bool OggZarnDecoder::decodeHop(const EncodedFrame* frames, bool midSide, Result& result) {
+    silentDecoded_ = frames == silent_.data() ? silentDecoded_ + 1 : 0;
     Sample* to[kMaxChannels] = {};
     for (unsigned c = 0; c < kMaxChannels; ++c) to[c] = planar_[c].data();
     const std::uint64_t index = nextIndex_++;
@@ -61,7 +71,7 @@ bool OggZarnDecoder::decodeHop(const EncodedFrame* frames, bool midSide, Result&
 bool OggZarnDecoder::pending(Result& result) {
     while (silentLeft_ > 0) {
         --silentLeft_;
-        if (decodeHop(silent_.data(), false, result)) return true;
+        if (decodeSilentHop(result)) return true;
     }
     if (hopWaiting_) {
         hopWaiting_ = false;
@@ -133,6 +143,7 @@ bool OggZarnDecoder::take(Outcome outcome, Result& result) {
             return false;
         case Outcome::comments:
             decoder_.restart(channels());
+            silentDecoded_ = 0;
             inLink_ = true;
             indexSet_ = true;
             nextIndex_ = 0;
@@ -252,6 +263,7 @@ bool OggZarnDecoder::seek(const ByteSource& source, std::uint64_t size, std::uin
     }
     reader_.restart();
     decoder_.restart(channels());
+    silentDecoded_ = 0;
     inLink_ = true;
     indexSet_ = false;
     heardFrom_ = target;

@@ -113,6 +113,8 @@ private:
     bool pending(Result& result);
     // Decodes `frames` as the next packet's hop.
     bool decodeHop(const EncodedFrame* frames, bool midSide, Result& result);
+    // Decodes a silent hop in place of one lost.
+    bool decodeSilentHop(Result& result);
     // Hands out what is to be heard of the timeline's hop from `at`, which
     // planar_ holds.
     bool emit(std::uint64_t at, Result& result);
@@ -138,6 +140,7 @@ private:
     bool hopWaiting_ = false;      // hop_ waits behind silentLeft_ lost hops
     bool hopMidSide_ = false;
     std::uint64_t silentLeft_ = 0;  // lost hops still to be played as silence
+    std::uint64_t silentDecoded_ = 0;  // lost hops decoded in a row, since the last hop that was not
     bool indexSet_ = false;         // nextIndex_ is known: not after a seek until a hop tells it
     bool holeOpen_ = false;         // a hole is reported and its hops not yet placed
     bool endWaiting_ = false;       // the link ended: its last hop is to be flushed

@@ -346,6 +346,14 @@ protected:
         const auto after = static_cast<std::ptrdiff_t>(2 * exactFrom);
         EXPECT_TRUE(std::equal(full_->samples.begin(), full_->samples.begin() + before, through.samples.begin()));
         EXPECT_TRUE(std::equal(full_->samples.begin() + after, full_->samples.end(), through.samples.begin() + after));
+        // Between the Block that fades out before the loss and the one that
+        // fades in after it, nothing but silence.
+        const auto quietFrom = static_cast<std::ptrdiff_t>(2 * (lostFrom + kHop));
+        const auto quietTo = static_cast<std::ptrdiff_t>(2 * (exactFrom - 2 * kHop));
+        ASSERT_LT(quietFrom, quietTo);
+        EXPECT_TRUE(std::all_of(through.samples.begin() + quietFrom, through.samples.begin() + quietTo,
+                                [](Sample s) { return s == 0; }))
+            << "the lost span is not silent";
 
         const Decoded stopped = decodeOgg(damaged, false);
         EXPECT_EQ(stopped.last, Result::failed);
