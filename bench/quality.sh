@@ -67,8 +67,9 @@
 #   guitar  the more set's electric guitar, in stereo (16 s)
 # --set stereo-heldout grades, as --set stereo does, five stereo recordings
 # from other packages, which no tuning has heard: the check that what the
-# stereo coding was tuned on holds on other music. Only the choice by cost,
-# the coder's own, is graded for zarn. 20 s each:
+# stereo coding was tuned on holds on other music. Only the choice by the
+# estimate, the one zarn's Ogg Zarn encoder makes, is graded for zarn.
+# 20 s each:
 #   metal     fretsonfire-songs-muldjord armygeddon/song.ogg, 40-60 s
 #   rock      fretsonfire-songs-sectoid Feelings/song.ogg, 60-80 s
 #   minstrel  wesnoth-1.16-music traveling_minstrels.ogg, 20-40 s: acoustic
@@ -273,7 +274,7 @@ rows=()
 if [ -n "${have[zarn]:-}" ] && [ $stereo = 1 ]; then
     for r in "${rateList[@]}"; do
         choices=(cost estimate lr ms)
-        [ "$set" = stereo ] || choices=(cost)
+        [ "$set" = stereo ] || choices=(estimate)
         for choice in "${choices[@]}"; do rows+=("zarn|zarn $choice $r|$r"); done
     done
 elif [ -n "${have[zarn]:-}" ]; then
