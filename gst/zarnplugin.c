@@ -1,0 +1,11 @@
+/* The GStreamer plugin "zarn": Zarn's type finders and elements, each a
+ * thin layer on libzarn. */
+#include "gst/zarnplugin.h"
+
+#include <zarn.h>
+
+static gboolean plugin_init(GstPlugin *plugin) { return zarn_register_type_finders(plugin); }
+
+#define PACKAGE "zarn"
+GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, zarn, "Zarn audio: the bare stream and Ogg Zarn", plugin_init,
+                  ZARN_GST_VERSION, "unknown", "zarn", "zarn")
