@@ -80,6 +80,10 @@ public:
     // link's before it (false for the first).
     bool headerChanged() const { return headerChanged_; }
     unsigned channels() const { return reader_.channels(); }
+    // After badHeader damage: why the header did not read.
+    HeaderError headerError() const { return reader_.headerError(); }
+    // The serial number of the link being read, to find its pages.
+    int serial() const { return reader_.serial(); }
 
     const Sample* samples() const { return out_.data(); }
     std::size_t frames() const { return frames_; }

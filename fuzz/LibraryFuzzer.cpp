@@ -7,13 +7,16 @@
 //               that many times 64 bytes
 //   byte 4      how many of the next bytes (1 to 8) are piece sizes, used in
 //               turn; the rest is the samples, 16-bit little-endian.
-// Every call must return one of its documented values; a write whose output
+// The encoder is made from a settings struct. Every call must return one of
+// its documented values; a write whose output
 // takes everything succeeds, and so does finishing; the output comes in
 // whole frames, one per 256 samples begun (one for none), the same bytes
 // however the samples were cut, and decodes with the library's decoder to
 // 256 samples a frame. An output that refuses fails the call that fed it,
 // after the same bytes however the samples were cut, and every call after it
-// is refused. A difference aborts.
+// is refused as failed, with the first cause kept. The frame-by-frame
+// encoder, given the same samples hop by hop, gives the same frames. A
+// difference aborts.
 
 #include <climits>
 #include <cstddef>
@@ -73,18 +76,22 @@ Output encode(const Settings& settings, const std::vector<std::int16_t>& samples
     Output output;
     output.refuseAfter = settings.refuseAfter;
     int error = 1;
-    zarn_encoder* encoder = zarn_encoder_create(settings.kind, take, &output, &error);
+    zarn_encoder_settings given;
+    zarn_encoder_settings_init(&given);
+    given.kind = settings.kind;
+    given.kbit_per_second = settings.kbitPerSecond;
+    zarn_encoder* encoder = zarn_encoder_create_with(&given, take, &output, &error);
     const bool known = settings.kind == ZARN_ENCODER_FULL || settings.kind == ZARN_ENCODER_REDUCED ||
                        settings.kind == ZARN_ENCODER_BITRATE;
-    if (!known) {
+    const bool inRange = settings.kbitPerSecond >= ZARN_BITRATE_MIN && settings.kbitPerSecond <= ZARN_BITRATE_MAX;
+    if (!known || (settings.kind == ZARN_ENCODER_BITRATE && !inRange)) {
         check(encoder == nullptr && error == ZARN_ERROR_ARGUMENT);
         return output;
     }
     check(encoder != nullptr && error == ZARN_OK);
 
-    const bool inRange = settings.kbitPerSecond >= ZARN_BITRATE_MIN && settings.kbitPerSecond <= ZARN_BITRATE_MAX;
     const int set = zarn_encoder_set_bitrate(encoder, settings.kbitPerSecond);
-    check(set == (settings.kind == ZARN_ENCODER_BITRATE && inRange ? ZARN_OK : ZARN_ERROR_ARGUMENT));
+    check(set == (settings.kind == ZARN_ENCODER_BITRATE ? ZARN_OK : ZARN_ERROR_ARGUMENT));
 
     int failure = ZARN_OK;  // the first call that failed, once one has
     for (std::size_t at = 0, cut = 0; at < samples.size(); ++cut) {
@@ -94,23 +101,30 @@ Output encode(const Settings& settings, const std::vector<std::int16_t>& samples
         const int written = zarn_encoder_write(encoder, samples.data() + at, taken);
         at += taken;
         if (failure != ZARN_OK) {
-            check(written == ZARN_ERROR_STATE);
+            check(written == ZARN_ERROR_FAILED);
         } else if (written != ZARN_OK) {
             check(written == ZARN_ERROR_OUTPUT && settings.refuseAfter != 0);
             failure = written;
         }
     }
     // No bit rate once samples came, whatever the kind; then the kind's own answer.
-    if (!samples.empty()) check(zarn_encoder_set_bitrate(encoder, ZARN_BITRATE_DEFAULT) == ZARN_ERROR_STATE);
+    if (!samples.empty()) {
+        check(zarn_encoder_set_bitrate(encoder, ZARN_BITRATE_DEFAULT) ==
+              (failure != ZARN_OK ? ZARN_ERROR_FAILED : ZARN_ERROR_STATE));
+    }
     const int finished = zarn_encoder_finish(encoder);
     if (failure != ZARN_OK) {
-        check(finished == ZARN_ERROR_STATE);
+        check(finished == ZARN_ERROR_FAILED);
     } else {
         check(finished == ZARN_OK || (finished == ZARN_ERROR_OUTPUT && settings.refuseAfter != 0));
         failure = finished;
     }
-    check(zarn_encoder_write(encoder, samples.data(), samples.empty() ? 0 : 1) == ZARN_ERROR_STATE);
-    check(zarn_encoder_finish(encoder) == ZARN_ERROR_STATE);
+    const int after = failure != ZARN_OK ? ZARN_ERROR_FAILED : ZARN_ERROR_FINISHED;
+    check(zarn_encoder_write(encoder, samples.data(), samples.empty() ? 0 : 1) == after);
+    check(zarn_encoder_finish(encoder) == after);
+    int cause = 1;
+    check(zarn_encoder_state(encoder, &cause) == (failure != ZARN_OK ? ZARN_STATE_FAILED : ZARN_STATE_FINISHED));
+    check(cause == failure);
     zarn_encoder_destroy(encoder);
 
     output.failed = failure != ZARN_OK;
@@ -121,6 +135,36 @@ Output encode(const Settings& settings, const std::vector<std::int16_t>& samples
     }
     check(output.bytes.size() <= settings.refuseAfter || settings.refuseAfter == 0);
     return output;
+}
+
+// The same samples through the frame-by-frame encoder, hop by hop.
+std::vector<std::uint8_t> encodeFrames(const Settings& settings, const std::vector<std::int16_t>& samples) {
+    zarn_encoder_settings given;
+    zarn_encoder_settings_init(&given);
+    given.kind = settings.kind;
+    given.kbit_per_second = settings.kbitPerSecond;
+    int error = 1;
+    zarn_frame_encoder* encoder = zarn_frame_encoder_create(&given, &error);
+    check(encoder != nullptr && error == ZARN_OK);
+    std::vector<std::uint8_t> bytes;
+    const std::size_t hops = samples.empty() ? 1 : (samples.size() + ZARN_FRAME_SAMPLES - 1) / ZARN_FRAME_SAMPLES;
+    for (std::size_t hop = 0; hop < hops; ++hop) {
+        std::int16_t in[ZARN_FRAME_SAMPLES] = {};
+        for (std::size_t i = 0; i < ZARN_FRAME_SAMPLES && hop * ZARN_FRAME_SAMPLES + i < samples.size(); ++i) {
+            in[i] = samples[hop * ZARN_FRAME_SAMPLES + i];
+        }
+        std::uint8_t frame[ZARN_MAX_FRAME_BYTES];
+        std::size_t size = 0;
+        check(zarn_frame_encode(encoder, in, hop + 1 == hops, frame, sizeof frame, &size) == ZARN_OK);
+        check(size >= ZARN_MIN_FRAME_BYTES && size <= ZARN_MAX_FRAME_BYTES);
+        bytes.insert(bytes.end(), frame, frame + size);
+    }
+    const std::int16_t silence[ZARN_FRAME_SAMPLES] = {};
+    std::uint8_t frame[ZARN_MAX_FRAME_BYTES];
+    std::size_t size = 0;
+    check(zarn_frame_encode(encoder, silence, 0, frame, sizeof frame, &size) == ZARN_ERROR_FINISHED);
+    zarn_frame_encoder_destroy(encoder);
+    return bytes;
 }
 
 }  // namespace
@@ -155,6 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Output whole = encode(settings, samples, nullptr, 0);
     check(cut.bytes == whole.bytes && cut.failed == whole.failed);
     if (cut.failed || cut.bytes.empty()) return 0;  // refused, or a kind that is none
+    check(encodeFrames(settings, samples) == cut.bytes);
 
     std::size_t decoded = 0;
     int error = 1;

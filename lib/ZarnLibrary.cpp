@@ -12,6 +12,7 @@
 #include "decoder/StreamDecoder.h"
 #include "encoder/FullAnalysis.h"
 #include "encoder/StreamEncoder.h"
+#include "lib/LibrarySupport.h"
 #include "lib/zarn.h"
 #include "rate/RateEncoder.h"
 #include "reduced/ReducedAnalysis.h"
@@ -71,57 +72,11 @@ struct SampleSink {
     bool operator()(const zarn::Sample* samples, std::size_t count) const { return output(user, samples, count) == 0; }
 };
 
-// Where an object stands: it takes input until it fails or is finished.
-// While a call is handing out its output the object is busy: a call back
-// into it from the caller's output function would refill the very buffer
-// being handed out, or end the stream under the call, so it is refused.
-enum class State { open, busy, failed, finished };
-
-int report(int error, int* to) {
-    if (to != nullptr) *to = error;
-    return error;
-}
-
-// Runs `body`, which returns a code, so that no exception leaves the C
-// interface: a lack of memory becomes `memory`, anything else `other`.
-template <class Body>
-int guarded(int memory, int other, Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return memory;
-    } catch (...) {
-        return other;
-    }
-}
-
-// Runs a call that feeds an object's stream and hands out its output, with
-// the object busy meanwhile; it fails for good unless the call returns
-// ZARN_OK. The codec throws nothing once an object is made, so what is
-// thrown comes from a C++ output function of the caller's, and counts as its
-// failure.
-template <class Feed>
-int feeding(State& state, State success, Feed&& feed) noexcept {
-    state = State::busy;
-    const int outcome = guarded(ZARN_ERROR_OUTPUT, ZARN_ERROR_OUTPUT, std::forward<Feed>(feed));
-    state = outcome == ZARN_OK ? success : State::failed;
-    return outcome;
-}
-
-// Creates a T, or reports why not. T's constructor may build the codec's
-// process-wide tables, which allocate the first time, and its checks of its
-// settings report through an exception (see LibraryFailure.cpp).
-template <class T, class... Args>
-T* create(int* error, Args&&... args) noexcept {
-    T* object = nullptr;
-    report(guarded(ZARN_ERROR_MEMORY, ZARN_ERROR_ARGUMENT,
-                   [&] {
-                       object = new (std::nothrow) T(std::forward<Args>(args)...);
-                       return object != nullptr ? ZARN_OK : ZARN_ERROR_MEMORY;
-                   }),
-           error);
-    return object;
-}
+using zarn::library::create;
+using zarn::library::GivenSettings;
+using zarn::library::guarded;
+using zarn::library::report;
+using zarn::library::Standing;
 
 using DecoderStatus = zarn::StreamDecoder<zarn::FullSynthesis>::Status;
 
@@ -144,7 +99,7 @@ struct zarn_encoder {
     zarn_encoder& operator=(const zarn_encoder&) = delete;
 
     EncoderCore* core;  // the streaming encoder of the kind asked for
-    State state = State::open;
+    Standing standing;
     bool written = false;  // whether samples have reached it
 };
 
@@ -153,7 +108,7 @@ struct zarn_decoder {
 
     SampleSink sink;
     zarn::StreamDecoder<zarn::FullSynthesis> stream;
-    State state = State::open;
+    Standing standing;
 };
 
 extern "C" {
@@ -166,12 +121,63 @@ const char* zarn_strerror(int error) noexcept {
         case ZARN_ERROR_BAD_TAG: return "frame tag missing: the stream is damaged";
         case ZARN_ERROR_TRUNCATED: return "the stream ends inside a frame";
         case ZARN_ERROR_OUTPUT: return "the output function reported a failure";
-        case ZARN_ERROR_STATE: return "the object was finished, has failed, or is in a call already";
+        case ZARN_ERROR_STATE: return "the call comes out of order";
+        case ZARN_ERROR_FINISHED: return "the object was finished already";
+        case ZARN_ERROR_FAILED: return "the object failed before";
+        case ZARN_ERROR_BUSY: return "the object is in a call already: called from its own callback";
+        case ZARN_ERROR_SETTINGS: return "settings of a size this library does not know";
+        case ZARN_ERROR_LOST_SYNC: return "bytes that are no valid Ogg page: a bad CRC or a cut";
+        case ZARN_ERROR_HOLE: return "pages of the stream are missing";
+        case ZARN_ERROR_BAD_PACKET: return "an audio packet that does not parse";
+        case ZARN_ERROR_BAD_GRANULE: return "a page's granule position contradicts the packets before it";
+        case ZARN_ERROR_CUT_SHORT: return "the stream ends without its last page";
+        case ZARN_ERROR_BAD_HEADER: return "an Ogg Zarn header that does not read";
+        case ZARN_ERROR_VERSION: return "an Ogg Zarn mapping version this library does not know";
+        case ZARN_ERROR_CHANNELS: return "a channel count of 0 or more than 8";
+        case ZARN_ERROR_NOT_ZARN: return "no Ogg Zarn stream in the input";
+        case ZARN_ERROR_IO: return "the read, seek or tell function failed";
+        case ZARN_ERROR_BAD_COMMENT: return "a tag that is not NAME=value with a NAME of printable ASCII";
         default: return "unknown error";
     }
 }
 
-const char* zarn_version(void) noexcept { return "0.1.0"; }
+const char* zarn_version(void) noexcept { return ZARN_VERSION_STRING; }
+
+void zarn_encoder_settings_init(zarn_encoder_settings* settings) noexcept {
+    if (settings == nullptr) return;
+    *settings = zarn_encoder_settings{};
+    settings->size = sizeof *settings;
+    settings->kind = ZARN_ENCODER_BITRATE;
+    settings->kbit_per_second = ZARN_BITRATE_DEFAULT;
+}
+
+zarn_encoder* zarn_encoder_create_with(const zarn_encoder_settings* given, zarn_write_fn write, void* user,
+                                       int* error) noexcept {
+    zarn_encoder_settings settings;
+    zarn_encoder_settings_init(&settings);
+    const GivenSettings<zarn_encoder_settings> reading(given, settings);
+    if (!reading.known()) {
+        report(ZARN_ERROR_SETTINGS, error);
+        return nullptr;
+    }
+    reading.take(&zarn_encoder_settings::kind, settings);
+    reading.take(&zarn_encoder_settings::kbit_per_second, settings);
+    // A rate of 0 (a struct zeroed but for its size) is the default; only
+    // the bit-rate kind has one to check.
+    if (settings.kbit_per_second == 0) settings.kbit_per_second = ZARN_BITRATE_DEFAULT;
+    if (settings.kind == ZARN_ENCODER_BITRATE &&
+        (settings.kbit_per_second < ZARN_BITRATE_MIN || settings.kbit_per_second > ZARN_BITRATE_MAX)) {
+        report(ZARN_ERROR_ARGUMENT, error);
+        return nullptr;
+    }
+    zarn_encoder* encoder = zarn_encoder_create(settings.kind, write, user, error);
+    if (encoder != nullptr && settings.kind == ZARN_ENCODER_BITRATE) {
+        encoder->core->setBitrate(static_cast<unsigned>(settings.kbit_per_second));
+    }
+    return encoder;
+}
+
+int zarn_encoder_state(const zarn_encoder* encoder, int* cause) noexcept { return zarn::library::stateOf(encoder, cause); }
 
 zarn_encoder* zarn_encoder_create(int kind, zarn_write_fn write, void* user, int* error) noexcept {
     if (write == nullptr) {
@@ -199,7 +205,8 @@ zarn_encoder* zarn_encoder_create(int kind, zarn_write_fn write, void* user, int
 int zarn_encoder_set_bitrate(zarn_encoder* encoder, int kbitPerSecond) noexcept {
     if (encoder == nullptr || kbitPerSecond < ZARN_BITRATE_MIN || kbitPerSecond > ZARN_BITRATE_MAX)
         return ZARN_ERROR_ARGUMENT;
-    if (encoder->state != State::open || encoder->written) return ZARN_ERROR_STATE;
+    if (const int refusal = encoder->standing.refusal()) return refusal;
+    if (encoder->written) return ZARN_ERROR_STATE;
     return guarded(ZARN_ERROR_ARGUMENT, ZARN_ERROR_ARGUMENT, [&] {
         return encoder->core->setBitrate(static_cast<unsigned>(kbitPerSecond)) ? ZARN_OK : ZARN_ERROR_ARGUMENT;
     });
@@ -207,17 +214,17 @@ int zarn_encoder_set_bitrate(zarn_encoder* encoder, int kbitPerSecond) noexcept 
 
 int zarn_encoder_write(zarn_encoder* encoder, const int16_t* samples, size_t count) noexcept {
     if (encoder == nullptr || (samples == nullptr && count > 0)) return ZARN_ERROR_ARGUMENT;
-    if (encoder->state != State::open) return ZARN_ERROR_STATE;
+    if (const int refusal = encoder->standing.refusal()) return refusal;
     if (count == 0) return ZARN_OK;
     encoder->written = true;
-    return feeding(encoder->state, State::open,
+    return encoder->standing.feeding(ZARN_STATE_OPEN, ZARN_ERROR_OUTPUT,
                    [&] { return encoder->core->write(samples, count) ? ZARN_OK : ZARN_ERROR_OUTPUT; });
 }
 
 int zarn_encoder_finish(zarn_encoder* encoder) noexcept {
     if (encoder == nullptr) return ZARN_ERROR_ARGUMENT;
-    if (encoder->state != State::open) return ZARN_ERROR_STATE;
-    return feeding(encoder->state, State::finished,
+    if (const int refusal = encoder->standing.refusal()) return refusal;
+    return encoder->standing.feeding(ZARN_STATE_FINISHED, ZARN_ERROR_OUTPUT,
                    [&] { return encoder->core->finish() ? ZARN_OK : ZARN_ERROR_OUTPUT; });
 }
 
@@ -231,18 +238,37 @@ zarn_decoder* zarn_decoder_create(zarn_samples_fn output, void* user, int* error
     return create<zarn_decoder>(error, SampleSink{output, user});
 }
 
+void zarn_decoder_settings_init(zarn_decoder_settings* settings) noexcept {
+    if (settings == nullptr) return;
+    *settings = zarn_decoder_settings{};
+    settings->size = sizeof *settings;
+}
+
+zarn_decoder* zarn_decoder_create_with(const zarn_decoder_settings* given, zarn_samples_fn output, void* user,
+                                       int* error) noexcept {
+    zarn_decoder_settings settings;
+    zarn_decoder_settings_init(&settings);
+    if (!GivenSettings<zarn_decoder_settings>(given, settings).known()) {
+        report(ZARN_ERROR_SETTINGS, error);
+        return nullptr;
+    }
+    return zarn_decoder_create(output, user, error);
+}
+
+int zarn_decoder_state(const zarn_decoder* decoder, int* cause) noexcept { return zarn::library::stateOf(decoder, cause); }
+
 int zarn_decoder_write(zarn_decoder* decoder, const uint8_t* bytes, size_t size) noexcept {
     if (decoder == nullptr || (bytes == nullptr && size > 0)) return ZARN_ERROR_ARGUMENT;
-    if (decoder->state != State::open) return ZARN_ERROR_STATE;
+    if (const int refusal = decoder->standing.refusal()) return refusal;
     if (size == 0) return ZARN_OK;
-    return feeding(decoder->state, State::open,
+    return decoder->standing.feeding(ZARN_STATE_OPEN, ZARN_ERROR_OUTPUT,
                    [&] { return codeFor(decoder->stream.write(bytes, size, decoder->sink)); });
 }
 
 int zarn_decoder_finish(zarn_decoder* decoder) noexcept {
     if (decoder == nullptr) return ZARN_ERROR_ARGUMENT;
-    if (decoder->state != State::open) return ZARN_ERROR_STATE;
-    return feeding(decoder->state, State::finished, [&] { return codeFor(decoder->stream.finish(decoder->sink)); });
+    if (const int refusal = decoder->standing.refusal()) return refusal;
+    return decoder->standing.feeding(ZARN_STATE_FINISHED, ZARN_ERROR_OUTPUT, [&] { return codeFor(decoder->stream.finish(decoder->sink)); });
 }
 
 uint64_t zarn_decoder_position(const zarn_decoder* decoder) noexcept {

@@ -16,7 +16,7 @@
  * separate threads at once. One object must not be used from two threads at
  * once. An output function must not destroy the object that called it, and
  * its calls of that object's other functions are refused with
- * ZARN_ERROR_STATE (zarn_decoder_position() excepted).
+ * ZARN_ERROR_BUSY (its queries excepted).
  *
  *     #include <zarn.h>
  *     int written(void *file, const uint8_t *bytes, size_t size) {
@@ -55,10 +55,10 @@ extern "C" {
 #define ZARN_NOEXCEPT
 #endif
 
-/* The library's version, as numbers and as the text "MAJOR.MINOR.PATCH". */
-#define ZARN_VERSION_MAJOR 0
-#define ZARN_VERSION_MINOR 1
-#define ZARN_VERSION_PATCH 0
+/* The library's version, as numbers (ZARN_VERSION_MAJOR, _MINOR, _PATCH)
+ * and as the text ZARN_VERSION_STRING, "MAJOR.MINOR.PATCH"; made by the
+ * build, and installed beside this header. */
+#include "zarn_version.h"
 
 /* Samples per second of every signal the codec reads and writes. */
 #define ZARN_SAMPLE_RATE 44100
@@ -78,8 +78,31 @@ typedef enum zarn_error {
     ZARN_ERROR_BAD_TAG = -3,   /* a frame does not begin with the frame tag 0xFFF */
     ZARN_ERROR_TRUNCATED = -4, /* the stream ends inside a frame */
     ZARN_ERROR_OUTPUT = -5,    /* the caller's output function reported a failure */
-    ZARN_ERROR_STATE = -6      /* the object was finished, failed before, or is in a call already */
+    ZARN_ERROR_STATE = -6,     /* a call out of order, such as a setting changed after samples */
+    ZARN_ERROR_FINISHED = -7,  /* the object was finished: only destroying it remains */
+    ZARN_ERROR_FAILED = -8,    /* the object failed before: its state query tells why */
+    ZARN_ERROR_BUSY = -9,      /* called from inside the object's own output function */
+    ZARN_ERROR_SETTINGS = -10, /* a settings struct whose size this library does not know */
+    ZARN_ERROR_LOST_SYNC = -11,  /* bytes that are no valid page: a bad CRC, a cut, a join mid-page */
+    ZARN_ERROR_HOLE = -12,       /* pages are missing */
+    ZARN_ERROR_BAD_PACKET = -13, /* an audio packet that is no hop's frames */
+    ZARN_ERROR_BAD_GRANULE = -14, /* a page's position contradicts the packets before it */
+    ZARN_ERROR_CUT_SHORT = -15,  /* the stream ends without its last page */
+    ZARN_ERROR_BAD_HEADER = -16, /* a header that does not read: cut short, a bad field or comment */
+    ZARN_ERROR_VERSION = -17,    /* a mapping version this library does not know */
+    ZARN_ERROR_CHANNELS = -18,   /* a channel count of 0 or more than ZARN_MAX_CHANNELS */
+    ZARN_ERROR_NOT_ZARN = -19,   /* the input holds no Ogg Zarn stream */
+    ZARN_ERROR_IO = -20,         /* the caller's read, seek or tell function failed */
+    ZARN_ERROR_BAD_COMMENT = -21 /* a tag without '=', or with a NAME outside ASCII 0x20-0x7D */
 } zarn_error;
+
+/* Where an object stands, from zarn_*_state(). */
+typedef enum zarn_state {
+    ZARN_STATE_OPEN = 0,     /* it takes calls */
+    ZARN_STATE_BUSY = 1,     /* one of its calls is running: an output function asks */
+    ZARN_STATE_FAILED = 2,   /* a call failed; the first cause is kept */
+    ZARN_STATE_FINISHED = 3  /* it was finished */
+} zarn_state;
 
 /* A text for `error` (a zarn_error), such as "frame tag missing"; never NULL.
  * The text is static: the caller must not free it. */
@@ -128,7 +151,37 @@ typedef struct zarn_encoder zarn_encoder;
  * encoder and releases it with zarn_encoder_destroy(). */
 ZARN_EXPORT zarn_encoder *zarn_encoder_create(int kind, zarn_write_fn write, void *user, int *error) ZARN_NOEXCEPT;
 
-/* Sets the average bit rate of a ZARN_ENCODER_BITRATE encoder, in kbit/s
+/* Settings of a bare encoder. Every settings struct of this library begins
+ * with its own size: the caller sets `size` to sizeof the struct it was
+ * built with, so that a library newer than the caller gives the fields the
+ * caller did not know their defaults, and refuses with ZARN_ERROR_SETTINGS a
+ * size larger than it knows (or one that does not even hold `size`). A NULL
+ * settings pointer means every default. */
+typedef struct zarn_encoder_settings {
+    size_t size;         /* sizeof(zarn_encoder_settings) */
+    int kind;            /* a zarn_encoder_kind; default ZARN_ENCODER_BITRATE */
+    int kbit_per_second; /* for ZARN_ENCODER_BITRATE; 0 (or the default): ZARN_BITRATE_DEFAULT */
+} zarn_encoder_settings;
+
+/* Fills `settings` with the defaults and its own size. */
+ZARN_EXPORT void zarn_encoder_settings_init(zarn_encoder_settings *settings) ZARN_NOEXCEPT;
+
+/* Creates an encoder as `settings` say (NULL: the defaults). Returns NULL on
+ * failure with the reason in *error: ZARN_ERROR_SETTINGS for a size it does
+ * not know, ZARN_ERROR_ARGUMENT for a NULL `write`, an unknown kind or a
+ * bit-rate encoder's rate out of range, ZARN_ERROR_MEMORY. zarn_encoder_create(kind, ...) is
+ * this with the kind's defaults, kept for the callers of version 0. */
+ZARN_EXPORT zarn_encoder *zarn_encoder_create_with(const zarn_encoder_settings *settings, zarn_write_fn write,
+                                                   void *user, int *error) ZARN_NOEXCEPT;
+
+/* Where the encoder stands (a zarn_state); when it has failed, the first
+ * cause of failure goes to *cause when `cause` is not NULL (ZARN_OK
+ * otherwise). A NULL encoder gives ZARN_ERROR_ARGUMENT. Every query of this
+ * library may be called from inside the object's own output function. */
+ZARN_EXPORT int zarn_encoder_state(const zarn_encoder *encoder, int *cause) ZARN_NOEXCEPT;
+
+/* Kept for the callers of version 0: sets the average bit rate of a
+ * ZARN_ENCODER_BITRATE encoder, in kbit/s
  * from ZARN_BITRATE_MIN to ZARN_BITRATE_MAX, before its first sample. Any
  * stream of 10 seconds or more comes within 3 % of it. Returns ZARN_OK,
  * ZARN_ERROR_ARGUMENT for another kind or a rate out of range, or
@@ -140,8 +193,10 @@ ZARN_EXPORT int zarn_encoder_set_bitrate(zarn_encoder *encoder, int kbit_per_sec
  * at a time (1, 32 and 16 frames for the full, reduced and bit-rate kinds),
  * each batch once a sample after it has come, when it is known not to end
  * the stream. Returns ZARN_OK, ZARN_ERROR_OUTPUT when the write function
- * failed, ZARN_ERROR_STATE after a failure or zarn_encoder_finish(), or
- * ZARN_ERROR_ARGUMENT. */
+ * failed, ZARN_ERROR_FAILED after a failure, ZARN_ERROR_FINISHED after
+ * zarn_encoder_finish(), ZARN_ERROR_BUSY from inside its write function, or
+ * ZARN_ERROR_ARGUMENT. These three codes mean the same for every object of
+ * this library. */
 ZARN_EXPORT int zarn_encoder_write(zarn_encoder *encoder, const int16_t *samples, size_t count) ZARN_NOEXCEPT;
 
 /* Encodes what is left, the last frame padded with silence, and hands it to
@@ -166,14 +221,30 @@ typedef struct zarn_decoder zarn_decoder;
  * The caller owns the decoder and releases it with zarn_decoder_destroy(). */
 ZARN_EXPORT zarn_decoder *zarn_decoder_create(zarn_samples_fn output, void *user, int *error) ZARN_NOEXCEPT;
 
+/* Settings of a bare decoder: none yet but the size, so that later ones can
+ * come without a new creation function. */
+typedef struct zarn_decoder_settings {
+    size_t size; /* sizeof(zarn_decoder_settings) */
+} zarn_decoder_settings;
+
+ZARN_EXPORT void zarn_decoder_settings_init(zarn_decoder_settings *settings) ZARN_NOEXCEPT;
+
+/* As zarn_decoder_create(), with settings (NULL: the defaults), refused with
+ * ZARN_ERROR_SETTINGS as for zarn_encoder_create_with(). */
+ZARN_EXPORT zarn_decoder *zarn_decoder_create_with(const zarn_decoder_settings *settings, zarn_samples_fn output,
+                                                   void *user, int *error) ZARN_NOEXCEPT;
+
+/* As zarn_encoder_state(). */
+ZARN_EXPORT int zarn_decoder_state(const zarn_decoder *decoder, int *cause) ZARN_NOEXCEPT;
+
 /* Decodes the `size` bytes at `bytes`, the stream's next ones, cut anywhere
  * (one byte at a time works). Samples go to the output function as frames
  * complete; the decoding of each frame finishes the samples of the one
  * before, so they lag the input by one frame. A frame without the frame tag
  * fails with ZARN_ERROR_BAD_TAG once every sample before it has come out;
  * zarn_decoder_position() then tells where it starts. Returns ZARN_OK,
- * ZARN_ERROR_BAD_TAG, ZARN_ERROR_OUTPUT, ZARN_ERROR_STATE after a failure or
- * zarn_decoder_finish(), or ZARN_ERROR_ARGUMENT. */
+ * ZARN_ERROR_BAD_TAG, ZARN_ERROR_OUTPUT, ZARN_ERROR_FAILED,
+ * ZARN_ERROR_FINISHED, ZARN_ERROR_BUSY, or ZARN_ERROR_ARGUMENT. */
 ZARN_EXPORT int zarn_decoder_write(zarn_decoder *decoder, const uint8_t *bytes, size_t size) ZARN_NOEXCEPT;
 
 /* Ends the stream: hands out the last 256 samples, which fade out with the
@@ -206,6 +277,271 @@ typedef struct zarn_frame_info {
  * ZARN_ERROR_ARGUMENT. Frames follow each other directly: the next one starts
  * info->bytes further on. */
 ZARN_EXPORT int zarn_frame_read_info(const uint8_t *bytes, size_t size, zarn_frame_info *info) ZARN_NOEXCEPT;
+
+/* ---- Frame by frame ---------------------------------------------------- */
+
+/* Under the streaming calls: one hop of 256 samples to one frame, and one
+ * frame to 256 samples, each into the caller's buffer, for a caller who
+ * builds a container of its own. Nothing is held back: the caller says which
+ * hop ends the stream. */
+typedef struct zarn_frame_encoder zarn_frame_encoder;
+
+/* Takes the bare encoder's settings (NULL: the defaults). Returns NULL on
+ * failure with the reason in *error, as zarn_encoder_create_with(). */
+ZARN_EXPORT zarn_frame_encoder *zarn_frame_encoder_create(const zarn_encoder_settings *settings,
+                                                         int *error) ZARN_NOEXCEPT;
+
+/* Encodes the ZARN_FRAME_SAMPLES samples at `samples` (the stream's next
+ * hop; the last one padded with zeros by the caller) into `frame`, which
+ * has room for `capacity` bytes (ZARN_MAX_FRAME_BYTES always suffices), and
+ * its length into *bytes. `last` is nonzero for the stream's last hop, which
+ * the bit-rate encoder lets end unwindowed. The frames, back to back, are
+ * the bytes zarn_encoder_write() and zarn_encoder_finish() give for the same
+ * samples. Returns ZARN_OK; ZARN_ERROR_ARGUMENT for a NULL pointer, or a
+ * capacity below ZARN_MAX_FRAME_BYTES, which fails nothing; ZARN_ERROR_FINISHED
+ * after the last hop. */
+ZARN_EXPORT int zarn_frame_encode(zarn_frame_encoder *encoder, const int16_t *samples, int last, uint8_t *frame,
+                                  size_t capacity, size_t *bytes) ZARN_NOEXCEPT;
+
+ZARN_EXPORT int zarn_frame_encoder_state(const zarn_frame_encoder *encoder, int *cause) ZARN_NOEXCEPT;
+ZARN_EXPORT void zarn_frame_encoder_destroy(zarn_frame_encoder *encoder) ZARN_NOEXCEPT;
+
+typedef struct zarn_frame_decoder zarn_frame_decoder;
+
+ZARN_EXPORT zarn_frame_decoder *zarn_frame_decoder_create(const zarn_decoder_settings *settings,
+                                                         int *error) ZARN_NOEXCEPT;
+
+/* Decodes the frame of `size` bytes at `frame` (exactly one whole frame)
+ * and writes the ZARN_FRAME_SAMPLES samples it finishes to `samples`. They
+ * lag by one frame: frame n finishes the samples of hop n - 1, so the first
+ * frame gives none and *count (when not NULL) is 0, every later one 256, and
+ * zarn_frame_decoder_finish() gives the last hop's. Returns ZARN_OK;
+ * ZARN_ERROR_BAD_TAG or ZARN_ERROR_TRUNCATED for bytes that are not one
+ * whole frame (or more than one), which fail nothing: the caller may give
+ * the next frame or a silent one in its place; ZARN_ERROR_ARGUMENT;
+ * ZARN_ERROR_FINISHED. */
+ZARN_EXPORT int zarn_frame_decode(zarn_frame_decoder *decoder, const uint8_t *frame, size_t size, int16_t *samples,
+                                  size_t *count) ZARN_NOEXCEPT;
+
+/* The last hop's ZARN_FRAME_SAMPLES samples, which fade out with the
+ * encoder's window (zeros when no frame came), into `samples`. */
+ZARN_EXPORT int zarn_frame_decoder_finish(zarn_frame_decoder *decoder, int16_t *samples) ZARN_NOEXCEPT;
+
+ZARN_EXPORT int zarn_frame_decoder_state(const zarn_frame_decoder *decoder, int *cause) ZARN_NOEXCEPT;
+ZARN_EXPORT void zarn_frame_decoder_destroy(zarn_frame_decoder *decoder) ZARN_NOEXCEPT;
+
+/* ---- Ogg Zarn ---------------------------------------------------------- */
+
+/* Ogg Zarn keeps what the bare stream cannot: 1 to 8 channels, the rate the
+ * sound had before it was brought to 44100 Hz, the exact length and tags,
+ * in Ogg pages that each carry a CRC. Its audio is always 44100 Hz; the
+ * original rate is information for a player that wants to convert back.
+ *
+ * Samples are interleaved, one per channel per frame, in the channel order
+ * of Vorbis and Opus:
+ *   1: mono
+ *   2: left, right
+ *   3: left, centre, right
+ *   4: front left, front right, rear left, rear right
+ *   5: front left, centre, front right, rear left, rear right
+ *   6: front left, centre, front right, rear left, rear right, LFE
+ *   7: front left, centre, front right, side left, side right, rear centre, LFE
+ *   8: front left, centre, front right, side left, side right, rear left,
+ *      rear right, LFE
+ * WAVE (WAVE_FORMAT_EXTENSIBLE's default masks) orders them FL FR FC LFE
+ * BL BR (SL SR); to that order from WAVE's, channel i takes WAVE's
+ * channel map[i]:
+ *   1, 2, 4 channels: the same order
+ *   3: 0 2 1
+ *   5: 0 2 1 3 4
+ *   6: 0 2 1 4 5 3
+ *   7: 0 2 1 5 6 4 3        (WAVE: FL FR FC LFE BC SL SR)
+ *   8: 0 2 1 6 7 4 5 3      (WAVE: FL FR FC LFE BL BR SL SR)
+ * The front pair is coded jointly, mid/side where it saves bits. */
+
+#define ZARN_MAX_CHANNELS 8
+/* Total bit rates over all channels, in kbit/s: at least ZARN_BITRATE_MIN
+ * and at most ZARN_BITRATE_MAX per channel. */
+#define ZARN_OGG_BITRATE_DEFAULT_PER_CHANNEL 128
+
+typedef struct zarn_ogg_encoder_settings {
+    size_t size;             /* sizeof(zarn_ogg_encoder_settings) */
+    int channels;            /* 1 to ZARN_MAX_CHANNELS; default 2 */
+    int kbit_per_second;     /* over all channels; 0 (the default): 128 per channel */
+    uint32_t original_rate;  /* the sound's rate before it was brought to 44100 Hz; default 44100 */
+    int32_t serial;          /* the Ogg stream's serial number; default 0 */
+    /* Tags "NAME=value" in UTF-8, NAME in ASCII 0x20-0x7D without '='
+     * (TITLE, ARTIST, ALBUM, DATE, GENRE, TRACKNUMBER, ...): `tag_count`
+     * NUL-terminated texts at `tags`, copied at creation. Default none. */
+    const char *const *tags;
+    size_t tag_count;
+} zarn_ogg_encoder_settings;
+
+ZARN_EXPORT void zarn_ogg_encoder_settings_init(zarn_ogg_encoder_settings *settings) ZARN_NOEXCEPT;
+
+typedef struct zarn_ogg_encoder zarn_ogg_encoder;
+
+/* Creates an encoder that writes one Ogg Zarn stream, page by page, to
+ * `write` with `user`; the comment header's vendor is "libzarn" and the
+ * version. Nothing is written until the first sample or finish. Returns NULL
+ * on failure with the reason in *error: ZARN_ERROR_SETTINGS,
+ * ZARN_ERROR_ARGUMENT (a NULL `write` or a NULL tag, a channel count, bit
+ * rate or original rate out of range), ZARN_ERROR_BAD_COMMENT (a malformed
+ * tag), ZARN_ERROR_MEMORY. */
+ZARN_EXPORT zarn_ogg_encoder *zarn_ogg_encoder_create(const zarn_ogg_encoder_settings *settings, zarn_write_fn write,
+                                                     void *user, int *error) ZARN_NOEXCEPT;
+
+/* Encodes `frames` interleaved frames (frames × channels samples), any
+ * number per call, 0 included. Returns as zarn_encoder_write(). */
+ZARN_EXPORT int zarn_ogg_encoder_write(zarn_ogg_encoder *encoder, const int16_t *samples,
+                                       size_t frames) ZARN_NOEXCEPT;
+
+/* The same from float samples: each is scaled by 32768, rounded to the
+ * nearest integer (halves away from zero) and clipped to -32768..32767, so
+ * that [-1, 1) is the 16-bit range; NaN counts as 0. */
+ZARN_EXPORT int zarn_ogg_encoder_write_float(zarn_ogg_encoder *encoder, const float *samples,
+                                             size_t frames) ZARN_NOEXCEPT;
+
+/* Encodes what is left and ends the stream at exactly the frames written
+ * (a stream of none too). Returns as zarn_encoder_finish(). */
+ZARN_EXPORT int zarn_ogg_encoder_finish(zarn_ogg_encoder *encoder) ZARN_NOEXCEPT;
+
+/* Frames (samples per channel) taken so far. */
+ZARN_EXPORT uint64_t zarn_ogg_encoder_position(const zarn_ogg_encoder *encoder) ZARN_NOEXCEPT;
+ZARN_EXPORT int zarn_ogg_encoder_state(const zarn_ogg_encoder *encoder, int *cause) ZARN_NOEXCEPT;
+ZARN_EXPORT void zarn_ogg_encoder_destroy(zarn_ogg_encoder *encoder) ZARN_NOEXCEPT;
+
+/* Damage found while decoding: its kind, a zarn_error (ZARN_ERROR_LOST_SYNC,
+ * ZARN_ERROR_HOLE, ZARN_ERROR_BAD_PACKET, ZARN_ERROR_BAD_GRANULE,
+ * ZARN_ERROR_CUT_SHORT, ZARN_ERROR_BAD_HEADER, ZARN_ERROR_VERSION,
+ * ZARN_ERROR_CHANNELS; ZARN_OK when there was none), where it lies in the
+ * link's samples per channel, and how many samples it took, where known. */
+typedef struct zarn_damage {
+    int kind;
+    uint64_t at;
+    uint64_t samples;
+} zarn_damage;
+
+/* Settings of both Ogg Zarn decoders. */
+typedef struct zarn_ogg_decoder_settings {
+    size_t size; /* sizeof(zarn_ogg_decoder_settings) */
+    /* Nonzero: decode through damage, with silence in place of every hop
+     * lost, so that each sample after it is where the stream says; the
+     * damage is counted and the first kept. Zero (the default): the first
+     * damage fails the decoder, after every sample before it. */
+    int through_damage;
+} zarn_ogg_decoder_settings;
+
+ZARN_EXPORT void zarn_ogg_decoder_settings_init(zarn_ogg_decoder_settings *settings) ZARN_NOEXCEPT;
+
+/* -- Fed bytes as they come -- */
+
+/* Receives `frames` interleaved frames of `channels` samples each, valid only
+ * during the call, from sample `position` (per channel) of the stream's
+ * link `link` (0 for the first of a chain). Returns 0 when it took them. */
+typedef int (*zarn_ogg_samples_fn)(void *user, const int16_t *samples, size_t frames, int channels, int link,
+                                   uint64_t position);
+
+typedef struct zarn_ogg_decoder zarn_ogg_decoder;
+
+/* Creates a decoder of Ogg Zarn fed bytes as they come, which hands its
+ * samples to `output`. It plays every link of a chain in turn; the queries
+ * below tell of the link being played. Returns NULL on failure as
+ * zarn_decoder_create_with(). */
+ZARN_EXPORT zarn_ogg_decoder *zarn_ogg_decoder_create(const zarn_ogg_decoder_settings *settings,
+                                                     zarn_ogg_samples_fn output, void *user,
+                                                     int *error) ZARN_NOEXCEPT;
+
+/* Decodes the `size` bytes at `bytes`, cut anywhere. Samples go out hop by
+ * hop as they complete (a hop lags its packet by one, and the first 256 of a
+ * link are the pre-skip, which never come out). Returns ZARN_OK; a damage
+ * code (see zarn_damage) when not decoding through, after every sample
+ * before the damage; ZARN_ERROR_OUTPUT; ZARN_ERROR_FAILED, _FINISHED, _BUSY;
+ * ZARN_ERROR_ARGUMENT. */
+ZARN_EXPORT int zarn_ogg_decoder_write(zarn_ogg_decoder *decoder, const uint8_t *bytes, size_t size) ZARN_NOEXCEPT;
+
+/* Ends the input: the last hop comes out, trimmed to the exact length. Input
+ * that holds no Ogg Zarn stream fails with ZARN_ERROR_NOT_ZARN, one cut
+ * short with ZARN_ERROR_CUT_SHORT. Returns as zarn_ogg_decoder_write(). */
+ZARN_EXPORT int zarn_ogg_decoder_finish(zarn_ogg_decoder *decoder) ZARN_NOEXCEPT;
+
+/* The link's channel count and original rate; 0 before its headers. */
+ZARN_EXPORT int zarn_ogg_decoder_channels(const zarn_ogg_decoder *decoder) ZARN_NOEXCEPT;
+ZARN_EXPORT uint32_t zarn_ogg_decoder_original_rate(const zarn_ogg_decoder *decoder) ZARN_NOEXCEPT;
+/* Links whose headers were read so far. */
+ZARN_EXPORT int zarn_ogg_decoder_links(const zarn_ogg_decoder *decoder) ZARN_NOEXCEPT;
+/* Once a link has ended: its exact length in samples per channel, else -1. */
+ZARN_EXPORT int64_t zarn_ogg_decoder_length(const zarn_ogg_decoder *decoder) ZARN_NOEXCEPT;
+/* The link's vendor string, tag count and tag `index` ("NAME=value",
+ * NUL-terminated), or NULL out of range; valid until the next link's
+ * headers are read. */
+ZARN_EXPORT const char *zarn_ogg_decoder_vendor(const zarn_ogg_decoder *decoder) ZARN_NOEXCEPT;
+ZARN_EXPORT int zarn_ogg_decoder_tag_count(const zarn_ogg_decoder *decoder) ZARN_NOEXCEPT;
+ZARN_EXPORT const char *zarn_ogg_decoder_tag(const zarn_ogg_decoder *decoder, int index) ZARN_NOEXCEPT;
+/* The first damage found, into *damage, and how many were found. */
+ZARN_EXPORT uint64_t zarn_ogg_decoder_damage(const zarn_ogg_decoder *decoder, zarn_damage *damage) ZARN_NOEXCEPT;
+ZARN_EXPORT int zarn_ogg_decoder_state(const zarn_ogg_decoder *decoder, int *cause) ZARN_NOEXCEPT;
+ZARN_EXPORT void zarn_ogg_decoder_destroy(zarn_ogg_decoder *decoder) ZARN_NOEXCEPT;
+
+/* -- A file, through the caller's functions -- */
+
+/* The caller's file: read up to `size` bytes into `buffer`, giving how many
+ * (0 at the end, negative on failure); seek as fseeko() does (`whence`
+ * SEEK_SET, SEEK_CUR or SEEK_END of <stdio.h>), giving 0 on success; tell
+ * the offset from the start, negative on failure. */
+typedef struct zarn_io_callbacks {
+    long (*read)(void *user, uint8_t *buffer, size_t size);
+    int (*seek)(void *user, int64_t offset, int whence);
+    int64_t (*tell)(void *user);
+} zarn_io_callbacks;
+
+typedef struct zarn_ogg_file zarn_ogg_file;
+
+/* Opens the Ogg Zarn file read through `io` with `user`, whose first link
+ * starts at offset 0: reads its headers and, from its last page, its exact
+ * length. A chained file is read as its first link: its samples, its
+ * length, its tags, with the links after it left unread (the push decoder
+ * plays them all). Returns NULL on failure, with the reason in *error:
+ * ZARN_ERROR_SETTINGS, ZARN_ERROR_ARGUMENT (NULL `io` or one of its
+ * functions), ZARN_ERROR_IO, ZARN_ERROR_NOT_ZARN, a damage code for headers
+ * that do not read, ZARN_ERROR_MEMORY. */
+ZARN_EXPORT zarn_ogg_file *zarn_ogg_file_open(const zarn_ogg_decoder_settings *settings,
+                                             const zarn_io_callbacks *io, void *user, int *error) ZARN_NOEXCEPT;
+
+ZARN_EXPORT int zarn_ogg_file_channels(const zarn_ogg_file *file) ZARN_NOEXCEPT;
+ZARN_EXPORT uint32_t zarn_ogg_file_original_rate(const zarn_ogg_file *file) ZARN_NOEXCEPT;
+/* The exact length in samples per channel at 44100 Hz, as its last page
+ * tells, or ZARN_ERROR_CUT_SHORT when no page after the headers has one. */
+ZARN_EXPORT int64_t zarn_ogg_file_length(const zarn_ogg_file *file) ZARN_NOEXCEPT;
+ZARN_EXPORT const char *zarn_ogg_file_vendor(const zarn_ogg_file *file) ZARN_NOEXCEPT;
+ZARN_EXPORT int zarn_ogg_file_tag_count(const zarn_ogg_file *file) ZARN_NOEXCEPT;
+/* Tag `index` ("NAME=value", NUL-terminated, valid while the file is
+ * open), or NULL out of range. */
+ZARN_EXPORT const char *zarn_ogg_file_tag(const zarn_ogg_file *file, int index) ZARN_NOEXCEPT;
+
+/* Reads up to `frames` interleaved frames (frames × channels samples) into
+ * `buffer` and gives how many: fewer only at the end, 0 there, or a negative
+ * code (a damage code when not decoding through, ZARN_ERROR_IO,
+ * ZARN_ERROR_FAILED, ZARN_ERROR_BUSY, ZARN_ERROR_ARGUMENT). */
+ZARN_EXPORT long zarn_ogg_file_read(zarn_ogg_file *file, int16_t *buffer, size_t frames) ZARN_NOEXCEPT;
+/* The same as floats: each 16-bit sample divided by 32768. */
+ZARN_EXPORT long zarn_ogg_file_read_float(zarn_ogg_file *file, float *buffer, size_t frames) ZARN_NOEXCEPT;
+
+/* Makes the next sample read sample `sample` per channel, exactly, with the
+ * same values the whole file's decode gives there: pages found by bisection,
+ * then one hop decoded unheard before the target's. A sample at or past the
+ * length leaves nothing to read. Returns ZARN_OK, ZARN_ERROR_IO (the file
+ * has failed then), ZARN_ERROR_FAILED, ZARN_ERROR_BUSY, ZARN_ERROR_ARGUMENT.
+ * Seeking clears an end reached or damage met while decoding through, but
+ * not a failure. */
+ZARN_EXPORT int zarn_ogg_file_seek(zarn_ogg_file *file, uint64_t sample) ZARN_NOEXCEPT;
+/* The sample per channel that the next read starts at. */
+ZARN_EXPORT uint64_t zarn_ogg_file_position(const zarn_ogg_file *file) ZARN_NOEXCEPT;
+
+ZARN_EXPORT uint64_t zarn_ogg_file_damage(const zarn_ogg_file *file, zarn_damage *damage) ZARN_NOEXCEPT;
+ZARN_EXPORT int zarn_ogg_file_state(const zarn_ogg_file *file, int *cause) ZARN_NOEXCEPT;
+/* Closes the file (the caller closes what `user` holds); NULL is allowed. */
+ZARN_EXPORT void zarn_ogg_file_close(zarn_ogg_file *file) ZARN_NOEXCEPT;
 
 #ifdef __cplusplus
 }

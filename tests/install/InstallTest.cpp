@@ -23,7 +23,7 @@ RunResult shell(const std::string& directory, const std::string& command) {
 // A user's CMake project around the example program.
 constexpr char kUserProject[] = R"(cmake_minimum_required(VERSION 3.16)
 project(user LANGUAGES C)
-find_package(Zarn 0.1 REQUIRED)
+find_package(Zarn 1.0 REQUIRED)
 add_executable(by-find-package ${EXAMPLE})
 target_link_libraries(by-find-package PRIVATE Zarn::${ZARN_TARGET} m)
 )";
@@ -69,12 +69,13 @@ TEST_F(Installed, ThePrefixHoldsTheProgramsTheLibraryAndTheirManualPagesAndNothi
         expected.insert("share/man/man1/" + name + ".1");
     }
     const std::string lib = ZARN_INSTALL_LIBDIR;
-    for (const char* file : {"/libzarn.so", "/libzarn.so.0", "/libzarn.so.0.1.0", "/libzarn.a", "/pkgconfig/zarn.pc",
+    for (const char* file : {"/libzarn.so", "/libzarn.so.1", "/libzarn.so.1.0.0", "/libzarn.a", "/pkgconfig/zarn.pc",
                              "/cmake/Zarn/ZarnConfig.cmake", "/cmake/Zarn/ZarnConfigVersion.cmake",
                              "/cmake/Zarn/ZarnTargets.cmake"}) {
         expected.insert(lib + file);
     }
     expected.insert("include/zarn.h");
+    expected.insert("include/zarn_version.h");
     expected.insert("share/man/man3/zarn.3");
     if (ZARN_INSTALLS_OGG_PAGE) expected.insert("share/man/man5/zarn-ogg.5");
     if (ZARN_INSTALLS_CATALOGUES) expected.insert(ZARN_INSTALL_LOCALEDIR "/da/LC_MESSAGES/zarn.mo");

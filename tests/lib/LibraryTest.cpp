@@ -207,15 +207,20 @@ TEST(Library, ReportsMisuseAndFailuresAsCodes) {
     const Samples hop(256, 100);
     EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_OK);
     EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), 1), ZARN_ERROR_OUTPUT);
-    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_STATE);
-    EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_ERROR_STATE);
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_FAILED);
+    EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_ERROR_FAILED);
+    int cause = ZARN_OK;
+    EXPECT_EQ(zarn_encoder_state(encoder, &cause), ZARN_STATE_FAILED);
+    EXPECT_EQ(cause, ZARN_ERROR_OUTPUT) << "the first cause, not the refusals after it";
     zarn_encoder_destroy(encoder);
 
     Bytes out;
     encoder = zarn_encoder_create(ZARN_ENCODER_REDUCED, collectBytes, &out, nullptr);
     EXPECT_EQ(zarn_encoder_set_bitrate(encoder, 128), ZARN_ERROR_ARGUMENT) << "only the bit-rate kind has one";
     EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_OK);
-    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_STATE);
+    EXPECT_EQ(zarn_encoder_write(encoder, hop.data(), hop.size()), ZARN_ERROR_FINISHED);
+    EXPECT_EQ(zarn_encoder_state(encoder, &cause), ZARN_STATE_FINISHED);
+    EXPECT_EQ(cause, ZARN_OK);
     zarn_encoder_destroy(encoder);
 
     // A bit rate within range, and only before the first sample.
@@ -233,14 +238,26 @@ TEST(Library, ReportsMisuseAndFailuresAsCodes) {
 
     Samples samples;
     zarn_decoder* decoder = zarn_decoder_create(collectSamples, &samples, nullptr);
+    EXPECT_EQ(zarn_decoder_state(decoder, &cause), ZARN_STATE_OPEN);
     EXPECT_EQ(zarn_decoder_write(decoder, Bytes(30, 0).data(), 30), ZARN_ERROR_BAD_TAG);
-    EXPECT_EQ(zarn_decoder_write(decoder, out.data(), out.size()), ZARN_ERROR_STATE);
-    EXPECT_EQ(zarn_decoder_finish(decoder), ZARN_ERROR_STATE);
+    EXPECT_EQ(zarn_decoder_write(decoder, out.data(), out.size()), ZARN_ERROR_FAILED);
+    EXPECT_EQ(zarn_decoder_finish(decoder), ZARN_ERROR_FAILED);
+    EXPECT_EQ(zarn_decoder_state(decoder, &cause), ZARN_STATE_FAILED);
+    EXPECT_EQ(cause, ZARN_ERROR_BAD_TAG);
+    EXPECT_EQ(zarn_decoder_state(nullptr, &cause), ZARN_ERROR_ARGUMENT);
     zarn_decoder_destroy(decoder);
 
     for (const int code : std::initializer_list<int>{ZARN_OK, ZARN_ERROR_ARGUMENT, ZARN_ERROR_MEMORY, ZARN_ERROR_BAD_TAG,
                                                      ZARN_ERROR_TRUNCATED, ZARN_ERROR_OUTPUT, ZARN_ERROR_STATE, -99}) {
         EXPECT_GT(std::string(zarn_strerror(code)).size(), 0u);
+    }
+    // Every code has a text of its own.
+    const std::string unknown = zarn_strerror(-99);
+    for (int code = ZARN_ERROR_ARGUMENT; code >= ZARN_ERROR_BAD_COMMENT; --code) {
+        EXPECT_NE(zarn_strerror(code), unknown) << code;
+        for (int other = ZARN_ERROR_ARGUMENT; other > code; --other) {
+            EXPECT_STRNE(zarn_strerror(code), zarn_strerror(other)) << code << " and " << other;
+        }
     }
     EXPECT_EQ(std::string(zarn_version()), std::to_string(ZARN_VERSION_MAJOR) + "." +
                                                 std::to_string(ZARN_VERSION_MINOR) + "." +
@@ -259,7 +276,7 @@ TEST(Library, AnExceptionFromAnOutputFunctionStaysInsideAndFailsTheCall) {
         SCOPED_TRACE(kind);
         zarn_encoder* encoder = zarn_encoder_create(kind, throwOnBytes, nullptr, nullptr);
         EXPECT_EQ(zarn_encoder_write(encoder, music.data(), music.size()), ZARN_ERROR_OUTPUT);
-        EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_ERROR_STATE);
+        EXPECT_EQ(zarn_encoder_finish(encoder), ZARN_ERROR_FAILED);
         zarn_encoder_destroy(encoder);
         encoder = zarn_encoder_create(kind, throwOnBytes, nullptr, nullptr);
         EXPECT_EQ(zarn_encoder_write(encoder, music.data(), 100), ZARN_OK);
@@ -270,7 +287,7 @@ TEST(Library, AnExceptionFromAnOutputFunctionStaysInsideAndFailsTheCall) {
     const Bytes stream = encode(ZARN_ENCODER_FULL, Samples(3 * 256, 500), 256);
     zarn_decoder* decoder = zarn_decoder_create(throwOnSamples, nullptr, nullptr);
     EXPECT_EQ(zarn_decoder_write(decoder, stream.data(), stream.size()), ZARN_ERROR_OUTPUT);
-    EXPECT_EQ(zarn_decoder_write(decoder, stream.data(), stream.size()), ZARN_ERROR_STATE);
+    EXPECT_EQ(zarn_decoder_write(decoder, stream.data(), stream.size()), ZARN_ERROR_FAILED);
     zarn_decoder_destroy(decoder);
     decoder = zarn_decoder_create(throwOnSamples, nullptr, nullptr);
     EXPECT_EQ(zarn_decoder_write(decoder, stream.data(), ZARN_MIN_FRAME_BYTES - 1), ZARN_OK);
@@ -306,11 +323,12 @@ int takeAndCallBack(void* to, const std::int16_t* samples, std::size_t count) {
     return 0;
 }
 
-// Whether the output function called back at all, and every call was refused.
+// Whether the output function called back at all, and every call was refused
+// as busy.
 template <class Object>
 void expectAllRefused(const CallingBack<Object>& back) {
     EXPECT_FALSE(back.outcomes.empty());
-    EXPECT_EQ(std::count(back.outcomes.begin(), back.outcomes.end(), ZARN_ERROR_STATE),
+    EXPECT_EQ(std::count(back.outcomes.begin(), back.outcomes.end(), ZARN_ERROR_BUSY),
               static_cast<std::ptrdiff_t>(back.outcomes.size()));
 }
 
@@ -400,7 +418,7 @@ TEST(Library, TheSharedLibraryExportsOnlyItsOwnFunctions) {
     pclose(pipe);
     EXPECT_GE(exported.size(), 13u);
     for (const std::string& name : exported) {
-        EXPECT_TRUE(name.rfind("zarn_", 0) == 0 || name == "ZARN_0") << name;
+        EXPECT_TRUE(name.rfind("zarn_", 0) == 0 || name == "ZARN_1") << name;
     }
 }
 
