@@ -2,6 +2,9 @@
 #ifndef ZARN_GST_PLUGIN_H
 #define ZARN_GST_PLUGIN_H
 
+#include <gst/audio/gstaudiodecoder.h>
+#include <gst/audio/gstaudioencoder.h>
+#include <gst/base/gstbaseparse.h>
 #include <gst/gst.h>
 
 G_BEGIN_DECLS
@@ -13,6 +16,15 @@ G_BEGIN_DECLS
 #define ZARN_BARE_CAPS "audio/x-zarn"
 
 gboolean zarn_register_type_finders(GstPlugin *plugin);
+
+#define GST_TYPE_ZARN_OGG_DEC gst_zarn_ogg_dec_get_type()
+G_DECLARE_FINAL_TYPE(GstZarnOggDec, gst_zarn_ogg_dec, GST, ZARN_OGG_DEC, GstElement)
+
+#define GST_TYPE_ZARN_PARSE gst_zarn_parse_get_type()
+G_DECLARE_FINAL_TYPE(GstZarnParse, gst_zarn_parse, GST, ZARN_PARSE, GstBaseParse)
+
+#define GST_TYPE_ZARN_DEC gst_zarn_dec_get_type()
+G_DECLARE_FINAL_TYPE(GstZarnDec, gst_zarn_dec, GST, ZARN_DEC, GstAudioDecoder)
 
 G_END_DECLS
 
