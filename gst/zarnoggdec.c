@@ -59,41 +59,17 @@ static GstStaticPadTemplate src_template = GST_STATIC_PAD_TEMPLATE(
 
 /* ---- Channels ------------------------------------------------------------ */
 
-/* The stream's order of speakers, as Vorbis orders them. */
-static const GstAudioChannelPosition stream_positions[ZARN_MAX_CHANNELS][ZARN_MAX_CHANNELS] = {
-    {GST_AUDIO_CHANNEL_POSITION_MONO},
-    {GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT, GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT},
-    {GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT, GST_AUDIO_CHANNEL_POSITION_FRONT_CENTER,
-     GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT},
-    {GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT, GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT,
-     GST_AUDIO_CHANNEL_POSITION_REAR_LEFT, GST_AUDIO_CHANNEL_POSITION_REAR_RIGHT},
-    {GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT, GST_AUDIO_CHANNEL_POSITION_FRONT_CENTER,
-     GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT, GST_AUDIO_CHANNEL_POSITION_REAR_LEFT,
-     GST_AUDIO_CHANNEL_POSITION_REAR_RIGHT},
-    {GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT, GST_AUDIO_CHANNEL_POSITION_FRONT_CENTER,
-     GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT, GST_AUDIO_CHANNEL_POSITION_REAR_LEFT,
-     GST_AUDIO_CHANNEL_POSITION_REAR_RIGHT, GST_AUDIO_CHANNEL_POSITION_LFE1},
-    {GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT, GST_AUDIO_CHANNEL_POSITION_FRONT_CENTER,
-     GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT, GST_AUDIO_CHANNEL_POSITION_SIDE_LEFT,
-     GST_AUDIO_CHANNEL_POSITION_SIDE_RIGHT, GST_AUDIO_CHANNEL_POSITION_REAR_CENTER,
-     GST_AUDIO_CHANNEL_POSITION_LFE1},
-    {GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT, GST_AUDIO_CHANNEL_POSITION_FRONT_CENTER,
-     GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT, GST_AUDIO_CHANNEL_POSITION_SIDE_LEFT,
-     GST_AUDIO_CHANNEL_POSITION_SIDE_RIGHT, GST_AUDIO_CHANNEL_POSITION_REAR_LEFT,
-     GST_AUDIO_CHANNEL_POSITION_REAR_RIGHT, GST_AUDIO_CHANNEL_POSITION_LFE1},
-};
-
 /* Raw audio in GStreamer lists its channels in the order of their mask
  * bits; the stream's are put into that order on the way out. */
 static GstCaps *caps_for(GstZarnOggDec *self, int channels) {
     GstAudioChannelPosition positions[ZARN_MAX_CHANNELS];
-    memcpy(positions, stream_positions[channels - 1], sizeof(positions[0]) * (size_t)channels);
+    memcpy(positions, zarn_stream_positions(channels), sizeof(positions[0]) * (size_t)channels);
     GstAudioInfo info;
     if (channels > 1) gst_audio_channel_positions_to_valid_order(positions, channels);
     gst_audio_info_set_format(&info, GST_AUDIO_FORMAT_S16, ZARN_SAMPLE_RATE, channels, channels > 1 ? positions : NULL);
     self->reorder_needed = FALSE;
     if (channels > 1) {
-        gst_audio_get_channel_reorder_map(channels, stream_positions[channels - 1], positions, self->reorder);
+        gst_audio_get_channel_reorder_map(channels, zarn_stream_positions(channels), positions, self->reorder);
         for (int i = 0; i < channels; ++i) self->reorder_needed |= self->reorder[i] != i;
     }
     return gst_audio_info_to_caps(&info);

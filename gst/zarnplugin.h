@@ -2,6 +2,7 @@
 #ifndef ZARN_GST_PLUGIN_H
 #define ZARN_GST_PLUGIN_H
 
+#include <gst/audio/audio-channels.h>
 #include <gst/audio/gstaudiodecoder.h>
 #include <gst/audio/gstaudioencoder.h>
 #include <gst/base/gstbaseparse.h>
@@ -17,6 +18,10 @@ G_BEGIN_DECLS
 
 gboolean zarn_register_type_finders(GstPlugin *plugin);
 
+/* The speakers of a stream of `channels` (1 to 8) in the order the stream
+ * holds them, which is Vorbis's. */
+const GstAudioChannelPosition *zarn_stream_positions(int channels);
+
 #define GST_TYPE_ZARN_OGG_DEC gst_zarn_ogg_dec_get_type()
 G_DECLARE_FINAL_TYPE(GstZarnOggDec, gst_zarn_ogg_dec, GST, ZARN_OGG_DEC, GstElement)
 
@@ -25,6 +30,9 @@ G_DECLARE_FINAL_TYPE(GstZarnParse, gst_zarn_parse, GST, ZARN_PARSE, GstBaseParse
 
 #define GST_TYPE_ZARN_DEC gst_zarn_dec_get_type()
 G_DECLARE_FINAL_TYPE(GstZarnDec, gst_zarn_dec, GST, ZARN_DEC, GstAudioDecoder)
+
+#define GST_TYPE_ZARN_ENC gst_zarn_enc_get_type()
+G_DECLARE_FINAL_TYPE(GstZarnEnc, gst_zarn_enc, GST, ZARN_ENC, GstAudioEncoder)
 
 G_END_DECLS
 
