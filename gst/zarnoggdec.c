@@ -53,7 +53,7 @@ G_DEFINE_TYPE(GstZarnOggDec, gst_zarn_ogg_dec, GST_TYPE_ELEMENT)
 static GstStaticPadTemplate sink_template =
     GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(ZARN_OGG_CAPS));
 static GstStaticPadTemplate src_template = GST_STATIC_PAD_TEMPLATE(
-    "src", GST_PAD_SRC, GST_PAD_ALWAYS,
+    "src", GST_PAD_SRC, GST_PAD_SOMETIMES,
     GST_STATIC_CAPS("audio/x-raw, format=(string)" GST_AUDIO_NE(S16) ", layout=(string)interleaved, "
                     "rate=(int)44100, channels=(int)[1, 8]"));
 
@@ -104,9 +104,22 @@ static GstTagList *tags_of(int count, const char *(*tag)(const void *, int), con
 static const char *file_tag(const void *file, int index) { return zarn_ogg_file_tag(file, index); }
 static const char *decoder_tag(const void *decoder, int index) { return zarn_ogg_decoder_tag(decoder, index); }
 
-/* stream-start, caps and tags, once the headers are read. */
+static gboolean src_event(GstPad *pad, GstObject *parent, GstEvent *event);
+static gboolean src_query(GstPad *pad, GstObject *parent, GstQuery *query);
+
+/* The source pad, stream-start, caps and tags, once the headers are read.
+ * The pad comes only then, as a demuxer's do, so that a decodebin links it
+ * before the first sample. */
 static gboolean start_stream(GstZarnOggDec *self, int channels) {
     if (self->started && channels == self->channels) return TRUE;
+    const gboolean adding = self->srcpad == NULL;
+    if (adding) {
+        self->srcpad = gst_pad_new_from_static_template(&src_template, "src");
+        gst_pad_set_event_function(self->srcpad, src_event);
+        gst_pad_set_query_function(self->srcpad, src_query);
+        gst_pad_use_fixed_caps(self->srcpad);
+        gst_pad_set_active(self->srcpad, TRUE);
+    }
     if (!self->started) {
         gchar *id = gst_pad_create_stream_id(self->srcpad, GST_ELEMENT(self), NULL);
         GstEvent *start = gst_event_new_stream_start(id);
@@ -125,6 +138,10 @@ static gboolean start_stream(GstZarnOggDec *self, int channels) {
                                                zarn_ogg_decoder_vendor(self->decoder));
     gst_pad_push_event(self->srcpad, gst_event_new_tag(tags));
     self->started = TRUE;
+    if (adding) {
+        gst_element_add_pad(GST_ELEMENT(self), self->srcpad);
+        gst_element_no_more_pads(GST_ELEMENT(self));
+    }
     return TRUE;
 }
 
@@ -244,7 +261,9 @@ static void pull_loop(GstPad *pad) {
 pause:
     GST_DEBUG_OBJECT(self, "pausing: %s", gst_flow_get_name(flow));
     gst_pad_pause_task(pad);
-    if (flow == GST_FLOW_EOS) {
+    if (self->srcpad == NULL) {
+        /* No stream came: what failed is posted already. */
+    } else if (flow == GST_FLOW_EOS) {
         GstEvent *eos = gst_event_new_eos();
         if (self->seqnum != 0) gst_event_set_seqnum(eos, self->seqnum);
         gst_pad_push_event(self->srcpad, eos);
@@ -271,7 +290,7 @@ static gboolean pull_seek_to(GstZarnOggDec *self, GstEvent *event) {
     } else if (format != GST_FORMAT_TIME) {
         return FALSE;
     }
-    const gboolean flush = (flags & GST_SEEK_FLAG_FLUSH) != 0;
+    const gboolean flush = (flags & GST_SEEK_FLAG_FLUSH) != 0 && self->srcpad != NULL;
     const guint32 seqnum = gst_event_get_seqnum(event);
     if (flush) {
         GstEvent *flush_start = gst_event_new_flush_start();
@@ -377,7 +396,7 @@ static gboolean sink_event(GstPad *pad, GstObject *parent, GstEvent *event) {
                     return TRUE;
                 }
             }
-            return gst_pad_push_event(self->srcpad, event);
+            break;
         case GST_EVENT_FLUSH_STOP:
             /* Bytes from elsewhere in the stream: a decoder that joins it
              * at the next page. */
@@ -386,10 +405,15 @@ static gboolean sink_event(GstPad *pad, GstObject *parent, GstEvent *event) {
                 make_push_decoder(self);
                 self->need_segment = TRUE;
             }
-            return gst_pad_push_event(self->srcpad, event);
+            break;
         default:
             return gst_pad_event_default(pad, parent, event);
     }
+    if (self->srcpad == NULL) {
+        gst_event_unref(event);
+        return TRUE;
+    }
+    return gst_pad_push_event(self->srcpad, event);
 }
 
 /* ---- Pads ---------------------------------------------------------------- */
@@ -447,7 +471,13 @@ static gboolean src_query(GstPad *pad, GstObject *parent, GstQuery *query) {
     return gst_pad_query_default(pad, parent, query);
 }
 
-static void reset(GstZarnOggDec *self) {
+/* Back to before any stream; the source pad goes with `removing`. */
+static void reset(GstZarnOggDec *self, gboolean removing) {
+    if (removing && self->srcpad != NULL) {
+        gst_pad_set_active(self->srcpad, FALSE);
+        gst_element_remove_pad(GST_ELEMENT(self), self->srcpad);
+    }
+    if (removing) self->srcpad = NULL;
     zarn_ogg_file_close(self->file);
     self->file = NULL;
     zarn_ogg_decoder_destroy(self->decoder);
@@ -474,13 +504,13 @@ static gboolean sink_activate_mode(GstPad *pad, GstObject *parent, GstPadMode mo
     GstZarnOggDec *self = GST_ZARN_OGG_DEC(parent);
     if (mode == GST_PAD_MODE_PULL) {
         if (!active) return gst_pad_stop_task(pad);
-        reset(self);
+        reset(self, TRUE);
         self->pulling = TRUE;
         return gst_pad_start_task(pad, (GstTaskFunction)pull_loop, pad, NULL);
     }
     if (mode == GST_PAD_MODE_PUSH) {
         if (!active) return TRUE;
-        reset(self);
+        reset(self, TRUE);
         self->pulling = FALSE;
         return make_push_decoder(self);
     }
@@ -490,7 +520,7 @@ static gboolean sink_activate_mode(GstPad *pad, GstObject *parent, GstPadMode mo
 static GstStateChangeReturn change_state(GstElement *element, GstStateChange transition) {
     GstZarnOggDec *self = GST_ZARN_OGG_DEC(element);
     const GstStateChangeReturn result = GST_ELEMENT_CLASS(gst_zarn_ogg_dec_parent_class)->change_state(element, transition);
-    if (transition == GST_STATE_CHANGE_PAUSED_TO_READY) reset(self);
+    if (transition == GST_STATE_CHANGE_PAUSED_TO_READY) reset(self, TRUE);
     return result;
 }
 
@@ -501,16 +531,11 @@ static void gst_zarn_ogg_dec_init(GstZarnOggDec *self) {
     gst_pad_set_chain_function(self->sinkpad, push_chain);
     gst_pad_set_event_function(self->sinkpad, sink_event);
     gst_element_add_pad(GST_ELEMENT(self), self->sinkpad);
-    self->srcpad = gst_pad_new_from_static_template(&src_template, "src");
-    gst_pad_set_event_function(self->srcpad, src_event);
-    gst_pad_set_query_function(self->srcpad, src_query);
-    gst_pad_use_fixed_caps(self->srcpad);
-    gst_element_add_pad(GST_ELEMENT(self), self->srcpad);
     gst_segment_init(&self->segment, GST_FORMAT_TIME);
 }
 
 static void finalize(GObject *object) {
-    reset(GST_ZARN_OGG_DEC(object));
+    reset(GST_ZARN_OGG_DEC(object), FALSE);
     G_OBJECT_CLASS(gst_zarn_ogg_dec_parent_class)->finalize(object);
 }
 

@@ -26,7 +26,7 @@ bool have(const char* program) { return std::system(("command -v " + std::string
 
 TEST(DesktopType, TheMimeDatabaseNamesBothFormsWithoutTheirNames) {
     if (!have("update-mime-database") || !have("gio")) GTEST_SKIP() << "no shared-mime-info or gio";
-    const std::string root = ::testing::TempDir() + "zarn-mime/";
+    const std::string root = tempPath("mime/");
     ASSERT_EQ(std::system(("rm -rf '" + root + "' && mkdir -p '" + root + "mime/packages' && cp '" ZARN_DATA_DIR
                            "/zarn-mime.xml' '" + root + "mime/packages/zarn.xml' && update-mime-database '" + root +
                            "mime' >/dev/null 2>&1")

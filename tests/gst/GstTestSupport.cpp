@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -86,8 +89,12 @@ Bytes oggZarn(std::size_t samples, unsigned channels, const std::vector<std::str
     return out;
 }
 
+std::string tempPath(const std::string& name) {
+    return ::testing::TempDir() + "zarn-gst-" + std::to_string(getpid()) + "-" + name;
+}
+
 std::string writeFile(const std::string& name, const Bytes& bytes) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = tempPath(name);
     std::FILE* file = std::fopen(path.c_str(), "wb");
     EXPECT_NE(file, nullptr) << path;
     if (file == nullptr) return path;

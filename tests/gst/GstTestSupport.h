@@ -26,6 +26,10 @@ Bytes oggZarn(std::size_t samples, unsigned channels, const std::vector<std::str
 // The interleaved samples the Ogg Zarn's input had.
 std::vector<Sample> oggZarnInput(std::size_t samples, unsigned channels);
 
+// A path of this name in the temporary folder that no other test process
+// uses: ctest runs the tests of this program side by side.
+std::string tempPath(const std::string& name);
+
 // Writes `bytes` to a new file of this name in the test's temporary folder
 // and returns its path.
 std::string writeFile(const std::string& name, const Bytes& bytes);

@@ -49,7 +49,7 @@ Bytes mpegAudio(std::size_t frames) {
 
 // Ogg Vorbis, as libsndfile writes it.
 Bytes oggVorbis() {
-    const std::string path = ::testing::TempDir() + "vorbis.ogg";
+    const std::string path = tempPath("vorbis.ogg");
     SF_INFO info{};
     info.samplerate = 44100;
     info.channels = 2;
