@@ -58,5 +58,47 @@ TEST(DesktopType, FileNamesBothFormsWithTheirChannelsAndRate) {
     EXPECT_EQ(output("file -b --mime-type -m '" + magic + "' '" + stereo + "'"), "audio/x-zarn+ogg\n");
 }
 
+TEST(GstInspect, ShowsThePluginCleanWithItsElementsAndTypeFinders) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an instrumented plugin loads only into an instrumented program";
+#endif
+    if (!have("gst-inspect-1.0")) GTEST_SKIP() << "no gst-inspect-1.0";
+    const std::string environment = "GST_PLUGIN_PATH='" ZARN_GST_PLUGIN_DIR "' GST_REGISTRY='" +
+                                    tempPath("inspect-registry.bin") + "' ";
+    const std::string said = output(environment + "gst-inspect-1.0 zarn 2>&1");
+    for (const char* feature : {"zarnoggdec", "zarnparse", "zarndec", "zarnenc", "zarn_ogg_typefind", "zarn_typefind"})
+        EXPECT_NE(said.find(feature), std::string::npos) << feature << " in:\n" << said;
+    EXPECT_EQ(said.find("CRITICAL"), std::string::npos) << said;
+    EXPECT_EQ(said.find("WARNING"), std::string::npos) << said;
+    for (const char* element : {"zarnoggdec", "zarnparse", "zarndec", "zarnenc"}) {
+        const std::string details = output(environment + "gst-inspect-1.0 " + element + " 2>&1");
+        EXPECT_NE(details.find("Factory Details"), std::string::npos) << element;
+        EXPECT_EQ(details.find("CRITICAL"), std::string::npos) << details;
+    }
+}
+
+TEST(GstInstall, ThePluginAndTheTypesGoIntoThePrefix) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an instrumented plugin loads only into an instrumented program";
+#endif
+    if (!have("gst-inspect-1.0")) GTEST_SKIP() << "no gst-inspect-1.0";
+    const std::string prefix = tempPath("prefix");
+    ASSERT_EQ(std::system(("rm -rf '" + prefix + "' && '" ZARN_CMAKE_COMMAND "' --install '" ZARN_BUILD_DIR
+                           "' --prefix '" + prefix + "' >/dev/null")
+                              .c_str()),
+              0);
+    const std::string lib = prefix + "/" ZARN_INSTALL_LIBDIR, data = prefix + "/" ZARN_INSTALL_DATADIR;
+    for (const std::string& file : {lib + "/gstreamer-1.0/libgstzarn.so", data + "/mime/packages/zarn.xml",
+                                    data + "/misc/zarn.magic"})
+        EXPECT_EQ(std::system(("test -f '" + file + "'").c_str()), 0) << file;
+    // The installed plugin finds the installed library as a player would
+    // with the prefix's libraries on its path.
+    const std::string said = output("LD_LIBRARY_PATH='" + lib + "' GST_PLUGIN_SYSTEM_PATH='" + lib +
+                                    "/gstreamer-1.0' GST_REGISTRY='" + tempPath("installed-registry.bin") +
+                                    "' gst-inspect-1.0 zarn 2>&1");
+    EXPECT_NE(said.find("zarnoggdec"), std::string::npos) << said;
+    EXPECT_NE(said.find(lib + "/gstreamer-1.0/libgstzarn.so"), std::string::npos) << said;
+}
+
 }  // namespace
 }  // namespace zarn::test
