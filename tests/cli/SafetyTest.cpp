@@ -24,11 +24,11 @@ protected:
 
 TEST_F(Safety, AnExistingOutputIsKeptUnlessForced) {
     writeFile(dir_.file("good.zarn"), Bytes{1, 2, 3});
-    const RunResult refused = runZarn(dir_, "good.wav");
+    const RunResult refused = runZarn(dir_, "--raw good.wav");
     EXPECT_EQ(refused.exitStatus, 1);
     EXPECT_EQ(refused.err, "zarn: good.zarn: already exists (-f overwrites)\n");
     EXPECT_TRUE(readFile(dir_.file("good.zarn")) == (Bytes{1, 2, 3}));
-    EXPECT_EQ(runZarn(dir_, "-f good.wav").exitStatus, 0);
+    EXPECT_EQ(runZarn(dir_, "--raw -f good.wav").exitStatus, 0);
     EXPECT_GT(readFile(dir_.file("good.zarn")).size(), 3u);
     EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"good.wav", "good.zarn"}));
 }
@@ -53,7 +53,7 @@ TEST_F(Safety, TheInputIsNeverItsOwnOutput) {
 // A damaged input, a full disk: the line names the file that failed and
 // why, and the output folder holds no trace of the attempt.
 TEST_F(Safety, AFailedConversionLeavesNothing) {
-    ASSERT_EQ(runZarn(dir_, "good.wav").exitStatus, 0);
+    ASSERT_EQ(runZarn(dir_, "--raw good.wav").exitStatus, 0);
     const Bytes good = readFile(dir_.file("good.zarn"));
     const std::string end = std::to_string(good.size());
     // Zeros where the next frame's tag should be; then the first 20 bytes of
@@ -96,7 +96,7 @@ TEST_F(Safety, AFailedConversionLeavesNothing) {
 // which gets the output; and a name as long as a name may be has room for
 // its temporary name.
 TEST_F(Safety, OutputReachedInOtherWaysIsWhole) {
-    ASSERT_EQ(runZarn(dir_, "good.wav").exitStatus, 0);
+    ASSERT_EQ(runZarn(dir_, "--raw good.wav").exitStatus, 0);
     ASSERT_EQ(runZarn(dir_, "-d good.zarn -o plain.wav").exitStatus, 0);
     const std::vector<std::int16_t> decoded = readSamples(dir_.file("plain.wav"));
 
@@ -113,7 +113,7 @@ TEST_F(Safety, OutputReachedInOtherWaysIsWhole) {
 
     const std::string longest(250, 'a');  // with ".zarn", 255 bytes
     writeFile(dir_.file(longest + ".wav"), readFile(dir_.file("good.wav")));
-    EXPECT_EQ(runZarn(dir_, longest + ".wav").exitStatus, 0);
+    EXPECT_EQ(runZarn(dir_, "--raw " + longest + ".wav").exitStatus, 0);
     EXPECT_TRUE(readFile(dir_.file(longest + ".zarn")) == readFile(dir_.file("good.zarn")));
 }
 
@@ -196,14 +196,14 @@ TEST_F(Safety, AFileMadeMeanwhileIsKept) {
 TEST_F(Safety, ABadFileAmongGoodOnes) {
     writeFile(dir_.file("text.txt"), Bytes{'h', 'e', 'j', '\n'});
     writeFile(dir_.file("other.wav"), makeWaveFile(makeMusicSignal(3000, 8)));
-    const RunResult result = runZarn(dir_, "good.wav text.txt missing.wav other.wav");
+    const RunResult result = runZarn(dir_, "--raw good.wav text.txt missing.wav other.wav");
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.err.find("zarn: text.txt: is not a sound file that libsndfile knows\n"), std::string::npos)
         << result.err;
     EXPECT_NE(result.err.find("zarn: missing.wav: does not exist\n"), std::string::npos) << result.err;
     EXPECT_EQ(filesIn(dir_),
               (std::vector<std::string>{"good.wav", "good.zarn", "other.wav", "other.zarn", "text.txt"}));
-    const RunResult quiet = runZarn(dir_, "-q -f good.wav other.wav");
+    const RunResult quiet = runZarn(dir_, "--raw -q -f good.wav other.wav");
     EXPECT_EQ(quiet.exitStatus, 0);
     EXPECT_EQ(quiet.err, "");
 }
