@@ -84,7 +84,7 @@ std::optional<TimeSpec> parseTime(std::string value, bool mayCountFromSkip) {
     const std::string fraction = point == std::string::npos ? "0" : seconds.substr(point + 1);
     if (!allDigits(minutes) || minutes.size() > 9 || whole.size() > 9 || (whole.empty() && fraction.empty()) ||
         (!whole.empty() && !allDigits(whole)) || (!fraction.empty() && !allDigits(fraction)) ||
-        (colon == std::string::npos && point == std::string::npos)) {
+        (colon == std::string::npos && point == std::string::npos) || (colon != std::string::npos && seconds.empty())) {
         return std::nullopt;
     }
     spec.isTime = true;

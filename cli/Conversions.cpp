@@ -387,7 +387,7 @@ std::string summary(unsigned channels, int rate, std::uint64_t frames, std::uint
     const double duration = static_cast<double>(frames) / rate;
     std::string text = channelsName(static_cast<int>(channels)) + ", " + rateName(rate) + ", " +
                        text::format("%.2f s", duration);
-    if (duration > 0.0) {
+    if (duration > 0.0 && bytes > 0) {
         text += ", " + text::format(text::tr("%.0f kbit/s"), 8.0 * static_cast<double>(bytes) / duration / 1000.0);
     }
     return text;
@@ -418,7 +418,9 @@ struct Decoded {
     unsigned channels = 1;
     int rate = ZARN_SAMPLE_RATE;  // of the output
     std::uint64_t frames = 0;     // of the output, as written
-    std::uint64_t length = 0;     // 44.1 kHz frames of the whole stream
+    std::uint64_t length = 0;     // 44.1 kHz frames of the whole stream, where it was decoded whole
+    bool whole = true;            // all of it was decoded, not a span
+    std::uint64_t skip = 0;       // the span's first frame
     std::string warning;          // damage decoded through
 };
 
@@ -430,11 +432,6 @@ Span spanOf(const Options& options, int rate) {
     if (options.skip) span.skip = options.skip->at(rate);
     if (options.until) span.until = options.until->at(rate) + (options.until->fromSkip ? span.skip : 0);
     return span;
-}
-
-std::uint64_t spanFrames(const Span& span, std::uint64_t end) {
-    const std::uint64_t last = span.until ? std::min(*span.until, end) : end;
-    return last > span.skip ? last - span.skip : 0;
 }
 
 // Ogg Zarn to `open`'s output: every link in turn, exactly its length, at
@@ -452,6 +449,7 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
     std::uint64_t linkStart = 0;  // 44.1 kHz frames of the links before
     std::uint64_t damages = 0;
     bool seeked = false;
+    bool heardAfterSeek = false;  // samples came after the seek
     const auto fail = [&](const std::string& cause) -> void { throw FileFailure(inputName(input), cause); };
     for (bool going = true; going;) {
         const OggZarnDecoder::Result result = decoder->pull(source);
@@ -498,12 +496,19 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
                 break;
             }
             case OggZarnDecoder::Result::samples:
+                heardAfterSeek = true;
                 if (!stream->write(decoder->samples(), decoder->frames())) throw *stream->failure();
                 progress.update(bytes.bytesRead(), bytes.size(),
                                 static_cast<double>(linkStart + decoder->position()) / ZARN_SAMPLE_RATE);
                 if (stream->done()) going = false;
                 break;
             case OggZarnDecoder::Result::damaged: {
+                // A seek past the last sample finds the end of the file
+                // without the last page: nothing of the span is there.
+                if (seeked && !heardAfterSeek && decoder->damage() == OggZarnDecoder::Damage::truncated) {
+                    going = false;
+                    break;
+                }
                 const std::string cause = damageCause(decoder->damage()) + " " +
                                           damagePlace(linkStart + decoder->damageAt(), decoded.rate);
                 if (!options.throughDamage) fail(cause);
@@ -527,8 +532,9 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
     decoded.length = linkStart;
     if (!stream->done()) stream->finish(decoded.length);
     out->finish();
-    decoded.frames = checkOnly ? decoded.length : spanFrames(span, DecodedStream::outputFrame(decoded.length, decoded.rate));
-    (void)seeked;
+    decoded.frames = stream->given();
+    decoded.whole = !seeked && span.skip == 0 && !stream->done();
+    decoded.skip = span.skip;
     return decoded;
 }
 
@@ -554,7 +560,9 @@ Decoded decodeBare(const std::string& input, const std::string& output, ByteInpu
         showProgress);
     stream.finish(decoded.length);
     out->finish();
-    decoded.frames = spanFrames(span, DecodedStream::outputFrame(decoded.length, decoded.rate));
+    decoded.frames = stream.given();
+    decoded.whole = span.skip == 0 && decoded.frames == DecodedStream::outputFrame(decoded.length, decoded.rate);
+    decoded.skip = span.skip;
     return decoded;
 }
 
@@ -571,11 +579,12 @@ Outcome decodeFile(const std::string& input, const std::string& output, const Op
                                 ? decodeOgg(input, output, bytes, options, false, open, &file, showProgress)
                                 : decodeBare(input, output, bytes, options, open, &file, showProgress);
     file.commit();
-    const std::uint64_t inputBytes = bytes.size().value_or(bytes.bytesRead());
-    const std::uint64_t whole = DecodedStream::outputFrame(decoded.length, decoded.rate);
-    // The bit rate is the input's over the whole stream, also when a span of it is decoded.
-    std::string what = summary(decoded.channels, decoded.rate, whole, inputBytes);
-    if (decoded.frames != whole) what += "; " + text::format(text::tr("%s written"), seconds(decoded.frames, decoded.rate).c_str());
+    // A span's bit rate is not the file's: it is told for a whole decode only.
+    std::string what = summary(decoded.channels, decoded.rate, decoded.frames,
+                               decoded.whole ? bytes.bytesRead() : 0);
+    if (decoded.skip > 0) {
+        what += " " + text::format(text::tr("from %s"), seconds(decoded.skip, decoded.rate).c_str());
+    }
     return {text::format(text::tr("%s -> %s: decoded, %s"), inputName(input).c_str(), outputName(output).c_str(),
                          what.c_str()),
             decoded.warning.empty() ? ""

@@ -47,6 +47,7 @@ bool DecodedStream::emit(const std::int16_t* frames, std::size_t count) noexcept
     std::uint64_t last = written_;
     if (span_.until) last = std::min(last, *span_.until);
     if (first >= last) return true;
+    given_ += last - first;
     if (output_.write(frames + (first - from) * channels_, static_cast<std::size_t>(last - first))) return true;
     if (!failure_) failure_.emplace(outputName(outputName_), output_.cause());
     return false;

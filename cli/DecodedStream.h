@@ -51,6 +51,8 @@ public:
     bool done() const { return span_.until && written_ >= *span_.until; }
     // Output frames from the stream's start the output has reached.
     std::uint64_t position() const { return written_; }
+    // Frames the output was given: the span's.
+    std::uint64_t given() const { return given_; }
 
     const std::optional<FileFailure>& failure() const { return failure_; }
 
@@ -69,6 +71,7 @@ private:
     std::optional<Resampler> resampler_;
     TpdfDither dither_;
     std::uint64_t written_ = 0;  // output frames from the stream's start passed on or dropped
+    std::uint64_t given_ = 0;    // of them, passed on
     std::optional<FileFailure> failure_;
     std::array<std::int16_t, kChunk * kMaxChannels> ordered_{};
     std::array<double, kChunk * kMaxChannels> wide_{};
