@@ -126,11 +126,11 @@ struct HalfwayZarn {
     Bytes rest;  // what the input still lacks
 };
 
-HalfwayZarn startHalfway(const TempDir& dir) {
+HalfwayZarn startHalfway(const TempDir& dir, const std::string& output = "out.zarn") {
     HalfwayZarn zarn;
     int toZarn[2];
     if (pipe(toZarn) != 0) return zarn;
-    const std::string command = "cd " + shellWord(dir.path()) + " && exec " + zarnCommand() + " - -o out.zarn";
+    const std::string command = "cd " + shellWord(dir.path()) + " && exec " + zarnCommand() + " - -o " + output;
     zarn.child = fork();
     if (zarn.child == 0) {
         dup2(toZarn[0], STDIN_FILENO);
@@ -148,7 +148,7 @@ HalfwayZarn startHalfway(const TempDir& dir) {
     EXPECT_EQ(write(zarn.feed, start.data(), start.size()), static_cast<ssize_t>(start.size()));
     bool started = false;
     for (int wait = 0; wait < 2000 && !started; ++wait) {
-        for (const std::string& name : filesIn(dir)) started = started || name.rfind(".out.zarn", 0) == 0;
+        for (const std::string& name : filesIn(dir)) started = started || name.rfind("." + output, 0) == 0;
         if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(started) << "no temporary file appeared";
@@ -158,14 +158,34 @@ HalfwayZarn startHalfway(const TempDir& dir) {
 // Interrupted while its input is still coming, zarn removes its temporary
 // file and ends by the signal, as if it had none of its own.
 TEST_F(Safety, AnInterruptLeavesNothing) {
-    const HalfwayZarn zarn = startHalfway(dir_);
-    ASSERT_GT(zarn.child, 0);
-    kill(zarn.child, SIGINT);
-    int status = 0;
-    waitpid(zarn.child, &status, 0);
-    close(zarn.feed);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
-    EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"good.wav"});
+    for (const char* output : {"out.zarn", "out.oza"}) {
+        SCOPED_TRACE(output);
+        const HalfwayZarn zarn = startHalfway(dir_, output);
+        ASSERT_GT(zarn.child, 0);
+        kill(zarn.child, SIGINT);
+        int status = 0;
+        waitpid(zarn.child, &status, 0);
+        close(zarn.feed);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+        EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"good.wav"});
+    }
+}
+
+// Ogg Zarn's pages meet a full disk and the file-size limit as the bare
+// stream does: one line, and no file left.
+TEST_F(Safety, OggZarnLeavesNothingOnAFullDisk) {
+    const RunResult full = runZarn(dir_, "good.wav -o /dev/full");
+    EXPECT_EQ(full.exitStatus, 1);
+    EXPECT_EQ(full.err, "zarn: /dev/full: the disk is full\n");
+    const RunResult limited = runCommand("ulimit -f 1 && " + zarnCommand() + " good.wav -o big.oza", dir_.path(), "");
+    EXPECT_EQ(limited.exitStatus, 1);
+    EXPECT_EQ(limited.err.rfind("zarn: big.oza: ", 0), 0u) << limited.err;
+    ASSERT_EQ(runZarn(dir_, "good.wav -o small.oza").exitStatus, 0);
+    const RunResult decodeLimited =
+        runCommand("ulimit -f 1 && " + zarnCommand() + " -d small.oza -o big.flac", dir_.path(), "");
+    EXPECT_EQ(decodeLimited.exitStatus, 1);
+    EXPECT_EQ(decodeLimited.err.rfind("zarn: big.flac: ", 0), 0u) << decodeLimited.err;
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"good.wav", "small.oza"}));
 }
 
 // A file that another program makes under the output's name while zarn
