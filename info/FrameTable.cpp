@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "common/EncodedFrame.h"
 #include "stream/ZarnFormat.h"
 #include "stream/FrameReader.h"
 
@@ -24,15 +23,18 @@ double meanOver(std::size_t count, Value value) {
 FrameTable::FrameTable(const std::string& path) {
     FrameReader reader(path.c_str());
     EncodedFrame frame;
-    while (reader.readFrames(&frame, 1)) {
-        allocations_.push_back(frame.allocation);
-        scales_.push_back(frame.scale);
-        std::bitset<kCodedBins> stored;
-        for (std::size_t bin = 0; bin < kCodedBins; ++bin) stored[bin] = frame.re[bin] != 0 || frame.im[bin] != 0;
-        storedBins_.push_back(stored);
-        frameBytes_.push_back(static_cast<std::uint32_t>(zarn::frameBytes(frame.allocation)));
-    }
+    while (reader.readFrames(&frame, 1)) add(frame, static_cast<std::uint32_t>(zarn::frameBytes(frame.allocation)));
     fileBytes_ = reader.size();
+}
+
+void FrameTable::add(const EncodedFrame& frame, std::uint32_t bytes) {
+    allocations_.push_back(frame.allocation);
+    scales_.push_back(frame.scale);
+    std::bitset<kCodedBins> stored;
+    for (std::size_t bin = 0; bin < kCodedBins; ++bin) stored[bin] = frame.re[bin] != 0 || frame.im[bin] != 0;
+    storedBins_.push_back(stored);
+    frameBytes_.push_back(bytes);
+    fileBytes_ += bytes;
 }
 
 double FrameTable::kbitPerSecond() const {

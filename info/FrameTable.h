@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/EncodedFrame.h"
 #include "common/Types.h"
 
 namespace zarn {
@@ -17,6 +18,12 @@ public:
     // Reads every whole frame of `path` with the codec's own frame reader, so a
     // damaged file ends the process with that reader's message.
     explicit FrameTable(const std::string& path);
+    // A table filled frame by frame, as one channel of Ogg Zarn is: its
+    // file is those frames alone, as taken out to a bare stream.
+    FrameTable() = default;
+    // `bytes` is what the frame takes in the file: 0 for one that stands
+    // for a lost hop.
+    void add(const EncodedFrame& frame, std::uint32_t bytes);
 
     std::size_t frameCount() const { return allocations_.size(); }
     const BitAllocation& allocation(std::size_t frame) const { return allocations_[frame]; }

@@ -24,6 +24,13 @@ struct OriginalSamples {
     std::string description;
 };
 
+// Every channel of the original, in the container's order (Vorbis's, into
+// which WAVE's is turned), each as the encoder takes it.
+struct OriginalChannels {
+    std::vector<std::vector<Sample>> channels;  // 16 bits, kSampleRate per second
+    std::string description;                    // as OriginalSamples's, without a mix-down
+};
+
 // The samples of the two signals that are compared: the original as the
 // encoder reads it, and the Zarn file as the codec's own decoder renders it.
 class SampleFiles {
@@ -34,6 +41,11 @@ public:
     // by default, so that the samples are the very ones it encoded. Throws
     // OriginalRefused for a file that cannot be read as sound.
     static OriginalSamples readOriginal(const std::string& path);
+
+    // Each channel of a sound file kept apart and treated as readOriginal
+    // treats the mix: converted to kSampleRate with libsoxr and dithered to
+    // 16 bits, unless it is 16 bits at that rate already.
+    static OriginalChannels readOriginalChannels(const std::string& path);
 
     // Every sample that the full decoder makes of `zarnPath`, decoded in
     // memory with the codec's own frame decoder.

@@ -43,6 +43,41 @@ TEST(InfoProgram, SilenceLeavesEveryBandEmptyInFramesOfTwentyEightBytes) {
     for (const auto& row : removals) EXPECT_EQ(lastThree(row), "0 - -");
 }
 
+// --hops adds a row per frame to the report, which is otherwise the same:
+// the frames' bytes add up to the file, and each row's rate is its bytes'.
+TEST(InfoProgram, TheHopTableListsEveryFrameAfterTheUnchangedReport) {
+    TempDir dir;
+    encode(ZARNCONV_PATH, dir, "music", makeMusicSignal(30 * 256));
+    const RunResult plain = runInfo(dir, {"music.zarn"});
+    const RunResult hops = runInfo(dir, {"music.zarn", "--hops"});
+    ASSERT_EQ(hops.exitStatus, 0) << hops.err;
+    ASSERT_EQ(hops.out.compare(0, plain.out.size(), plain.out), 0) << hops.out;
+    std::istringstream table(hops.out.substr(plain.out.size()));
+    std::string line;
+    std::getline(table, line);
+    EXPECT_EQ(line, "");
+    std::getline(table, line);
+    EXPECT_EQ(line, "  Frame  Start s  Bytes  kbit/s");
+    std::size_t frames = 0, bytes = 0;
+    for (; std::getline(table, line); ++frames) {
+        std::istringstream cells(line);
+        std::size_t frame = 0, size = 0;
+        double start = 0.0, kbit = 0.0;
+        ASSERT_TRUE(cells >> frame >> start >> size >> kbit) << line;
+        EXPECT_EQ(frame, frames);
+        EXPECT_NEAR(start, frames * 256 / 44100.0, 0.0005);
+        EXPECT_NEAR(kbit, size * 8 * 44100.0 / 256 / 1000, 0.05);
+        bytes += size;
+    }
+    EXPECT_EQ(std::to_string(frames), figure(plain.out, "Frames"));
+    EXPECT_EQ(std::to_string(bytes) + " bytes", figure(plain.out, "File size"));
+    // A bare stream holds one channel, which --channel may name and no other.
+    EXPECT_EQ(runInfo(dir, {"music.zarn", "--channel", "1"}).out, plain.out);
+    const RunResult second = runInfo(dir, {"music.zarn", "--channel", "2"});
+    EXPECT_EQ(second.exitStatus, 1);
+    EXPECT_EQ(second.err, "music.zarn: there is no channel 2; the file has 1\n");
+}
+
 TEST(InfoProgram, APureToneGivesBitsToItsOwnBandAndNoneToTheFarBands) {
     TempDir dir;
     encode(ZARNCONV_PATH, dir, "tone", toneOnBin40());
@@ -157,7 +192,7 @@ TEST(InfoProgram, ADamagedFileEndsWithItsReadersMessage) {
 
 TEST(InfoProgram, AWrongCallShowsTheUsage) {
     const std::string usage =
-        "Usage: zarninfo FILE.zarn [ORIGINAL] [--picture PICTURE.png [--log-frequency]] [--removed REMOVED.wav]\n";
+        "Usage: zarninfo FILE [ORIGINAL] [--hops] [--channel N] [--picture PICTURE.png [--log-frequency]]\n";
     const std::vector<std::vector<std::string>> calls = {
         {},
         {"a.zarn", "b.wav", "c.wav"},
@@ -176,7 +211,14 @@ TEST(InfoProgram, AWrongCallShowsTheUsage) {
         {"a.zarn", "b.wav", "--removed", "x", "--picture", "x"},
         {"a.zarn", "b.wav", "--removed", "x", "--picture", "./x"},  // one file by two spellings
         {"a.zarn", "--picture", "--log-frequency"},                  // an option is no file name
-        {"a.zarn", "b.wav", "--picture", "--removed", "r.wav"}};
+        {"a.zarn", "b.wav", "--picture", "--removed", "r.wav"},
+        {"a.zarn", "--channel"},
+        {"a.zarn", "--channel", "0"},  // channels count from 1
+        {"a.zarn", "--channel", "two"},
+        {"a.zarn", "--channel", "-1"},
+        {"a.zarn", "--channel", "1", "--channel", "2"},
+        {"a.zarn", "--channel", "--hops"},
+        {"a.zarn", "--hops", "--hops"}};
     TempDir dir;
     for (const auto& call : calls) {
         SCOPED_TRACE(::testing::PrintToString(call));
