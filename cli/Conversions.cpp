@@ -272,12 +272,19 @@ Outcome encodeOgg(const std::string& input, const std::string& output, const Opt
     struct Pages {
         OutputFile& file;
         std::uint64_t bytes;
-    } pages{file, 0};
+        std::vector<std::uint8_t> first;  // the identification header's page
+        std::size_t firstHeader;          // of it, the page header's bytes
+    } pages{file, 0, {}, 0};
     const auto encoder = std::make_unique<OggZarnEncoder>(
         settings,
         [](void* user, const std::uint8_t* header, std::size_t headerSize, const std::uint8_t* body,
            std::size_t bodySize) {
             auto* to = static_cast<Pages*>(user);
+            if (to->bytes == 0) {
+                to->first.assign(header, header + headerSize);
+                to->first.insert(to->first.end(), body, body + bodySize);
+                to->firstHeader = headerSize;
+            }
             to->bytes += headerSize + bodySize;
             return to->file.write(header, headerSize) && to->file.write(body, bodySize);
         },
@@ -297,6 +304,21 @@ Outcome encodeOgg(const std::string& input, const std::string& output, const Opt
                         static_cast<double>(source.inputFramesRead()) / inputRate);
     }
     check(encoder->finish());
+    // The length at the original rate, which the coded length gives back
+    // exactly only up to 44.1 kHz, goes into the header where the file can
+    // be written again; a pipe's says it is unknown.
+    if (file.seekable() && pages.first.size() >= pages.firstHeader + kIdentificationBytes) {
+        writeOriginalLength(&pages.first[pages.firstHeader + kOriginalLengthOffset], source.inputFramesRead());
+        ogg_page page;
+        page.header = pages.first.data();
+        page.header_len = static_cast<long>(pages.firstHeader);
+        page.body = pages.first.data() + pages.firstHeader;
+        page.body_len = static_cast<long>(pages.first.size() - pages.firstHeader);
+        ogg_page_checksum_set(&page);
+        if (!file.rewrite(0, pages.first.data(), pages.first.size())) {
+            throw FileFailure(outputName(output), file.cause());
+        }
+    }
     file.commit();
 
     std::string steps = source.steps();
@@ -449,6 +471,8 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
     std::uint64_t linkStart = 0;  // 44.1 kHz frames of the links before
     std::uint64_t damages = 0;
     bool seeked = false;
+    std::uint64_t links = 0;
+    std::uint64_t originalLength = kLengthUnknown;  // the first link's at its original rate, where told
     bool heardAfterSeek = false;  // samples came after the seek
     const auto fail = [&](const std::string& cause) -> void { throw FileFailure(inputName(input), cause); };
     for (bool going = true; going;) {
@@ -465,6 +489,7 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
                     break;
                 }
                 decoded.channels = header.channels;
+                originalLength = header.originalLength;
                 decoded.rate = checkOnly ? static_cast<int>(header.originalRate)
                                          : options.rate.value_or(static_cast<int>(header.originalRate));
                 SoundShape shape;
@@ -515,7 +540,10 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
                 if (damages++ == 0) decoded.warning = cause;
                 break;
             }
-            case OggZarnDecoder::Result::linkEnd: linkStart += decoder->length(); break;
+            case OggZarnDecoder::Result::linkEnd:
+                linkStart += decoder->length();
+                ++links;
+                break;
             case OggZarnDecoder::Result::end: going = false; break;
             case OggZarnDecoder::Result::failed:
                 if (decoder->failure() == OggZarnDecoder::Failure::source && bytes.failure()) throw *bytes.failure();
@@ -530,7 +558,16 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
                                         static_cast<unsigned long long>(damages - 1));
     }
     decoded.length = linkStart;
-    if (!stream->done()) stream->finish(decoded.length);
+    // One link at its original rate: the length its header tells, where
+    // that agrees with the coded length.
+    std::optional<std::uint64_t> exact;
+    const std::uint64_t coded = DecodedStream::outputFrame(decoded.length, decoded.rate);
+    if (links == 1 && originalLength != kLengthUnknown && !checkOnly &&
+        decoded.rate == static_cast<int>(decoder->identification().originalRate) &&
+        originalLength + 2 >= coded && originalLength <= coded + 2) {
+        exact = originalLength;
+    }
+    if (!stream->done()) stream->finish(decoded.length, exact);
     out->finish();
     decoded.frames = stream->given();
     decoded.whole = !seeked && span.skip == 0 && !stream->done();

@@ -88,9 +88,9 @@ bool DecodedStream::write(const std::int16_t* frames, std::size_t count) noexcep
     return true;
 }
 
-void DecodedStream::finish(std::uint64_t length) {
+void DecodedStream::finish(std::uint64_t length, std::optional<std::uint64_t> exact) {
     if (failure_) throw *failure_;
-    const std::uint64_t end = outputFrame(length, rate_);
+    const std::uint64_t end = exact.value_or(outputFrame(length, rate_));
     if (resampler_ && !done()) {
         // What the conversion still holds, cut at the output's length.
         const std::optional<std::uint64_t> until = span_.until;

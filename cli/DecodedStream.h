@@ -45,8 +45,9 @@ public:
     bool write(const std::int16_t* frames, std::size_t count) noexcept;
     // The stream has ended after `length` 44.1 kHz frames in all (counted
     // from the stream's start, not from `start`): what the conversion holds
-    // comes out, to exactly the output's length. Throws FileFailure.
-    void finish(std::uint64_t length);
+    // comes out, to exactly the output's length, or to `exact` frames where
+    // the stream tells its length at the output's rate. Throws FileFailure.
+    void finish(std::uint64_t length, std::optional<std::uint64_t> exact = std::nullopt);
     // True once the span is written: nothing more is needed.
     bool done() const { return span_.until && written_ >= *span_.until; }
     // Output frames from the stream's start the output has reached.
