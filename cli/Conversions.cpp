@@ -296,12 +296,13 @@ Outcome encodeOgg(const std::string& input, const std::string& output, const Opt
     };
     check(encoder->begin(comments.data(), comments.size()));
     Progress progress(showProgress, inputName(input));
+    progress.describe(channelsName(sound.channels()) + ", " + rateName(sound.sampleRate()));
     const double inputRate = sound.sampleRate();
     std::array<std::int16_t, ChannelSource::kBlock> block;
     for (std::size_t frames; (frames = source.read(block.data())) > 0;) {
         check(encoder->write(block.data(), frames));
         progress.update(source.inputFramesRead(), sound.frames(),
-                        static_cast<double>(source.inputFramesRead()) / inputRate);
+                        static_cast<double>(source.inputFramesRead()) / inputRate, pages.bytes);
     }
     check(encoder->finish());
     // The length at the original rate, which the coded length gives back
@@ -502,6 +503,7 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
                 }
                 shape.tags = sndfileTags(comments);
                 out = open(user, shape);
+                progress.describe(channelsName(static_cast<int>(decoded.channels)) + ", " + rateName(decoded.rate));
                 span = checkOnly ? Span{} : spanOf(options, decoded.rate);
                 std::uint64_t start = 0;
                 if (span.skip > 0 && bytes.size()) {
@@ -524,7 +526,8 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
                 heardAfterSeek = true;
                 if (!stream->write(decoder->samples(), decoder->frames())) throw *stream->failure();
                 progress.update(bytes.bytesRead(), bytes.size(),
-                                static_cast<double>(linkStart + decoder->position()) / ZARN_SAMPLE_RATE);
+                                static_cast<double>(linkStart + decoder->position()) / ZARN_SAMPLE_RATE,
+                                seeked ? std::nullopt : std::optional<std::uint64_t>(bytes.bytesRead()));
                 if (stream->done()) going = false;
                 break;
             case OggZarnDecoder::Result::damaged: {
