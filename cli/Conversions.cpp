@@ -462,7 +462,7 @@ Span spanOf(const Options& options, int rate) {
 // is a regular file.
 Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput& bytes, const Options& options,
                   bool checkOnly, OpenOutput open, void* user, bool showProgress) {
-    const auto decoder = std::make_unique<OggZarnDecoder>(options.throughDamage);
+    auto decoder = std::make_unique<OggZarnDecoder>(options.throughDamage);
     const ByteSource source = bytes.source();
     Progress progress(showProgress, inputName(input));
     Decoded decoded;
@@ -476,6 +476,15 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
     std::uint64_t originalLength = kLengthUnknown;  // the first link's at its original rate, where told
     bool heardAfterSeek = false;  // samples came after the seek
     const auto fail = [&](const std::string& cause) -> void { throw FileFailure(inputName(input), cause); };
+    // The seek lies past the first link's end (in a later link of a chain,
+    // or past everything): decoded from the start instead, dropping what
+    // lies before the span.
+    const auto restart = [&] {
+        if (source.seek(source.user, 0) != 0) fail(text::tr("cannot be read"));
+        decoder = std::make_unique<OggZarnDecoder>(options.throughDamage);
+        stream.emplace(*out, input, output, decoded.channels, decoded.rate, options.dither, span, 0);
+        seeked = false;
+    };
     for (bool going = true; going;) {
         const OggZarnDecoder::Result result = decoder->pull(source);
         switch (result) {
@@ -534,7 +543,7 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
                 // A seek past the last sample finds the end of the file
                 // without the last page: nothing of the span is there.
                 if (seeked && !heardAfterSeek && decoder->damage() == OggZarnDecoder::Damage::truncated) {
-                    going = false;
+                    restart();
                     break;
                 }
                 const std::string cause = damageCause(decoder->damage()) + " " +
@@ -544,10 +553,20 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
                 break;
             }
             case OggZarnDecoder::Result::linkEnd:
+                if (seeked && !heardAfterSeek) {
+                    restart();
+                    break;
+                }
                 linkStart += decoder->length();
                 ++links;
                 break;
-            case OggZarnDecoder::Result::end: going = false; break;
+            case OggZarnDecoder::Result::end:
+                if (seeked && !heardAfterSeek) {
+                    restart();
+                    break;
+                }
+                going = false;
+                break;
             case OggZarnDecoder::Result::failed:
                 if (decoder->failure() == OggZarnDecoder::Failure::source && bytes.failure()) throw *bytes.failure();
                 if (decoder->failure() == OggZarnDecoder::Failure::noRoom) fail(libraryFailure(ZARN_ERROR_MEMORY));

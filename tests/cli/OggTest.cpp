@@ -303,6 +303,30 @@ TEST(Ogg, SpansAreTheFullDecodingsSamples) {
     EXPECT_TRUE(readSamples(dir.file("span.wav")) == slice(readSamples(dir.file("full.wav")), 1000, 22050));
 }
 
+// Files joined one after another (a chain) play link by link, and a span
+// may begin in any of them.
+TEST(Ogg, AChainPlaysLinkByLink) {
+    TempDir dir;
+    writeSound(dir.file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, music(2, 30000, 5));
+    writeSound(dir.file("b.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, music(2, 20001, 9));
+    ASSERT_EQ(runZarn(dir, "-q a.wav b.wav").exitStatus, 0);
+    Bytes chain = readFile(dir.file("a.oza"));
+    const Bytes second = readFile(dir.file("b.oza"));
+    chain.insert(chain.end(), second.begin(), second.end());
+    writeFile(dir.file("ab.oza"), chain);
+    EXPECT_EQ(runZarn(dir, "-t ab.oza").exitStatus, 0);
+    ASSERT_EQ(runZarn(dir, "-q -f -d a.oza b.oza").exitStatus, 0);
+    std::vector<std::int16_t> joined = readSound(dir.file("a.wav")).samples;
+    const std::vector<std::int16_t> tail = readSound(dir.file("b.wav")).samples;
+    joined.insert(joined.end(), tail.begin(), tail.end());
+    ASSERT_EQ(runZarn(dir, "-q -d ab.oza -o whole.wav").exitStatus, 0);
+    EXPECT_TRUE(readSound(dir.file("whole.wav")).samples == joined);
+    for (const std::size_t skip : {std::size_t{29999}, std::size_t{30000}, std::size_t{40000}, std::size_t{60000}}) {
+        ASSERT_EQ(runZarn(dir, "-q -f -d ab.oza -o span.wav --skip " + std::to_string(skip)).exitStatus, 0);
+        EXPECT_TRUE(readSound(dir.file("span.wav")).samples == slice(joined, 2 * skip, joined.size())) << skip;
+    }
+}
+
 // A flipped byte is found by -t and by -d, which then write nothing; -F
 // decodes through it, silent where the damage is and as before elsewhere.
 TEST(Ogg, DamageIsFoundAndSurvived) {
