@@ -36,7 +36,8 @@ DecodedStream::DecodedStream(DecodedOutput& output, const std::string& input, co
       rate_(rate),
       span_(span),
       dither_(dither),
-      written_(start * static_cast<std::uint64_t>(rate) / ZARN_SAMPLE_RATE) {
+      written_(start * static_cast<std::uint64_t>(rate) / ZARN_SAMPLE_RATE),
+      buffers_(std::make_unique<Buffers>()) {
     if (rate != ZARN_SAMPLE_RATE) resampler_.emplace(ZARN_SAMPLE_RATE, input, channels, rate);
 }
 
@@ -56,18 +57,18 @@ bool DecodedStream::emit(const std::int16_t* frames, std::size_t count) noexcept
 bool DecodedStream::convert(const std::int16_t* frames, std::size_t count) noexcept {
     try {
         const std::size_t values = count * channels_;
-        for (std::size_t i = 0; i < values; ++i) wide_[i] = frames[i];
-        const double* in = frames == nullptr ? nullptr : wide_.data();
+        for (std::size_t i = 0; i < values; ++i) buffers_->wide[i] = frames[i];
+        const double* in = frames == nullptr ? nullptr : buffers_->wide.data();
         std::size_t left = count;
         for (;;) {
             std::size_t taken = 0;
-            const std::size_t made = resampler_->process(in, left, &taken, converted_.data(), 2 * kChunk);
+            const std::size_t made = resampler_->process(in, left, &taken, buffers_->converted.data(), 2 * kChunk);
             if (in != nullptr) {
                 in += taken * channels_;
                 left -= taken;
             }
-            dither_.quantise(converted_.data(), made * channels_, narrowed_.data());
-            if (!emit(narrowed_.data(), made)) return false;
+            dither_.quantise(buffers_->converted.data(), made * channels_, buffers_->narrowed.data());
+            if (!emit(buffers_->narrowed.data(), made)) return false;
             if (in != nullptr ? left == 0 && made == 0 : made == 0) return true;
         }
     } catch (const FileFailure& failure) {
@@ -80,8 +81,8 @@ bool DecodedStream::write(const std::int16_t* frames, std::size_t count) noexcep
     if (failure_) return false;
     while (count > 0 && !done()) {
         const std::size_t part = std::min(count, kChunk);
-        reorderChannels(frames, ordered_.data(), part, channels_, true);
-        if (!(resampler_ ? convert(ordered_.data(), part) : emit(ordered_.data(), part))) return false;
+        reorderChannels(frames, buffers_->ordered.data(), part, channels_, true);
+        if (!(resampler_ ? convert(buffers_->ordered.data(), part) : emit(buffers_->ordered.data(), part))) return false;
         frames += part * channels_;
         count -= part;
     }
@@ -101,10 +102,10 @@ void DecodedStream::finish(std::uint64_t length, std::optional<std::uint64_t> ex
     }
     // A conversion that gives a frame or two fewer than the length is made
     // up with silence, so that the length is the sound's.
-    narrowed_.fill(0);
+    buffers_->narrowed.fill(0);
     while (written_ < end && !done()) {
         const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(end - written_, kChunk));
-        if (!emit(narrowed_.data(), part)) throw *failure_;
+        if (!emit(buffers_->narrowed.data(), part)) throw *failure_;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -74,10 +75,14 @@ private:
     std::uint64_t written_ = 0;  // output frames from the stream's start passed on or dropped
     std::uint64_t given_ = 0;    // of them, passed on
     std::optional<FileFailure> failure_;
-    std::array<std::int16_t, kChunk * kMaxChannels> ordered_{};
-    std::array<double, kChunk * kMaxChannels> wide_{};
-    std::array<double, 2 * kChunk * kMaxChannels> converted_{};
-    std::array<std::int16_t, 2 * kChunk * kMaxChannels> narrowed_{};
+    // A megabyte for eight channels: made once per file, off the stack.
+    struct Buffers {
+        std::array<std::int16_t, kChunk * kMaxChannels> ordered;
+        std::array<double, kChunk * kMaxChannels> wide;
+        std::array<double, 2 * kChunk * kMaxChannels> converted;
+        std::array<std::int16_t, 2 * kChunk * kMaxChannels> narrowed;
+    };
+    std::unique_ptr<Buffers> buffers_;
 };
 
 }  // namespace zarn::cli
