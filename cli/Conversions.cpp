@@ -540,8 +540,8 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
                 if (stream->done()) going = false;
                 break;
             case OggZarnDecoder::Result::damaged: {
-                // A seek past the last sample finds the end of the file
-                // without the last page: nothing of the span is there.
+                // A seek past the first link's last sample finds no page of
+                // it after the target: the span lies further on.
                 if (seeked && !heardAfterSeek && decoder->damage() == OggZarnDecoder::Damage::truncated) {
                     restart();
                     break;
