@@ -88,7 +88,15 @@ std::optional<TimeSpec> parseTime(std::string value, bool mayCountFromSkip) {
         return std::nullopt;
     }
     spec.isTime = true;
-    spec.seconds = 60.0 * std::stod(minutes) + std::stod((whole.empty() ? "0" : whole) + "." + fraction + "0");
+    // By hand: the C library reads a decimal point as the locale spells it,
+    // and in Danish "1.5" would be 1.
+    spec.seconds = 60.0 * static_cast<double>(std::stoull(minutes)) +
+                   (whole.empty() ? 0.0 : static_cast<double>(std::stoull(whole)));
+    double unit = 0.1;
+    for (const char digit : fraction) {
+        spec.seconds += unit * (digit - '0');
+        unit /= 10.0;
+    }
     return spec;
 }
 

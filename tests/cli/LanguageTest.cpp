@@ -147,3 +147,37 @@ TEST(Language, TheWholeHelpInEachLanguage) {
 
 }  // namespace
 }  // namespace zarn::test
+
+namespace zarn::test {
+namespace {
+
+// Ogg Zarn's lines in Danish: what a file holds, and where it is damaged,
+// with the figures in Danish form.
+TEST(Language, OggZarnSaysItsFiguresAndItsDamageInDanish) {
+    ZARN_REQUIRE_LOCALE(kDanishUtf8);
+    TempDir dir;
+    const std::vector<std::int16_t> music = makeMusicSignal(3 * 22050, 4);
+    std::vector<double> stereo;
+    for (const std::int16_t sample : music) stereo.insert(stereo.end(), 2, sample / 32768.0);
+    writeSound(dir.file("s.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 22050, stereo);
+    const RunResult encoded = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "s.wav");
+    ASSERT_EQ(encoded.exitStatus, 0);
+    EXPECT_EQ(encoded.err.rfind("s.wav -> s.oza: WAVE, stereo, 22,05 kHz, 16 bit; konverteret til 44,1 kHz, "
+                                "dithret til 16 bit; 3,00 s, ",
+                                0),
+              0u)
+        << encoded.err;
+    // A time on the command line has a point in every locale.
+    EXPECT_EQ(runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "-f -d s.oza --skip 1.0 --until 0:01.5").err,
+              "s.oza -> s.wav: afkodet, stereo, 22,05 kHz, 0,50 s fra 1,00 s\n");
+    Bytes damaged = readFile(dir.file("s.oza"));
+    damaged[damaged.size() / 2] ^= 0x01;
+    writeFile(dir.file("bad.oza"), damaged);
+    const RunResult tested = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "-t bad.oza");
+    EXPECT_EQ(tested.exitStatus, 1);
+    EXPECT_EQ(tested.err.rfind("zarn: bad.oza: en side er beskadiget (dens CRC passer ikke) ved 1,", 0), 0u)
+        << tested.err;
+}
+
+}  // namespace
+}  // namespace zarn::test
