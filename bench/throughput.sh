@@ -16,6 +16,12 @@
 # file and through pipes, with --full against zarnconv; and with -b N at each
 # of --rates against flac -5, which the rate encoder is to match (1,000 x
 # real time), with its peak memory for the 60 s file and the long one.
+# Where BUILD_FOLDER/bench/zarnogg is built (and sox installed), the file
+# is also made stereo and coded to Ogg Zarn at 256 kbit/s, against flac -5 on
+# the same stereo file (at most 1.25 times its CPU time is the aim), decoded
+# whole, and decoded from its last second by seeking (under a twentieth of
+# the whole decode's time), with the peak memory of each for a 60 s file
+# and the long one.
 # Where BUILD_FOLDER/bench/bench_peak is built, each round also measures the
 # machine's peak rate of separate multiplications and additions, and each
 # program whose name starts with zarnbasic gets its speed as a share of the
@@ -47,6 +53,7 @@ seconds=600
 runs=5
 programs="zarnconv zarnbasic"
 rates="64 128 192 256 320"
+oggRate=256
 probe=auto
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -192,6 +199,10 @@ runJob() {
         "zarn pipe encode") throughPipes "$wave" -q --full - -o - ;;
         "zarn pipe decode") throughPipes "$scratch/zarn.zarn" -q -d - -o - ;;
         "zarn -b "*) measure /dev/null "$build/zarn" -q -f -b "${1#zarn -b }" "$wave" -o "$scratch/rate.zarn" ;;
+        "flac -5 stereo") measure /dev/null flac -5 -f --silent -o "$scratch/stereo.flac" "$stereo" ;;
+        "zarnogg -b "*) measure /dev/null "$ogg" encode "${1#zarnogg -b }" "$stereo" "$scratch/stereo.oza" ;;
+        "zarnogg decode") measure /dev/null "$ogg" decode "$scratch/stereo.oza" ;;
+        "zarnogg seek") measure /dev/null "$ogg" decode "$scratch/stereo.oza" "$lastSecond" ;;
         *" encode") convert "${1% encode}" 1 "$wave" "$scratch/${1% encode}.zarn" ;;
         *" decode") convert "${1% decode}" 2 "$scratch/${1% decode}.zarn" "$scratch/${1% decode}.wav" ;;
     esac
@@ -227,6 +238,19 @@ haveFlac=0
 haveLame=0
 if command -v flac >/dev/null; then haveFlac=1; jobs+=("flac -5" "flac -d"); fi
 if command -v lame >/dev/null; then haveLame=1; jobs+=("lame -V 2"); fi
+# Stereo through the Ogg Zarn encoder and decoder: the input's music on the
+# left, and on the right the same 0.31 s later, which no coupling can take
+# for the left; seeking to the file's last second.
+ogg="$build/bench/zarnogg"
+haveOgg=0
+stereo="$scratch/stereo.wav"
+lastSecond=$(awk -v s="$audio" 'BEGIN { print (s > 1 ? s - 1 : 0) }')
+if [ -x "$ogg" ] && command -v sox >/dev/null; then
+    haveOgg=1
+    sox "$wave" -c 2 "$stereo" remix 1 1 delay 0 0.31 trim 0 "$audio"
+    jobs+=("zarnogg -b $oggRate" "zarnogg decode" "zarnogg seek")
+    [ $haveFlac = 0 ] || jobs+=("flac -5 stereo")
+fi
 
 echo "Machine: $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(nproc) cores, $(uname -sr)"
 echo "Input: $audio s of 44.1 kHz 16-bit mono music, $(stat -c %s "$wave") bytes"
@@ -348,6 +372,20 @@ if [ $haveZarn = 1 ] && [ ${#rateList[@]} -gt 0 ]; then
         printf '  %-20s %s\n' "zarn -b $r" "$line"
     done
 fi
+if [ $haveOgg = 1 ]; then
+    echo
+    echo "Ogg Zarn, stereo:"
+    encodeCpu=$(median <<<"${cpuTimes[zarnogg -b $oggRate]}")
+    if [ $haveFlac = 1 ]; then
+        printf '  %-30s %s   (at most 1.25 is the aim; by CPU time)\n' "zarnogg -b $oggRate / flac -5" \
+            "$(ratio "$encodeCpu" "$(median <<<"${cpuTimes[flac -5 stereo]}")")"
+    fi
+    # By wall time: a seek takes less CPU time than GNU time resolves.
+    printf '  %-30s %s   (under 0.05 is the aim; by wall time, %s s against %s s)\n' \
+        "seek to ${lastSecond} s / decode" \
+        "$(awk -v a="${med[zarnogg seek]}" -v b="${med[zarnogg decode]}" 'BEGIN { printf "%.4f", a / b }')" \
+        "${med[zarnogg seek]}" "${med[zarnogg decode]}"
+fi
 if [ $haveFlac = 1 ] || [ $haveLame = 1 ]; then
     echo
     echo "Speed relative to the reference tools in the same run (above 1: faster):"
@@ -392,4 +430,19 @@ if [ $haveZarn = 1 ] && [ ${#rateList[@]} -gt 0 ]; then
     verdict="within 1 MiB"
     [ ${difference#-} -le 1024 ] || verdict="differs by more than 1 MiB"
     printf '  %-20s %8s MiB %8s MiB   (%s)\n' "zarn -b $r" "$(mib "$small")" "$(mib "$large")" "$verdict"
+fi
+if [ $haveOgg = 1 ]; then
+    sox "$short" -c 2 "$scratch/minute-stereo.wav" remix 1 1 delay 0 0.31 trim 0 60
+    measure /dev/null "$ogg" encode "$oggRate" "$scratch/minute-stereo.wav" "$scratch/minute.oza"
+    shortEncode=$jobKib
+    measure /dev/null "$ogg" decode "$scratch/minute.oza"
+    shortDecode=$jobKib
+    for step in "-b $oggRate" decode; do
+        if [ "$step" = decode ]; then small=$shortDecode; else small=$shortEncode; fi
+        large=${peak[zarnogg $step]}
+        difference=$((large - small))
+        verdict="within 1 MiB"
+        [ ${difference#-} -le 1024 ] || verdict="differs by more than 1 MiB"
+        printf '  %-20s %8s MiB %8s MiB   (%s)\n' "zarnogg $step" "$(mib "$small")" "$(mib "$large")" "$verdict"
+    done
 fi

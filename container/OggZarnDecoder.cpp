@@ -48,7 +48,17 @@ bool OggZarnDecoder::emit(std::uint64_t at, Result& result) {
     return true;
 }
 
+bool OggZarnDecoder::decodeSilentHop(Result& result) {
+    if (silentDecoded_ < 2) return decodeHop(silent_.data(), false, result);
+    // Two silent hops in a row leave the decoder holding nothing of the
+    // sound before: every hop of silence after them decodes to the zeros
+    // that planar_ still holds from the second, and leaves the decoder as it
+    // was, so a long gap costs no transforms.
+    return emit(nextIndex_++ * kHopSamples, result);
+}
+
 bool OggZarnDecoder::decodeHop(const EncodedFrame* frames, bool midSide, Result& result) {
+    silentDecoded_ = frames == silent_.data() ? silentDecoded_ + 1 : 0;
     Sample* to[kMaxChannels] = {};
     for (unsigned c = 0; c < kMaxChannels; ++c) to[c] = planar_[c].data();
     const std::uint64_t index = nextIndex_++;
@@ -61,7 +71,7 @@ bool OggZarnDecoder::decodeHop(const EncodedFrame* frames, bool midSide, Result&
 bool OggZarnDecoder::pending(Result& result) {
     while (silentLeft_ > 0) {
         --silentLeft_;
-        if (decodeHop(silent_.data(), false, result)) return true;
+        if (decodeSilentHop(result)) return true;
     }
     if (hopWaiting_) {
         hopWaiting_ = false;
@@ -102,12 +112,18 @@ bool OggZarnDecoder::takeHop(Result& result) {
     hopWaiting_ = true;
     if (known && index > nextIndex_) {
         // Packets lost: as many silent hops as the pages say, so that this
-        // one lands where it belongs.
+        // one lands where it belongs. A longer gap than any damage leaves is
+        // a granule that lies (a few bytes could claim years of silence):
+        // one silent hop ends the Block before it, and the samples after it
+        // come where the pages put them, without the silence between.
+        const std::uint64_t lost = index - nextIndex_;
+        const std::uint64_t at = outputOf(nextIndex_ * kHopSamples);
+        if (lost > kMostFilledHops) nextIndex_ = index - 1;
         silentLeft_ = index - nextIndex_;
         const bool reported = holeOpen_;
         holeOpen_ = false;
         if (!reported) {
-            result = damaged(Damage::hole, outputOf(nextIndex_ * kHopSamples), silentLeft_ * kHopSamples);
+            result = damaged(Damage::hole, at, lost * kHopSamples);
             return true;
         }
     }
@@ -127,6 +143,7 @@ bool OggZarnDecoder::take(Outcome outcome, Result& result) {
             return false;
         case Outcome::comments:
             decoder_.restart(channels());
+            silentDecoded_ = 0;
             inLink_ = true;
             indexSet_ = true;
             nextIndex_ = 0;
@@ -157,7 +174,11 @@ bool OggZarnDecoder::take(Outcome outcome, Result& result) {
             // The hop is lost: silent in its place, where its place is known.
             const std::uint64_t index =
                 reader_.hopIndexKnown() && indexSet_ ? std::max(reader_.hopIndex(), nextIndex_) : nextIndex_;
-            if (indexSet_) silentLeft_ = index + 1 - nextIndex_;
+            if (indexSet_) {
+                // As for a hole: no more silence before it than damage leaves.
+                if (index - nextIndex_ > kMostFilledHops) nextIndex_ = index;
+                silentLeft_ = index + 1 - nextIndex_;
+            }
             result = damaged(Damage::badPacket, outputOf(index * kHopSamples), kHopSamples);
             return true;
         }
@@ -242,6 +263,7 @@ bool OggZarnDecoder::seek(const ByteSource& source, std::uint64_t size, std::uin
     }
     reader_.restart();
     decoder_.restart(channels());
+    silentDecoded_ = 0;
     inLink_ = true;
     indexSet_ = false;
     heardFrom_ = target;

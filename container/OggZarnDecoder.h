@@ -23,7 +23,9 @@ namespace zarn {
 // granule out of line, a stream cut short) is a result of its own with its
 // place in samples. Told to decode through it, the decoder puts a silent
 // hop in place of each one lost, so that every sample after it is where
-// the stream says; otherwise it stops there, with every sample before.
+// the stream says; otherwise it stops there, with every sample before. A
+// gap of more than kMostFilledHops is not filled: the samples after it come
+// at their place, and position() jumps there.
 //
 // Everything is made at creation; nothing is allocated afterwards.
 class OggZarnDecoder {
@@ -54,6 +56,9 @@ public:
         noRoom,   // libogg could not make its buffers
         source,   // the ByteSource failed to read or seek
     };
+
+    // About a minute: the longest run of lost hops made up as silence.
+    static constexpr std::uint64_t kMostFilledHops = 10336;
 
     explicit OggZarnDecoder(bool throughDamage = false);
 
@@ -108,6 +113,8 @@ private:
     bool pending(Result& result);
     // Decodes `frames` as the next packet's hop.
     bool decodeHop(const EncodedFrame* frames, bool midSide, Result& result);
+    // Decodes a silent hop in place of one lost.
+    bool decodeSilentHop(Result& result);
     // Hands out what is to be heard of the timeline's hop from `at`, which
     // planar_ holds.
     bool emit(std::uint64_t at, Result& result);
@@ -133,6 +140,7 @@ private:
     bool hopWaiting_ = false;      // hop_ waits behind silentLeft_ lost hops
     bool hopMidSide_ = false;
     std::uint64_t silentLeft_ = 0;  // lost hops still to be played as silence
+    std::uint64_t silentDecoded_ = 0;  // lost hops decoded in a row, since the last hop that was not
     bool indexSet_ = false;         // nextIndex_ is known: not after a seek until a hop tells it
     bool holeOpen_ = false;         // a hole is reported and its hops not yet placed
     bool endWaiting_ = false;       // the link ended: its last hop is to be flushed

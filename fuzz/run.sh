@@ -2,7 +2,7 @@
 # Usage: fuzz/run.sh SECONDS
 #
 # Builds the libFuzzer targets if needed (clang++, in build-fuzz, or in
-# $ZARN_FUZZ_BUILD) and runs all five, two at a time, for SECONDS each, starting from the
+# $ZARN_FUZZ_BUILD) and runs all six, two at a time, for SECONDS each, starting from the
 # seed corpus in fuzz/corpus/<target>. The seed corpus is only read: what the
 # fuzzer learns goes to <build>/fuzz-out/corpus-<target>, crashes and hangs to
 # <build>/fuzz-out/crashes, the logs to <build>/fuzz-out/<target>.log. Replay
@@ -20,7 +20,8 @@ out="$build/fuzz-out"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZARN_FUZZ=ON -DZARN_TESTS=OFF
 fi
-cmake --build "$build" --target zarn_fuzz_decode zarn_fuzz_encode zarn_fuzz_stream zarn_fuzz_library zarn_fuzz_ogg
+cmake --build "$build" --target zarn_fuzz_decode zarn_fuzz_encode zarn_fuzz_stream zarn_fuzz_library zarn_fuzz_ogg \
+  zarn_fuzz_oggdecode
 mkdir -p "$out/crashes"
 
 # Runs one target for the time given, in the background; its pid in $!.
@@ -59,5 +60,8 @@ finish stream "$stream"
 start ogg
 ogg=$!
 finish library "$library"
+start oggdecode
+oggdecode=$!
 finish ogg "$ogg"
+finish oggdecode "$oggdecode"
 exit $status

@@ -346,6 +346,14 @@ protected:
         const auto after = static_cast<std::ptrdiff_t>(2 * exactFrom);
         EXPECT_TRUE(std::equal(full_->samples.begin(), full_->samples.begin() + before, through.samples.begin()));
         EXPECT_TRUE(std::equal(full_->samples.begin() + after, full_->samples.end(), through.samples.begin() + after));
+        // Between the Block that fades out before the loss and the one that
+        // fades in after it, nothing but silence.
+        const auto quietFrom = static_cast<std::ptrdiff_t>(2 * (lostFrom + kHop));
+        const auto quietTo = static_cast<std::ptrdiff_t>(2 * (exactFrom - 2 * kHop));
+        ASSERT_LT(quietFrom, quietTo);
+        EXPECT_TRUE(std::all_of(through.samples.begin() + quietFrom, through.samples.begin() + quietTo,
+                                [](Sample s) { return s == 0; }))
+            << "the lost span is not silent";
 
         const Decoded stopped = decodeOgg(damaged, false);
         EXPECT_EQ(stopped.last, Result::failed);
@@ -399,6 +407,57 @@ TEST_F(OggDamage, APacketThatDoesNotParseIsOneSilentHopInItsPlace) {
     const Decoded stopped = decodeOgg(damaged);
     EXPECT_EQ(stopped.last, Result::failed);
     EXPECT_EQ(stopped.samples.size(), 2 * lost);
+}
+
+TEST_F(OggDamage, AGapThatAGranuleClaimsPastAMinuteIsNotMadeUpAsSilence) {
+    // A page gone, and every page after it claims to lie further on than
+    // the decoder will fill: a few bytes must not give minutes of silence.
+    const std::size_t page = 3;
+    const std::uint64_t jump = (OggZarnDecoder::kMostFilledHops + 100) * kHop;
+    Bytes damaged(file_->bytes.begin(), file_->bytes.begin() + static_cast<std::ptrdiff_t>(file_->pageStarts[page]));
+    for (std::size_t later = page + 1; later < file_->pageStarts.size(); ++later) {
+        const std::size_t start = damaged.size();
+        const std::size_t end = later + 1 < file_->pageStarts.size() ? file_->pageStarts[later + 1] : file_->bytes.size();
+        damaged.insert(damaged.end(), file_->bytes.begin() + static_cast<std::ptrdiff_t>(file_->pageStarts[later]),
+                       file_->bytes.begin() + static_cast<std::ptrdiff_t>(end));
+        const std::uint64_t granule = static_cast<std::uint64_t>(file_->granules[later]) + jump;
+        for (int i = 0; i < 8; ++i) damaged[start + 6 + i] = static_cast<std::uint8_t>(granule >> (8 * i));
+        ogg_page view{};
+        view.header = damaged.data() + start;
+        view.header_len = 27 + view.header[26];
+        view.body = view.header + view.header_len;
+        view.body_len = static_cast<long>(file_->pageBodies[later]);
+        ogg_page_checksum_set(&view);
+    }
+    const std::uint64_t lostFrom = static_cast<std::uint64_t>(file_->granules[page - 1]) - kPreSkip;
+    const std::uint64_t exactFrom = static_cast<std::uint64_t>(file_->granules[page]) - kPreSkip + kHop;
+
+    OggZarnDecoder decoder(true);
+    const std::uint8_t* bytes = damaged.data();
+    std::size_t left = damaged.size();
+    std::uint64_t frames = 0, holeAt = 0, holeSamples = 0, length = 0;
+    bool exact = true;
+    for (Result result = decoder.next(bytes, left); result != Result::end;
+         result = result == Result::needMore ? decoder.finish() : decoder.next(bytes, left)) {
+        ASSERT_NE(result, Result::failed);
+        if (result == Result::damaged && decoder.damage() == Damage::hole) {
+            holeAt = decoder.damageAt();
+            holeSamples = decoder.damageSamples();
+        }
+        if (result == Result::linkEnd) length = decoder.length();
+        if (result != Result::samples) continue;
+        frames += decoder.frames();
+        // What follows the gap is where the pages put it, and exact.
+        if (decoder.position() < exactFrom + jump) continue;
+        const std::uint64_t original = decoder.position() - jump;
+        exact = exact && std::equal(decoder.samples(), decoder.samples() + 2 * decoder.frames(),
+                                    full_->samples.begin() + static_cast<std::ptrdiff_t>(2 * original));
+    }
+    EXPECT_EQ(holeAt, lostFrom);
+    EXPECT_GE(holeSamples, jump);
+    EXPECT_EQ(length, kSamples + jump);
+    EXPECT_TRUE(exact);
+    EXPECT_LE(frames, kSamples + 2 * kHop) << "silence made up for the gap";
 }
 
 TEST(OggDecoder, AStreamCutShortGivesWhatItHoldsAndSaysSo) {

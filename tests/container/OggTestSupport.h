@@ -89,7 +89,7 @@ inline Bytes commentsOf(const std::vector<std::string_view>& comments, std::stri
     return bytes;
 }
 
-// Writes channels[c][hop] as one stream; an empty frame list for a hop is a silent hop.
+// Writes channels[c][hop] as one stream; a hop whose frames are all empty is a silent hop.
 inline OggFile writeOgg(const std::vector<std::vector<Bytes>>& channels, std::uint64_t samples, int serial = 7,
                         const std::vector<std::string_view>& tags = {}) {
     OggFile file;
@@ -101,8 +101,12 @@ inline OggFile writeOgg(const std::vector<std::vector<Bytes>>& channels, std::ui
     const std::size_t hops = channels.empty() ? 0 : channels[0].size();
     for (std::size_t hop = 0; hop < hops; ++hop) {
         std::vector<FrameBytes> frames;
-        for (const auto& channel : channels) frames.push_back({channel[hop].data(), channel[hop].size()});
-        EXPECT_EQ(writer.hop(frames.data()), OggZarnWriter::Status::ok);
+        bool silent = true;
+        for (const auto& channel : channels) {
+            frames.push_back({channel[hop].data(), channel[hop].size()});
+            silent = silent && channel[hop].empty();
+        }
+        EXPECT_EQ(silent ? writer.silentHop() : writer.hop(frames.data()), OggZarnWriter::Status::ok);
     }
     EXPECT_EQ(writer.finish(samples), OggZarnWriter::Status::ok);
     return file;
