@@ -470,6 +470,7 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
     std::optional<DecodedStream> stream;
     Span span;
     std::uint64_t linkStart = 0;  // 44.1 kHz frames of the links before
+    std::uint64_t reached = 0;    // the frame after the last one decoded, for a link cut short
     std::uint64_t damages = 0;
     bool seeked = false;
     std::uint64_t links = 0;
@@ -533,6 +534,7 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
             }
             case OggZarnDecoder::Result::samples:
                 heardAfterSeek = true;
+                reached = linkStart + decoder->position() + decoder->frames();
                 if (!stream->write(decoder->samples(), decoder->frames())) throw *stream->failure();
                 progress.update(bytes.bytesRead(), bytes.size(),
                                 static_cast<double>(linkStart + decoder->position()) / ZARN_SAMPLE_RATE,
@@ -579,7 +581,7 @@ Decoded decodeOgg(const std::string& input, const std::string& output, ByteInput
                                                   static_cast<unsigned long>(damages - 1)),
                                         static_cast<unsigned long long>(damages - 1));
     }
-    decoded.length = linkStart;
+    decoded.length = std::max(linkStart, reached);
     // One link at its original rate: the length its header tells, where
     // that agrees with the coded length.
     std::optional<std::uint64_t> exact;

@@ -367,6 +367,29 @@ TEST(Ogg, DamageIsFoundAndSurvived) {
     EXPECT_LT(differ, 2u * 44100) << "and not much more than the lost page";
 }
 
+// A file cut short is reported where it ends; decoded through, it gives
+// everything up to there, the rate conversion's last samples included.
+TEST(Ogg, ACutFileDecodesToWhereItEnds) {
+    TempDir dir;
+    writeSound(dir.file("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 48000, music(2, 3 * 48000));
+    ASSERT_EQ(runZarn(dir, "-q in.wav").exitStatus, 0);
+    ASSERT_EQ(runZarn(dir, "-q -d in.oza -o clean.wav").exitStatus, 0);
+    const Bytes whole = readFile(dir.file("in.oza"));
+    writeFile(dir.file("cut.oza"), Bytes(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)));
+    const RunResult cut = runZarn(dir, "-F -d cut.oza");
+    ASSERT_EQ(cut.exitStatus, 0) << cut.err;
+    const std::size_t at = cut.err.find("(sample ");
+    ASSERT_NE(at, std::string::npos) << cut.err;
+    const std::size_t end = std::stoul(cut.err.substr(at + 8));
+    const std::vector<std::int16_t> decoded = readSound(dir.file("cut.wav")).samples;
+    EXPECT_GE(decoded.size(), 2 * end);
+    // As long as what was decoded at the coded rate, converted.
+    ASSERT_EQ(runZarn(dir, "-q -F -d --rate 44100 cut.oza -o coded.wav").exitStatus, 0);
+    const std::size_t coded = readSound(dir.file("coded.wav")).frames();
+    EXPECT_EQ(decoded.size() / 2, static_cast<std::size_t>(std::llround(coded * 48000.0 / 44100.0)));
+    EXPECT_TRUE(slice(decoded, 0, 2 * (end - 256)) == slice(readSound(dir.file("clean.wav")).samples, 0, 2 * (end - 256)));
+}
+
 // Digital silence costs only the container's bytes: a few KB for 10 s.
 TEST(Ogg, SilenceCostsNextToNothing) {
     TempDir dir;
