@@ -163,6 +163,22 @@ TEST(Ogg, TheOriginalRateComesBack) {
     }
 }
 
+// A long file, over many pages, comes back exactly as long, at the coded
+// rate and at another.
+TEST(Ogg, ALongFileComesBackAtItsLength) {
+    TempDir dir;
+    for (const int rate : {44100, 48000}) {
+        const std::size_t frames = 40 * static_cast<std::size_t>(rate) + 1;
+        writeSound(dir.file("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, rate, music(2, frames, 21));
+        ASSERT_EQ(runZarn(dir, "-q -f long.wav").exitStatus, 0);
+        ASSERT_EQ(runZarn(dir, "-q -f -d long.oza -o out.wav").exitStatus, 0);
+        const Sound sound = readSound(dir.file("out.wav"));
+        EXPECT_EQ(sound.rate, rate);
+        EXPECT_EQ(sound.frames(), frames) << rate;
+        EXPECT_GT(oggPackets(readFile(dir.file("long.oza"))).size(), 40u * 172) << "a packet per hop";
+    }
+}
+
 // An album's tracks, each encoded and decoded on its own, join back to the
 // whole: its length, with no dip in level where they meet.
 TEST(Ogg, SplitAndJoinedIsGapless) {
