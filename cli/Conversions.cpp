@@ -277,6 +277,15 @@ Outcome encodeFile(const std::string& input, const std::string& output, const Op
                              nan) +
                 (steps.empty() ? "" : ", ") + steps;
     }
+    // Said, not dropped without a word: the bare stream has no room for tags.
+    const std::size_t tags = sound.tags().size() + options.tags.size();
+    if (tags > 0) {
+        steps += (steps.empty() ? "" : ", ") +
+                 text::format(text::trn("%zu tag left out (the bare stream holds none)",
+                                        "%zu tags left out (the bare stream holds none)",
+                                        static_cast<unsigned long>(tags)),
+                              tags);
+    }
     const std::string truncated = sound.truncated();
     return {inputName(input) + " -> " + outputName(output) + ": " + sound.description() +
                 (steps.empty() ? "" : "; " + steps),

@@ -266,6 +266,10 @@ TEST(Ogg, TagsReachEveryFormat) {
         for (const auto& [kind, value] : kept) keptGiven[kind] = given[kind];
         EXPECT_EQ(readTags(dir.file("given." + extension)), keptGiven);
     }
+    // The bare stream has no room for them, and says so.
+    const RunResult bare = runZarn(dir, "in.flac --raw --tag GENRE=Jazz");
+    EXPECT_EQ(bare.exitStatus, 0);
+    EXPECT_NE(bare.err.find("; 8 tags left out (the bare stream holds none)\n"), std::string::npos) << bare.err;
 }
 
 // A span is the full decoding's samples, from a file (by seeking) and from
