@@ -1,11 +1,15 @@
 #include "cli/CommandLine.h"
 
 #include <array>
+#include <cctype>
+#include <cmath>
 #include <cstring>
 #include <string>
 
 #include "cli/FileFailure.h"
 #include "cli/OutputFormat.h"
+#include "cli/Tags.h"
+#include "container/OggZarnHeaders.h"
 #include "text/Translation.h"
 
 namespace zarn::cli {
@@ -35,24 +39,97 @@ void setMode(CommandLine& line, Mode mode) {
     line.options.mode = mode;
 }
 
-// A bit rate in kbit/s: digits alone, within what the rate encoder holds.
-void setBitrate(CommandLine& line, const std::string& value) {
-    int rate = 0;
-    bool digits = !value.empty() && value.size() <= 3;
+bool allDigits(const std::string& value) {
+    if (value.empty()) return false;
     for (const char c : value) {
-        digits = digits && c >= '0' && c <= '9';
-        if (digits) rate = rate * 10 + (c - '0');
+        if (c < '0' || c > '9') return false;
     }
-    if (!digits || rate < ZARN_BITRATE_MIN || rate > ZARN_BITRATE_MAX) {
+    return true;
+}
+
+// A bit rate in kbit/s over all channels: digits alone, within what the
+// rate encoder holds for eight channels; the file's channel count narrows
+// it later.
+void setBitrate(CommandLine& line, const std::string& value) {
+    const int highest = static_cast<int>(highestKbitPerSecond(kMaxChannels));
+    const bool digits = allDigits(value) && value.size() <= 4 && value[0] != '0';
+    const int rate = digits ? std::stoi(value) : 0;
+    if (!digits || rate < ZARN_BITRATE_MIN || rate > highest) {
         wrongCall(line, text::format(text::tr("-b takes a bit rate from %d to %d kbit/s, not '%s'"), ZARN_BITRATE_MIN,
-                                     ZARN_BITRATE_MAX, value.c_str()));
+                                     highest, value.c_str()));
         return;
     }
     line.options.kind = ZARN_ENCODER_BITRATE;
     line.options.bitrate = rate;
+    line.options.bitrateGiven = true;
 }
 
-const std::array<OptionRow, 11> kOptions{{
+// "[mm:]ss[.sss]" or a whole number of samples.
+std::optional<TimeSpec> parseTime(std::string value, bool mayCountFromSkip) {
+    TimeSpec spec;
+    if (mayCountFromSkip && !value.empty() && value[0] == '+') {
+        spec.fromSkip = true;
+        value.erase(0, 1);
+    }
+    if (allDigits(value)) {
+        if (value.size() > 18) return std::nullopt;
+        spec.samples = std::stoull(value);
+        return spec;
+    }
+    const std::size_t colon = value.find(':');
+    std::string minutes = colon == std::string::npos ? "0" : value.substr(0, colon);
+    std::string seconds = colon == std::string::npos ? value : value.substr(colon + 1);
+    const std::size_t point = seconds.find('.');
+    const std::string whole = seconds.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "0" : seconds.substr(point + 1);
+    if (!allDigits(minutes) || minutes.size() > 9 || whole.size() > 9 || (whole.empty() && fraction.empty()) ||
+        (!whole.empty() && !allDigits(whole)) || (!fraction.empty() && !allDigits(fraction)) ||
+        (colon == std::string::npos && point == std::string::npos) || (colon != std::string::npos && seconds.empty())) {
+        return std::nullopt;
+    }
+    spec.isTime = true;
+    // By hand: the C library reads a decimal point as the locale spells it,
+    // and in Danish "1.5" would be 1.
+    spec.seconds = 60.0 * static_cast<double>(std::stoull(minutes)) +
+                   (whole.empty() ? 0.0 : static_cast<double>(std::stoull(whole)));
+    double unit = 0.1;
+    for (const char digit : fraction) {
+        spec.seconds += unit * (digit - '0');
+        unit /= 10.0;
+    }
+    return spec;
+}
+
+void setTime(CommandLine& line, const std::string& value, bool until) {
+    const std::optional<TimeSpec> spec = parseTime(value, until);
+    if (!spec) {
+        wrongCall(line, text::format(text::tr("%s takes samples (44100) or a time ([mm:]ss.sss), not '%s'"),
+                                     until ? "--until" : "--skip", value.c_str()));
+        return;
+    }
+    (until ? line.options.until : line.options.skip) = spec;
+}
+
+void setRate(CommandLine& line, const std::string& value) {
+    const bool digits = allDigits(value) && value.size() <= 6 && value[0] != '0';
+    const int rate = digits ? std::stoi(value) : 0;
+    if (!digits || rate < 1000 || rate > 384000) {
+        wrongCall(line, text::format(text::tr("--rate takes a sample rate from 1000 to 384000 Hz, not '%s'"),
+                                     value.c_str()));
+        return;
+    }
+    line.options.rate = rate;
+}
+
+void addTag(CommandLine& line, const std::string& value) {
+    if (!wellFormedTag(value)) {
+        wrongCall(line, text::format(text::tr("--tag takes NAME=VALUE, not '%s'"), printableName(value).c_str()));
+        return;
+    }
+    line.options.tags.push_back(value);
+}
+
+const std::array<OptionRow, 17> kOptions{{
     {'d', "decode", false, [](CommandLine& line, const std::string&) { setMode(line, Mode::Decode); }},
     {'t', "test", false, [](CommandLine& line, const std::string&) { setMode(line, Mode::Test); }},
     {'o', "output", true,
@@ -76,6 +153,13 @@ const std::array<OptionRow, 11> kOptions{{
     {'\0', "basic", false,
      [](CommandLine& line, const std::string&) { line.options.kind = ZARN_ENCODER_REDUCED; }},
     {'\0', "no-dither", false, [](CommandLine& line, const std::string&) { line.options.dither = false; }},
+    {'\0', "raw", false, [](CommandLine& line, const std::string&) { line.options.raw = true; }},
+    {'F', "decode-through-errors", false,
+     [](CommandLine& line, const std::string&) { line.options.throughDamage = true; }},
+    {'\0', "skip", true, [](CommandLine& line, const std::string& value) { setTime(line, value, false); }},
+    {'\0', "until", true, [](CommandLine& line, const std::string& value) { setTime(line, value, true); }},
+    {'\0', "rate", true, setRate},
+    {'\0', "tag", true, addTag},
 }};
 
 std::string shortName(char name) { return std::string("-") + name; }
@@ -149,6 +233,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         wrongCall(line, text::tr("-o can be used only with one input file"));
     } else if (line.options.output && line.options.mode == Mode::Test) {
         wrongCall(line, text::tr("-t writes no file, so -o makes no sense"));
+    } else if (line.options.bitrate > ZARN_BITRATE_MAX && line.options.kind == ZARN_ENCODER_BITRATE &&
+               writesBareStream(line.options, line.options.output.value_or(""))) {
+        wrongCall(line, text::format(text::tr("-b takes a bit rate from %d to %d kbit/s for the bare stream"),
+                                     ZARN_BITRATE_MIN, ZARN_BITRATE_MAX));
     } else if (line.options.output && *line.options.output != "-") {
         // Before any file is read: a name that says the wrong format is a
         // mistake of the call, not of a file.
@@ -166,9 +254,32 @@ std::string replaceExtension(const std::string& name, const char* extension) {
     return name.substr(0, dot) + extension;
 }
 
-std::string defaultOutput(const std::string& input, Mode mode) {
+std::uint64_t TimeSpec::at(int rate) const {
+    if (!isTime) return samples;
+    return static_cast<std::uint64_t>(std::llround(seconds * rate));
+}
+
+unsigned defaultKbitPerSecond(unsigned channels) {
+    // Mono keeps the bare stream's rate; more channels get 160 each, which
+    // puts a stereo file at 320, where the joint coding sounds as good as
+    // a mono file does at 192.
+    return channels == 1 ? ZARN_BITRATE_DEFAULT : 160 * channels;
+}
+unsigned lowestKbitPerSecond(unsigned channels) { return ZARN_BITRATE_MIN * channels; }
+unsigned highestKbitPerSecond(unsigned channels) { return ZARN_BITRATE_MAX * channels; }
+
+bool writesBareStream(const Options& options, const std::string& output) {
+    if (options.raw || options.kind != ZARN_ENCODER_BITRATE) return true;
+    const std::size_t dot = output.rfind('.');
+    if (dot == std::string::npos || output.find('/', dot) != std::string::npos) return false;
+    std::string extension = output.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == "zarn";
+}
+
+std::string defaultOutput(const std::string& input, Mode mode, bool bare) {
     if (input == "-") return "-";
-    return replaceExtension(input, mode == Mode::Decode ? ".wav" : ".zarn");
+    return replaceExtension(input, mode == Mode::Decode ? ".wav" : bare ? ".zarn" : ".oza");
 }
 
 }  // namespace zarn::cli

@@ -18,6 +18,6 @@ struct Outcome {
 
 Outcome encodeFile(const std::string& input, const std::string& output, const Options& options, bool progress);
 Outcome decodeFile(const std::string& input, const std::string& output, const Options& options, bool progress);
-Outcome testFile(const std::string& input, bool progress);
+Outcome testFile(const std::string& input, const Options& options, bool progress);
 
 }  // namespace zarn::cli

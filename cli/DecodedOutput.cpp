@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 
+#include "cli/ChannelOrder.h"
 #include "cli/FileFailure.h"
 #include "cli/OutputFormat.h"
 #include "lib/zarn.h"
@@ -83,7 +84,7 @@ private:
 // the end of the stream instead.
 class SndfileOutput final : public DecodedOutput {
 public:
-    SndfileOutput(OutputFile& file, int format) : file_(file) {
+    SndfileOutput(OutputFile& file, int format, const SoundShape& shape) : file_(file) {
         int descriptor = file.descriptor();
         if (!file.seekable()) {
             staging_ = anonymousFile();
@@ -91,8 +92,8 @@ public:
             descriptor = staging_;
         }
         SF_INFO info{};
-        info.samplerate = ZARN_SAMPLE_RATE;
-        info.channels = 1;
+        info.samplerate = shape.rate;
+        info.channels = static_cast<int>(shape.channels);
         info.format = format;
         sndfile_ = sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE);
         if (sndfile_ == nullptr) {
@@ -104,6 +105,14 @@ public:
             double quality = 1.0;
             sf_command(sndfile_, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality);
         }
+        if (shape.channels > 2) {
+            std::array<int, kMaxChannels> speakers = waveSpeakers(shape.channels);
+            sf_command(sndfile_, SFC_SET_CHANNEL_MAP_INFO, speakers.data(),
+                       static_cast<int>(sizeof(int) * shape.channels));
+        }
+        // Before the first sample, as libsndfile needs; a tag the format has
+        // no room for is left out.
+        for (const auto& [kind, value] : shape.tags) sf_set_string(sndfile_, kind, value.c_str());
     }
     ~SndfileOutput() override {
         sf_close(sndfile_);
@@ -166,14 +175,19 @@ WaveHeader decodedWaveHeader(std::optional<std::uint64_t> dataBytes) {
     return header;
 }
 
-std::unique_ptr<DecodedOutput> openDecodedOutput(OutputFile& file) {
-    const int format = file.name() == "-" ? 0 : decodedFormat(file.name());
+std::unique_ptr<DecodedOutput> openDecodedOutput(OutputFile& file, const SoundShape& shape) {
+    int format = file.name() == "-" ? 0 : decodedFormat(file.name());
     // The call was refused before any file was touched.
     if (format < 0) {
         throw FileFailure(outputName(file.name()), text::tr("cannot be written in the format its name says"));
     }
-    if (format == 0) return std::make_unique<WaveOutput>(file);
-    return std::make_unique<SndfileOutput>(file, format);
+    if (format == 0) {
+        if (shape.channels == 1 && shape.rate == ZARN_SAMPLE_RATE && shape.tags.empty()) {
+            return std::make_unique<WaveOutput>(file);
+        }
+        format = (shape.channels > 2 ? SF_FORMAT_WAVEX : SF_FORMAT_WAV) | SF_FORMAT_PCM_16;
+    }
+    return std::make_unique<SndfileOutput>(file, format, shape);
 }
 
 }  // namespace zarn::cli

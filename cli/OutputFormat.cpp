@@ -21,7 +21,7 @@ struct Extension {
 };
 
 // Every extension a sound file commonly has; those zarn writes come first.
-const std::array<Extension, 30> kExtensions{{
+const std::array<Extension, 31> kExtensions{{
     {"wav", kOwnWave},
     {"wave", kOwnWave},
     {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
@@ -30,6 +30,7 @@ const std::array<Extension, 30> kExtensions{{
     {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
     {"oga", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
     {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
+    {"oza", kZarn},
     {"zarn", kZarn},
     // Opus holds no 44.1 kHz; the rest are formats of their own.
     {"opus", kNotWritten}, {"aifc", kNotWritten}, {"caf", kNotWritten}, {"w64", kNotWritten},
@@ -84,7 +85,7 @@ std::string outputRefusal(const std::string& name, bool decoding) {
     if (known == nullptr) return "";
     if (!decoding) {
         if (known->format == kZarn) return "";
-        return text::format(text::tr("encodes to Zarn, not to .%s (a name ending in .zarn, or -d to decode)"),
+        return text::format(text::tr("encodes to Zarn, not to .%s (a name ending in .oza or .zarn, or -d to decode)"),
                             extension.c_str());
     }
     if (known->format == kZarn) return text::tr("-d decodes to sound, not to a Zarn file");

@@ -20,8 +20,12 @@ public:
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
-    // `done` of `total` units read (bytes or frames), `seconds` of sound so far.
-    void update(std::uint64_t done, std::optional<std::uint64_t> total, double seconds);
+    // `done` of `total` units read (bytes or frames), `seconds` of sound so
+    // far, and where given the bytes coded for them, shown as a bit rate.
+    void update(std::uint64_t done, std::optional<std::uint64_t> total, double seconds,
+                std::optional<std::uint64_t> codedBytes = std::nullopt);
+    // What the file holds, once it is known: "stereo, 48 kHz".
+    void describe(const std::string& what) { what_ = what; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -29,6 +33,7 @@ private:
     bool shown_;
     bool drawn_ = false;  // a line is on the screen and must be erased
     std::string label_;
+    std::string what_;
     Clock::time_point start_;
     Clock::time_point next_;  // no redraw before then
 };

@@ -1,17 +1,17 @@
 #include "cli/Resampler.h"
 
 #include "cli/FileFailure.h"
-#include "lib/zarn.h"
 #include "text/Translation.h"
 
 namespace zarn::cli {
 
-Resampler::Resampler(double inputRate, const std::string& file) : file_(file) {
+Resampler::Resampler(double inputRate, const std::string& file, unsigned channels, double outputRate)
+    : file_(file) {
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     soxr_error_t error = nullptr;
-    soxr_ = soxr_create(inputRate, ZARN_SAMPLE_RATE, 1, &error, &io, &quality, &runtime);
+    soxr_ = soxr_create(inputRate, outputRate, channels, &error, &io, &quality, &runtime);
     if (soxr_ == nullptr || error != nullptr) {
         soxr_delete(soxr_);
         throw FileFailure(inputName(file_), text::tr("the sample rate cannot be converted"));

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "cli/FileFailure.h"
+#include "cli/Tags.h"
 #include "text/Translation.h"
 
 namespace zarn::cli {
@@ -117,11 +118,6 @@ std::string widthName(int subtype) {
     }
 }
 
-std::string channelsName(int channels) {
-    if (channels == 1) return "mono";
-    if (channels == 2) return "stereo";
-    return text::format(text::trn("%d channel", "%d channels", static_cast<unsigned long>(channels)), channels);
-}
 
 
 std::string openFailure(int error) {
@@ -134,6 +130,12 @@ std::string openFailure(int error) {
 }
 
 }  // namespace
+
+std::string channelsName(int channels) {
+    if (channels == 1) return "mono";
+    if (channels == 2) return "stereo";
+    return text::format(text::trn("%d channel", "%d channels", static_cast<unsigned long>(channels)), channels);
+}
 
 std::string rateName(int rate) {
     // Thousandths, without trailing zeros: 44.1 kHz, 48 kHz, 11.025 kHz.
@@ -379,6 +381,8 @@ bool SoundInput::allBytesRead() const {
     const off_t at = lseek(descriptor_, 0, SEEK_CUR);
     return fstat(descriptor_, &status) == 0 && at >= status.st_size;
 }
+
+std::vector<std::string> SoundInput::tags() const { return soundTags(file_); }
 
 std::string SoundInput::truncated() const {
     // An MP3's length is an estimate from its size unless its encoder wrote

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/OutputFile.h"
 
@@ -50,6 +51,8 @@ public:
     // Once the end is read: "expected 308700 samples, got 49152 samples"
     // when the file held fewer frames than its header promised; else empty.
     std::string truncated() const;
+    // "NAME=value" for each tag the file holds that zarn carries.
+    std::vector<std::string> tags() const;
     // The samples (of any channel) that were NaN.
     std::uint64_t nanSamples() const { return nanSamples_; }
 
@@ -82,5 +85,7 @@ private:
 // A sample rate for the user, in kHz as the locale writes numbers: 44100 ->
 // "44.1 kHz" ("44,1 kHz" in Danish).
 std::string rateName(int rate);
+// "mono", "stereo", "6 channels", for the user.
+std::string channelsName(int channels);
 
 }  // namespace zarn::cli

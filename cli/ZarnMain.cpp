@@ -24,19 +24,26 @@ using zarn::text::N_;
 const char* const kUsageLine = N_("Usage: zarn [OPTION]... FILE...\n");
 
 const char* const kHelp =
-    N_("Encodes sound files to Zarn (FILE.wav -> FILE.zarn), or decodes Zarn files with -d.\n"
+    N_("Encodes sound files to Ogg Zarn (FILE.wav -> FILE.oza), or decodes Zarn files with -d.\n"
        "Anything libsndfile can read can be encoded: WAVE, AIFF, FLAC, Ogg, MP3 and more.\n"
-       "Several channels are mixed down to mono, and other sample rates are converted to 44.1 kHz.\n"
+       "Every channel up to 8, the sample rate and the tags are kept; the sound is coded at 44.1 kHz.\n"
        "FILE '-' is standard input; without -o the output then goes to standard output.\n"
        "\n"
-       "  -d, --decode       decodes FILE.zarn to FILE.wav (.flac, .aiff, .ogg, .mp3 by the name after -o)\n"
+       "  -d, --decode       decodes FILE.oza or FILE.zarn to FILE.wav (.flac, .aiff, .ogg, .mp3 by -o)\n"
        "  -t, --test         decodes without writing anything and says which files are damaged\n"
        "  -o, --output NAME  writes to NAME ('-' is standard output); only with one FILE\n"
-       "  -b, --bitrate N    encodes at an average bit rate of N kbit/s, from 64 to 320\n"
-       "                     (default: 192)\n"
-       "      --full         encodes as zarnconv does, with masking\n"
-       "      --basic        encodes as zarnbasic does, with 15 bits in every band\n"
+       "  -b, --bitrate N    encodes at an average bit rate of N kbit/s over all channels, from\n"
+       "                     64 to 320 per channel (default: 192 for mono, 160 per channel else)\n"
+       "      --tag NAME=VALUE  adds a tag (TITLE=..., ARTIST=...); may be repeated\n"
+       "      --raw          writes the bare mono stream (FILE.zarn) that zarnconv reads;\n"
+       "                     so does an output name ending in .zarn\n"
+       "      --full         writes the bare stream as zarnconv does, with masking\n"
+       "      --basic        writes the bare stream as zarnbasic does, with 15 bits in every band\n"
        "      --no-dither    rounds samples wider than 16 bits instead of dithering them\n"
+       "      --skip TIME    decodes from TIME: samples (44100) or [mm:]ss.sss (1:02.5, 1.5)\n"
+       "      --until TIME   decodes up to TIME; +TIME counts from --skip\n"
+       "      --rate N       decodes at N Hz instead of the original's rate\n"
+       "  -F, --decode-through-errors  decodes a damaged file with the damage silent\n"
        "  -f, --force        overwrites an existing output file\n"
        "  -q, --quiet        writes only errors\n"
        "  -h, --help         shows this help\n"
@@ -81,10 +88,11 @@ int main(int argc, char** argv) {
     bool anyFailed = false;
     for (const std::string& input : options.files) {
         try {
-            const std::string output = options.output ? *options.output : defaultOutput(input, options.mode);
+            const std::string output =
+                options.output ? *options.output : defaultOutput(input, options.mode, writesBareStream(options, ""));
             const Outcome outcome = options.mode == Mode::Encode   ? encodeFile(input, output, options, progress)
                                     : options.mode == Mode::Decode ? decodeFile(input, output, options, progress)
-                                                                   : testFile(input, progress);
+                                                                   : testFile(input, options, progress);
             if (options.quiet) continue;
             if (!outcome.warning.empty()) std::cerr << "zarn: " << outcome.warning << '\n';
             std::cerr << outcome.done << '\n';

@@ -42,7 +42,12 @@ std::array<std::uint8_t, kIdentificationBytes> writeIdentification(const Identif
     writeU32(&bytes[11], header.originalRate);
     bytes[15] = static_cast<std::uint8_t>(header.preSkip);
     bytes[16] = static_cast<std::uint8_t>(header.preSkip >> 8);
+    writeOriginalLength(&bytes[kOriginalLengthOffset], header.originalLength);
     return bytes;
+}
+
+void writeOriginalLength(std::uint8_t* at, std::uint64_t length) {
+    for (int i = 0; i < 8; ++i) at[i] = static_cast<std::uint8_t>(length >> (8 * i));
 }
 
 HeaderError readIdentification(const std::uint8_t* bytes, std::size_t size, Identification& header) {
@@ -51,7 +56,7 @@ HeaderError readIdentification(const std::uint8_t* bytes, std::size_t size, Iden
     }
     // The version first: a later major version may be shorter or longer.
     if (size > 8 && bytes[8] >> 4 != kMappingVersion >> 4) return HeaderError::version;
-    if (size < kIdentificationBytes) return HeaderError::cutShort;
+    if (size < kIdentificationBaseBytes) return HeaderError::cutShort;
     Identification read;
     read.version = bytes[8];
     read.channels = bytes[9];
@@ -59,6 +64,10 @@ HeaderError readIdentification(const std::uint8_t* bytes, std::size_t size, Iden
     read.coupling = static_cast<Coupling>(bytes[10]);
     read.originalRate = readU32(&bytes[11]);
     read.preSkip = static_cast<std::uint16_t>(bytes[15] | bytes[16] << 8);
+    if (size >= kIdentificationBytes) {
+        read.originalLength = 0;
+        for (int i = 7; i >= 0; --i) read.originalLength = read.originalLength << 8 | bytes[kOriginalLengthOffset + i];
+    }
     const HeaderError error = checkIdentification(read);
     if (error == HeaderError::none) header = read;
     return error;

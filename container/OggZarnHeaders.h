@@ -14,8 +14,13 @@
 
 namespace zarn {
 
-constexpr std::size_t kIdentificationBytes = 17;
-constexpr std::uint8_t kMappingVersion = 0x10;  // major 1, minor 0
+// What this version writes, and the least a reader takes: version 1.0's
+// header, without the length at the original rate that 1.1 adds.
+constexpr std::size_t kIdentificationBytes = 25;
+constexpr std::size_t kIdentificationBaseBytes = 17;
+constexpr std::uint8_t kMappingVersion = 0x11;  // major 1, minor 1
+// The length at the original rate when the writer could not tell it.
+constexpr std::uint64_t kLengthUnknown = ~std::uint64_t{0};
 constexpr unsigned kMaxChannels = 8;
 // Samples per channel in a hop, and the decoder's latency of one hop: the
 // first packet's hop is the encoder's silent run-in.
@@ -35,6 +40,10 @@ struct Identification {
     Coupling coupling = Coupling::separate;
     std::uint32_t originalRate = 44100;
     std::uint16_t preSkip = kPreSkip;
+    // Samples per channel at originalRate, where the writer knew them at
+    // the start or came back to write them; a decoder at that rate gives
+    // exactly this many. Not part of the stream's form, so left out of ==.
+    std::uint64_t originalLength = kLengthUnknown;
 
     friend bool operator==(const Identification& a, const Identification& b) {
         return a.version == b.version && a.channels == b.channels && a.coupling == b.coupling &&
@@ -62,8 +71,13 @@ constexpr unsigned frontRightChannel(unsigned channels) { return channels == 2 |
 
 HeaderError checkIdentification(const Identification& header);
 std::array<std::uint8_t, kIdentificationBytes> writeIdentification(const Identification& header);
-// Reads and checks the header; bytes after the 17th are a later minor
-// version's and are ignored.
+// Where the length at the original rate lies in the header, for a writer
+// that comes back to it.
+constexpr std::size_t kOriginalLengthOffset = 17;
+void writeOriginalLength(std::uint8_t* at, std::uint64_t length);
+// Reads and checks the header; a 1.0 header of 17 bytes has no length at
+// the original rate, and bytes after the 25th are a later minor version's
+// and are ignored.
 HeaderError readIdentification(const std::uint8_t* bytes, std::size_t size, Identification& header);
 
 // NAME of a "NAME=value" comment: ASCII 0x20 to 0x7D without '=', at least one.

@@ -38,7 +38,7 @@ class Faults : public ::testing::Test {
 protected:
     void SetUp() override {
         writeFile(dir_.file("good.wav"), makeWaveFile(makeMusicSignal(30000, 4)));
-        ASSERT_EQ(runZarn(dir_, "good.wav").exitStatus, 0);
+        ASSERT_EQ(runZarn(dir_, "--raw good.wav").exitStatus, 0);
         ASSERT_EQ(runZarn(dir_, "-d good.zarn -o decoded.wav").exitStatus, 0);
         decoded_ = readSamples(dir_.file("decoded.wav"));
     }
@@ -139,7 +139,7 @@ TEST_F(Faults, AnInputCutShortIsConvertedWithAWarning) {
     writeFile(dir_.file("cut.wav"), Bytes(wave.begin(), wave.begin() + 44 + 2 * 10000));
     const char* warning =
         "zarn: cut.wav: warning: the file ends too early; expected 30000 samples, got 10000 samples\n";
-    const RunResult result = runZarn(dir_, "cut.wav");
+    const RunResult result = runZarn(dir_, "--raw cut.wav");
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.err.rfind(warning, 0), 0u) << result.err;
     // From a pipe, where the header's promise is all there is.
@@ -157,13 +157,13 @@ TEST_F(Faults, AnInputCutShortIsConvertedWithAWarning) {
     EXPECT_NE(cutFlac.err.find("zarn: cut.flac: warning: the file ends too early; expected 30208 samples"),
               std::string::npos)
         << cutFlac.err;
-    EXPECT_EQ(runZarn(dir_, "-q -f cut.wav").err, "");
+    EXPECT_EQ(runZarn(dir_, "--raw -q -f cut.wav").err, "");
 
     // A WAVE written to a pipe and kept says "unknown" in its sizes: no
     // promise to break.
     ASSERT_EQ(runCommand("(" + zarnCommand() + " -d good.zarn -o - | cat >unknown.wav)", dir_.path(), "").exitStatus,
               0);
-    const RunResult unknown = runZarn(dir_, "unknown.wav");
+    const RunResult unknown = runZarn(dir_, "--raw unknown.wav");
     EXPECT_EQ(unknown.exitStatus, 0);
     EXPECT_EQ(unknown.err.find("warning"), std::string::npos) << unknown.err;
 }
@@ -211,8 +211,8 @@ TEST_F(Faults, ADamagedMp3FailsQuietly) {
     Bytes mp3 = readFile(dir_.file("in.mp3"));
     for (std::size_t at = 2000; at < mp3.size(); at += 211) mp3[at] ^= 0x5A;
     writeFile(dir_.file("bad.mp3"), mp3);
-    ASSERT_EQ(runZarn(dir_, "-q in.mp3").err, "");
-    const RunResult result = runZarn(dir_, "-q bad.mp3");
+    ASSERT_EQ(runZarn(dir_, "--raw -q in.mp3").err, "");
+    const RunResult result = runZarn(dir_, "--raw -q bad.mp3");
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.err, "zarn: bad.mp3: is a damaged sound file (errors in the MP3 data)\n");
     EXPECT_FALSE(fileExists(dir_.file("bad.zarn")));
@@ -225,7 +225,7 @@ TEST_F(Faults, NanSamplesAreSilence) {
     for (double& value : frames) value *= 0.5;
     for (const std::size_t at : {1000u, 15000u, 15001u}) frames[at] = std::nan("");
     writeSound(dir_.file("nan.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 48000, frames);
-    const RunResult result = runZarn(dir_, "nan.wav");
+    const RunResult result = runZarn(dir_, "--raw nan.wav");
     ASSERT_EQ(result.exitStatus, 0);
     EXPECT_NE(result.err.find("nan.wav -> nan.zarn: WAVE, mono, 48 kHz, 32 bit float; 3 NaN samples made silence, "
                               "converted to 44.1 kHz"),
@@ -274,7 +274,7 @@ TEST_F(Faults, NamesWithControlCharactersAreQuoted) {
     const RunResult wrong = runZarn(dir_, "good.wav -o \"$(printf 'a\\nb.wav')\"");
     EXPECT_EQ(wrong.exitStatus, 2);
     EXPECT_EQ(wrong.err.rfind("zarn: -o 'a'$'\\n''b.wav': encodes to Zarn", 0), 0u) << wrong.err;
-    const RunResult missing = runZarn(dir_, "\"$(printf 'a\\nb\\033[2J.wav')\"");
+    const RunResult missing = runZarn(dir_, "--raw \"$(printf 'a\\nb\\033[2J.wav')\"");
     EXPECT_EQ(missing.exitStatus, 1);
     EXPECT_EQ(missing.err, "zarn: 'a'$'\\n''b'$'\\033''[2J.wav': does not exist\n");
     EXPECT_EQ(cli::printableName("it's"), "it's");

@@ -178,7 +178,7 @@ TEST(Dither, IsTheSameEveryRunAndOffOnRequest) {
     EXPECT_TRUE(readFile(dir.file("first.zarn")) == readFile(dir.file("second.zarn")));
     // The 24-bit file holds the 16-bit samples exactly, which rounding keeps.
     writeFile(dir.file("plain.wav"), makeWaveFile(makeMusicSignal(44100, 3)));
-    ASSERT_EQ(runZarn(dir, "plain.wav").exitStatus, 0);
+    ASSERT_EQ(runZarn(dir, "--raw plain.wav").exitStatus, 0);
     EXPECT_TRUE(readFile(dir.file("rounded.zarn")) == readFile(dir.file("plain.zarn")));
     EXPECT_FALSE(readFile(dir.file("first.zarn")) == readFile(dir.file("plain.zarn")));
 }

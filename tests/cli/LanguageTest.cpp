@@ -77,14 +77,14 @@ TEST(Language, NumbersInTheLocalesForm) {
     for (const std::int16_t sample : music) stereo.insert(stereo.end(), 2, sample / 32768.0);
     writeSound(dir.file("s.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 22050, stereo);
 
-    const RunResult english = runZarnIn(dir, "LC_ALL=C", "s.wav");
+    const RunResult english = runZarnIn(dir, "LC_ALL=C", "--raw s.wav");
     EXPECT_EQ(english.err,
               "s.wav -> s.zarn: WAVE, stereo, 22.05 kHz, 16 bit; mixed down to mono, converted to 44.1 kHz, "
               "dithered to 16 bits\n");
     EXPECT_EQ(runZarnIn(dir, "LC_ALL=C", "-t s.zarn").err, "s.zarn: ok, 0.23 s\n");
 
     ZARN_REQUIRE_LOCALE(kDanishUtf8);
-    const RunResult danish = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "-f s.wav");
+    const RunResult danish = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "--raw -f s.wav");
     EXPECT_EQ(danish.err,
               "s.wav -> s.zarn: WAVE, stereo, 22,05 kHz, 16 bit; mixet ned til mono, konverteret til 44,1 kHz, "
               "dithret til 16 bit\n");
@@ -101,7 +101,7 @@ TEST(Language, AWarningAndARefusalInDanish) {
     TempDir dir;
     const Bytes wave = makeWaveFile(makeMusicSignal(30000, 4));
     writeFile(dir.file("cut.wav"), Bytes(wave.begin(), wave.begin() + 44 + 2 * 10000));
-    const RunResult cut = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "cut.wav");
+    const RunResult cut = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "--raw cut.wav");
     EXPECT_EQ(cut.exitStatus, 0);
     EXPECT_EQ(cut.err.rfind("zarn: cut.wav: advarsel: filen slutter for tidligt; ventede 30000 samples, fik 10000 "
                             "samples\n",
@@ -110,8 +110,8 @@ TEST(Language, AWarningAndARefusalInDanish) {
         << cut.err;
     const RunResult refused = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "cut.wav -o out.flac");
     EXPECT_EQ(refused.exitStatus, 2);
-    EXPECT_EQ(refused.err.rfind("zarn: -o out.flac: der kodes til Zarn, ikke til .flac (et navn på .zarn, eller -d "
-                                "for at afkode)\n",
+    EXPECT_EQ(refused.err.rfind("zarn: -o out.flac: der kodes til Zarn, ikke til .flac (et navn på .oza eller .zarn, "
+                                "eller -d for at afkode)\n",
                                 0),
               0u)
         << refused.err;
@@ -123,13 +123,13 @@ TEST(Language, TheWholeHelpInEachLanguage) {
     TempDir dir;
     const RunResult english = runZarnIn(dir, "LC_ALL=C", "--help");
     ASSERT_EQ(english.exitStatus, 0);
-    EXPECT_EQ(english.out.rfind("Usage: zarn [OPTION]... FILE...\nEncodes sound files to Zarn", 0), 0u);
+    EXPECT_EQ(english.out.rfind("Usage: zarn [OPTION]... FILE...\nEncodes sound files to Ogg Zarn", 0), 0u);
     EXPECT_NE(english.out.find("\nExit status: 0 when everything succeeded"), std::string::npos);
 
     ZARN_REQUIRE_LOCALE(kDanishUtf8);
     const RunResult danish = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "--help");
     ASSERT_EQ(danish.exitStatus, 0);
-    EXPECT_EQ(danish.out.rfind("Brug: zarn [TILVALG]... FIL...\nKoder lydfiler til Zarn", 0), 0u);
+    EXPECT_EQ(danish.out.rfind("Brug: zarn [TILVALG]... FIL...\nKoder lydfiler til Ogg Zarn", 0), 0u);
     EXPECT_NE(danish.out.find("  -h, --help         viser denne hjælp\n"), std::string::npos);
     const std::vector<std::string> englishLines = lines(english.out), danishLines = lines(danish.out);
     ASSERT_EQ(danishLines.size(), englishLines.size());
@@ -143,6 +143,40 @@ TEST(Language, TheWholeHelpInEachLanguage) {
     const RunResult latin = runZarnIn(dir, "LC_ALL=" + kDanishLatin1, "--help");
     EXPECT_EQ(latin.out, latin1(danish.out));
     EXPECT_NE(latin.out.find("hj\xE6lp"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zarn::test
+
+namespace zarn::test {
+namespace {
+
+// Ogg Zarn's lines in Danish: what a file holds, and where it is damaged,
+// with the figures in Danish form.
+TEST(Language, OggZarnSaysItsFiguresAndItsDamageInDanish) {
+    ZARN_REQUIRE_LOCALE(kDanishUtf8);
+    TempDir dir;
+    const std::vector<std::int16_t> music = makeMusicSignal(3 * 22050, 4);
+    std::vector<double> stereo;
+    for (const std::int16_t sample : music) stereo.insert(stereo.end(), 2, sample / 32768.0);
+    writeSound(dir.file("s.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 22050, stereo);
+    const RunResult encoded = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "s.wav");
+    ASSERT_EQ(encoded.exitStatus, 0);
+    EXPECT_EQ(encoded.err.rfind("s.wav -> s.oza: WAVE, stereo, 22,05 kHz, 16 bit; konverteret til 44,1 kHz, "
+                                "dithret til 16 bit; 3,00 s, ",
+                                0),
+              0u)
+        << encoded.err;
+    // A time on the command line has a point in every locale.
+    EXPECT_EQ(runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "-f -d s.oza --skip 1.0 --until 0:01.5").err,
+              "s.oza -> s.wav: afkodet, stereo, 22,05 kHz, 0,50 s fra 1,00 s\n");
+    Bytes damaged = readFile(dir.file("s.oza"));
+    damaged[damaged.size() / 2] ^= 0x01;
+    writeFile(dir.file("bad.oza"), damaged);
+    const RunResult tested = runZarnIn(dir, "LC_ALL=" + kDanishUtf8, "-t bad.oza");
+    EXPECT_EQ(tested.exitStatus, 1);
+    EXPECT_EQ(tested.err.rfind("zarn: bad.oza: en side er beskadiget (dens CRC passer ikke) ved 1,", 0), 0u)
+        << tested.err;
 }
 
 }  // namespace

@@ -24,11 +24,11 @@ protected:
 
 TEST_F(Safety, AnExistingOutputIsKeptUnlessForced) {
     writeFile(dir_.file("good.zarn"), Bytes{1, 2, 3});
-    const RunResult refused = runZarn(dir_, "good.wav");
+    const RunResult refused = runZarn(dir_, "--raw good.wav");
     EXPECT_EQ(refused.exitStatus, 1);
     EXPECT_EQ(refused.err, "zarn: good.zarn: already exists (-f overwrites)\n");
     EXPECT_TRUE(readFile(dir_.file("good.zarn")) == (Bytes{1, 2, 3}));
-    EXPECT_EQ(runZarn(dir_, "-f good.wav").exitStatus, 0);
+    EXPECT_EQ(runZarn(dir_, "--raw -f good.wav").exitStatus, 0);
     EXPECT_GT(readFile(dir_.file("good.zarn")).size(), 3u);
     EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"good.wav", "good.zarn"}));
 }
@@ -53,7 +53,7 @@ TEST_F(Safety, TheInputIsNeverItsOwnOutput) {
 // A damaged input, a full disk: the line names the file that failed and
 // why, and the output folder holds no trace of the attempt.
 TEST_F(Safety, AFailedConversionLeavesNothing) {
-    ASSERT_EQ(runZarn(dir_, "good.wav").exitStatus, 0);
+    ASSERT_EQ(runZarn(dir_, "--raw good.wav").exitStatus, 0);
     const Bytes good = readFile(dir_.file("good.zarn"));
     const std::string end = std::to_string(good.size());
     // Zeros where the next frame's tag should be; then the first 20 bytes of
@@ -96,7 +96,7 @@ TEST_F(Safety, AFailedConversionLeavesNothing) {
 // which gets the output; and a name as long as a name may be has room for
 // its temporary name.
 TEST_F(Safety, OutputReachedInOtherWaysIsWhole) {
-    ASSERT_EQ(runZarn(dir_, "good.wav").exitStatus, 0);
+    ASSERT_EQ(runZarn(dir_, "--raw good.wav").exitStatus, 0);
     ASSERT_EQ(runZarn(dir_, "-d good.zarn -o plain.wav").exitStatus, 0);
     const std::vector<std::int16_t> decoded = readSamples(dir_.file("plain.wav"));
 
@@ -113,7 +113,7 @@ TEST_F(Safety, OutputReachedInOtherWaysIsWhole) {
 
     const std::string longest(250, 'a');  // with ".zarn", 255 bytes
     writeFile(dir_.file(longest + ".wav"), readFile(dir_.file("good.wav")));
-    EXPECT_EQ(runZarn(dir_, longest + ".wav").exitStatus, 0);
+    EXPECT_EQ(runZarn(dir_, "--raw " + longest + ".wav").exitStatus, 0);
     EXPECT_TRUE(readFile(dir_.file(longest + ".zarn")) == readFile(dir_.file("good.zarn")));
 }
 
@@ -126,11 +126,11 @@ struct HalfwayZarn {
     Bytes rest;  // what the input still lacks
 };
 
-HalfwayZarn startHalfway(const TempDir& dir) {
+HalfwayZarn startHalfway(const TempDir& dir, const std::string& output = "out.zarn") {
     HalfwayZarn zarn;
     int toZarn[2];
     if (pipe(toZarn) != 0) return zarn;
-    const std::string command = "cd " + shellWord(dir.path()) + " && exec " + zarnCommand() + " - -o out.zarn";
+    const std::string command = "cd " + shellWord(dir.path()) + " && exec " + zarnCommand() + " - -o " + output;
     zarn.child = fork();
     if (zarn.child == 0) {
         dup2(toZarn[0], STDIN_FILENO);
@@ -148,7 +148,7 @@ HalfwayZarn startHalfway(const TempDir& dir) {
     EXPECT_EQ(write(zarn.feed, start.data(), start.size()), static_cast<ssize_t>(start.size()));
     bool started = false;
     for (int wait = 0; wait < 2000 && !started; ++wait) {
-        for (const std::string& name : filesIn(dir)) started = started || name.rfind(".out.zarn", 0) == 0;
+        for (const std::string& name : filesIn(dir)) started = started || name.rfind("." + output, 0) == 0;
         if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(started) << "no temporary file appeared";
@@ -158,14 +158,34 @@ HalfwayZarn startHalfway(const TempDir& dir) {
 // Interrupted while its input is still coming, zarn removes its temporary
 // file and ends by the signal, as if it had none of its own.
 TEST_F(Safety, AnInterruptLeavesNothing) {
-    const HalfwayZarn zarn = startHalfway(dir_);
-    ASSERT_GT(zarn.child, 0);
-    kill(zarn.child, SIGINT);
-    int status = 0;
-    waitpid(zarn.child, &status, 0);
-    close(zarn.feed);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
-    EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"good.wav"});
+    for (const char* output : {"out.zarn", "out.oza"}) {
+        SCOPED_TRACE(output);
+        const HalfwayZarn zarn = startHalfway(dir_, output);
+        ASSERT_GT(zarn.child, 0);
+        kill(zarn.child, SIGINT);
+        int status = 0;
+        waitpid(zarn.child, &status, 0);
+        close(zarn.feed);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+        EXPECT_EQ(filesIn(dir_), std::vector<std::string>{"good.wav"});
+    }
+}
+
+// Ogg Zarn's pages meet a full disk and the file-size limit as the bare
+// stream does: one line, and no file left.
+TEST_F(Safety, OggZarnLeavesNothingOnAFullDisk) {
+    const RunResult full = runZarn(dir_, "good.wav -o /dev/full");
+    EXPECT_EQ(full.exitStatus, 1);
+    EXPECT_EQ(full.err, "zarn: /dev/full: the disk is full\n");
+    const RunResult limited = runCommand("ulimit -f 1 && " + zarnCommand() + " good.wav -o big.oza", dir_.path(), "");
+    EXPECT_EQ(limited.exitStatus, 1);
+    EXPECT_EQ(limited.err.rfind("zarn: big.oza: ", 0), 0u) << limited.err;
+    ASSERT_EQ(runZarn(dir_, "good.wav -o small.oza").exitStatus, 0);
+    const RunResult decodeLimited =
+        runCommand("ulimit -f 1 && " + zarnCommand() + " -d small.oza -o big.flac", dir_.path(), "");
+    EXPECT_EQ(decodeLimited.exitStatus, 1);
+    EXPECT_EQ(decodeLimited.err.rfind("zarn: big.flac: ", 0), 0u) << decodeLimited.err;
+    EXPECT_EQ(filesIn(dir_), (std::vector<std::string>{"good.wav", "small.oza"}));
 }
 
 // A file that another program makes under the output's name while zarn
@@ -196,14 +216,14 @@ TEST_F(Safety, AFileMadeMeanwhileIsKept) {
 TEST_F(Safety, ABadFileAmongGoodOnes) {
     writeFile(dir_.file("text.txt"), Bytes{'h', 'e', 'j', '\n'});
     writeFile(dir_.file("other.wav"), makeWaveFile(makeMusicSignal(3000, 8)));
-    const RunResult result = runZarn(dir_, "good.wav text.txt missing.wav other.wav");
+    const RunResult result = runZarn(dir_, "--raw good.wav text.txt missing.wav other.wav");
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.err.find("zarn: text.txt: is not a sound file that libsndfile knows\n"), std::string::npos)
         << result.err;
     EXPECT_NE(result.err.find("zarn: missing.wav: does not exist\n"), std::string::npos) << result.err;
     EXPECT_EQ(filesIn(dir_),
               (std::vector<std::string>{"good.wav", "good.zarn", "other.wav", "other.zarn", "text.txt"}));
-    const RunResult quiet = runZarn(dir_, "-q -f good.wav other.wav");
+    const RunResult quiet = runZarn(dir_, "--raw -q -f good.wav other.wav");
     EXPECT_EQ(quiet.exitStatus, 0);
     EXPECT_EQ(quiet.err, "");
 }

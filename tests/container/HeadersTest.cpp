@@ -14,10 +14,31 @@ TEST(IdentificationHeader, HasItsFieldsLittleEndianAtFixedPlaces) {
     header.channels = 6;
     header.coupling = Coupling::frontPair;
     header.originalRate = 0x00017700;  // 96000
+    header.originalLength = 0x0102030405;
     const auto bytes = writeIdentification(header);
-    const std::uint8_t expected[kIdentificationBytes] = {'Z', 'a', 'r', 'n', 'H', 'e', 'a', 'd', 0x10, 6,
-                                                         1,   0x00, 0x77, 0x01, 0x00, 0x00, 0x01};
+    const std::uint8_t expected[kIdentificationBytes] = {'Z', 'a', 'r', 'n', 'H', 'e', 'a', 'd', 0x11, 6, 1,
+                                                         0x00, 0x77, 0x01, 0x00, 0x00, 0x01, 5, 4, 3, 2, 1, 0, 0, 0};
     EXPECT_EQ(std::memcmp(bytes.data(), expected, sizeof expected), 0);
+}
+
+// A 1.0 header of 17 bytes reads, with no length at the original rate; a
+// 1.1 header's length reads back, unknown as all ones.
+TEST(IdentificationHeader, TheLengthAtTheOriginalRateIsOptional) {
+    Identification header;
+    header.originalRate = 48000;
+    header.originalLength = 1234567;
+    const auto bytes = writeIdentification(header);
+    Identification read;
+    ASSERT_EQ(readIdentification(bytes.data(), bytes.size(), read), HeaderError::none);
+    EXPECT_EQ(read.originalLength, 1234567u);
+    auto older = bytes;
+    older[8] = 0x10;
+    ASSERT_EQ(readIdentification(older.data(), kIdentificationBaseBytes, read), HeaderError::none);
+    EXPECT_EQ(read.originalLength, kLengthUnknown);
+    EXPECT_EQ(read.originalRate, 48000u);
+    const auto unknown = writeIdentification(Identification{});
+    ASSERT_EQ(readIdentification(unknown.data(), unknown.size(), read), HeaderError::none);
+    EXPECT_EQ(read.originalLength, kLengthUnknown);
 }
 
 TEST(IdentificationHeader, EveryChannelCountAndCouplingRoundTrips) {
@@ -62,7 +83,7 @@ TEST(IdentificationHeader, RefusesWhatNoDecoderCanPlay) {
     std::memset(&rateZero[11], 0, 4);
     Identification read;
     EXPECT_EQ(readIdentification(rateZero.data(), rateZero.size(), read), HeaderError::rate);
-    EXPECT_EQ(readIdentification(good.data(), good.size() - 1, read), HeaderError::cutShort);
+    EXPECT_EQ(readIdentification(good.data(), kIdentificationBaseBytes - 1, read), HeaderError::cutShort);
     EXPECT_EQ(readIdentification(good.data(), 4, read), HeaderError::notThisHeader);
 }
 
