@@ -51,9 +51,9 @@ TEST(DesktopType, FileNamesBothFormsWithTheirChannelsAndRate) {
     const std::string six = writeFile("six.oza", oggZarn(4410, 6));
     const std::string bare = writeFile("bare.zarn", bareStream(4410));
     EXPECT_EQ(output("file -b -m '" + magic + "' '" + stereo + "'"),
-              "Ogg data, Zarn audio, version 1.0, stereo, 48000 Hz originally\n");
+              "Ogg data, Zarn audio, version 1.1, stereo, 48000 Hz originally\n");
     EXPECT_EQ(output("file -b -m '" + magic + "' '" + six + "'"),
-              "Ogg data, Zarn audio, version 1.0, 6 channels, 44100 Hz originally\n");
+              "Ogg data, Zarn audio, version 1.1, 6 channels, 44100 Hz originally\n");
     EXPECT_EQ(output("file -b -m '" + magic + "' '" + bare + "'"), "Zarn audio, bare stream (mono, 16 bit, 44100 Hz)\n");
     EXPECT_EQ(output("file -b --mime-type -m '" + magic + "' '" + stereo + "'"), "audio/x-zarn+ogg\n");
 }

@@ -80,6 +80,9 @@ TEST_F(Installed, ThePrefixHoldsTheProgramsTheLibraryAndTheirManualPagesAndNothi
     expected.insert("share/man/man3/zarn.3");
     if (ZARN_INSTALLS_OGG_PAGE) expected.insert("share/man/man5/zarn-ogg.5");
     if (ZARN_INSTALLS_CATALOGUES) expected.insert(ZARN_INSTALL_LOCALEDIR "/da/LC_MESSAGES/zarn.mo");
+    if (ZARN_INSTALLS_GST_PLUGIN) expected.insert(lib + "/gstreamer-1.0/libgstzarn.so");
+    expected.insert(ZARN_INSTALL_DATADIR "/mime/packages/zarn.xml");
+    expected.insert(ZARN_INSTALL_DATADIR "/misc/zarn.magic");
     std::set<std::string> found;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(path(""))) {
         // As named: std::filesystem::relative would resolve the library's links.
