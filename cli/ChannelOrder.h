@@ -12,18 +12,6 @@
 
 namespace zarn::cli {
 
-// kFromWave[channels - 1][i]: the WAVE channel that Ogg Zarn's channel i is.
-constexpr std::array<std::array<unsigned char, kMaxChannels>, kMaxChannels> kFromWave{{
-    {0},
-    {0, 1},
-    {0, 2, 1},
-    {0, 1, 2, 3},
-    {0, 2, 1, 3, 4},
-    {0, 2, 1, 4, 5, 3},
-    {0, 2, 1, 5, 6, 4, 3},
-    {0, 2, 1, 6, 7, 4, 5, 3},
-}};
-
 // The speakers of WAVE's order for a channel count, for the channel mask
 // libsndfile writes in a WAVE_FORMAT_EXTENSIBLE file.
 inline std::array<int, kMaxChannels> waveSpeakers(unsigned channels) {

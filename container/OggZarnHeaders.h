@@ -69,6 +69,19 @@ enum class HeaderError {
 // for 3 and 5 to 8, where the centre sits between them in Vorbis order.
 constexpr unsigned frontRightChannel(unsigned channels) { return channels == 2 || channels == 4 ? 1 : 2; }
 
+// kFromWave[channels - 1][i]: the WAVE channel (WAVE_FORMAT_EXTENSIBLE's
+// order, as libsndfile gives it) that the stream's channel i is.
+constexpr std::array<std::array<std::uint8_t, kMaxChannels>, kMaxChannels> kFromWave{{
+    {0},
+    {0, 1},
+    {0, 2, 1},
+    {0, 1, 2, 3},
+    {0, 2, 1, 3, 4},
+    {0, 2, 1, 4, 5, 3},
+    {0, 2, 1, 5, 6, 4, 3},
+    {0, 2, 1, 6, 7, 4, 5, 3},
+}};
+
 HeaderError checkIdentification(const Identification& header);
 std::array<std::uint8_t, kIdentificationBytes> writeIdentification(const Identification& header);
 // Where the length at the original rate lies in the header, for a writer

@@ -10,6 +10,7 @@
 #include "cli/MonoSource.h"
 #include "cli/Resampler.h"
 #include "cli/TpdfDither.h"
+#include "container/OggZarnHeaders.h"
 #include "text/Translation.h"
 #include "cli/SoundInput.h"
 #include "decoder/FullSynthesis.h"
@@ -36,16 +37,6 @@ void reserveFor(const cli::SoundInput& input, std::vector<Sample>& samples) {
 // Which of a WAVE file's channels goes in each place of the container's
 // order, for 1 to 8 channels; more keep their own order.
 std::size_t waveChannel(std::size_t channels, std::size_t place) {
-    static const std::array<std::array<std::uint8_t, 8>, 8> kFromWave{{
-        {0},
-        {0, 1},
-        {0, 2, 1},
-        {0, 1, 2, 3},
-        {0, 2, 1, 3, 4},
-        {0, 2, 1, 4, 5, 3},
-        {0, 2, 1, 5, 6, 4, 3},
-        {0, 2, 1, 6, 7, 4, 5, 3},
-    }};
     return channels <= kFromWave.size() ? kFromWave[channels - 1][place] : place;
 }
 

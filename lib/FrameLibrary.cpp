@@ -71,22 +71,7 @@ extern "C" {
 
 zarn_frame_encoder* zarn_frame_encoder_create(const zarn_encoder_settings* given, int* error) noexcept {
     zarn_encoder_settings settings;
-    zarn_encoder_settings_init(&settings);
-    const GivenSettings<zarn_encoder_settings> reading(given, settings);
-    if (!reading.known()) {
-        report(ZARN_ERROR_SETTINGS, error);
-        return nullptr;
-    }
-    reading.take(&zarn_encoder_settings::kind, settings);
-    reading.take(&zarn_encoder_settings::kbit_per_second, settings);
-    // A rate of 0 (a struct zeroed but for its size) is the default; only
-    // the bit-rate kind has one to check.
-    if (settings.kbit_per_second == 0) settings.kbit_per_second = ZARN_BITRATE_DEFAULT;
-    if (settings.kind == ZARN_ENCODER_BITRATE &&
-        (settings.kbit_per_second < ZARN_BITRATE_MIN || settings.kbit_per_second > ZARN_BITRATE_MAX)) {
-        report(ZARN_ERROR_ARGUMENT, error);
-        return nullptr;
-    }
+    if (!zarn::library::takeEncoderSettings(given, settings, error)) return nullptr;
     const auto rate = static_cast<unsigned>(settings.kbit_per_second);
     HopEncoder* core = nullptr;
     switch (settings.kind) {

@@ -137,4 +137,9 @@ private:
     bool known_ = true;
 };
 
+// A bare encoder's settings as given, the defaults for what the caller's
+// struct lacks, checked: false, with the reason in *error, for a size this
+// library does not know or a bit rate out of range.
+bool takeEncoderSettings(const zarn_encoder_settings* given, zarn_encoder_settings& settings, int* error);
+
 }  // namespace zarn::library

@@ -111,6 +111,30 @@ struct zarn_decoder {
     Standing standing;
 };
 
+namespace zarn::library {
+
+bool takeEncoderSettings(const zarn_encoder_settings* given, zarn_encoder_settings& settings, int* error) {
+    zarn_encoder_settings_init(&settings);
+    const GivenSettings<zarn_encoder_settings> reading(given, settings);
+    if (!reading.known()) {
+        report(ZARN_ERROR_SETTINGS, error);
+        return false;
+    }
+    reading.take(&zarn_encoder_settings::kind, settings);
+    reading.take(&zarn_encoder_settings::kbit_per_second, settings);
+    // A rate of 0 (a struct zeroed but for its size) is the default; only
+    // the bit-rate kind has one to check.
+    if (settings.kbit_per_second == 0) settings.kbit_per_second = ZARN_BITRATE_DEFAULT;
+    if (settings.kind == ZARN_ENCODER_BITRATE &&
+        (settings.kbit_per_second < ZARN_BITRATE_MIN || settings.kbit_per_second > ZARN_BITRATE_MAX)) {
+        report(ZARN_ERROR_ARGUMENT, error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zarn::library
+
 extern "C" {
 
 const char* zarn_strerror(int error) noexcept {
@@ -154,22 +178,7 @@ void zarn_encoder_settings_init(zarn_encoder_settings* settings) noexcept {
 zarn_encoder* zarn_encoder_create_with(const zarn_encoder_settings* given, zarn_write_fn write, void* user,
                                        int* error) noexcept {
     zarn_encoder_settings settings;
-    zarn_encoder_settings_init(&settings);
-    const GivenSettings<zarn_encoder_settings> reading(given, settings);
-    if (!reading.known()) {
-        report(ZARN_ERROR_SETTINGS, error);
-        return nullptr;
-    }
-    reading.take(&zarn_encoder_settings::kind, settings);
-    reading.take(&zarn_encoder_settings::kbit_per_second, settings);
-    // A rate of 0 (a struct zeroed but for its size) is the default; only
-    // the bit-rate kind has one to check.
-    if (settings.kbit_per_second == 0) settings.kbit_per_second = ZARN_BITRATE_DEFAULT;
-    if (settings.kind == ZARN_ENCODER_BITRATE &&
-        (settings.kbit_per_second < ZARN_BITRATE_MIN || settings.kbit_per_second > ZARN_BITRATE_MAX)) {
-        report(ZARN_ERROR_ARGUMENT, error);
-        return nullptr;
-    }
+    if (!zarn::library::takeEncoderSettings(given, settings, error)) return nullptr;
     zarn_encoder* encoder = zarn_encoder_create(settings.kind, write, user, error);
     if (encoder != nullptr && settings.kind == ZARN_ENCODER_BITRATE) {
         encoder->core->setBitrate(static_cast<unsigned>(settings.kbit_per_second));
