@@ -111,6 +111,17 @@ namespace {
 
 // The comment header: the input's tags, with --tag's after them; a name
 // --tag gives replaces the input's tag of that name.
+// The steps the input went through, with the NaN samples made silence
+// before them.
+std::string withSilencedNaNs(const SoundInput& sound, const std::string& steps) {
+    if (sound.nanSamples() == 0) return steps;
+    const auto nan = static_cast<unsigned long long>(sound.nanSamples());
+    return text::format(text::trn("%llu NaN sample made silence", "%llu NaN samples made silence",
+                                  static_cast<unsigned long>(nan)),
+                        nan) +
+           (steps.empty() ? "" : ", ") + steps;
+}
+
 std::vector<std::uint8_t> commentHeader(const SoundInput& sound, const Options& options) {
     std::vector<std::string> tags;
     for (const std::string& tag : sound.tags()) {
@@ -212,14 +223,7 @@ Outcome encodeOgg(const std::string& input, const std::string& output, const Opt
     }
     file.commit();
 
-    std::string steps = source.steps();
-    if (sound.nanSamples() > 0) {
-        const auto nan = static_cast<unsigned long long>(sound.nanSamples());
-        steps = text::format(text::trn("%llu NaN sample made silence", "%llu NaN samples made silence",
-                                       static_cast<unsigned long>(nan)),
-                             nan) +
-                (steps.empty() ? "" : ", ") + steps;
-    }
+    const std::string steps = withSilencedNaNs(sound, source.steps());
     const double duration = static_cast<double>(source.inputFramesRead()) / inputRate;
     std::string coded = text::format("%.2f s", duration);
     if (duration > 0.0) {
@@ -269,14 +273,7 @@ Outcome encodeFile(const std::string& input, const std::string& output, const Op
     check(zarn_encoder_finish(encoder.get()));
     file.commit();
 
-    std::string steps = source.steps();
-    if (sound.nanSamples() > 0) {
-        const auto nan = static_cast<unsigned long long>(sound.nanSamples());
-        steps = text::format(text::trn("%llu NaN sample made silence", "%llu NaN samples made silence",
-                                       static_cast<unsigned long>(nan)),
-                             nan) +
-                (steps.empty() ? "" : ", ") + steps;
-    }
+    std::string steps = withSilencedNaNs(sound, source.steps());
     // Said, not dropped without a word: the bare stream has no room for tags.
     const std::size_t tags = sound.tags().size() + options.tags.size();
     if (tags > 0) {
