@@ -23,6 +23,7 @@
 #include <ogg/ogg.h>
 
 #include "container/OggZarnDecoder.h"
+#include "fuzz/MendChecksums.h"
 
 namespace {
 
@@ -194,24 +195,6 @@ void seekAndCompare(const std::uint8_t* stream, std::size_t size, const Decoding
     if (result != Result::linkEnd || expected != full.firstLength) std::abort();
 }
 
-// Sets the CRC of every whole page in `bytes`.
-void mendChecksums(std::vector<std::uint8_t>& bytes) {
-    for (std::size_t at = 0; at + 27 <= bytes.size(); ++at) {
-        if (std::memcmp(&bytes[at], "OggS", 4) != 0) continue;
-        const std::size_t headerBytes = 27 + std::size_t{bytes[at + 26]};
-        if (at + headerBytes > bytes.size()) break;
-        std::size_t bodyBytes = 0;
-        for (std::size_t segment = 27; segment < headerBytes; ++segment) bodyBytes += bytes[at + segment];
-        if (at + headerBytes + bodyBytes > bytes.size()) break;
-        ogg_page page;
-        page.header = &bytes[at];
-        page.header_len = static_cast<long>(headerBytes);
-        page.body = &bytes[at] + headerBytes;
-        page.body_len = static_cast<long>(bodyBytes);
-        ogg_page_checksum_set(&page);
-        at += headerBytes + bodyBytes - 1;
-    }
-}
 
 }  // namespace
 
@@ -225,7 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t choices = 1 + cutCount + 2 * seekCount;
     if (size < choices) return 0;
     std::vector<std::uint8_t> bytes(data + choices, data + size);
-    if (data[0] & 0x80) mendChecksums(bytes);
+    if (data[0] & 0x80) zarn::fuzz::mendChecksums(bytes);
     const std::uint8_t* stream = bytes.data();
     const std::size_t streamSize = bytes.size();
 

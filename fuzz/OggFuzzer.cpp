@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "container/OggZarnReader.h"
+#include "fuzz/MendChecksums.h"
 #include "stream/FramePacking.h"
 
 namespace {
@@ -59,24 +60,6 @@ Reading read(const std::uint8_t* stream, std::size_t size, const std::uint8_t* c
     return reading;
 }
 
-// Sets the CRC of every whole page in `bytes`.
-void mendChecksums(std::vector<std::uint8_t>& bytes) {
-    for (std::size_t at = 0; at + 27 <= bytes.size(); ++at) {
-        if (std::memcmp(&bytes[at], "OggS", 4) != 0) continue;
-        const std::size_t headerBytes = 27 + std::size_t{bytes[at + 26]};
-        if (at + headerBytes > bytes.size()) break;
-        std::size_t bodyBytes = 0;
-        for (std::size_t segment = 27; segment < headerBytes; ++segment) bodyBytes += bytes[at + segment];
-        if (at + headerBytes + bodyBytes > bytes.size()) break;
-        ogg_page page;
-        page.header = &bytes[at];
-        page.header_len = static_cast<long>(headerBytes);
-        page.body = &bytes[at] + headerBytes;
-        page.body_len = static_cast<long>(bodyBytes);
-        ogg_page_checksum_set(&page);
-        at += headerBytes + bodyBytes - 1;
-    }
-}
 
 }  // namespace
 
@@ -87,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t cutCount = 1 + data[0] % 8;
     if (size < 1 + cutCount) return 0;
     std::vector<std::uint8_t> bytes(data + 1 + cutCount, data + size);
-    if (data[0] & 0x80) mendChecksums(bytes);
+    if (data[0] & 0x80) zarn::fuzz::mendChecksums(bytes);
     const std::uint8_t* stream = bytes.data();
     const std::size_t streamSize = bytes.size();
     if (read(stream, streamSize, data + 1, cutCount).trace != read(stream, streamSize, nullptr, 0).trace) std::abort();
