@@ -7,7 +7,7 @@
 #
 #   bench/quality.sh [BUILD_FOLDER] [--rates "64 96 128 160 192 256 320"]
 #                    [--codecs "zarn lame opus mp2"]
-#                    [--set main|more|heldout|stereo|stereo-heldout]
+#                    [--set main|more|heldout|stereo|stereo-heldout|fresh]
 #
 # BUILD_FOLDER (default ./build) must hold zarn and bench/zarnalign. zarn
 # encodes as it can today: --full (its own variable rate) and --basic, each
@@ -78,6 +78,14 @@
 #   adventure drascula-music track2.ogg, 20-40 s: game soundtrack
 # --set heldout grades the same five mixed to mono, with zarn -b as the
 # main set does: the mono coder on music it was not tuned on.
+# --set fresh grades, as --set stereo-heldout does, four more stereo
+# recordings, by three composers, for a check on music that neither the
+# tuning nor the held-apart set has heard, once a change was weighed on
+# both (hyperrogue-music, 20 s each):
+#   ivory     hr-savino-ivory.ogg, 20-40 s
+#   icyland   hr3-icyland.ogg, 20-40 s
+#   mountain  hr-domina-mountain.ogg, 30-50 s
+#   caves     hr3-caves.ogg, 20-40 s
 set -euo pipefail
 
 usage() {
@@ -107,11 +115,11 @@ while [ $# -gt 0 ]; do
 done
 
 case "$set" in
-    main|more|heldout|stereo|stereo-heldout) ;;
-    *) die "--set is main, more, heldout, stereo or stereo-heldout, not $set" ;;
+    main|more|heldout|stereo|stereo-heldout|fresh) ;;
+    *) die "--set is main, more, heldout, stereo, stereo-heldout or fresh, not $set" ;;
 esac
 stereo=0
-[[ $set != stereo* ]] || stereo=1
+[[ $set != stereo* && $set != fresh ]] || stereo=1
 
 # The pair's rates, unless given.
 [ $stereo = 0 ] || [ $ratesGiven = 1 ] || rates="128 192 256 320 384"
@@ -193,12 +201,20 @@ heldoutRecordings=(
     "choir|wesnoth-1.16-music|60|20|$wesnoth/nunc_dimittis.ogg"
     "adventure|drascula-music|20|20|usr/share/scummvm/drascula/audio/track2.ogg"
 )
+hyperrogue=usr/share/hyperrogue/music
+freshRecordings=(
+    "ivory|hyperrogue-music|20|20|$hyperrogue/hr-savino-ivory.ogg"
+    "icyland|hyperrogue-music|20|20|$hyperrogue/hr3-icyland.ogg"
+    "mountain|hyperrogue-music|30|20|$hyperrogue/hr-domina-mountain.ogg"
+    "caves|hyperrogue-music|20|20|$hyperrogue/hr3-caves.ogg"
+)
 case "$set" in
     main) recordings=("${mainRecordings[@]}") ;;
     more) recordings=("${moreRecordings[@]}") ;;
     heldout) recordings=("${heldoutRecordings[@]}") ;;
     stereo) recordings=("${stereoRecordings[@]}") ;;
     stereo-heldout) recordings=("${heldoutRecordings[@]}") ;;
+    fresh) recordings=("${freshRecordings[@]}") ;;
 esac
 # The stereo set's recordings are kept apart from the mono ones of the same
 # name.
