@@ -56,8 +56,8 @@ extern "C" {
 #endif
 
 /* The library's version, as numbers (ZARN_VERSION_MAJOR, _MINOR, _PATCH)
- * and as the text ZARN_VERSION_STRING, "MAJOR.MINOR.PATCH"; made by the
- * build, and installed beside this header. */
+ * and as the text ZARN_VERSION_STRING, "MAJOR.MINOR.PATCH", in the header
+ * installed beside this one. */
 #include "zarn_version.h"
 
 /* Samples per second of every signal the codec reads and writes. */
