@@ -65,16 +65,16 @@ void setBitrate(CommandLine& line, const std::string& value) {
 }
 
 // "[mm:]ss[.sss]" or a whole number of samples.
-std::optional<TimeSpec> parseTime(std::string value, bool mayCountFromSkip) {
-    TimeSpec spec;
+std::optional<SpanPoint> parseTime(std::string value, bool mayCountFromSkip) {
+    SpanPoint place;
     if (mayCountFromSkip && !value.empty() && value[0] == '+') {
-        spec.fromSkip = true;
+        place.fromSkip = true;
         value.erase(0, 1);
     }
     if (allDigits(value)) {
         if (value.size() > 18) return std::nullopt;
-        spec.samples = std::stoull(value);
-        return spec;
+        place.samples = std::stoull(value);
+        return place;
     }
     const std::size_t colon = value.find(':');
     std::string minutes = colon == std::string::npos ? "0" : value.substr(0, colon);
@@ -87,27 +87,27 @@ std::optional<TimeSpec> parseTime(std::string value, bool mayCountFromSkip) {
         (colon == std::string::npos && point == std::string::npos) || (colon != std::string::npos && seconds.empty())) {
         return std::nullopt;
     }
-    spec.isTime = true;
+    place.isTime = true;
     // By hand: the C library reads a decimal point as the locale spells it,
     // and in Danish "1.5" would be 1.
-    spec.seconds = 60.0 * static_cast<double>(std::stoull(minutes)) +
+    place.seconds = 60.0 * static_cast<double>(std::stoull(minutes)) +
                    (whole.empty() ? 0.0 : static_cast<double>(std::stoull(whole)));
     double unit = 0.1;
     for (const char digit : fraction) {
-        spec.seconds += unit * (digit - '0');
+        place.seconds += unit * (digit - '0');
         unit /= 10.0;
     }
-    return spec;
+    return place;
 }
 
 void setTime(CommandLine& line, const std::string& value, bool until) {
-    const std::optional<TimeSpec> spec = parseTime(value, until);
-    if (!spec) {
+    const std::optional<SpanPoint> place = parseTime(value, until);
+    if (!place) {
         wrongCall(line, text::format(text::tr("%s takes samples (44100) or a time ([mm:]ss.sss), not '%s'"),
                                      until ? "--until" : "--skip", value.c_str()));
         return;
     }
-    (until ? line.options.until : line.options.skip) = spec;
+    (until ? line.options.until : line.options.skip) = place;
 }
 
 void setRate(CommandLine& line, const std::string& value) {
@@ -254,7 +254,7 @@ std::string replaceExtension(const std::string& name, const char* extension) {
     return name.substr(0, dot) + extension;
 }
 
-std::uint64_t TimeSpec::at(int rate) const {
+std::uint64_t SpanPoint::at(int rate) const {
     if (!isTime) return samples;
     return static_cast<std::uint64_t>(std::llround(seconds * rate));
 }

@@ -18,7 +18,7 @@ enum class Mode { Encode, Decode, Test };
 // A place in a sound as flac's --skip and --until take it: a whole number
 // of samples ("44100"), or a time, "[mm:]ss.sss" with a point or a colon
 // ("1.5", "1:02.5"). --until's "+" counts from --skip.
-struct TimeSpec {
+struct SpanPoint {
     bool isTime = false;
     std::uint64_t samples = 0;
     double seconds = 0.0;
@@ -42,7 +42,7 @@ struct Options {
     bool bitrateGiven = false;                       // -b was given; else Ogg Zarn's is by the channel count
     bool raw = false;                                // --raw: the bare mono stream, not Ogg Zarn
     bool throughDamage = false;                      // -F: decode through damage, with a warning
-    std::optional<TimeSpec> skip, until;             // the span to decode
+    std::optional<SpanPoint> skip, until;             // the span to decode
     std::optional<int> rate;                         // --rate: the decoding's rate, else the original's
     std::vector<std::string> tags;                   // --tag NAME=VALUE, in order
     bool force = false;   // an existing output file is replaced
