@@ -55,7 +55,8 @@ public:
         // whose weighted error plus λ · bits is smaller is kept.
         byCost,
         // The same cost, estimated from each band's energy and weight as a
-        // step of √(6λ / (weight · ln 2)) would code it, without allocating.
+        // step of √(6λ / (weight · ln 2)) would code it, without allocating,
+        // leaning to mid/side.
         byEstimate,
         // Always one or the other: the baselines the choice is measured by.
         leftRight,
@@ -113,11 +114,17 @@ private:
     std::size_t allocatePair(double lambda);
     HopCoupling choose(double lambda, std::size_t& pairBits);
 
+    // Follows the pair's width, the side's energy against the mid's over
+    // the last seconds, and has the channels take the profile of a wide or
+    // a narrow pair from the next hop on where it changes.
+    void followWidth();
+
     // Whether every channel's Block aims at nothing: digital silence, with
     // nothing left of the sound before it for the decoder to put right.
     bool nothingToCode();
 
     std::size_t channels_;
+    unsigned kbitPerSecond_;
     Choice choice_;
     HeldOver heldOver_;
     std::array<std::optional<RateChannel>, kMostChannels> channel_;
@@ -129,6 +136,12 @@ private:
     BandWeights joint_;       // their sum, which mid and side both take
     SpectrumPart leftRe_{}, leftIm_{}, rightRe_{}, rightIm_{};  // the pair's spectra in left and right
     std::array<std::size_t, kMostChannels> bits_{};
+    // The pair's mid and side energy a hop, averaged, the hops averaged
+    // over, whether it is wide, and the profile's rate to take at the next
+    // hop (0: none).
+    double midEnergy_ = 0.0, sideEnergy_ = 0.0, widthHops_ = 0.0;
+    bool wide_ = false;
+    unsigned profileAhead_ = 0;
     bool odd_ = false;  // whether the hop is an odd one, for Choice::everyOther
 };
 

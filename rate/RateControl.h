@@ -43,6 +43,10 @@ public:
 
     double frameTarget() const { return target_; }
 
+    // Another reservoir from the next frame on, when the stream's profile
+    // changes.
+    void setReservoir(double reservoirFrames) { reservoir_ = target_ * reservoirFrames; }
+
 private:
     double reservoirTerm() const;
 

@@ -17,6 +17,7 @@
 #include "decoder/FullSynthesis.h"
 #include "decoder/CoupledDecoder.h"
 #include "rate/RateEncoder.h"
+#include "rate/RateProfile.h"
 #include "reduced/ReducedSynthesis.h"
 #include "stream/FramePacking.h"
 #include "stream/FrameParser.h"
@@ -283,6 +284,51 @@ TEST(JointStereoCoupling, TheChoiceNeverLosesToLeftAndRight) {
                 EXPECT_GT(chosen, apart - 0.3);
             }
         }
+    }
+}
+
+TEST(JointStereoCoupling, AChannelOfItsOwnIsStillCodedAsLeftAndRight) {
+    // The choice leans to mid/side, but not so far as to code one channel's
+    // sound twice, in mid and in side, where the other is silent or faint.
+    for (const double other : {0.0, 0.02}) {
+        SCOPED_TRACE(testing::Message() << "other channel at " << other);
+        const std::size_t count = 2 * kSampleRate / kHop * kHop;
+        const Samples left = makeMusicSignal(count, 5), faint = makeMusicSignal(count, 6);
+        Samples right(count);
+        for (std::size_t i = 0; i < count; ++i) right[i] = clamped(other * faint[i]);
+        const Encoded encoded = encode({left, right}, 256, Choice::byEstimate);
+        const auto midSide = std::count(encoded.couplings.begin(), encoded.couplings.end(), HopCoupling::midSide);
+        EXPECT_LT(midSide, static_cast<long>(encoded.hops() / 20));
+    }
+}
+
+// Whether a frame codes any band from 6.4 kHz up, where a rate that cannot
+// afford them in every Block codes them in every other.
+bool codesHighBands(const EncodedFrame& frame) {
+    return std::any_of(frame.allocation.begin() + kBandsTo6400Hz, frame.allocation.end(),
+                       [](std::uint8_t g) { return g != 0; });
+}
+
+TEST(JointStereoWidth, AWidePairIsCodedWithTheProfileOfTwoChannelsANarrowOneOfFewer) {
+    // At 256 kbit/s a narrow pair codes as 1.6 channels of 160 kbit/s,
+    // the high bands in every Block; a pair whose side is as loud as its
+    // mid is heard to be wide within a second and codes as two channels of
+    // 128, the high bands in every other Block. Never both in two Blocks
+    // running, once it is.
+    for (const double width : {0.05, 1.0}) {
+        SCOPED_TRACE(testing::Message() << "width " << width);
+        const Encoded encoded = encode(stereo(3, width, 7), 256, Choice::byEstimate);
+        std::size_t running = 0, carrying = 0;
+        for (std::size_t hop = 2 * kSampleRate / kHop; hop < encoded.hops(); ++hop) {
+            const bool now = codesHighBands(encoded.frame(hop, 0));
+            carrying += now;
+            running += now && codesHighBands(encoded.frame(hop - 1, 0));
+        }
+        ASSERT_GT(carrying, 50u);
+        if (width < 0.5)
+            EXPECT_GT(running, carrying / 2);
+        else
+            EXPECT_EQ(running, 0u);
     }
 }
 
