@@ -47,7 +47,10 @@ constexpr double kMidSideLean = 1.3;
 // under the mid graded 0.04 to 0.16 better so, and those more than 8 dB
 // under 0.05 to 0.13 worse.
 unsigned profileRate(unsigned kbitPerSecond, std::size_t channels, bool wide) {
-    const double counted = channels >= 2 ? static_cast<double>(channels) - (wide ? 0.0 : 0.4) : 1.0;
+    // Not down to the profile that cuts at 6.4 kHz, though: at 192 kbit/s
+    // that lost up to 0.7 in grade on wide pairs.
+    const bool two = wide && kbitPerSecond / channels >= kRateProfiles[1].from;
+    const double counted = channels >= 2 ? static_cast<double>(channels) - (two ? 0.0 : 0.4) : 1.0;
     return static_cast<unsigned>(kbitPerSecond / counted);
 }
 

@@ -330,6 +330,13 @@ TEST(JointStereoWidth, AWidePairIsCodedWithTheProfileOfTwoChannelsANarrowOneOfFe
         else
             EXPECT_EQ(running, 0u);
     }
+    // Two channels of 96 kbit/s would cut at 6.4 kHz: at 192 a wide pair
+    // keeps the high bands all the same.
+    const Encoded wide = encode(stereo(3, 1.0, 7), 192, Choice::byEstimate);
+    std::size_t carrying = 0;
+    for (std::size_t hop = 2 * kSampleRate / kHop; hop < wide.hops(); ++hop)
+        carrying += codesHighBands(wide.frame(hop, 0));
+    EXPECT_GT(carrying, 50u);
 }
 
 TEST(JointStereoCoupling, FiveChannelsCoupleTheFrontPairAroundTheCentreAndCodeTheRestAlone) {
