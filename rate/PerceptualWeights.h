@@ -16,7 +16,10 @@ struct BandWeights {
 //
 // A band's mask is the power that the frame's own sound, spread over the
 // Bark scale, leaves unheard around it. The weight is mask^−0.5: an error
-// counts less where the music is loud, but far from in proportion. It is
+// counts less where the music is loud, but far from in proportion. Where
+// the frame's mask is spread evenly over the bands (an orchestra, a dense
+// mix) the weight follows it further, up to mask^−0.7: there the quiet
+// bands' error is heard, and a few loud ones do not hide it. It is
 // tilted towards the low bands, whose error the mask underrates. At this
 // transform's 86 Hz resolution a full masking model (weight 1/mask) takes
 // piano and dense music for noise and lets the error rise to about 10 dB
@@ -27,8 +30,9 @@ public:
     PerceptualWeights();
 
     // The weight of every band for a spectrum whose bands hold `energy`
-    // (the sum of their squared components).
-    void weigh(const std::array<double, kBandCount>& energy, BandWeights& weights) const;
+    // (the sum of their squared components). The weight's power follows
+    // the flatness of the last frame loud enough to tell.
+    void weigh(const std::array<double, kBandCount>& energy, BandWeights& weights);
 
 private:
     // spread_[j][b]: the share of band j's energy that masks each bin of
@@ -38,6 +42,10 @@ private:
     std::array<std::array<double, kRow>, kBandCount> spread_{};
     // The tilt's part of each band's log2 weight.
     std::array<double, kBandCount> tilt_{};
+    // The mask's flatness: the mean of its log2 over the bands less the
+    // log2 of its mean, 0 for a flat mask and lower the more a few bands
+    // stand out.
+    double flatness_ = -7.0;
 };
 
 }  // namespace zarn

@@ -315,7 +315,7 @@ TEST(RateEncoderBands, NoFramePadsWithBitsACodedBandCouldTake) {
 TEST(RateEncoderBands, TheAllocatorsErrorsAreWhatStoringEachBandLeaves) {
     const Samples music = makeMusicSignal(kSampleRate, 7);
     const RealFft fft(kBlockLength);
-    const PerceptualWeights perceptual;
+    PerceptualWeights perceptual;
     RateAllocator allocator;
     std::size_t refined = 0, coded = 0;
     for (const unsigned rate : {64u, 128u, 320u}) {
@@ -383,6 +383,28 @@ TEST(RateEncoderBands, TheAllocatorsErrorsAreWhatStoringEachBandLeaves) {
 // 6.4 kHz up are coded by every other frame only, each for two hops: never
 // by two frames in a row, which would count a hop's high sound twice. Just
 // past such a range every frame codes them.
+// Where the mask is spread evenly over the bands, a quiet band's error
+// counts for more against its louder neighbour's than where a few loud
+// bands stand out: the same two bands, masked alike in both frames (the
+// loud band is too far below them to reach them), and one frame the
+// flatter.
+TEST(RateEncoderWeights, AnEvenMaskWeighsAQuietBandUpMoreThanAPeakyOne) {
+    std::array<double, kBandCount> even{};
+    for (std::size_t band = 0; band < kBandCount; ++band) even[band] = 1e8 * kBands.width(band);
+    even[20] = 1e6 * kBands.width(20);
+    std::array<double, kBandCount> peaky = even;
+    peaky[3] = 1e14 * kBands.width(3);
+    const auto step = [](const std::array<double, kBandCount>& energy) {
+        PerceptualWeights perceptual;
+        BandWeights weights;
+        perceptual.weigh(energy, weights);
+        return weights.log2Weight[20] - weights.log2Weight[19];
+    };
+    const double alongPeaky = step(peaky), alongEven = step(even);
+    EXPECT_GT(alongPeaky, 1.0);
+    EXPECT_GT(alongEven, 1.3 * alongPeaky);
+}
+
 TEST(RateEncoderHighBands, NoTwoFramesInARowCodeTheHighBandsWhereTheyComeInSegments) {
     const Samples music = makeMusicSignal(2 * kSampleRate, 4);
     std::vector<unsigned> rates;
