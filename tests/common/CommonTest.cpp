@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,6 +12,10 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#if defined(__x86_64__)
+#include <cpuid.h>
+#endif
 
 #include "common/BinaryInput.h"
 #include "common/BinaryOutput.h"
@@ -73,15 +78,18 @@ Bytes pattern(std::size_t count, std::uint8_t seed) {
 
 // AMD's cores have a tuning of their own, and only on x86-64, where the
 // eight-lane path that tells the tunings apart exists; every other processor
-// takes Intel's.
+// takes Intel's. The maker is the one the program runs on, as CPUID names
+// it: under an emulator that is the emulated processor's, which
+// /proc/cpuinfo (the host's) need not be.
 TEST(Tuning, FollowsTheProcessorsMaker) {
 #if defined(__x86_64__)
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    std::string line, maker;
-    while (maker.empty() && std::getline(cpuinfo, line)) {
-        if (line.rfind("vendor_id", 0) == 0) maker = line.substr(line.find(':') + 2);
-    }
-    if (maker.empty()) GTEST_SKIP() << "no maker in /proc/cpuinfo";
+    unsigned highest = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(0, &highest, &b, &c, &d)) GTEST_SKIP() << "no CPUID";
+    char name[13] = {};
+    std::memcpy(name, &b, 4);
+    std::memcpy(name + 4, &d, 4);
+    std::memcpy(name + 8, &c, 4);
+    const std::string maker = name;
     EXPECT_EQ(detectedTuning(), maker == "AuthenticAMD" ? Tuning::amd : Tuning::intel) << maker;
 #else
     EXPECT_EQ(detectedTuning(), Tuning::intel);
