@@ -221,21 +221,21 @@ static GstFlowReturn handle_frame(GstAudioEncoder *encoder, GstBuffer *input) {
 
 static void flush(GstAudioEncoder *encoder) { release(GST_ZARN_ENC(encoder)); }
 
-static void set_property(GObject *object, guint id, const GValue *value, GParamSpec *spec) {
+static void set_property(GObject *object, guint id, const GValue *value, GParamSpec *pspec) {
     GstZarnEnc *self = GST_ZARN_ENC(object);
     switch (id) {
         case PROP_MODE: self->mode = (ZarnEncMode)g_value_get_enum(value); break;
         case PROP_BITRATE: self->bitrate = g_value_get_int(value); break;
-        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
+        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
 }
 
-static void get_property(GObject *object, guint id, GValue *value, GParamSpec *spec) {
+static void get_property(GObject *object, guint id, GValue *value, GParamSpec *pspec) {
     GstZarnEnc *self = GST_ZARN_ENC(object);
     switch (id) {
         case PROP_MODE: g_value_set_enum(value, self->mode); break;
         case PROP_BITRATE: g_value_set_int(value, self->bitrate); break;
-        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
+        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
 }
 

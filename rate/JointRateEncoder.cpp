@@ -85,11 +85,19 @@ void JointRateEncoder::followWidth() {
     const SpectrumPart& rr = channel(second()).re();
     const SpectrumPart& ri = channel(second()).im();
     double mid = 0.0, side = 0.0;
-    for (std::size_t bin = 0; bin < kCodedBins; ++bin) {
-        const double mr = lr[bin] + rr[bin], mi = li[bin] + ri[bin];
-        const double sr = lr[bin] - rr[bin], si = li[bin] - ri[bin];
-        mid += mr * mr + mi * mi;
-        side += sr * sr + si * si;
+    for (std::size_t band = 0; band < kBandCount; ++band) {
+        double bandMid = 0.0, bandSide = 0.0;
+        for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
+            const double mr = lr[bin] + rr[bin], mi = li[bin] + ri[bin];
+            const double sr = lr[bin] - rr[bin], si = li[bin] - ri[bin];
+            bandMid += mr * mr + mi * mi;
+            bandSide += sr * sr + si * si;
+        }
+        // (L ± R)/2, as mid and side are coded.
+        midBands_[band] = 0.25 * bandMid;
+        sideBands_[band] = 0.25 * bandSide;
+        mid += bandMid;
+        side += bandSide;
     }
     if (mid + side == 0.0) return;  // silence says nothing of the width
     widthHops_ = std::min(widthHops_ + 1.0, kWidthHops);
@@ -235,10 +243,6 @@ double JointRateEncoder::cost(const BandWeights& first, const BandWeights& secon
 double JointRateEncoder::estimate(HopCoupling coupling, double lambda) {
     const BandComponents& left = channel(first()).components();
     const BandComponents& right = channel(second()).components();
-    const SpectrumPart& lr = channel(first()).re();
-    const SpectrumPart& li = channel(first()).im();
-    const SpectrumPart& rr = channel(second()).re();
-    const SpectrumPart& ri = channel(second()).im();
     double sum = 0.0;
     for (std::size_t band = 0; band < kBandCount; ++band) {
         const double count = kStoredComponents[band];
@@ -247,15 +251,8 @@ double JointRateEncoder::estimate(HopCoupling coupling, double lambda) {
                    bandCost(weights_[1].weight[band], right.energy[band], count, lambda);
             continue;
         }
-        double mid = 0.0, side = 0.0;
-        for (std::size_t bin = kBands.first[band]; bin < kBands.end[band]; ++bin) {
-            const double mr = lr[bin] + rr[bin], mi = li[bin] + ri[bin];
-            const double sr = lr[bin] - rr[bin], si = li[bin] - ri[bin];
-            mid += mr * mr + mi * mi;
-            side += sr * sr + si * si;
-        }
-        sum += bandCost(joint_.weight[band], 0.25 * mid, count, lambda) +
-               bandCost(joint_.weight[band], 0.25 * side, count, lambda);
+        sum += bandCost(joint_.weight[band], midBands_[band], count, lambda) +
+               bandCost(joint_.weight[band], sideBands_[band], count, lambda);
     }
     return sum;
 }

@@ -105,7 +105,8 @@ private:
     // The pair's cost at `lambda` as its channels are allocated now, each
     // band's error weighted by `weights`.
     double cost(const BandWeights& first, const BandWeights& second, double lambda, std::size_t bits);
-    // The pair's cost at `lambda` by `coupling`, estimated from its spectra.
+    // The pair's cost at `lambda` by `coupling`, estimated from its bands'
+    // energies (mid and side as followWidth() measured them this hop).
     double estimate(HopCoupling coupling, double lambda);
     // The pair's spectra turned into mid and side, and back from the copy.
     void toMidSide();
@@ -140,6 +141,8 @@ private:
     // over, whether it is wide, and the profile's rate to take at the next
     // hop (0: none).
     double midEnergy_ = 0.0, sideEnergy_ = 0.0, widthHops_ = 0.0;
+    // This hop's mid and side energy in each band.
+    std::array<double, kBandCount> midBands_{}, sideBands_{};
     bool wide_ = false;
     unsigned profileAhead_ = 0;
     bool odd_ = false;  // whether the hop is an odd one, for Choice::everyOther
