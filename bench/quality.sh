@@ -283,7 +283,12 @@ done
 now() { echo "${EPOCHREALTIME/,/.}"; }
 
 zarnRates=0
-[ $stereo = 1 ] || ! "$zarn" --help 2>&1 | grep -q -- '--bitrate' || zarnRates=1
+# The help is read whole first: grep -q would stop reading at the first
+# match, and under pipefail zarn's broken pipe would count as no match.
+if [ $stereo = 0 ]; then
+    zarnHelp=$("$zarn" --help 2>&1 || true)
+    [[ $zarnHelp != *--bitrate* ]] || zarnRates=1
+fi
 
 # The rows: "codec|label|target kbit/s (- for none)".
 rows=()
