@@ -5,6 +5,7 @@
 
 #include "common/BandTable.h"
 #include "common/VectorDispatch.h"
+#include "rate/EdgeBalance.h"
 #include "rate/RateProfile.h"
 
 namespace zarn {
@@ -112,14 +113,18 @@ void RateChannel::store(bool feedBack, EncodedFrame& frame) {
     storePart(re_.data(), codings_, Part::real, frame.re.data(), decodedRe_.data());
     if (!feedBack) {
         storePart(im_.data(), codings_, Part::imaginary, frame.im.data(), decodedIm_.data());
-        return;
+    } else {
+        feedback_.offset(Part::imaginary, im_.data(), re_.data(), decodedRe_.data(), shifted_.data());
+        keepUnmoved(im_.data());
+        storePart(shifted_.data(), codings_, Part::imaginary, frame.im.data(), decodedIm_.data());
+        feedback_.offset(Part::real, re_.data(), im_.data(), decodedIm_.data(), shifted_.data());
+        keepUnmoved(re_.data());
+        storePart(shifted_.data(), codings_, Part::real, frame.re.data(), decodedRe_.data());
     }
-    feedback_.offset(Part::imaginary, im_.data(), re_.data(), decodedRe_.data(), shifted_.data());
-    keepUnmoved(im_.data());
-    storePart(shifted_.data(), codings_, Part::imaginary, frame.im.data(), decodedIm_.data());
-    feedback_.offset(Part::real, re_.data(), im_.data(), decodedIm_.data(), shifted_.data());
-    keepUnmoved(re_.data());
-    storePart(shifted_.data(), codings_, Part::real, frame.re.data(), decodedRe_.data());
+    // Only where the next Block puts this one's second half right does its
+    // aim start and stop with a step; the high bands in segments it does not.
+    if (aim_ == Aim::whatTheDecoderLacks)
+        balanceEdges(re_.data(), codings_, bandWeights_, components_, segmentsFrom(), decodedRe_.data(), frame.re.data());
 }
 
 void RateChannel::keepUnmoved(const double* target) {

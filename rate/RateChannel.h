@@ -29,7 +29,8 @@ namespace zarn {
 // Block's second half has no successor to share it with and aims at the hop
 // itself, unwindowed, so a stream's end does not fade. Since the second
 // half's error is put right, the rounding moves what error it can there
-// (ErrorFeedback).
+// (ErrorFeedback), and rounds a few values the other way so that the next
+// Block's aim has no step at the hops' joins (balanceEdges).
 //
 // A frame's steps, in order: aim() (the Block and its spectrum), gather()
 // and weigh() (its components and what their error costs), allocate() and
@@ -102,7 +103,8 @@ private:
     // Stores the spectrum's fields into `frame`, and beside them the values
     // decoders make of them. With `feedBack`, the rounding error goes where
     // the next Block puts it right: the imaginary parts are rounded against
-    // the real parts' error, then the real parts again against theirs.
+    // the real parts' error, then the real parts again against theirs. Then
+    // the error at the joins is balanced away.
     void store(bool feedBack, EncodedFrame& frame);
     // Restores, in shifted_, the targets of the bands whose error must not
     // move: those that hold no sound, and high bands coded in segments.
