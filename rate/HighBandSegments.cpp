@@ -11,12 +11,10 @@ namespace {
 
 constexpr double kCutoffHz = 5000.0;
 
-// Σ n·w^n over a whole period is N/(w − 1), and the line's constant part
-// has no share in these bins, so bin k of the line (n − 255.5)/511 is
-// (512/511)/(w − 1) with w = e^(−2πik/512): (256/511)·(−1 + i·cot(πk/512)),
-// here scaled by 1/512 as the transform scales.
-constexpr double kLineScale = 0.5 / (kBlockLength - 1);
-constexpr double kLineReal = -kLineScale;
+// The parabola n·(n − 511)/1022 is 0 at both ends, and its last step
+// (+510/1022) is 1020/1022 larger than its first (−510/1022).
+constexpr double kLast = kBlockLength - 1;
+constexpr double kParabolaBend = (kLast - 1.0) / kLast;
 
 }  // namespace
 
@@ -118,13 +116,6 @@ void HighBandSegments::HighPass::filter(const Sample* hop, double* out) {
     runOnVectorPath<Kernel>(&c_, &state_, hop, out);
 }
 
-HighBandSegments::HighBandSegments() {
-    for (std::size_t bin = kBands.first[kFirstBand]; bin < kCodedBins; ++bin) {
-        const double half = kTwoPi * 0.5 * static_cast<double>(bin) / kBlockLength;
-        lineIm_[bin] = bin == kNyquistBin ? 0.0 : kLineScale * std::cos(half) / std::sin(half);
-    }
-}
-
 bool HighBandSegments::next(const Sample* hop) {
     carries_ = !carries_;
     highPass_.filter(hop, filtered_.data() + (carries_ ? kHop : 0));
@@ -132,14 +123,25 @@ bool HighBandSegments::next(const Sample* hop) {
 }
 
 void HighBandSegments::aim(const RealFft& fft, double* re, double* im) {
-    // The segment is the filtered hops less the line through their ends, so
-    // that its last sample meets its first as the transform sees them, one
-    // after the other; the transform takes the line's part off afterwards.
-    const double rise = filtered_[kBlockLength - 1] - filtered_[0];
-    fft.forward(filtered_.data(), re_.data(), im_.data());
+    // The filtered hops less a line and a parabola: the line has the
+    // segment's last sample step to its first (as the transform takes them,
+    // one after the other) as its samples beside them step, and the
+    // parabola has both ends climb alike. A line through the ends alone
+    // left a kink there, which spread over the high bands at every other
+    // join of two hops: 11 dB more error above 6 kHz in the joins' few
+    // samples than between them, on music with next to nothing up there.
+    const double* f = filtered_.data();
+    const double endSlope = f[kBlockLength - 1] - f[kBlockLength - 2], startSlope = f[1] - f[0];
+    const double line = (f[kBlockLength - 1] - f[0] + 0.5 * (endSlope + startSlope)) / kBlockLength;
+    const double parabola = (endSlope - startSlope) / kParabolaBend;
+    for (std::size_t i = 0; i < kBlockLength; ++i) {
+        const double n = static_cast<double>(i);
+        segment_[i] = f[i] - line * n - parabola * (n * (n - kLast) / (2.0 * kLast));
+    }
+    fft.forward(segment_.data(), re_.data(), im_.data());
     for (std::size_t bin = kBands.first[kFirstBand]; bin < kCodedBins; ++bin) {
-        re[bin] = re_[bin] - rise * kLineReal;
-        im[bin] = im_[bin] - rise * lineIm_[bin];
+        re[bin] = re_[bin];
+        im[bin] = im_[bin];
     }
 }
 

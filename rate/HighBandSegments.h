@@ -19,8 +19,8 @@ namespace zarn {
 // The bands between them stay empty. Flat segments spread the spectrum
 // wherever a segment's two ends differ, the low bands' loud sound most of
 // all, so the segment is the input high-passed well below the high bands,
-// less the straight line from its first sample to its last: its ends then
-// meet, and what spreads is a kink, not a step. Windowed segments instead
+// less a line and a parabola that have it go on across its ends as it came
+// to them: what spreads is a change of curvature, not a step or a kink. Windowed segments instead
 // (each fading in and out) left the high bands dipping 86 times a second.
 //
 // Which rates code them so is their profile's choice (RateProfile.h).
@@ -35,8 +35,6 @@ public:
     // segment's whole energy cost 0.04 in grade at 112 kbit/s and 0.015 at
     // 128).
     static constexpr double kWindowedShare = 0.375;
-
-    HighBandSegments();
 
     // Takes the hop that completes the next Block and says whether that Block
     // carries the high bands. The first Block does not: starting afresh, or
@@ -93,10 +91,7 @@ private:
     // The hop before and the hop just taken, high-passed, in the order of
     // the stream whenever a Block carries the high bands.
     Block filtered_{};
-    // The imaginary parts of the spectrum of a line from −1/2 at a
-    // segment's first sample to +1/2 at its last, scaled as RealFft scales,
-    // in the high bands' bins; its real parts are all alike.
-    SpectrumPart lineIm_{};
+    Block segment_{};  // the segment, made smooth across its ends
     SpectrumPart re_{}, im_{};
 };
 
