@@ -96,9 +96,10 @@
 #   symphony  the_dangerous_symphony.ogg
 #   knolls    knolls.ogg
 # --set stereo-check grades five pieces from warzone2100-music (Opus files,
-# decoded with opusdec; 20 s each, from 40 s on), kept for a last check on
-# music no change was weighed on; --set check grades them mixed to mono
-# with zarn -b:
+# decoded with opusdec; 20 s each, from 40 s on), kept for a check on music
+# that no change was weighed on until the clean joins were in (since then it
+# has found one fault and turned down one profile: README); --set check
+# grades them mixed to mono with zarn -b:
 #   wz10      legacy_soundtrack/track10.opus
 #   wz14      legacy_soundtrack/track14.opus
 #   wz17      aftermath_soundtrack/track17.opus
