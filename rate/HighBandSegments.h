@@ -20,8 +20,9 @@ namespace zarn {
 // wherever a segment's two ends differ, the low bands' loud sound most of
 // all, so the segment is the input high-passed well below the high bands,
 // less a line and a parabola that have it go on across its ends as it came
-// to them: what spreads is a change of curvature, not a step or a kink. Windowed segments instead
-// (each fading in and out) left the high bands dipping 86 times a second.
+// to them: what spreads is a change of curvature, not a step or a kink.
+// Windowed segments instead (each fading in and out) left the high bands
+// dipping 86 times a second.
 //
 // Which rates code them so is their profile's choice (RateProfile.h).
 class HighBandSegments {
